@@ -1,0 +1,361 @@
+// The Win32 names the program is written against: types, constants and the
+// kernel, communications and user-interface functions it calls. On Linux they
+// are provided by platform/kernel, platform/comm and platform/framework.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------- types
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using UINT = unsigned int;
+using INT = int;
+using CHAR = char;
+using UINT_PTR = std::uintptr_t;
+using ULONG_PTR = std::uintptr_t;
+using DWORD_PTR = std::uintptr_t;
+using INT_PTR = std::intptr_t;
+using LONG_PTR = std::intptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using HRESULT = LONG;
+using LPCSTR = const char*;
+using LPSTR = char*;
+using LPCTSTR = const char*;
+using LPTSTR = char*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPDWORD = DWORD*;
+
+using HANDLE = void*;
+struct HWND__;
+using HWND = HWND__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HMENU__;
+using HMENU = HMENU__*;
+struct HDC__;
+using HDC = HDC__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
+
+constexpr WORD LOWORD(DWORD_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
+constexpr WORD HIWORD(DWORD_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+constexpr DWORD MAKELONG(WORD low, WORD high) { return static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16); }
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high) { return static_cast<WPARAM>(MAKELONG(low, high)); }
+constexpr LPARAM MAKELPARAM(WORD low, WORD high) { return static_cast<LPARAM>(MAKELONG(low, high)); }
+constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lp))); }
+constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<short>(HIWORD(static_cast<DWORD_PTR>(lp))); }
+
+// ---------------------------------------------------------------- error codes
+
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NOT_READY = 21;
+constexpr DWORD ERROR_BAD_COMMAND = 22;
+constexpr DWORD ERROR_GEN_FAILURE = 31;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_BROKEN_PIPE = 109;
+constexpr DWORD ERROR_OPERATION_ABORTED = 995;
+constexpr DWORD ERROR_IO_INCOMPLETE = 996;
+constexpr DWORD ERROR_IO_PENDING = 997;
+constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
+constexpr DWORD ERROR_ALREADY_INITIALIZED = 1247;
+constexpr DWORD ERROR_TIMEOUT = 1460;
+constexpr LONG E_INVALIDARG = static_cast<LONG>(0x80070057u);
+
+// ---------------------------------------------------------------- kernel objects
+
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_ABANDONED = 0x80;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
+constexpr DWORD CREATE_SUSPENDED = 0x00000004;
+constexpr DWORD STILL_ACTIVE = 259;
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
+
+BOOL CloseHandle(HANDLE object);
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, size_t stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
+DWORD ResumeThread(HANDLE thread);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
+
+void Sleep(DWORD milliseconds);
+DWORD GetTickCount();
+
+// ---------------------------------------------------------------- files and serial devices
+
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000;
+
+struct OVERLAPPED {
+    ULONG_PTR Internal;      // status of the operation (ERROR_IO_PENDING while pending)
+    ULONG_PTR InternalHigh;  // bytes transferred
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+};
+using LPOVERLAPPED = OVERLAPPED*;
+
+struct DCB {
+    DWORD DCBlength;
+    DWORD BaudRate;
+    DWORD fBinary : 1;
+    DWORD fParity : 1;
+    DWORD fOutxCtsFlow : 1;
+    DWORD fOutxDsrFlow : 1;
+    DWORD fDtrControl : 2;
+    DWORD fDsrSensitivity : 1;
+    DWORD fTXContinueOnXoff : 1;
+    DWORD fOutX : 1;
+    DWORD fInX : 1;
+    DWORD fErrorChar : 1;
+    DWORD fNull : 1;
+    DWORD fRtsControl : 2;
+    DWORD fAbortOnError : 1;
+    DWORD fDummy2 : 17;
+    WORD wReserved;
+    WORD XonLim;
+    WORD XoffLim;
+    BYTE ByteSize;
+    BYTE Parity;
+    BYTE StopBits;
+    char XonChar;
+    char XoffChar;
+    char ErrorChar;
+    char EofChar;
+    char EvtChar;
+    WORD wReserved1;
+};
+using LPDCB = DCB*;
+static_assert(sizeof(DCB) == 28, "DCB must keep the Win32 layout");
+
+struct COMMTIMEOUTS {
+    DWORD ReadIntervalTimeout;
+    DWORD ReadTotalTimeoutMultiplier;
+    DWORD ReadTotalTimeoutConstant;
+    DWORD WriteTotalTimeoutMultiplier;
+    DWORD WriteTotalTimeoutConstant;
+};
+using LPCOMMTIMEOUTS = COMMTIMEOUTS*;
+
+struct COMSTAT {
+    DWORD fCtsHold : 1;
+    DWORD fDsrHold : 1;
+    DWORD fRlsdHold : 1;
+    DWORD fXoffHold : 1;
+    DWORD fXoffSent : 1;
+    DWORD fEof : 1;
+    DWORD fTxim : 1;
+    DWORD fReserved : 25;
+    DWORD cbInQue;
+    DWORD cbOutQue;
+};
+using LPCOMSTAT = COMSTAT*;
+
+constexpr DWORD MAXDWORD = 0xFFFFFFFF;
+
+constexpr BYTE NOPARITY = 0;
+constexpr BYTE ODDPARITY = 1;
+constexpr BYTE EVENPARITY = 2;
+constexpr BYTE MARKPARITY = 3;
+constexpr BYTE SPACEPARITY = 4;
+constexpr BYTE ONESTOPBIT = 0;
+constexpr BYTE ONE5STOPBITS = 1;
+constexpr BYTE TWOSTOPBITS = 2;
+
+constexpr DWORD DTR_CONTROL_DISABLE = 0;
+constexpr DWORD DTR_CONTROL_ENABLE = 1;
+constexpr DWORD DTR_CONTROL_HANDSHAKE = 2;
+constexpr DWORD RTS_CONTROL_DISABLE = 0;
+constexpr DWORD RTS_CONTROL_ENABLE = 1;
+constexpr DWORD RTS_CONTROL_HANDSHAKE = 2;
+constexpr DWORD RTS_CONTROL_TOGGLE = 3;
+
+constexpr DWORD EV_RXCHAR = 0x0001;
+constexpr DWORD EV_RXFLAG = 0x0002;
+constexpr DWORD EV_TXEMPTY = 0x0004;
+constexpr DWORD EV_CTS = 0x0008;
+constexpr DWORD EV_DSR = 0x0010;
+constexpr DWORD EV_RLSD = 0x0020;
+constexpr DWORD EV_BREAK = 0x0040;
+constexpr DWORD EV_ERR = 0x0080;
+constexpr DWORD EV_RING = 0x0100;
+
+constexpr DWORD CE_RXOVER = 0x0001;
+constexpr DWORD CE_OVERRUN = 0x0002;
+constexpr DWORD CE_RXPARITY = 0x0004;
+constexpr DWORD CE_FRAME = 0x0008;
+constexpr DWORD CE_BREAK = 0x0010;
+
+constexpr DWORD PURGE_TXABORT = 0x0001;
+constexpr DWORD PURGE_RXABORT = 0x0002;
+constexpr DWORD PURGE_TXCLEAR = 0x0004;
+constexpr DWORD PURGE_RXCLEAR = 0x0008;
+
+HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped);
+BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD bytesTransferred, BOOL wait);
+BOOL CancelIo(HANDLE file);
+
+BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD outQueue);
+BOOL GetCommState(HANDLE comm, LPDCB dcb);
+BOOL SetCommState(HANDLE comm, LPDCB dcb);
+BOOL GetCommMask(HANDLE comm, LPDWORD mask);
+BOOL SetCommMask(HANDLE comm, DWORD mask);
+BOOL GetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);
+BOOL SetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);
+BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, LPOVERLAPPED overlapped);
+BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
+BOOL PurgeComm(HANDLE comm, DWORD flags);
+
+// ---------------------------------------------------------------- windows and messages
+
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ICONERASEBKGND = 0x0027;
+constexpr UINT WM_QUERYDRAGICON = 0x0037;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
+constexpr UINT WM_SETICON = 0x0080;
+constexpr UINT WM_INITDIALOG = 0x0110;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_USER = 0x0400;
+constexpr UINT WM_REGISTERED_FIRST = 0xC000;  // RegisterWindowMessageA hands out 0xC000..0xFFFF
+constexpr UINT WM_REGISTERED_LAST = 0xFFFF;
+
+constexpr UINT BN_CLICKED = 0;
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr UINT BST_UNCHECKED = 0;
+constexpr UINT BST_CHECKED = 1;
+constexpr UINT CB_ADDSTRING = 0x0143;
+
+constexpr WPARAM ICON_SMALL = 0;
+constexpr WPARAM ICON_BIG = 1;
+
+constexpr UINT SC_SIZE = 0xF000;
+constexpr UINT SC_MOVE = 0xF010;
+constexpr UINT SC_MINIMIZE = 0xF020;
+constexpr UINT SC_MAXIMIZE = 0xF030;
+constexpr UINT SC_CLOSE = 0xF060;
+constexpr UINT SC_KEYMENU = 0xF100;
+constexpr UINT SC_RESTORE = 0xF120;
+
+constexpr UINT MF_STRING = 0x0000;
+constexpr UINT MF_SEPARATOR = 0x0800;
+
+constexpr UINT MB_OK = 0x0000;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDC_STATIC = -1;
+
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+using LPRECT = RECT*;
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+
+UINT RegisterWindowMessageA(LPCSTR name);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL IsWindow(HWND window);
+int GetSystemMetrics(int index);
+BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
+LPSTR GetCommandLineA();
+
+// The common Save dialog.
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
+
+struct OPENFILENAME {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCSTR lpstrFilter;
+    LPSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    LPSTR lpstrFile;
+    DWORD nMaxFile;
+    LPSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCSTR lpstrInitialDir;
+    LPCSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCSTR lpstrDefExt;
+    LPARAM lCustData;
+    void* lpfnHook;
+    LPCSTR lpTemplateName;
+};
+using LPOPENFILENAME = OPENFILENAME*;
+// The size the program stores in lStructSize: the record of the original 32-bit platform
+// without the extension fields that later versions added.
+constexpr DWORD OPENFILENAME_SIZE_VERSION_400 = 76;
+
+BOOL GetSaveFileNameA(LPOPENFILENAME record);
+
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
