@@ -281,6 +281,10 @@ public:
 
 constexpr UINT ID_HELP = 0xE146;
 
+// Whether this process runs on the console (no DISPLAY and no WAYLAND_DISPLAY,
+// or ZANDREL_HEADLESS=1) rather than in a window.
+bool AfxIsHeadless();
+
 // The program's entry into the framework: keeps the command line, chooses the
 // back-end (the Qt window, or the console run without a display), calls the
 // application's InitInstance and returns the process's exit status.

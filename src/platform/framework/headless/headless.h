@@ -79,6 +79,10 @@ struct IconDraw {
 };
 std::vector<IconDraw> TakeIconDraws();
 
+// Template ids of the modal dialogs (About box) run since the last call; in the
+// console run a modal dialog is initialised and at once ended with IDOK.
+std::vector<UINT> TakeModalDialogs();
+
 // Timer state, for assertions.
 bool TimerSet(const CWnd& window, UINT_PTR id);
 UINT TimerPeriod(const CWnd& window, UINT_PTR id);

@@ -1,0 +1,50 @@
+// A serial port over one overlapped communications handle: open, configure,
+// query, read, write and wait for port events. Every operation reports its
+// outcome as a Win32 error code, also kept in m_nLastError.
+#pragma once
+
+#include <atomic>
+
+#include "platform/win32.h"
+
+class CSerialPort {
+public:
+    enum EHandshake { HandshakeOff = 0, HandshakeHardware = 1, HandshakeSoftware = 2 };
+    enum EReadTimeout { ReadNonBlocking = 0, ReadBlocking = 1 };
+
+    CSerialPort();
+    virtual ~CSerialPort();
+
+    virtual LONG Open(const char* pszDevice, DWORD dwInQueue, DWORD dwOutQueue);
+    virtual LONG Close();
+    virtual LONG SetLineSettings(DWORD dwBaudRate, int nDataBits, int nParity, int nStopBits);
+    virtual LONG SetEventChar(char cEventChar, bool fAdjustMask);
+    virtual LONG SetEventMask(DWORD dwEventMask);
+    virtual LONG WaitForEvent(LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
+    virtual LONG SetHandshake(int nHandshake);
+    virtual LONG SetReadTimeoutMode(int nReadTimeout);
+    virtual DWORD GetBaudRate();
+    virtual int GetDataBits();
+    virtual int GetParity();
+    virtual int GetStopBits();
+    virtual int GetHandshake();
+    virtual DWORD GetEventMask();
+    virtual char GetEventChar();
+    virtual LONG WriteString(const char* pszString, DWORD* pdwWritten, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
+    virtual LONG Write(const void* pData, DWORD iLen, DWORD* pdwWritten, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
+    virtual LONG Read(void* pData, DWORD iLen, DWORD* pdwRead, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
+
+    bool IsOpen() const { return m_hComm != nullptr; }
+    DWORD TakeEventType();
+    LONG GetLastError() const { return m_nLastError; }
+
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+protected:
+    // Written by the user-interface thread and by the notifying port's worker.
+    std::atomic<LONG> m_nLastError;
+    HANDLE m_hComm;
+    DWORD m_dwEventType;
+    HANDLE m_hOverlappedEvent;
+};

@@ -1,0 +1,38 @@
+// A serial port that watches its own device: while open, a worker thread keeps
+// a wait for port events pending and posts each event, with the line-error bits
+// of that moment, to a window. The receiver reads the data itself.
+#pragma once
+
+#include "platform/framework/afxwin.h"
+#include "serial/serial_port.h"
+
+class CSerialWnd : public CSerialPort {
+public:
+    static const UINT s_nDefaultComMsg;  // "CSerialWnd_DefaultComMsg"
+
+    CSerialWnd();
+    ~CSerialWnd() override;
+
+    using CSerialPort::Open;
+    LONG Close() override;
+    virtual LONG Open(const char* pszDevice, HWND hwndDest, UINT nComMsg, LPARAM lParam, DWORD dwInQueue,
+                      DWORD dwOutQueue);
+
+protected:
+    virtual DWORD WatchPortEvents();
+    static DWORD WatchThreadEntry(LPVOID lpArg);
+
+    HANDLE m_hThread;
+    HANDLE m_hStopEvent;
+    HANDLE m_hWaitEvent;
+    HWND m_hWndNotify;
+    UINT m_nNotifyMsg;
+    LPARAM m_lNotifyParam;
+};
+
+class CSerialDialogPort : public CSerialWnd {
+public:
+    using CSerialWnd::Open;
+    virtual LONG Open(const char* pszDevice, CWnd* pWndDest, UINT nComMsg, LPARAM lParam, DWORD dwInQueue,
+                      DWORD dwOutQueue);
+};
