@@ -47,4 +47,21 @@ protected:
     HANDLE m_hComm;
     DWORD m_dwEventType;
     HANDLE m_hOverlappedEvent;
+
+private:
+    // The start of every operation but Open and Close: clears the last error,
+    // then 0 when the port is open, else ERROR_INVALID_HANDLE (stored).
+    LONG BeginOperation();
+    LONG StoreResult(LONG nResult);
+    LONG StoreLastError();  // the calling thread's GetLastError, stored
+    LONG LoadCommState(DCB& dcb);
+    LONG SaveCommState(DCB& dcb);
+
+    // Starts an overlapped operation and finishes it as the caller asked:
+    // at once with the caller's record, or waiting up to dwTimeout with one of
+    // the call's own. pdwCount is null for event waits.
+    template <class StartCall>
+    LONG RunOverlapped(StartCall start, LPDWORD pdwCount, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
+    template <class StartCall>
+    LONG Transfer(StartCall start, LPDWORD pdwCount, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
 };

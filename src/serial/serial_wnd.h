@@ -28,10 +28,17 @@ protected:
     HWND m_hWndNotify;
     UINT m_nNotifyMsg;
     LPARAM m_lNotifyParam;
+
+private:
+    void ReleaseWatch();  // closes the events and the thread handle, clears the destination
 };
 
 class CSerialDialogPort : public CSerialWnd {
 public:
+    // Joins the worker before this object's type starts to unwind, so the
+    // worker's virtual calls never meet a half-destroyed object.
+    ~CSerialDialogPort() override;
+
     using CSerialWnd::Open;
     virtual LONG Open(const char* pszDevice, CWnd* pWndDest, UINT nComMsg, LPARAM lParam, DWORD dwInQueue,
                       DWORD dwOutQueue);

@@ -1,0 +1,109 @@
+// CSerialWnd and CSerialDialogPort: the port's worker thread, which keeps one
+// event wait pending and posts every completed wait with event bits to a window.
+#include "serial/serial_wnd.h"
+
+const UINT CSerialWnd::s_nDefaultComMsg = RegisterWindowMessageA("CSerialWnd_DefaultComMsg");
+
+CSerialWnd::CSerialWnd()
+    : m_hThread(nullptr),
+      m_hStopEvent(nullptr),
+      m_hWaitEvent(nullptr),
+      m_hWndNotify(nullptr),
+      m_nNotifyMsg(0),
+      m_lNotifyParam(0) {}
+
+CSerialWnd::~CSerialWnd() {
+    if (m_hThread != nullptr) CSerialWnd::Close();
+}
+
+LONG CSerialWnd::Open(const char* pszDevice, HWND hwndDest, UINT nComMsg, LPARAM lParam, DWORD dwInQueue,
+                      DWORD dwOutQueue) {
+    const LONG nResult = CSerialPort::Open(pszDevice, dwInQueue, dwOutQueue);
+    if (nResult != 0) return nResult;
+
+    m_hStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_hWaitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (m_hStopEvent == nullptr || m_hWaitEvent == nullptr) {
+        const LONG nError = static_cast<LONG>(::GetLastError());
+        ReleaseWatch();
+        CSerialPort::Close();
+        m_nLastError = nError;
+        return nError;
+    }
+
+    DWORD dwThreadId;
+    m_hThread = CreateThread(nullptr, 0, WatchThreadEntry, this, CREATE_SUSPENDED, &dwThreadId);
+    if (m_hThread == nullptr) {
+        const LONG nError = static_cast<LONG>(::GetLastError());
+        ReleaseWatch();
+        CSerialPort::Close();
+        m_nLastError = nError;
+        return nError;
+    }
+
+    // Set while the worker is still suspended: it reads them without a lock.
+    m_hWndNotify = hwndDest;
+    m_nNotifyMsg = nComMsg != 0 ? nComMsg : s_nDefaultComMsg;
+    m_lNotifyParam = lParam;
+    ResumeThread(m_hThread);
+    return nResult;
+}
+
+LONG CSerialWnd::Close() {
+    if (m_hThread != nullptr) {
+        SetEvent(m_hStopEvent);
+        WaitForSingleObject(m_hThread, INFINITE);
+    }
+    ReleaseWatch();
+    return CSerialPort::Close();
+}
+
+void CSerialWnd::ReleaseWatch() {
+    for (HANDLE* pHandle : {&m_hStopEvent, &m_hWaitEvent, &m_hThread}) {
+        if (*pHandle != nullptr) CloseHandle(*pHandle);
+        *pHandle = nullptr;
+    }
+    m_hWndNotify = nullptr;
+    m_nNotifyMsg = 0;
+    m_lNotifyParam = 0;
+}
+
+DWORD CSerialWnd::WatchThreadEntry(LPVOID lpArg) {
+    return static_cast<CSerialWnd*>(lpArg)->WatchPortEvents();
+}
+
+DWORD CSerialWnd::WatchPortEvents() {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = m_hWaitEvent;
+    const HANDLE handles[2] = {m_hStopEvent, m_hWaitEvent};
+
+    // A wait still pending when this thread ends is cancelled by the platform
+    // at thread exit, so nothing completes into `overlapped` afterwards.
+    for (;;) {
+        const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
+        if (nStarted != 0) return static_cast<DWORD>(nStarted);
+
+        // The stop event has the lower index, so it wins over a completed wait.
+        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
+
+        const DWORD dwEvents = TakeEventType();
+        DWORD dwErrors = 0;
+        if (!ClearCommError(m_hComm, &dwErrors, nullptr)) {
+            m_nLastError = static_cast<LONG>(::GetLastError());
+            dwErrors = 0;
+        }
+        // A wait ended by a change of the event mask reports no bits: nothing to tell.
+        if (dwEvents != 0)
+            PostMessageA(m_hWndNotify, m_nNotifyMsg, MAKEWPARAM(LOWORD(dwEvents), LOWORD(dwErrors)), m_lNotifyParam);
+    }
+}
+
+CSerialDialogPort::~CSerialDialogPort() {
+    if (m_hThread != nullptr) CSerialWnd::Close();
+}
+
+LONG CSerialDialogPort::Open(const char* pszDevice, CWnd* pWndDest, UINT nComMsg, LPARAM lParam, DWORD dwInQueue,
+                             DWORD dwOutQueue) {
+    const HWND hwndDest = pWndDest != nullptr ? pWndDest->m_hWnd : nullptr;
+    return CSerialWnd::Open(pszDevice, hwndDest, nComMsg, lParam, dwInQueue, dwOutQueue);
+}
