@@ -1,0 +1,48 @@
+// Objects a thread can wait for. Their signalled state lives under one kernel
+// lock; a waiter sleeps on its own condition variable, linked into every object
+// it waits for, and is woken by the signal itself.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/kernel/kernel_object.h"
+
+namespace kernel {
+
+// Guards the signalled state of every waitable object and the waiter lists.
+// Taken last: no other lock is acquired while it is held.
+std::mutex& WaitLock();
+
+struct WaitLink {
+    std::condition_variable* wake = nullptr;
+    WaitLink* next = nullptr;
+    WaitLink* prev = nullptr;
+};
+
+class Waitable : public Object {
+public:
+    // Both take the wait lock.
+    void Signal();
+    void Unsignal();
+
+    // Under the wait lock.
+    bool IsSignalledLocked() const { return m_signalled; }
+    void SignalLocked();
+    // A wait was satisfied by this object (an auto-reset event resets here).
+    virtual void OnWaitSatisfiedLocked() {}
+    void LinkLocked(WaitLink& link);
+    void UnlinkLocked(WaitLink& link);
+
+protected:
+    bool m_signalled = false;
+
+private:
+    WaitLink* m_waiters = nullptr;
+};
+
+// Waits until one of the objects (or all, with waitAll) is signalled, or the
+// time-out passes. Returns WAIT_OBJECT_0 + the lowest signalled index, or WAIT_TIMEOUT.
+DWORD WaitFor(Waitable* const* objects, DWORD count, bool waitAll, DWORD milliseconds);
+
+}  // namespace kernel
