@@ -22,21 +22,22 @@ LONG CSerialPort::RunOverlapped(StartCall start, LPDWORD pdwCount, LPOVERLAPPED 
     if (dwError != ERROR_IO_PENDING) return StoreResult(static_cast<LONG>(dwError));
     if (lpOverlapped != nullptr) return 0;
 
-    DWORD dwOwnCount = 0;
-    LPDWORD pdwResultCount = pdwCount != nullptr ? pdwCount : &dwOwnCount;
     switch (WaitForSingleObject(own.hEvent, dwTimeout)) {
     case WAIT_OBJECT_0:
         // An event wait has its bits in m_dwEventType already.
         if (pdwCount != nullptr && !GetOverlappedResult(m_hComm, &own, pdwCount, FALSE)) return StoreLastError();
         return 0;
-    case WAIT_TIMEOUT:
+    case WAIT_TIMEOUT: {
         // CancelIo returns only once the cancelled operation can no longer
-        // write into `own` or the count, so both may go out of scope after it.
+        // write into `own`, so it may go out of scope after this.
         CancelIo(m_hComm);
         // It may have completed between the time-out and the cancel: report
         // that completion rather than drop what it transferred.
-        if (GetOverlappedResult(m_hComm, &own, pdwResultCount, FALSE)) return 0;
-        return StoreResult(static_cast<LONG>(ERROR_TIMEOUT));
+        DWORD dwDone = 0;
+        if (!GetOverlappedResult(m_hComm, &own, &dwDone, FALSE)) return StoreResult(static_cast<LONG>(ERROR_TIMEOUT));
+        if (pdwCount != nullptr) *pdwCount = dwDone;
+        return 0;
+    }
     default:
         return StoreLastError();
     }
