@@ -17,6 +17,9 @@ public:
 
     enum { IDD = IDD_ZANDREL_DIALOG };
 
+    // The window timer that paces Write to Port.
+    static constexpr UINT_PTR SEND_TIMER_ID = 1124;
+
     // The console run ends once this says no job is running.
     BOOL IsBusy() const override;
 
@@ -42,4 +45,22 @@ protected:
     afx_msg LRESULT OnComEvent(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnProcessCmdLine(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
+
+private:
+    // The job the port was last opened for. The port notifies received data
+    // during either job; only a capture keeps it, a write drains it.
+    enum EJob { JobNone, JobWrite, JobCapture };
+    EJob m_eJob = JobNone;
+    // The send timer is running for a write in progress (not merely left
+    // running after Stop, when its ticks find no file).
+    bool m_bSending = false;
+
+    void BrowseInto(int nIDEdit);
+    void CloseJob();  // port, then send file
+    void SendNextChar();
+    void StopSendTimer();
+    bool IsLoopChecked();
+    // One chunk of received data each; true when another chunk may be waiting.
+    bool CapturePass();
+    bool DrainPass();
 };

@@ -1,0 +1,38 @@
+// Entry point. A console run without any switch has nothing to do, so it
+// explains the switches instead of waiting for a job that cannot come.
+
+#include <cstdio>
+
+#include "platform/framework/afxwin.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+
+const char USAGE[] =
+    "Usage: zandrel [switch value]...\n"
+    "  -b RATE   baud rate: 110 300 600 1200 2400 4800 9600 14400 19200 38400 56000\n"
+    "            57600 115200 128000 256000\n"
+    "  -c N      port COMn, n from 1 to 25\n"
+    "  -d N      data bits, 5 to 8\n"
+    "  -l y|n    loop the file being written (yes or no)\n"
+    "  -m MS     time delay between characters written, 5 to 105 ms\n"
+    "  -p P      parity: none, odd, even, mark or space (first letter counts)\n"
+    "  -r FILE   capture what the port receives into FILE (and its _asci companion)\n"
+    "  -s N      stop bits: 1, 1.5 or 2\n"
+    "  -w FILE   write FILE to the port, one character per time delay\n"
+    "Ports: COMn opens $ZANDREL_COMn when set, else /dev/ttyS<n-1>. The window's port\n"
+    "box also takes a device path of up to 15 characters, such as /dev/ttyUSB0\n"
+    "(opened as \\\\.\\/dev/ttyUSB0).\n"
+    "Without a display, or with ZANDREL_HEADLESS=1, it runs on the console until the\n"
+    "job ends; Ctrl-C stops it.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (AfxIsHeadless() && argc <= 1) {
+        std::fputs(USAGE, stderr);
+        return EXIT_USAGE;
+    }
+    return AfxWinMain(argc, argv);
+}

@@ -1,0 +1,50 @@
+#include "transfer/port_settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int DEFAULT_TIMER_PERIOD = 10;
+constexpr int COMPANION_SUFFIX_LENGTH = 4;
+
+}  // namespace
+
+int ParityCode(const char* pszParity) {
+    static const char* const parities[] = {"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY"};
+    for (int code = 0; code < 4; ++code)
+        if (std::strcmp(pszParity, parities[code]) == 0) return code;
+    return SPACEPARITY;
+}
+
+int StopBitsCode(const char* pszStopBits) {
+    if (std::strcmp(pszStopBits, "1") == 0) return ONESTOPBIT;
+    if (std::strcmp(pszStopBits, "1.5") == 0) return ONE5STOPBITS;
+    return std::atoi(pszStopBits);
+}
+
+LineSettings ConvertLineSettings(const char* pszBaud, const char* pszDataBits, const char* pszParity,
+                                 const char* pszStopBits) {
+    return LineSettings{static_cast<DWORD>(std::atoi(pszBaud)), std::atoi(pszDataBits), ParityCode(pszParity),
+                        StopBitsCode(pszStopBits)};
+}
+
+UINT SendTimerPeriod(const char* pszTimeDelay) {
+    int nDelay = std::atoi(pszTimeDelay);
+    return static_cast<UINT>(nDelay < 1 ? DEFAULT_TIMER_PERIOD : nDelay);
+}
+
+CString CompanionFileName(const CString& strFileName) {
+    CString strCompanion = strFileName;
+    int nPos = strFileName.GetLength() - COMPANION_SUFFIX_LENGTH;
+    strCompanion.Insert(nPos < 0 ? 0 : nPos, "_asci");
+    return strCompanion;
+}
+
+bool FormatDeviceName(const char* pszPort, char (&szDevice)[DEVICE_NAME_SIZE]) {
+    int nLength = std::snprintf(szDevice, sizeof szDevice, "\\\\.\\%s", pszPort);
+    if (nLength >= 0 && nLength < DEVICE_NAME_SIZE) return true;
+    szDevice[0] = '\0';
+    return false;
+}

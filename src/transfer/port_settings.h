@@ -1,0 +1,38 @@
+// Turning the dialog's setting texts into what the port and the jobs take.
+// The combo boxes are editable, so any text can arrive here; nothing is
+// validated (the port stores what it is given).
+#pragma once
+
+#include "platform/framework/afxwin.h"
+
+struct LineSettings {
+    DWORD dwBaudRate;
+    int nDataBits;
+    int nParity;    // DCB parity code, 0..4
+    int nStopBits;  // DCB stop-bit code
+};
+
+// "NOPARITY" 0, "ODDPARITY" 1, "EVENPARITY" 2, "MARKPARITY" 3; any other text
+// (SPACEPARITY, but also lower case or empty) 4.
+int ParityCode(const char* pszParity);
+
+// "1" 0, "1.5" 1; any other text its atoi value ("2" 2, "1.0" 1, "" 0).
+int StopBitsCode(const char* pszStopBits);
+
+// Baud rate and data bits through atoi, parity and stop bits as above.
+LineSettings ConvertLineSettings(const char* pszBaud, const char* pszDataBits, const char* pszParity,
+                                 const char* pszStopBits);
+
+// The send timer's period: atoi of the text, but below 1 ms the timer's
+// minimum of 10 ms, so a zero or negative text cannot become a busy timer or
+// a period of several weeks.
+UINT SendTimerPeriod(const char* pszTimeDelay);
+
+// The capture companion's name: "_asci" inserted before the last four
+// characters (in front when the name is shorter). Only the length counts.
+CString CompanionFileName(const CString& strFileName);
+
+// The device name "\\.\" + port text, in the fixed buffer the port is opened
+// with. A port text that does not fit is refused (false), never cut.
+constexpr int DEVICE_NAME_SIZE = 20;
+bool FormatDeviceName(const char* pszPort, char (&szDevice)[DEVICE_NAME_SIZE]);

@@ -1,0 +1,150 @@
+// The main dialog's own handlers: initialisation, the system menu, painting
+// while minimised, Stop, closing and the browse buttons.
+
+#include "ui/zandrel_dlg.h"
+
+#include "ui/about_dlg.h"
+
+namespace {
+
+// Posted to the dialog itself once it is up; the command line is handled then.
+const UINT s_nProcessCmdLineMsg = RegisterWindowMessageA("WM_ZDL_PROCESSCMDLINE");
+
+}  // namespace
+
+CZandrelDlg::CZandrelDlg(CWnd* pParent) : CDialog(CZandrelDlg::IDD, pParent) {
+    m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
+}
+
+CZandrelDlg::~CZandrelDlg() = default;
+
+BEGIN_MESSAGE_MAP(CZandrelDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_WRITE_TO_PORT, OnWriteToPort)
+    ON_BN_CLICKED(IDC_STOP, OnStop)
+    ON_WM_CLOSE()
+    ON_WM_TIMER()
+    ON_BN_CLICKED(IDC_BROWSE_SEND, OnBrowseSendFile)
+    ON_BN_CLICKED(IDC_BROWSE_CAPTURE, OnBrowseCaptureFile)
+    ON_BN_CLICKED(IDC_CAPTURE_TO_FILE, OnCaptureToFile)
+    ON_WM_CONTEXTMENU()
+    ON_REGISTERED_MESSAGE(CSerialWnd::s_nDefaultComMsg, OnComEvent)
+    ON_REGISTERED_MESSAGE(s_nProcessCmdLineMsg, OnProcessCmdLine)
+END_MESSAGE_MAP()
+
+BOOL CZandrelDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    if (pSysMenu != nullptr) {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    m_pSendFile = nullptr;
+
+    SetDlgItemText(IDC_COM_PORT, "COM1");
+    SetDlgItemText(IDC_BAUD, "9600");
+    SetDlgItemText(IDC_PARITY, "NOPARITY");
+    SetDlgItemText(IDC_DATA_BITS, "8");
+    SetDlgItemText(IDC_STOP_BITS, "1");
+    SetDlgItemText(IDC_TIME_DELAY, "25");
+    GetDlgItem(IDC_LOOP)->SendMessage(BM_SETCHECK, BST_CHECKED);
+    SetDlgItemText(IDC_SEND_FILE, "SendDataFile.txt");
+    SetDlgItemText(IDC_CAPTURE_FILE, "CaptureDataFile.txt");
+
+    PostMessage(s_nProcessCmdLineMsg, 0, 0);
+    return TRUE;
+}
+
+void CZandrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CZandrelDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+
+    int cxIcon = GetSystemMetrics(SM_CXICON);
+    int cyIcon = GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    // Signed and truncating toward zero: a client narrower than the icon by one gives 0.
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CZandrelDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CZandrelDlg::OnStop() {
+    CloseJob();
+    SetDlgItemText(IDC_STATUS, "");
+    GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(TRUE);
+    GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(TRUE);
+}
+
+void CZandrelDlg::OnClose() {
+    CDialog::OnClose();
+    CloseJob();
+}
+
+// The send timer is left running: its ticks find no file, and the next
+// Write to Port replaces it.
+void CZandrelDlg::CloseJob() {
+    if (m_Port.IsOpen()) m_Port.Close();
+    if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
+    m_pSendFile = nullptr;
+    m_bSending = false;
+}
+
+BOOL CZandrelDlg::IsBusy() const {
+    return m_bSending || (m_eJob == JobCapture && m_Port.IsOpen());
+}
+
+void CZandrelDlg::OnBrowseSendFile() {
+    BrowseInto(IDC_SEND_FILE);
+}
+
+void CZandrelDlg::OnBrowseCaptureFile() {
+    BrowseInto(IDC_CAPTURE_FILE);
+}
+
+void CZandrelDlg::BrowseInto(int nIDEdit) {
+    char szFile[MAX_PATH] = "";
+    OPENFILENAME ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = "Text Files (*.txt)\0*.txt\0All (*.*)\0*.*\0";
+    ofn.nFilterIndex = 0;
+    ofn.lpstrFile = szFile;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = "Open File";
+    ofn.lpstrDefExt = "txt";
+    ofn.Flags = 0;
+    ofn.lpstrInitialDir = nullptr;
+    if (GetSaveFileNameA(&ofn)) SetDlgItemText(nIDEdit, szFile);
+}
+
+void CZandrelDlg::OnContextMenu(CWnd* pWnd, CPoint point) {
+}
