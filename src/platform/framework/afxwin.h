@@ -285,6 +285,11 @@ constexpr UINT ID_HELP = 0xE146;
 // or ZANDREL_HEADLESS=1) rather than in a window.
 bool AfxIsHeadless();
 
+// Sets what GetCommandLineA returns: the arguments joined by single spaces, an
+// argument that is empty or contains a space wrapped in double quotes.
+// AfxWinMain calls it; tests may too.
+void AfxSetCommandLine(int argc, const char* const* argv);
+
 // The program's entry into the framework: keeps the command line, chooses the
 // back-end (the Qt window, or the console run without a display), calls the
 // application's InitInstance and returns the process's exit status.

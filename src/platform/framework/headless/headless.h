@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,11 @@ void ScriptSaveFileName(const char* pathOrNullForCancel);
 // What the last GetSaveFileNameA was given.
 OPENFILENAME LastSaveFileRequest();
 
+// Message boxes stay open for this long on the clock before they are answered
+// OK (0, the default: answered at once). While one is open its modal loop keeps
+// posted messages and timers flowing; with a manual clock the time passes at once.
+void HoldMessageBoxes(DWORD milliseconds);
+
 struct MessageBoxRecord {
     std::string text;
     std::string caption;  // as shown: the application name when none was given
@@ -68,7 +74,11 @@ void Click(CWnd& dialog, int id);
 void SystemCommand(CWnd& dialog, UINT command);
 void CloseBox(CWnd& dialog);
 
-// Minimised state and client size, for painting tests.
+// The result the dialog ended with (EndDialog), or nothing while it has not ended.
+std::optional<INT_PTR> EndResult(const CWnd& dialog);
+
+// Minimised state and client size, for painting tests. The window is painted
+// again (WM_PAINT) at the next dispatch.
 void SetIconic(CWnd& window, bool iconic);
 void SetClientSize(CWnd& window, int width, int height);
 // What the last paint drew: the icon and where (x, y); icon null when none.

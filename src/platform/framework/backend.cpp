@@ -1,0 +1,28 @@
+#include "platform/framework/backend.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace afx {
+namespace {
+
+std::atomic<Backend*> g_backend{nullptr};
+
+}  // namespace
+
+Backend& CurrentBackend() {
+    Backend* backend = g_backend.load(std::memory_order_acquire);
+    if (!backend) {
+        // A window operation before any back-end was chosen is a programming error.
+        std::fputs("zandrel: no user-interface back-end selected\n", stderr);
+        std::abort();
+    }
+    return *backend;
+}
+
+void SetBackend(Backend* backend) { g_backend.store(backend, std::memory_order_release); }
+
+bool HasBackend() { return g_backend.load(std::memory_order_acquire) != nullptr; }
+
+}  // namespace afx

@@ -1,0 +1,15 @@
+// The console run: the main dialog without a screen, message boxes on standard
+// error, and an exit status that tells a script what happened.
+#pragma once
+
+namespace headless {
+
+// Selects the headless back-end on the real clock, printing to standard error.
+void UseConsole();
+
+// Ends the run's output and gives its exit status: 2 when a message box was
+// shown, else 1 when the last port asked for could not be opened (reported on
+// standard error), else 0.
+int FinishConsoleRun();
+
+}  // namespace headless

@@ -1,0 +1,186 @@
+#include "platform/framework/headless/headless_backend.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/framework/message_loop.h"
+#include "platform/framework/message_queue.h"
+#include "platform/framework/timer_table.h"
+
+namespace headless {
+namespace {
+
+// Dialog base units of the template font (MS Sans Serif 8 at 96 dpi).
+constexpr int kBaseUnitX = 6;
+constexpr int kBaseUnitY = 13;
+
+int TerminalColumns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+// Received data ends up in the status line: show it without letting control
+// characters or escape sequences reach the terminal, and keep it to one row so
+// that \r can rewrite it.
+std::string PrintableLine(const std::string& text, int columns) {
+    std::string line;
+    for (unsigned char c : text) {
+        if (static_cast<int>(line.size()) + 1 >= columns) break;
+        line += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '.';
+    }
+    return line;
+}
+
+}  // namespace
+
+HeadlessBackend& HeadlessBackend::Instance() {
+    static HeadlessBackend backend;
+    return backend;
+}
+
+void HeadlessBackend::Reset(bool manualClock, bool console) {
+    m_manualClock = manualClock;
+    m_console = console;
+    m_statusOnTerminal = console && isatty(STDERR_FILENO);
+    m_statusShown = false;
+    m_manualNow = 0;
+    m_start = std::chrono::steady_clock::now();
+    m_needPaint.clear();
+    scriptedSaveNames.clear();
+    lastSaveRequest = OPENFILENAME{};
+    messageBoxes.clear();
+    messageBoxesShown = 0;
+    iconDraws.clear();
+    modalDialogs.clear();
+    messageBoxHold = 0;
+    afx::SetBackend(this);
+}
+
+std::uint64_t HeadlessBackend::Now() {
+    if (m_manualClock) return m_manualNow;
+    auto elapsed = std::chrono::steady_clock::now() - m_start;
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void HeadlessBackend::AdvanceManualClock(std::uint64_t to) {
+    if (to > m_manualNow) m_manualNow = to;
+}
+
+void HeadlessBackend::WaitForWork(std::optional<std::uint64_t> deadline) {
+    if (m_manualClock) {
+        // Nothing else moves a manual clock while a modal loop waits: go straight to the deadline.
+        if (deadline)
+            AdvanceManualClock(*deadline);
+        else
+            WaitReal(std::nullopt);
+        return;
+    }
+    if (deadline)
+        WaitReal(m_start + std::chrono::milliseconds(*deadline));
+    else
+        WaitReal(std::nullopt);
+}
+
+bool HeadlessBackend::WaitReal(std::optional<std::chrono::steady_clock::time_point> until) {
+    std::unique_lock lock(m_wakeLock);
+    bool woken = true;
+    if (until)
+        woken = m_wakeSignal.wait_until(lock, *until, [this] { return m_woken; });
+    else
+        m_wakeSignal.wait(lock, [this] { return m_woken; });
+    m_woken = false;
+    return woken;
+}
+
+void HeadlessBackend::Wake() {
+    {
+        std::lock_guard lock(m_wakeLock);
+        m_woken = true;
+    }
+    m_wakeSignal.notify_one();
+}
+
+void HeadlessBackend::Invalidate(afx::WindowNode& window) { m_needPaint.insert(window.hwnd); }
+
+bool HeadlessBackend::DispatchPaint() {
+    if (m_needPaint.empty()) return false;
+    HWND window = *m_needPaint.begin();
+    m_needPaint.erase(m_needPaint.begin());
+    afx::DispatchToWindow(window, WM_PAINT, 0, 0);
+    return true;
+}
+
+void HeadlessBackend::WindowCreated(afx::WindowNode& window) {
+    window.clientWidth = window.dialogTemplate->cx * kBaseUnitX / 4;
+    window.clientHeight = window.dialogTemplate->cy * kBaseUnitY / 8;
+}
+
+void HeadlessBackend::WindowDestroyed(afx::WindowNode& window) { m_needPaint.erase(window.hwnd); }
+
+void HeadlessBackend::ControlChanged(afx::WindowNode& control) {
+    if (m_statusOnTerminal && control.controlKind == ControlKind::Static && control.parent &&
+        control.parent->initialised)
+        ShowStatusLine(control.text);
+}
+
+void HeadlessBackend::ShowStatusLine(const std::string& text) {
+    std::string line = PrintableLine(text, TerminalColumns());
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    std::fflush(stderr);
+    m_statusShown = !line.empty();
+}
+
+void HeadlessBackend::EndStatusLine() {
+    if (!m_statusShown) return;
+    std::fputc('\n', stderr);
+    m_statusShown = false;
+}
+
+// Nothing shows a window's caption, icons or state here; the records are all there is.
+void HeadlessBackend::WindowStateChanged(afx::WindowNode&) {}
+
+void HeadlessBackend::DrawIcon(afx::WindowNode&, HICON icon, int x, int y) { iconDraws.push_back({icon, x, y}); }
+
+INT_PTR HeadlessBackend::RunDialog(CDialog& dialog, afx::WindowNode& window) {
+    CWinApp* app = AfxGetApp();
+    if (!app || app->m_pMainWnd != &dialog) {
+        // Nobody can answer another dialog (the About box) here: it ends as if OK was pressed.
+        modalDialogs.push_back(window.dialogTemplate->id);
+        dialog.EndDialog(IDOK);
+        return IDOK;
+    }
+    // The main window ends with its job: once nothing is queued, no timer is set
+    // and the dialog waits for nothing outside.
+    auto idle = [&] { return afx::QueueEmpty() && !afx::AnyTimerSet() && !dialog.IsBusy(); };
+    afx::RunModalLoop([&] { return window.modalEnded || idle(); });
+    return window.modalEnded ? window.modalResult : IDCANCEL;
+}
+
+int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {
+    messageBoxes.push_back({text, caption, type});
+    ++messageBoxesShown;
+    if (m_console) {
+        if (m_statusShown) std::fputs("\r\033[K", stderr);
+        m_statusShown = false;
+        std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
+        std::fflush(stderr);
+    }
+    if (messageBoxHold > 0) {
+        // The box stays open for a while; the modal loop keeps messages and timers flowing.
+        afx::RunModalLoop([] { return false; }, Now() + messageBoxHold);
+    }
+    return IDOK;
+}
+
+std::optional<std::string> HeadlessBackend::ChooseSaveFileName(const afx::SaveFileRequest& request) {
+    lastSaveRequest = *request.record;
+    if (scriptedSaveNames.empty()) return std::nullopt;
+    std::optional<std::string> answer = scriptedSaveNames.front();
+    scriptedSaveNames.pop_front();
+    return answer;
+}
+
+}  // namespace headless
