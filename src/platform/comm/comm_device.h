@@ -1,0 +1,120 @@
+// An open serial device, behaving like a Windows serial driver: its own driver
+// thread owns the descriptor, fills the input queue, completes pending reads,
+// writes and the one pending WaitCommEvent, keeps the event history and the
+// line errors, and enforces COMMTIMEOUTS. It sleeps in poll() until the line,
+// a request or the nearest deadline needs it.
+//
+// Every write into a caller's records (OVERLAPPED, buffers, event bits) is made
+// under the device lock, so once a cancel has taken that lock and completed an
+// operation, nothing more is written for it. The byte count of a pending
+// transfer goes to OVERLAPPED::InternalHigh only: the caller's count variable
+// is written only when the call completes at once, since a pending call's
+// count may live in a frame that has already returned.
+//
+// After a hang-up (the device vanished, the pty master closed) pending
+// operations end with ERROR_OPERATION_ABORTED (a read that already holds bytes
+// returns them), data already queued can still be read, and every later
+// transfer or wait fails with ERROR_DEVICE_NOT_CONNECTED.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/comm/input_queue.h"
+#include "platform/comm/parmrk_decoder.h"
+#include "platform/comm/request.h"
+#include "platform/comm/termios_line.h"
+#include "platform/comm/timeout_rules.h"
+#include "platform/kernel/pending_io.h"
+
+namespace comm {
+
+class CommDevice final : public kernel::IoTarget {
+public:
+    // Takes an open, exclusive, raw, non-blocking descriptor and starts the
+    // driver thread. On failure closes the descriptor and sets the last error.
+    static kernel::Ref<CommDevice> Start(int fd);
+
+    // The Win32 operations; FALSE with the last error set on failure.
+    BOOL Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* overlapped);
+    BOOL Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED* overlapped);
+    BOOL WaitEvent(DWORD* bits, OVERLAPPED* overlapped);
+    BOOL GetResult(OVERLAPPED* overlapped, DWORD* count, bool wait);
+    BOOL CancelThreadIo();
+
+    BOOL Setup(DWORD inQueue);
+    BOOL GetState(DCB* dcb);
+    BOOL SetState(const DCB* dcb);
+    BOOL GetMask(DWORD* mask);
+    BOOL SetMask(DWORD mask);
+    BOOL GetTimeouts(COMMTIMEOUTS* timeouts);
+    BOOL SetTimeouts(const COMMTIMEOUTS* timeouts);
+    BOOL ClearError(DWORD* errors, COMSTAT* status);
+    BOOL Purge(DWORD flags);
+
+    void OnHandleClosed() override;
+    void AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) override;
+
+    ~CommDevice() override;
+
+private:
+    CommDevice(int fd, int wakeFd);
+
+    // All below run with m_lock held.
+    static BOOL Refuse(DWORD error);
+    DWORD TransferError() const;  // why a transfer cannot start now, or 0
+    Request* Accept(Request* spare, Request::Kind kind, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event);
+    void Complete(Request* request, DWORD status);
+    static void CompleteAtOnce(OVERLAPPED* overlapped, const kernel::Ref<kernel::Event>& event, DWORD transferred);
+    void Abort(Request* request);
+    void StartHead(RequestList& list, Clock::time_point now);
+    void Deliver(const BYTE* data, size_t count, Clock::time_point now);
+    void RaiseEvents(DWORD events);
+    void PumpWrites(Clock::time_point now);
+    void ExpireDeadlines(Clock::time_point now);
+    std::optional<Clock::time_point> NearestDeadline() const;
+    void HangUp();
+    void Wake();
+
+    // The driver thread.
+    void Drive();
+    void ReadLine(Clock::time_point now);
+    void TakeDriverCounts(DWORD& errors, DWORD& events);
+
+    const int m_fd;
+    const int m_wakeFd;
+    std::thread m_driver;
+
+    std::mutex m_lock;
+    std::condition_variable m_completed;  // GetOverlappedResult waits here
+    bool m_closed = false;
+    bool m_hungUp = false;
+    bool m_outputBlocked = false;  // the last write found the line full
+    bool m_inputPaused = false;    // the queue was full: the driver stopped reading
+
+    DCB m_dcb;
+    COMMTIMEOUTS m_timeouts{};
+    DWORD m_mask = 0;
+    DWORD m_history = 0;  // masked events that happened while no wait was pending
+    DWORD m_errors = 0;   // CE_ bits until ClearCommError
+    InputQueue m_input;
+    ParmrkDecoder m_decoder;
+    bool m_haveDriverCounts;
+    DriverCounts m_driverCounts;
+
+    RequestList m_reads;
+    RequestList m_writes;
+    Request* m_wait = nullptr;
+    RequestPool m_pool;
+    std::uint64_t m_nextTicket = 1;
+
+    // The driver thread's own buffers.
+    std::vector<BYTE> m_raw;
+    std::vector<BYTE> m_decoded;
+};
+
+}  // namespace comm

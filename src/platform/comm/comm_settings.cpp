@@ -1,0 +1,112 @@
+// Line settings, event mask, time-outs, queue size, errors and purging.
+#include "platform/comm/comm_device.h"
+#include "platform/comm/dcb_rules.h"
+
+namespace comm {
+namespace {
+
+constexpr DWORD kKnownEvents = 0x1FFF;  // EV_RXCHAR .. EV_EVENT2
+
+}  // namespace
+
+BOOL CommDevice::Setup(DWORD inQueue) {
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    // As the Windows driver does, the queue only grows: queued bytes are kept.
+    if (inQueue > m_input.Capacity()) {
+        try {
+            m_input.Resize(inQueue);
+        } catch (const std::bad_alloc&) {
+            return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+        }
+        if (m_inputPaused) Wake();
+    }
+    return TRUE;
+}
+
+BOOL CommDevice::GetState(DCB* dcb) {
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    *dcb = m_dcb;
+    return TRUE;
+}
+
+BOOL CommDevice::SetState(const DCB* dcb) {
+    if (DWORD error = ValidateDcb(*dcb)) return Refuse(error);
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (DWORD error = ApplyDcb(m_fd, *dcb)) return Refuse(error);
+    // Kept whole: a pty ignores data bits and parity, yet they read back as set.
+    m_dcb = *dcb;
+    m_decoder.SetParityChecked(dcb->Parity != NOPARITY);
+    return TRUE;
+}
+
+BOOL CommDevice::GetMask(DWORD* mask) {
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    *mask = m_mask;
+    return TRUE;
+}
+
+BOOL CommDevice::SetMask(DWORD mask) {
+    if (mask & ~kKnownEvents) return Refuse(ERROR_INVALID_PARAMETER);
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    m_mask = mask;
+    m_history &= mask;
+    if (m_wait) {  // a pending wait ends with no events
+        Request* wait = m_wait;
+        m_wait = nullptr;
+        wait->firedEvents = 0;
+        Complete(wait, ERROR_SUCCESS);
+    }
+    return TRUE;
+}
+
+BOOL CommDevice::GetTimeouts(COMMTIMEOUTS* timeouts) {
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    *timeouts = m_timeouts;
+    return TRUE;
+}
+
+BOOL CommDevice::SetTimeouts(const COMMTIMEOUTS* timeouts) {
+    if (!ValidTimeouts(*timeouts)) return Refuse(ERROR_INVALID_PARAMETER);
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    m_timeouts = *timeouts;  // applies to transfers started from now on
+    return TRUE;
+}
+
+BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (errors) *errors = m_errors;
+    m_errors = 0;
+    if (status) {
+        *status = COMSTAT{};
+        status->cbInQue = static_cast<DWORD>(m_input.Size());
+        m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
+    }
+    return TRUE;
+}
+
+BOOL CommDevice::Purge(DWORD flags) {
+    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) return Refuse(ERROR_INVALID_PARAMETER);
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (flags & PURGE_TXABORT)
+        while (Request* write = m_writes.Front()) Abort(write);
+    if (flags & PURGE_RXABORT)
+        while (Request* read = m_reads.Front()) Abort(read);
+    if (flags & PURGE_RXCLEAR) {
+        m_input.Clear();
+        m_decoder.Reset();
+    }
+    FlushLine(m_fd, (flags & PURGE_RXCLEAR) != 0, (flags & PURGE_TXCLEAR) != 0);
+    Wake();  // the queue may have room again, the heads may have changed
+    return TRUE;
+}
+
+}  // namespace comm

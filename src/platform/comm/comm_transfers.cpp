@@ -1,0 +1,183 @@
+// ReadFile, WriteFile, WaitCommEvent, GetOverlappedResult and cancelling.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/comm/comm_device.h"
+#include "platform/comm/errno_map.h"
+
+namespace comm {
+namespace {
+
+// The OVERLAPPED's event, referenced for the life of the operation so that a
+// handle closed early cannot be signalled after its object is gone. False
+// (with the error set) for a handle that is not an event.
+bool TakeEvent(const OVERLAPPED* overlapped, kernel::Ref<kernel::Event>& event) {
+    if (!overlapped->hEvent) return true;
+    event = kernel::Lookup<kernel::Event>(overlapped->hEvent);
+    return static_cast<bool>(event);
+}
+
+}  // namespace
+
+BOOL CommDevice::Refuse(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+DWORD CommDevice::TransferError() const {
+    if (m_closed) return ERROR_INVALID_HANDLE;
+    if (m_hungUp) return ERROR_DEVICE_NOT_CONNECTED;
+    return ERROR_SUCCESS;
+}
+
+BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* overlapped) {
+    if (!overlapped || (!buffer && length > 0)) return Refuse(ERROR_INVALID_PARAMETER);
+    kernel::Ref<kernel::Event> event;
+    if (!TakeEvent(overlapped, event)) return FALSE;
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    Request* spare = m_pool.Take();  // before taking data, which must not be lost if this fails
+    if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+
+    ReadRule rule = ReadRuleFor(m_timeouts, length);
+    bool first = m_reads.Empty();
+    DWORD taken = 0;
+    if (first) {
+        taken = static_cast<DWORD>(m_input.Pop(buffer, length));
+        if (taken > 0 && m_inputPaused) Wake();
+    }
+    bool atOnce = taken == length || (first && (rule.atOnce || (rule.onFirstByte && taken > 0)));
+    // After a hang-up, what was queued can still be read; nothing more will come.
+    if (m_hungUp && !atOnce) {
+        if (taken == 0) {
+            m_pool.Give(spare);
+            return Refuse(ERROR_DEVICE_NOT_CONNECTED);
+        }
+        atOnce = true;
+    }
+    if (atOnce) {
+        m_pool.Give(spare);
+        if (count) *count = taken;
+        CompleteAtOnce(overlapped, event, taken);
+        return TRUE;
+    }
+    Request* read = Accept(spare, Request::Kind::Read, overlapped, std::move(event));
+    read->data = buffer;
+    read->length = length;
+    read->done = taken;
+    read->rule = rule;
+    m_reads.PushBack(read);
+    if (first) StartHead(m_reads, Clock::now());
+    Wake();  // the driver's nearest deadline may have changed
+    return Refuse(ERROR_IO_PENDING);
+}
+
+BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED* overlapped) {
+    if (!overlapped || (!data && length > 0)) return Refuse(ERROR_INVALID_PARAMETER);
+    kernel::Ref<kernel::Event> event;
+    if (!TakeEvent(overlapped, event)) return FALSE;
+    std::lock_guard lock(m_lock);
+    if (DWORD error = TransferError()) return Refuse(error);
+    Request* spare = m_pool.Take();
+    if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+
+    // With nothing queued ahead, write straight away as a UART driver fills
+    // its FIFO; whatever the line cannot take now goes to the driver thread.
+    DWORD written = 0;
+    if (m_writes.Empty() && !m_outputBlocked && length > 0) {
+        ssize_t put = ::write(m_fd, data, length);
+        if (put > 0) {
+            written = static_cast<DWORD>(put);
+        } else if (put < 0 && errno == EAGAIN) {
+            m_outputBlocked = true;
+        } else if (put < 0 && errno != EINTR) {
+            DWORD error = Win32FromErrno(errno);
+            m_pool.Give(spare);
+            if (error == ERROR_DEVICE_NOT_CONNECTED) HangUp();
+            return Refuse(error);
+        }
+    }
+    if (written == length) {
+        m_pool.Give(spare);
+        if (count) *count = written;
+        CompleteAtOnce(overlapped, event, written);
+        if (length > 0 && m_writes.Empty()) RaiseEvents(EV_TXEMPTY);
+        return TRUE;
+    }
+    Request* write = Accept(spare, Request::Kind::Write, overlapped, std::move(event));
+    write->data = const_cast<BYTE*>(data);
+    write->length = length;
+    write->done = written;
+    write->rule.total = WriteLimitFor(m_timeouts, length);
+    bool first = m_writes.Empty();
+    m_writes.PushBack(write);
+    if (first) StartHead(m_writes, Clock::now());
+    Wake();
+    return Refuse(ERROR_IO_PENDING);
+}
+
+BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
+    if (!overlapped || !bits) return Refuse(ERROR_INVALID_PARAMETER);
+    kernel::Ref<kernel::Event> event;
+    if (!TakeEvent(overlapped, event)) return FALSE;
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (m_mask == 0 || m_wait) return Refuse(ERROR_INVALID_PARAMETER);
+    if (m_hungUp) return Refuse(ERROR_DEVICE_NOT_CONNECTED);
+    if (m_history) {
+        *bits = m_history;
+        m_history = 0;
+        CompleteAtOnce(overlapped, event, 0);
+        return TRUE;
+    }
+    Request* spare = m_pool.Take();
+    if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
+    m_wait->eventBits = bits;
+    return Refuse(ERROR_IO_PENDING);
+}
+
+BOOL CommDevice::GetResult(OVERLAPPED* overlapped, DWORD* count, bool wait) {
+    if (!overlapped) return Refuse(ERROR_INVALID_PARAMETER);
+    std::unique_lock lock(m_lock);
+    if (overlapped->Internal == ERROR_IO_PENDING) {
+        if (!wait) return Refuse(ERROR_IO_INCOMPLETE);
+        // Every pending operation ends: by the line, a deadline, a cancel or the close.
+        m_completed.wait(lock, [overlapped] { return overlapped->Internal != ERROR_IO_PENDING; });
+    }
+    if (count) *count = static_cast<DWORD>(overlapped->InternalHigh);
+    auto status = static_cast<DWORD>(overlapped->Internal);
+    return status == ERROR_SUCCESS ? TRUE : Refuse(status);
+}
+
+namespace {
+
+Request* IssuedBy(const RequestList& list, const kernel::ThreadIo* thread) {
+    Request* found = nullptr;
+    list.ForEach([&](Request* r) {
+        if (!found && r->issuer == thread) found = r;
+    });
+    return found;
+}
+
+}  // namespace
+
+BOOL CommDevice::CancelThreadIo() {
+    const kernel::ThreadIo* me = &kernel::ThreadIo::Current();
+    std::lock_guard lock(m_lock);
+    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    while (Request* read = IssuedBy(m_reads, me)) Abort(read);
+    while (Request* write = IssuedBy(m_writes, me)) Abort(write);
+    if (m_wait && m_wait->issuer == me) Abort(m_wait);
+    Wake();  // the head, and so the nearest deadline, may have changed
+    return TRUE;
+}
+
+void CommDevice::AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) {
+    std::lock_guard lock(m_lock);
+    auto& request = static_cast<Request&>(io);
+    if (request.ticket == ticket) Abort(&request);
+}
+
+}  // namespace comm

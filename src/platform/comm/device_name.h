@@ -1,0 +1,15 @@
+// Which Linux device a Win32 device name opens.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace comm {
+
+// \\.\COMn (COM in any case, n decimal from 1) is $ZANDREL_COMn when set, else
+// /dev/ttyS<n-1>; \\.\ followed by an absolute path is that path. Anything
+// else names no device.
+std::optional<std::string> LinuxDeviceFor(std::string_view name);
+
+}  // namespace comm

@@ -1,0 +1,67 @@
+// A ReadFile, WriteFile or WaitCommEvent in flight, and the lists and the pool
+// that hold them. Records are reused, so a busy port allocates nothing per call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/comm/timeout_rules.h"
+#include "platform/kernel/event.h"
+#include "platform/kernel/pending_io.h"
+
+namespace comm {
+
+struct Request : kernel::PendingIo {
+    enum class Kind { Read, Write, Wait };
+
+    Kind kind = Kind::Read;
+    std::uint64_t ticket = 0;
+    const kernel::ThreadIo* issuer = nullptr;  // CancelIo cancels its own thread's
+    OVERLAPPED* overlapped = nullptr;
+    kernel::Ref<kernel::Event> event;
+    BYTE* data = nullptr;  // the caller's buffer
+    DWORD length = 0;
+    DWORD done = 0;
+    DWORD* eventBits = nullptr;  // a wait's result goes here
+    DWORD firedEvents = 0;
+
+    // Time limits, set when the transfer reaches the head of its list.
+    ReadRule rule;
+    std::optional<Clock::time_point> deadline;
+    Clock::time_point lastByte;
+
+    Request* next = nullptr;
+};
+
+// First in, first out, with removal from anywhere.
+class RequestList {
+public:
+    bool Empty() const { return !m_first; }
+    Request* Front() const { return m_first; }
+    void PushBack(Request* request);
+    Request* PopFront();
+    bool Remove(Request* request);
+
+    template <class F>
+    void ForEach(F each) const {
+        for (Request* r = m_first; r; r = r->next) each(r);
+    }
+
+private:
+    Request* m_first = nullptr;
+    Request* m_last = nullptr;
+};
+
+class RequestPool {
+public:
+    Request* Take();  // null when out of memory
+    void Give(Request* request);
+
+private:
+    std::vector<std::unique_ptr<Request>> m_all;
+    Request* m_free = nullptr;
+};
+
+}  // namespace comm

@@ -1,0 +1,171 @@
+#include "platform/comm/termios_line.h"
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/comm/errno_map.h"
+#include "platform/comm/line_speed.h"
+
+namespace comm {
+namespace {
+
+constexpr DWORD kDefaultBaud = 9600;
+constexpr unsigned kSpeedTolerancePercent = 3;  // what a UART's divisor can miss by
+
+void SetRawFlags(termios& line) {
+    line.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                      IMAXBEL | IUTF8);
+    line.c_iflag |= PARMRK | INPCK;
+    line.c_oflag &= ~OPOST;
+    line.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN | NOFLSH | TOSTOP);
+    line.c_cflag |= CLOCAL | CREAD;
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+}
+
+bool IsRaw(const termios& line) {
+    return (line.c_lflag & (ECHO | ICANON | ISIG | IEXTEN)) == 0 && (line.c_oflag & OPOST) == 0 &&
+           (line.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP)) == 0 && (line.c_iflag & PARMRK) != 0;
+}
+
+tcflag_t SizeFlag(BYTE byteSize) {
+    switch (byteSize) {
+        case 5: return CS5;
+        case 6: return CS6;
+        case 7: return CS7;
+        default: return CS8;
+    }
+}
+
+BYTE ByteSizeOf(tcflag_t cflag) {
+    switch (cflag & CSIZE) {
+        case CS5: return 5;
+        case CS6: return 6;
+        case CS7: return 7;
+        default: return 8;
+    }
+}
+
+tcflag_t ParityFlags(BYTE parity) {
+    switch (parity) {
+        case ODDPARITY: return PARENB | PARODD;
+        case EVENPARITY: return PARENB;
+        case MARKPARITY: return PARENB | CMSPAR | PARODD;
+        case SPACEPARITY: return PARENB | CMSPAR;
+        default: return 0;
+    }
+}
+
+BYTE ParityOf(tcflag_t cflag) {
+    if (!(cflag & PARENB)) return NOPARITY;
+    if (cflag & CMSPAR) return (cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+    return (cflag & PARODD) ? ODDPARITY : EVENPARITY;
+}
+
+void SetFrame(termios& line, const DCB& dcb) {
+    line.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    line.c_cflag |= SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
+    // With 5 data bits, CSTOPB gives 1.5 stop bits.
+    if (dcb.StopBits != ONESTOPBIT) line.c_cflag |= CSTOPB;
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) line.c_cflag |= CRTSCTS;
+    line.c_iflag &= ~(IXON | IXOFF);
+    if (dcb.fOutX) line.c_iflag |= IXON;
+    if (dcb.fInX) line.c_iflag |= IXOFF;
+    line.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+    line.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+}
+
+bool SpeedCloseEnough(DWORD actual, DWORD wanted) {
+    auto difference = static_cast<unsigned long long>(std::llabs(static_cast<long long>(actual) - wanted));
+    return difference * 100 <= static_cast<unsigned long long>(wanted) * kSpeedTolerancePercent;
+}
+
+// Modem lines: a pty has none, so failures are not errors.
+void SetModemLine(int fd, int line, bool on) { ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line); }
+
+void SetModemLines(int fd, const DCB& dcb) {
+    SetModemLine(fd, TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
+    if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE) SetModemLine(fd, TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
+}
+
+}  // namespace
+
+int MakeRaw(int fd) {
+    termios line;
+    if (tcgetattr(fd, &line) != 0) return errno;
+    SetRawFlags(line);
+    if (tcsetattr(fd, TCSANOW, &line) != 0) return errno;
+    // tcsetattr succeeds when any part applied: check the parts that matter.
+    if (tcgetattr(fd, &line) != 0) return errno;
+    return IsRaw(line) ? 0 : EINVAL;
+}
+
+DCB DcbFromLine(int fd) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = kDefaultBaud;
+    GetLineSpeed(fd, dcb.BaudRate);
+    termios line{};
+    tcgetattr(fd, &line);
+    dcb.fBinary = 1;
+    dcb.ByteSize = ByteSizeOf(line.c_cflag);
+    dcb.Parity = ParityOf(line.c_cflag);
+    dcb.fParity = dcb.Parity != NOPARITY;
+    dcb.StopBits = (line.c_cflag & CSTOPB) ? (dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS) : ONESTOPBIT;
+    bool rtscts = (line.c_cflag & CRTSCTS) != 0;
+    dcb.fOutxCtsFlow = rtscts;
+    dcb.fRtsControl = rtscts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fOutX = (line.c_iflag & IXON) != 0;
+    dcb.fInX = (line.c_iflag & IXOFF) != 0;
+    dcb.XonChar = static_cast<char>(line.c_cc[VSTART]);
+    dcb.XoffChar = static_cast<char>(line.c_cc[VSTOP]);
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+    return dcb;
+}
+
+DWORD ApplyDcb(int fd, const DCB& dcb) {
+    termios before;
+    if (tcgetattr(fd, &before) != 0) return Win32FromErrno(errno);
+    DWORD speedBefore = 0;
+    bool haveSpeedBefore = GetLineSpeed(fd, speedBefore) == 0;
+
+    termios line = before;
+    SetFrame(line, dcb);
+    if (tcsetattr(fd, TCSANOW, &line) != 0) return Win32FromErrno(errno);
+    int error = SetLineSpeed(fd, dcb.BaudRate);
+    DWORD actual = 0;
+    if (error == 0) error = GetLineSpeed(fd, actual);
+    if (error == 0 && !SpeedCloseEnough(actual, dcb.BaudRate)) error = EINVAL;
+    if (error != 0) {
+        tcsetattr(fd, TCSANOW, &before);
+        if (haveSpeedBefore) SetLineSpeed(fd, speedBefore);
+        return Win32FromErrno(error);
+    }
+    SetModemLines(fd, dcb);
+    return ERROR_SUCCESS;
+}
+
+bool ReadDriverCounts(int fd, DriverCounts& counts) {
+    serial_icounter_struct icount{};
+    if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+    counts.breaks = static_cast<unsigned>(icount.brk);
+    counts.frames = static_cast<unsigned>(icount.frame);
+    counts.parities = static_cast<unsigned>(icount.parity);
+    counts.overruns = static_cast<unsigned>(icount.overrun);
+    counts.bufOverruns = static_cast<unsigned>(icount.buf_overrun);
+    return true;
+}
+
+void FlushLine(int fd, bool input, bool output) {
+    if (input && output) tcflush(fd, TCIOFLUSH);
+    else if (input) tcflush(fd, TCIFLUSH);
+    else if (output) tcflush(fd, TCOFLUSH);
+}
+
+}  // namespace comm

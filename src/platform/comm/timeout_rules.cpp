@@ -1,0 +1,43 @@
+#include "platform/comm/timeout_rules.h"
+
+namespace comm {
+namespace {
+
+std::optional<Clock::duration> Limit(DWORD multiplier, DWORD constant, DWORD length) {
+    if (multiplier == 0 && constant == 0) return std::nullopt;
+    auto ms = static_cast<std::uint64_t>(multiplier) * length + constant;
+    return std::chrono::milliseconds(ms);
+}
+
+}  // namespace
+
+ReadRule ReadRuleFor(const COMMTIMEOUTS& t, DWORD length) {
+    ReadRule rule;
+    if (t.ReadIntervalTimeout == MAXDWORD) {
+        if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) {
+            rule.atOnce = true;
+            return rule;
+        }
+        if (t.ReadTotalTimeoutMultiplier == MAXDWORD && t.ReadTotalTimeoutConstant != MAXDWORD &&
+            t.ReadTotalTimeoutConstant != 0) {
+            rule.onFirstByte = true;
+            rule.total = std::chrono::milliseconds(t.ReadTotalTimeoutConstant);
+            return rule;
+        }
+    } else if (t.ReadIntervalTimeout != 0) {
+        rule.interval = std::chrono::milliseconds(t.ReadIntervalTimeout);
+    }
+    rule.total = Limit(t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, length);
+    return rule;
+}
+
+std::optional<Clock::duration> WriteLimitFor(const COMMTIMEOUTS& t, DWORD length) {
+    return Limit(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, length);
+}
+
+bool ValidTimeouts(const COMMTIMEOUTS& t) {
+    return !(t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+             t.ReadTotalTimeoutConstant == MAXDWORD);
+}
+
+}  // namespace comm

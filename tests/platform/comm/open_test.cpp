@@ -1,0 +1,95 @@
+// Opening devices: name mapping, missing devices, exclusive use, the open report.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "comm_fixture.h"
+#include "platform/comm/comm_report.h"
+
+namespace {
+
+using commtest::OpenDevice;
+
+TEST(OpenPort, MissingDeviceAndForeignNamesFailWithFileNotFound) {
+    EXPECT_EQ(OpenDevice("\\\\.\\/dev/zandrel-no-such-port"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    CommOpenReport report = GetLastCommOpenReport();
+    EXPECT_TRUE(report.attempted);
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(report.linuxDevice, "/dev/zandrel-no-such-port");
+    EXPECT_FALSE(report.reason.empty());
+
+    for (const char* name : {"COM1", "\\\\.\\LPT1", "\\\\.\\COM", "\\\\.\\COM0", "\\\\.\\COMx", "\\\\.\\relative/path"}) {
+        SetLastError(0);
+        EXPECT_EQ(OpenDevice(name), INVALID_HANDLE_VALUE) << name;
+        EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << name;
+    }
+    EXPECT_EQ(GetLastCommOpenReport().linuxDevice, "");
+}
+
+TEST(OpenPort, ComNumberMapsToItsVariableOrTtyS) {
+    testsupport::Pty pty;
+    pty.MapAs(23);
+    HANDLE port = OpenDevice("\\\\.\\cOm23");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+    CommOpenReport report = GetLastCommOpenReport();
+    EXPECT_FALSE(report.failed);
+    EXPECT_EQ(report.devicePath, "\\\\.\\cOm23");
+    EXPECT_EQ(report.linuxDevice, pty.SlavePath());
+    CloseHandle(port);
+
+    unsetenv("ZANDREL_COM24");
+    OpenDevice("\\\\.\\COM24");
+    EXPECT_EQ(GetLastCommOpenReport().linuxDevice, "/dev/ttyS23");
+}
+
+TEST(OpenPort, PortInUseIsRefusedUntilClosed) {
+    testsupport::Pty pty;
+    HANDLE first = OpenDevice(pty.DeviceName());
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenDevice(pty.DeviceName()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    CloseHandle(first);
+    HANDLE again = OpenDevice(pty.DeviceName());
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseHandle(again);
+}
+
+TEST(OpenPort, PortInUseIsRefusedToAnotherProcess) {
+    testsupport::Pty pty;
+    HANDLE port = OpenDevice(pty.DeviceName());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        HANDLE other = OpenDevice(pty.DeviceName());
+        _exit(other == INVALID_HANDLE_VALUE ? static_cast<int>(GetLastError()) : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ERROR_ACCESS_DENIED));
+    CloseHandle(port);
+}
+
+TEST(OpenPort, OnlyOverlappedOpensOfExistingDevicesAreSupported) {
+    testsupport::Pty pty;
+    std::string name = pty.DeviceName();
+    EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, 2, FILE_FLAG_OVERLAPPED, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(OpenPort, ARegularFileIsNoSerialDevice) {
+    char path[] = "/tmp/zandrel-not-a-tty-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(OpenDevice(std::string("\\\\.\\") + path), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    close(fd);
+    unlink(path);
+}
+
+}  // namespace
