@@ -1,12 +1,18 @@
 #include "platform/comm/timeout_rules.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace comm {
 namespace {
 
+// Products of two large DWORDs would overflow the clock; a few years is "never".
+constexpr std::uint64_t kLongestLimitMs = std::uint64_t{MAXDWORD} * 16;
+
 std::optional<Clock::duration> Limit(DWORD multiplier, DWORD constant, DWORD length) {
     if (multiplier == 0 && constant == 0) return std::nullopt;
-    auto ms = static_cast<std::uint64_t>(multiplier) * length + constant;
-    return std::chrono::milliseconds(ms);
+    std::uint64_t ms = static_cast<std::uint64_t>(multiplier) * length + constant;
+    return std::chrono::milliseconds(std::min(ms, kLongestLimitMs));
 }
 
 }  // namespace

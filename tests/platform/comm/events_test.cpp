@@ -1,0 +1,148 @@
+// WaitCommEvent: events as they happen, events remembered while no wait is
+// pending, the mask ending a wait, and the refusals.
+#include <thread>
+
+#include "comm_fixture.h"
+
+namespace {
+
+class Events : public commtest::PortTest {
+protected:
+    // Starts a wait; true if it completed at once.
+    bool StartWait(OVERLAPPED& record) {
+        record = Record();
+        if (WaitCommEvent(m_port, &m_bits, &record)) return true;
+        EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+        return false;
+    }
+    DWORD m_bits = 0xFFFFFFFF;
+};
+
+TEST_F(Events, ArrivingCharacterCompletesAPendingWait) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR | EV_BREAK | EV_ERR));
+    OVERLAPPED record;
+    ASSERT_FALSE(StartWait(record));
+    EXPECT_EQ(WaitForSingleObject(m_event, 30), WAIT_TIMEOUT);
+    EXPECT_EQ(m_bits, 0xFFFFFFFFu);  // written only at completion
+    m_pty.Send("A");
+    ASSERT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);
+    EXPECT_EQ(m_bits, EV_RXCHAR);
+    DWORD unused;
+    EXPECT_TRUE(GetOverlappedResult(m_port, &record, &unused, FALSE));
+}
+
+TEST_F(Events, EventsWhileNoWaitIsPendingCompleteTheNextWaitAtOnce) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    m_pty.Send("B");
+    Sleep(50);
+    OVERLAPPED record;
+    EXPECT_TRUE(StartWait(record));
+    EXPECT_EQ(m_bits, EV_RXCHAR);
+    EXPECT_EQ(WaitForSingleObject(m_event, 0), WAIT_OBJECT_0);
+    // Taken: the next wait pends.
+    EXPECT_FALSE(StartWait(record));
+    CancelIo(m_port);
+}
+
+TEST_F(Events, OnlyMaskedEventsAreRemembered) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_BREAK));
+    m_pty.Send("C");
+    Sleep(50);
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    OVERLAPPED record;
+    EXPECT_FALSE(StartWait(record));
+    CancelIo(m_port);
+}
+
+TEST_F(Events, SetCommMaskForgetsRememberedEventsOutsideTheNewMask) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR | EV_TXEMPTY));
+    m_pty.Send("D");
+    Sleep(50);
+    ASSERT_TRUE(SetCommMask(m_port, EV_TXEMPTY));
+    OVERLAPPED record;
+    EXPECT_FALSE(StartWait(record));
+    CancelIo(m_port);
+}
+
+TEST_F(Events, SetCommMaskEndsAPendingWaitWithNoBits) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    OVERLAPPED record;
+    ASSERT_FALSE(StartWait(record));
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR | EV_ERR));
+    ASSERT_EQ(WaitForSingleObject(m_event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(m_bits, 0u);
+    DWORD unused;
+    EXPECT_TRUE(GetOverlappedResult(m_port, &record, &unused, FALSE));
+}
+
+TEST_F(Events, SecondWaitOrEmptyMaskIsInvalid) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    OVERLAPPED record;
+    ASSERT_FALSE(StartWait(record));
+    OVERLAPPED second = Record();
+    DWORD bits = 0;
+    EXPECT_FALSE(WaitCommEvent(m_port, &bits, &second));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    CancelIo(m_port);
+    EXPECT_EQ(m_bits, 0u);
+
+    ASSERT_TRUE(SetCommMask(m_port, 0));
+    EXPECT_FALSE(WaitCommEvent(m_port, &bits, &second));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(SetCommMask(m_port, 0x10000));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(Events, EventCharacterRaisesRxFlag) {
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(m_port, &dcb));
+    dcb.EvtChar = '\n';
+    ASSERT_TRUE(SetCommState(m_port, &dcb));
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXFLAG));
+    m_pty.Send("no flag");
+    Sleep(50);
+    OVERLAPPED record;
+    ASSERT_FALSE(StartWait(record));
+    m_pty.Send("line\n");
+    ASSERT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);
+    EXPECT_EQ(m_bits, EV_RXFLAG);
+}
+
+TEST_F(Events, CompletedWriteRaisesTxEmpty) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_TXEMPTY));
+    OVERLAPPED record;
+    ASSERT_FALSE(StartWait(record));
+    OVERLAPPED write = Record();
+    write.hEvent = nullptr;
+    DWORD count = 0;
+    EXPECT_TRUE(WriteFile(m_port, "z", 1, &count, &write));
+    ASSERT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);
+    EXPECT_EQ(m_bits, EV_TXEMPTY);
+}
+
+TEST_F(Events, WaitOnAnotherThreadSeesDataWhileThisThreadReads) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    SetReadTimeouts(MAXDWORD, 0, 0);
+    HANDLE waitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD bits = 0;
+    std::thread watcher([&] {
+        OVERLAPPED record{};
+        record.hEvent = waitEvent;
+        if (!WaitCommEvent(m_port, &bits, &record)) WaitForSingleObject(waitEvent, INFINITE);
+    });
+    Sleep(20);
+    m_pty.Send("data");
+    watcher.join();
+    EXPECT_EQ(bits, EV_RXCHAR);
+    char buffer[16];
+    DWORD count = 0;
+    OVERLAPPED read = Record();
+    for (int i = 0; i < 100 && count == 0; ++i) {
+        ReadFile(m_port, buffer, sizeof buffer, &count, &read);
+        if (count == 0) Sleep(5);
+    }
+    EXPECT_EQ(std::string(buffer, count), "data");
+    CloseHandle(waitEvent);
+}
+
+}  // namespace

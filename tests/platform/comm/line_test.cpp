@@ -1,0 +1,192 @@
+// Line settings, hang-up and close on a pty.
+#include <dirent.h>
+#include <sys/resource.h>
+
+#include <string>
+#include <thread>
+
+#include "comm_fixture.h"
+
+namespace {
+
+class Line : public commtest::PortTest {};
+
+TEST_F(Line, SettingsReadBackAsSetThoughAPtyIgnoresFrame) {
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(m_port, &dcb));
+    EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+    dcb.BaudRate = 19200;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.fParity = 1;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.fOutxCtsFlow = 1;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    ASSERT_TRUE(SetCommState(m_port, &dcb)) << GetLastError();
+    DCB back{};
+    ASSERT_TRUE(GetCommState(m_port, &back));
+    EXPECT_EQ(back.BaudRate, 19200u);
+    EXPECT_EQ(back.ByteSize, 7);
+    EXPECT_EQ(back.Parity, EVENPARITY);
+    EXPECT_EQ(back.fParity, 1u);
+    EXPECT_EQ(back.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(back.fOutxCtsFlow, 1u);
+    EXPECT_EQ(back.fRtsControl, RTS_CONTROL_HANDSHAKE);
+}
+
+TEST_F(Line, AnyBaudRateIsKept) {
+    DCB dcb{};
+    GetCommState(m_port, &dcb);
+    dcb.BaudRate = 123457;
+    ASSERT_TRUE(SetCommState(m_port, &dcb)) << GetLastError();
+    DCB back{};
+    GetCommState(m_port, &back);
+    EXPECT_EQ(back.BaudRate, 123457u);
+}
+
+TEST_F(Line, ImpossibleFramesAreRefusedAndChangeNothing) {
+    DCB good{};
+    ASSERT_TRUE(GetCommState(m_port, &good));
+    auto refused = [&](auto edit) {
+        DCB dcb = good;
+        edit(dcb);
+        SetLastError(0);
+        bool ok = SetCommState(m_port, &dcb);
+        return !ok && GetLastError() == ERROR_INVALID_PARAMETER;
+    };
+    EXPECT_TRUE(refused([](DCB& d) { d.ByteSize = 4; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.ByteSize = 9; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.BaudRate = 0; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.Parity = 5; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = 3; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = ONE5STOPBITS; d.ByteSize = 8; }));
+    EXPECT_TRUE(refused([](DCB& d) { d.StopBits = TWOSTOPBITS; d.ByteSize = 5; }));
+    EXPECT_FALSE(refused([](DCB& d) { d.StopBits = ONE5STOPBITS; d.ByteSize = 5; }));
+    DCB back{};
+    GetCommState(m_port, &back);
+    EXPECT_EQ(back.StopBits, ONE5STOPBITS);
+    EXPECT_EQ(back.BaudRate, good.BaudRate);
+}
+
+TEST_F(Line, SoftwareHandshakeTakesXonXoffOutOfTheData) {
+    DCB dcb{};
+    GetCommState(m_port, &dcb);
+    dcb.fOutX = 1;
+    dcb.fInX = 1;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    ASSERT_TRUE(SetCommState(m_port, &dcb));
+    SetReadTimeouts(0, 0, 300);
+    m_pty.Send("a\x13\x11" "b");
+    char buffer[8];
+    OVERLAPPED record = Record();
+    DWORD count = 0;
+    if (!ReadFile(m_port, buffer, sizeof buffer, &count, &record)) GetOverlappedResult(m_port, &record, &count, TRUE);
+    EXPECT_EQ(std::string(buffer, count), "ab");
+}
+
+TEST_F(Line, TimeoutsReadBackAndAllMaxIsRefused) {
+    COMMTIMEOUTS set{10, 20, 30, 40, 50};
+    ASSERT_TRUE(SetCommTimeouts(m_port, &set));
+    COMMTIMEOUTS back{};
+    ASSERT_TRUE(GetCommTimeouts(m_port, &back));
+    EXPECT_EQ(back.ReadIntervalTimeout, 10u);
+    EXPECT_EQ(back.WriteTotalTimeoutConstant, 50u);
+    COMMTIMEOUTS bad{MAXDWORD, MAXDWORD, MAXDWORD, 0, 0};
+    EXPECT_FALSE(SetCommTimeouts(m_port, &bad));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+double ProcessCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+TEST_F(Line, HangUpEndsThePendingWaitAndLaterCallsFailWithoutSpinning) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    DWORD bits = 0xFFFFFFFF;
+    OVERLAPPED record = Record();
+    ASSERT_FALSE(WaitCommEvent(m_port, &bits, &record));
+    m_pty.CloseMaster();
+    ASSERT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);
+    EXPECT_EQ(bits, 0u);
+    DWORD unused;
+    EXPECT_FALSE(GetOverlappedResult(m_port, &record, &unused, FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+
+    OVERLAPPED again = Record();
+    EXPECT_FALSE(WaitCommEvent(m_port, &bits, &again));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    char buffer[4];
+    EXPECT_FALSE(ReadFile(m_port, buffer, sizeof buffer, nullptr, &again));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_FALSE(WriteFile(m_port, "x", 1, nullptr, &again));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+
+    double before = ProcessCpuMs();
+    Sleep(300);
+    EXPECT_LT(ProcessCpuMs() - before, 30.0);
+}
+
+TEST_F(Line, DataQueuedBeforeAHangUpCanStillBeRead) {
+    m_pty.Send("last");
+    Sleep(50);
+    m_pty.CloseMaster();
+    Sleep(50);
+    SetReadTimeouts(MAXDWORD, 0, 0);
+    char buffer[8];
+    DWORD count = 0;
+    OVERLAPPED record = Record();
+    EXPECT_TRUE(ReadFile(m_port, buffer, sizeof buffer, &count, &record));
+    EXPECT_EQ(std::string(buffer, count), "last");
+}
+
+int ThreadCount() {
+    int count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks))
+            if (entry->d_name[0] != '.') ++count;
+        closedir(tasks);
+    }
+    return count;
+}
+
+TEST(ClosePort, CloseEndsPendingOperationsAndJoinsTheDriver) {
+    int before = ThreadCount();
+    testsupport::Pty pty;
+    HANDLE port = commtest::OpenDevice(pty.DeviceName());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ThreadCount(), before + 1);
+    COMMTIMEOUTS blocking{0, 0, 0, 0, 0};
+    SetCommTimeouts(port, &blocking);
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    char buffer[8];
+    OVERLAPPED record{};
+    record.hEvent = event;
+    ASSERT_FALSE(ReadFile(port, buffer, sizeof buffer, nullptr, &record));
+    EXPECT_TRUE(CloseHandle(port));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(record.Internal, ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_FALSE(ReadFile(port, buffer, sizeof buffer, nullptr, &record));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    CloseHandle(event);
+}
+
+TEST_F(Line, ClearCommErrorReportsQueueAndNoErrorsOnACleanLine) {
+    m_pty.Send("12345");
+    Sleep(50);
+    DWORD errors = 0xFF;
+    COMSTAT status{};
+    ASSERT_TRUE(ClearCommError(m_port, &errors, &status));
+    EXPECT_EQ(errors, 0u);
+    EXPECT_EQ(status.cbInQue, 5u);
+    ASSERT_TRUE(PurgeComm(m_port, PURGE_RXCLEAR | PURGE_RXABORT));
+    ClearCommError(m_port, nullptr, &status);
+    EXPECT_EQ(status.cbInQue, 0u);
+    EXPECT_FALSE(PurgeComm(m_port, 0x100));
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// COMMTIMEOUTS by the Win32 rules, and DCB validation.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/comm/dcb_rules.h"
+#include "platform/comm/timeout_rules.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using comm::ReadRuleFor;
+
+TEST(ReadRules, MaxIntervalWithZeroTotalsReturnsAtOnce) {
+    auto rule = ReadRuleFor({MAXDWORD, 0, 0, 0, 0}, 500);
+    EXPECT_TRUE(rule.atOnce);
+    EXPECT_FALSE(rule.total);
+}
+
+TEST(ReadRules, AllZeroWaitsForTheFullCount) {
+    auto rule = ReadRuleFor({0, 0, 0, 0, 0}, 500);
+    EXPECT_FALSE(rule.atOnce);
+    EXPECT_FALSE(rule.onFirstByte);
+    EXPECT_FALSE(rule.total);
+    EXPECT_FALSE(rule.interval);
+}
+
+TEST(ReadRules, TotalIsMultiplierTimesLengthPlusConstant) {
+    auto rule = ReadRuleFor({0, 10, 100, 0, 0}, 5);
+    ASSERT_TRUE(rule.total);
+    EXPECT_EQ(*rule.total, 150ms);
+    rule = ReadRuleFor({0, MAXDWORD, MAXDWORD, 0, 0}, MAXDWORD);  // no overflow
+    EXPECT_GT(*rule.total, 0ms);
+}
+
+TEST(ReadRules, IntervalAppliesUnlessZeroOrMax) {
+    EXPECT_EQ(*ReadRuleFor({20, 0, 0, 0, 0}, 5).interval, 20ms);
+    EXPECT_FALSE(ReadRuleFor({MAXDWORD, 0, 100, 0, 0}, 5).interval);
+}
+
+TEST(ReadRules, MaxIntervalAndMultiplierReturnOnTheFirstByte) {
+    auto rule = ReadRuleFor({MAXDWORD, MAXDWORD, 250, 0, 0}, 500);
+    EXPECT_TRUE(rule.onFirstByte);
+    EXPECT_EQ(*rule.total, 250ms);
+    EXPECT_FALSE(comm::ValidTimeouts({MAXDWORD, MAXDWORD, MAXDWORD, 0, 0}));
+    EXPECT_TRUE(comm::ValidTimeouts({MAXDWORD, MAXDWORD, 250, 0, 0}));
+}
+
+TEST(WriteRules, LimitOnlyWhenSet) {
+    EXPECT_FALSE(comm::WriteLimitFor({0, 0, 0, 0, 0}, 10));
+    EXPECT_EQ(*comm::WriteLimitFor({0, 0, 0, 3, 7}, 10), 37ms);
+}
+
+TEST(DcbRules, SoftwareHandshakeNeedsDistinctXonXoff) {
+    DCB dcb{};
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 8;
+    dcb.XonChar = dcb.XoffChar = 0x11;
+    EXPECT_EQ(comm::ValidateDcb(dcb), ERROR_SUCCESS);
+    dcb.fOutX = 1;
+    EXPECT_EQ(comm::ValidateDcb(dcb), ERROR_INVALID_PARAMETER);
+    dcb.XoffChar = 0x13;
+    EXPECT_EQ(comm::ValidateDcb(dcb), ERROR_SUCCESS);
+}
+
+}  // namespace
