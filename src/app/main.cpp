@@ -11,8 +11,7 @@ constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
     "Usage: zandrel [switch value]...\n"
-    "  -b RATE   baud rate: 110 300 600 1200 2400 4800 9600 14400 19200 38400 56000\n"
-    "            57600 115200 128000 256000\n"
+    "  -b RATE   baud rate, one of 110 300 600 1200 2400 4800 9600 ... 115200 128000 256000\n"
     "  -c N      port COMn, n from 1 to 25\n"
     "  -d N      data bits, 5 to 8\n"
     "  -l y|n    loop the file being written (yes or no)\n"

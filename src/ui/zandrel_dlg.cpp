@@ -12,7 +12,7 @@ const UINT s_nProcessCmdLineMsg = RegisterWindowMessageA("WM_ZDL_PROCESSCMDLINE"
 
 }  // namespace
 
-CZandrelDlg::CZandrelDlg(CWnd* pParent) : CDialog(CZandrelDlg::IDD, pParent) {
+CZandrelDlg::CZandrelDlg(CWnd* pParent) : CDialog(CZandrelDlg::IDD, pParent), m_pSendFile(nullptr) {
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
 }
 

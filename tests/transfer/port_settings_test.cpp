@@ -1,0 +1,81 @@
+#include "transfer/port_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(ParityCode, MapsTheFourNamedParitiesAndEverythingElseToSpace) {
+    EXPECT_EQ(ParityCode("NOPARITY"), 0);
+    EXPECT_EQ(ParityCode("ODDPARITY"), 1);
+    EXPECT_EQ(ParityCode("EVENPARITY"), 2);
+    EXPECT_EQ(ParityCode("MARKPARITY"), 3);
+    EXPECT_EQ(ParityCode("SPACEPARITY"), 4);
+    // Compared whole and case-sensitively.
+    EXPECT_EQ(ParityCode("noparity"), 4);
+    EXPECT_EQ(ParityCode(""), 4);
+    EXPECT_EQ(ParityCode("NOPARITY "), 4);
+    EXPECT_EQ(ParityCode("0"), 4);
+}
+
+TEST(StopBitsCode, MapsOneAndOneAndAHalfAndTakesAtoiOfAnythingElse) {
+    EXPECT_EQ(StopBitsCode("1"), 0);
+    EXPECT_EQ(StopBitsCode("1.5"), 1);
+    EXPECT_EQ(StopBitsCode("2"), 2);
+    EXPECT_EQ(StopBitsCode("1.0"), 1);
+    EXPECT_EQ(StopBitsCode("2.5"), 2);
+    EXPECT_EQ(StopBitsCode(""), 0);
+    EXPECT_EQ(StopBitsCode("two"), 0);
+    EXPECT_EQ(StopBitsCode(" 1"), 1);
+}
+
+TEST(ConvertLineSettings, ReadsNumbersWithAtoiAndCodesFromTheTables) {
+    LineSettings s = ConvertLineSettings("9600 bps", " 7", "EVENPARITY", "1.5");
+    EXPECT_EQ(s.dwBaudRate, 9600u);
+    EXPECT_EQ(s.nDataBits, 7);
+    EXPECT_EQ(s.nParity, 2);
+    EXPECT_EQ(s.nStopBits, 1);
+
+    LineSettings empty = ConvertLineSettings("", "x", "", "");
+    EXPECT_EQ(empty.dwBaudRate, 0u);
+    EXPECT_EQ(empty.nDataBits, 0);
+    EXPECT_EQ(empty.nParity, 4);
+    EXPECT_EQ(empty.nStopBits, 0);
+}
+
+TEST(SendTimerPeriod, TakesAtoiButRunsDelaysBelowOneMillisecondAtTen) {
+    EXPECT_EQ(SendTimerPeriod("25"), 25u);
+    EXPECT_EQ(SendTimerPeriod("7 ms"), 7u);
+    EXPECT_EQ(SendTimerPeriod("1"), 1u);
+    EXPECT_EQ(SendTimerPeriod("0"), 10u);
+    EXPECT_EQ(SendTimerPeriod(""), 10u);
+    EXPECT_EQ(SendTimerPeriod("fast"), 10u);
+    EXPECT_EQ(SendTimerPeriod("-5"), 10u);
+}
+
+TEST(CompanionFileName, InsertsAsciBeforeTheLastFourCharacters) {
+    const std::pair<const char*, const char*> table[] = {
+        {"capture.txt", "capture_asci.txt"}, {"C:\\logs\\rx.log", "C:\\logs\\rx_asci.log"},
+        {"rx.text", "rx._ascitext"},         {"capture", "cap_asciture"},
+        {"data", "_ascidata"},               {"abc", "_asciabc"},
+        {"C:\\out", "C:_asci\\out"},         {"", "_asci"},
+    };
+    for (const auto& [name, companion] : table)
+        EXPECT_STREQ(CompanionFileName(name), companion) << "for " << name;
+}
+
+TEST(FormatDeviceName, PrefixesThePortTextAndRefusesWhatDoesNotFit) {
+    char device[DEVICE_NAME_SIZE];
+    ASSERT_TRUE(FormatDeviceName("COM3", device));
+    EXPECT_STREQ(device, "\\\\.\\COM3");
+    ASSERT_TRUE(FormatDeviceName("COM12", device));
+    EXPECT_STREQ(device, "\\\\.\\COM12");
+
+    const std::string fifteen(15, 'x');
+    ASSERT_TRUE(FormatDeviceName(fifteen.c_str(), device));
+    EXPECT_EQ(std::string(device), "\\\\.\\" + fifteen);
+
+    // Sixteen characters would need 21 bytes: refused, not cut.
+    EXPECT_FALSE(FormatDeviceName(std::string(16, 'x').c_str(), device));
+    EXPECT_STREQ(device, "");
+    EXPECT_FALSE(FormatDeviceName(std::string(300, 'y').c_str(), device));
+}
