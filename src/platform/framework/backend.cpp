@@ -23,6 +23,6 @@ Backend& CurrentBackend() {
 
 void SetBackend(Backend* backend) { g_backend.store(backend, std::memory_order_release); }
 
-bool HasBackend() { return g_backend.load(std::memory_order_acquire) != nullptr; }
+Backend* BackendIfAny() { return g_backend.load(std::memory_order_acquire); }
 
 }  // namespace afx

@@ -58,6 +58,6 @@ public:
 // until the process ends, so other threads may wake it without a lock.
 Backend& CurrentBackend();
 void SetBackend(Backend* backend);
-bool HasBackend();
+Backend* BackendIfAny();  // null before one is set or after it has ended
 
 }  // namespace afx

@@ -51,7 +51,7 @@ bool PostToQueue(const QueuedMessage& message) {
         if (!q.live.contains(message.window)) return false;
         q.messages.push_back(message);
     }
-    if (HasBackend()) CurrentBackend().Wake();
+    if (Backend* backend = BackendIfAny()) backend->Wake();
     return true;
 }
 

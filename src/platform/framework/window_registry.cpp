@@ -49,7 +49,8 @@ void DestroyWindowNode(HWND window) {
     auto found = r.windows.find(window);
     if (found == r.windows.end()) return;
     WindowNode& node = *found->second;
-    if (node.kind == WindowKind::Dialog && HasBackend()) CurrentBackend().WindowDestroyed(node);
+    Backend* backend = BackendIfAny();
+    if (node.kind == WindowKind::Dialog && backend) backend->WindowDestroyed(node);
     for (WindowNode* child : std::vector<WindowNode*>(node.children)) DestroyWindowNode(child->hwnd);
     if (node.parent) std::erase(node.parent->children, &node);
     if (node.systemMenu) DiscardSystemMenu(node);

@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "platform/framework/afxwin.h"
 #include "platform/framework/entry/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
@@ -12,7 +14,8 @@ int AfxWinMain(int argc, char** argv) {
     SignalWatch::BlockSignals();
 #if ZANDREL_WITH_QT
     const bool console = AfxIsHeadless();
-    if (!console) qtui::Use(argc, argv);
+    std::optional<qtui::Session> window;
+    if (!console) window.emplace(argc, argv);
 #else
     const bool console = true;  // built without the window
 #endif

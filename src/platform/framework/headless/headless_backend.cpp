@@ -155,8 +155,14 @@ INT_PTR HeadlessBackend::RunDialog(CDialog& dialog, afx::WindowNode& window) {
     // The main window ends with its job: once nothing is queued, no timer is set
     // and the dialog waits for nothing outside.
     auto idle = [&] { return afx::QueueEmpty() && !afx::AnyTimerSet() && !dialog.IsBusy(); };
-    afx::RunModalLoop([&] { return window.modalEnded || idle(); });
-    return window.modalEnded ? window.modalResult : IDCANCEL;
+    HWND handle = window.hwnd;
+    auto ended = [handle] {
+        afx::WindowNode* node = afx::FindWindowNode(handle);
+        return !node || node->modalEnded;
+    };
+    afx::RunModalLoop([&] { return ended() || idle(); });
+    afx::WindowNode* node = afx::FindWindowNode(handle);
+    return node && node->modalEnded ? node->modalResult : IDCANCEL;
 }
 
 int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {

@@ -1,0 +1,277 @@
+#include "platform/framework/qt/dialog_widget.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+
+#include <cstdlib>
+
+#include "platform/framework/default_window_proc.h"
+#include "platform/framework/icons.h"
+#include "platform/framework/message_loop.h"
+#include "platform/framework/qt/qt_icons.h"
+#include "platform/framework/user_input.h"
+
+namespace qtui {
+namespace {
+
+QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Dialog base units as Windows derives them from the dialog's font: the
+// average width of the Latin letters and the character height.
+QSize BaseUnits(const QFont& font) {
+    QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    int width = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    return QSize(width, metrics.height());
+}
+
+QRect ToPixels(const DialogControl& control, QSize base) {
+    return QRect(control.x * base.width() / 4, control.y * base.height() / 8, control.cx * base.width() / 4,
+                 control.cy * base.height() / 8);
+}
+
+bool Focusable(ControlKind kind) {
+    return kind == ControlKind::PushButton || kind == ControlKind::CheckBox || kind == ControlKind::Edit ||
+           kind == ControlKind::DropDownCombo;
+}
+
+}  // namespace
+
+DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
+    const DialogTemplate& tmpl = *window.dialogTemplate;
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    if (tmpl.style & DS_SYSMENU) flags |= Qt::WindowSystemMenuHint;
+    if (tmpl.style & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+
+    // The template's font (MS Sans Serif) becomes the system sans-serif at its size.
+    QFont font = QApplication::font();
+    font.setPointSize(tmpl.pointSize);
+    setFont(font);
+    QSize base = BaseUnits(font);
+    setFixedSize(tmpl.cx * base.width() / 4, tmpl.cy * base.height() / 8);
+    window.clientWidth = width();
+    window.clientHeight = height();
+
+    QWidget* previous = nullptr;
+    for (afx::WindowNode* control : window.children) {
+        QWidget* widget = CreateControl(*control, base.width(), base.height());
+        control->backendData = widget;
+        SyncControl(*control);
+        Connect(widget, *control);
+        if (Focusable(control->controlKind)) {
+            bool tabStop = control->controlTemplate->style & CS_TABSTOP;
+            widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+            if (previous && tabStop) setTabOrder(previous, widget);
+            if (tabStop) previous = widget;
+        }
+    }
+    window.backendData = this;
+    SyncWindow(window);
+
+    auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(systemMenuKey, &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
+}
+
+QWidget* DialogWidget::CreateControl(afx::WindowNode& control, int baseX, int baseY) {
+    const DialogControl& tmpl = *control.controlTemplate;
+    QRect geometry = ToPixels(tmpl, QSize(baseX, baseY));
+    QWidget* widget = nullptr;
+    switch (control.controlKind) {
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(this);
+        button->setAutoDefault(true);  // Enter clicks the focused button, as on Windows
+        widget = button;
+        break;
+    }
+    case ControlKind::CheckBox:
+        widget = new QCheckBox(this);
+        break;
+    case ControlKind::GroupBox: {
+        auto* group = new QGroupBox(this);
+        group->setAttribute(Qt::WA_TransparentForMouseEvents);  // it frames, it takes no clicks
+        widget = group;
+        break;
+    }
+    case ControlKind::Static:
+    case ControlKind::StaticIcon: {
+        auto* label = new QLabel(this);
+        label->setTextFormat(Qt::PlainText);  // shown text may be received data: never markup
+        label->setWordWrap(false);
+        widget = label;
+        break;
+    }
+    case ControlKind::Edit:
+        widget = new QLineEdit(this);
+        break;
+    case ControlKind::DropDownCombo: {
+        auto* combo = new QComboBox(this);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        // The template height includes the drop-down list; the box itself keeps its natural height.
+        geometry.setHeight(combo->sizeHint().height());
+        widget = combo;
+        break;
+    }
+    }
+    widget->setGeometry(geometry);
+    widget->setObjectName(QString::number(control.id));
+    if (control.controlKind == ControlKind::GroupBox) widget->lower();
+    return widget;
+}
+
+void DialogWidget::Connect(QWidget* widget, afx::WindowNode& control) {
+    HWND handle = control.hwnd;
+    auto clicked = [this, handle] {
+        if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing) afx::UserClicked(*node);
+    };
+    auto typed = [this, handle](const QString& text) {
+        if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing)
+            afx::UserTyped(*node, text.toLocal8Bit().constData());
+    };
+    if (auto* button = qobject_cast<QPushButton*>(widget)) connect(button, &QPushButton::clicked, this, clicked);
+    if (auto* check = qobject_cast<QCheckBox*>(widget)) connect(check, &QCheckBox::clicked, this, clicked);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) connect(edit, &QLineEdit::textEdited, this, typed);
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) connect(combo, &QComboBox::editTextChanged, this, typed);
+}
+
+void DialogWidget::SyncControl(const afx::WindowNode& control) {
+    auto* widget = static_cast<QWidget*>(control.backendData);
+    if (!widget) return;
+    m_syncing = true;
+    widget->setEnabled(control.enabled);
+    QString text = FromText(control.text);
+    switch (control.controlKind) {
+    case ControlKind::PushButton:
+        static_cast<QPushButton*>(widget)->setText(text);
+        break;
+    case ControlKind::CheckBox: {
+        auto* check = static_cast<QCheckBox*>(widget);
+        check->setText(text);
+        check->setChecked(control.checked);
+        break;
+    }
+    case ControlKind::GroupBox:
+        static_cast<QGroupBox*>(widget)->setTitle(text);
+        break;
+    case ControlKind::Static:
+        static_cast<QLabel*>(widget)->setText(text);
+        break;
+    case ControlKind::StaticIcon:
+        if (const IconResource* icon = AfxFindIcon(static_cast<UINT>(std::atoi(control.text.c_str()))))
+            static_cast<QLabel*>(widget)->setPixmap(PixmapFromResource(*icon, 32));
+        break;
+    case ControlKind::Edit: {
+        auto* edit = static_cast<QLineEdit*>(widget);
+        if (edit->text() != text) edit->setText(text);
+        break;
+    }
+    case ControlKind::DropDownCombo: {
+        auto* combo = static_cast<QComboBox*>(widget);
+        if (combo->count() != static_cast<int>(control.list.size())) {
+            combo->clear();
+            for (const std::string& entry : control.list) combo->addItem(FromText(entry));
+        }
+        if (combo->currentText() != text) combo->setEditText(text);
+        break;
+    }
+    }
+    m_syncing = false;
+}
+
+void DialogWidget::SyncWindow(const afx::WindowNode& window) {
+    setWindowTitle(FromText(window.text));
+    setEnabled(window.enabled);
+    HICON icon = window.bigIcon ? window.bigIcon : window.smallIcon;
+    if (icon != m_shownIcon) {
+        m_shownIcon = icon;
+        const IconResource* resource = afx::IconOf(icon);
+        setWindowIcon(resource ? IconFromResource(*resource) : QIcon());
+    }
+    if (window.iconic != isMinimized()) {
+        if (window.iconic)
+            showMinimized();
+        else if (isVisible())
+            showNormal();
+    }
+}
+
+void DialogWidget::FocusFirstTabStop() {
+    for (QWidget* widget : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (widget->focusPolicy() == Qt::StrongFocus && widget->isEnabled()) {
+            widget->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+void DialogWidget::ShowSystemMenu() {
+    afx::WindowNode* window = Node();
+    CMenu* menu = window ? window->object->GetSystemMenu(FALSE) : nullptr;
+    afx::MenuRecord* record = menu ? afx::FindMenu(menu->m_hMenu) : nullptr;
+    if (!record) return;
+    m_systemMenu.clear();
+    for (const afx::MenuItem& item : record->items) {
+        if (item.flags & MF_SEPARATOR) {
+            m_systemMenu.addSeparator();
+            continue;
+        }
+        UINT command = static_cast<UINT>(item.id);
+        QAction* action = m_systemMenu.addAction(FromText(item.text));
+        connect(action, &QAction::triggered, this, [this, command] {
+            if (afx::WindowNode* node = Node()) afx::UserSystemCommand(*node, command);
+        });
+    }
+    m_systemMenu.popup(mapToGlobal(QPoint(0, 0)));
+}
+
+void DialogWidget::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (afx::WindowNode* node = Node()) afx::UserEscape(*node);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        break;  // Enter never ends the dialog
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void DialogWidget::closeEvent(QCloseEvent* event) {
+    // The close box asks; the dialog decides (WM_SYSCOMMAND SC_CLOSE).
+    event->ignore();
+    if (afx::WindowNode* node = Node()) afx::UserCloseBox(*node);
+}
+
+void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
+    if (afx::WindowNode* node = Node()) afx::UserContextMenu(*node, event->globalPos().x(), event->globalPos().y());
+}
+
+void DialogWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    m_painter = &painter;
+    afx::DispatchToWindow(m_hwnd, WM_PAINT, 0, 0);
+    m_painter = nullptr;
+}
+
+void DialogWidget::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    if (afx::WindowNode* node = Node()) afx::SetIconic(*node, isMinimized());
+}
+
+}  // namespace qtui

@@ -1,0 +1,211 @@
+// The Qt window on the offscreen platform: built from the template, user input
+// reaching the handlers, posted messages, and a message box that keeps the
+// timer ticking. Each test runs the dialog modally and acts from Qt timers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <cstdlib>
+#include <thread>
+
+#include "../test_resources.h"
+#include "platform/framework/qt/qt_backend.h"
+
+namespace {
+
+using namespace testres;
+
+CWinApp g_app;
+const UINT g_nDone = RegisterWindowMessageA("ZandrelTest_QtDone");
+
+class QtDialog : public CDialog {
+public:
+    QtDialog() : CDialog(kDialog) {}
+
+    std::vector<std::string> calls;
+    UINT timerPeriod = 0;
+    int ticks = 0;
+    int ticksDuringBox = 0;
+    bool boxOnFirstTick = false;
+    bool inBox = false;
+
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        if (timerPeriod) SetTimer(1, timerPeriod, nullptr);
+        return TRUE;
+    }
+
+protected:
+    afx_msg void OnGo() { calls.push_back("go"); }
+    afx_msg void OnTimer(UINT) {
+        ++ticks;
+        if (inBox) ++ticksDuringBox;
+        if (boxOnFirstTick && ticks == 1) {
+            inBox = true;
+            MessageBox("Ticking", "Zandrel: Test");
+            inBox = false;
+            EndDialog(IDOK);
+        }
+    }
+    afx_msg LRESULT OnDone(WPARAM wParam, LPARAM lParam) {
+        calls.push_back("done " + std::to_string(wParam) + " " + std::to_string(lParam));
+        EndDialog(static_cast<int>(wParam));
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(QtDialog, CDialog)
+    ON_BN_CLICKED(kButton, OnGo)
+    ON_WM_TIMER()
+    ON_REGISTERED_MESSAGE(g_nDone, OnDone)
+END_MESSAGE_MAP()
+
+// A key press and release, as the keyboard would deliver them.
+void Key(QWidget* target, int key, const QString& text = QString()) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+void Type(QWidget* target, const QString& text) {
+    for (QChar c : text) Key(target, Qt::Key_A + (c.toLower().unicode() - 'a'), QString(c));
+}
+
+// The next control that Tab reaches (the parts inside a control do not count).
+QWidget* NextTabStop(QWidget* widget) {
+    QWidget* window = widget->parentWidget();
+    do widget = widget->nextInFocusChain();
+    while (!(widget->focusPolicy() & Qt::TabFocus) || widget->parentWidget() != window);
+    return widget;
+}
+
+class QtWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static char name[] = "test_platform_framework_qt";
+        static char* argv[] = {name, nullptr};
+        session = new qtui::Session(1, argv);
+    }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+    void SetUp() override { g_app.m_pMainWnd = &dialog; }
+
+    template <class T>
+    T* Control(int id) {
+        return qobject_cast<T*>(qtui::WidgetOf(dialog.GetDlgItem(id)->m_hWnd));
+    }
+
+    static qtui::Session* session;
+    QtDialog dialog;
+};
+
+qtui::Session* QtWindow::session = nullptr;
+
+TEST_F(QtWindow, WindowIsBuiltFromTheTemplate) {
+    QTimer::singleShot(0, [&] {
+        QWidget* window = qtui::WidgetOf(dialog.m_hWnd);
+        ASSERT_NE(nullptr, window);
+        EXPECT_EQ("Test Dialog", window->windowTitle());
+        EXPECT_TRUE(window->isVisible());
+        ASSERT_NE(nullptr, Control<QPushButton>(kButton));
+        EXPECT_EQ("Go", Control<QPushButton>(kButton)->text());
+        EXPECT_EQ("Loop", Control<QCheckBox>(kCheck)->text());
+        ASSERT_NE(nullptr, Control<QLineEdit>(kEdit));
+        QComboBox* combo = Control<QComboBox>(kCombo);
+        ASSERT_NE(nullptr, combo);
+        EXPECT_TRUE(combo->isEditable());
+        EXPECT_EQ(QComboBox::NoInsert, combo->insertPolicy());
+        ASSERT_EQ(3, combo->count());
+        EXPECT_EQ("three", combo->itemText(2));
+        EXPECT_EQ("", combo->currentText());
+        EXPECT_NE(nullptr, window->findChild<QGroupBox*>());
+        // Tab order follows the template: button, check box, edit, combo, other button.
+        QWidget* stop = Control<QPushButton>(kButton);
+        std::vector<QWidget*> order;
+        for (int i = 0; i < 5; ++i, stop = NextTabStop(stop)) order.push_back(stop);
+        EXPECT_EQ((std::vector<QWidget*>{Control<QPushButton>(kButton), Control<QCheckBox>(kCheck),
+                                         Control<QLineEdit>(kEdit), Control<QComboBox>(kCombo),
+                                         Control<QPushButton>(kDisabledByTest)}),
+                  order);
+        // Template positions in dialog units keep their order on screen.
+        EXPECT_LT(Control<QPushButton>(kButton)->y(), Control<QCheckBox>(kCheck)->y());
+        EXPECT_LT(Control<QPushButton>(kButton)->x(), Control<QPushButton>(kDisabledByTest)->x());
+        dialog.EndDialog(IDOK);
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+}
+
+TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {
+    QTimer::singleShot(0, [&] {
+        Control<QPushButton>(kButton)->click();
+        Control<QCheckBox>(kCheck)->click();
+        Type(Control<QLineEdit>(kEdit), "typed");
+        Control<QComboBox>(kCombo)->setCurrentIndex(1);
+        CString text;
+        dialog.GetDlgItemText(kEdit, text);
+        EXPECT_STREQ("typed", text);
+        dialog.GetDlgItemText(kCombo, text);
+        EXPECT_STREQ("two", text);
+        EXPECT_EQ(BST_CHECKED, dialog.GetDlgItem(kCheck)->SendMessage(BM_GETCHECK));
+        // And the other way: the program's changes show.
+        dialog.SetDlgItemText(kStatus, "<b>received</b>");
+        EXPECT_EQ("<b>received</b>", Control<QLabel>(kStatus)->text());
+        EXPECT_EQ(Qt::PlainText, Control<QLabel>(kStatus)->textFormat());
+        dialog.GetDlgItem(kButton)->EnableWindow(FALSE);
+        EXPECT_FALSE(Control<QPushButton>(kButton)->isEnabled());
+        Key(qtui::WidgetOf(dialog.m_hWnd), Qt::Key_Escape);
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_EQ(std::vector<std::string>{"go"}, dialog.calls);
+}
+
+TEST_F(QtWindow, CloseBoxEndsTheDialogThroughCancel) {
+    QTimer::singleShot(0, [&] { qtui::WidgetOf(dialog.m_hWnd)->close(); });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+}
+
+TEST_F(QtWindow, MessagePostedFromAnotherThreadReachesItsHandler) {
+    std::thread poster;
+    QTimer::singleShot(0, [&] {
+        HWND window = dialog.m_hWnd;
+        poster = std::thread([window] { PostMessageA(window, g_nDone, 5, 6); });
+    });
+    EXPECT_EQ(5, dialog.DoModal());
+    poster.join();
+    EXPECT_EQ(std::vector<std::string>{"done 5 6"}, dialog.calls);
+}
+
+TEST_F(QtWindow, MessageBoxKeepsTheTimerTicking) {
+    dialog.timerPeriod = 20;
+    dialog.boxOnFirstTick = true;
+    QTimer closer;
+    closer.setInterval(250);
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("Ticking", box->text());
+        EXPECT_EQ("Zandrel: Test", box->windowTitle());
+        box->accept();
+    });
+    QTimer::singleShot(0, [&] { closer.start(); });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    // About 11 ticks of 20 ms fit in the time the box is open; allow for a slow machine.
+    EXPECT_GE(dialog.ticksDuringBox, 5);
+}
+
+}  // namespace
