@@ -1,0 +1,128 @@
+// The real program run unattended on the console, its port a pseudo-terminal
+// mapped as COM3: a capture until SIGTERM, a write to the end of its file,
+// and the exit statuses of rejected switches, a missing port and no switches.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/inotify.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "e2e/child_process.h"
+#include "e2e/file_watch.h"
+#include "support/pty.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+class UnattendedRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Raw before the program opens the line, so nothing sent early is
+        // echoed or translated by the default line discipline.
+        termios raw{};
+        ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
+        cfmakeraw(&raw);
+        ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+
+        m_dir = std::filesystem::temp_directory_path() /
+                ("zandrel-e2e-" + std::to_string(getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string PathOf(const char* name) const { return (m_dir / name).string(); }
+
+    e2e::ChildProcess Run(std::vector<std::string> switches, const char* argv0 = "zandrel") {
+        switches.insert(switches.begin(), argv0);
+        return e2e::ChildProcess(ZANDREL_BINARY, switches,
+                                 {{"ZANDREL_HEADLESS", "1"},
+                                  {"ZANDREL_COM3", m_pty.SlavePath()},
+                                  {"ZANDREL_COM4", PathOf("no-such-port")}},
+                                 m_dir.string());
+    }
+
+    testsupport::Pty m_pty;
+    std::filesystem::path m_dir;
+};
+
+TEST_F(UnattendedRun, CaptureKeepsWhatArrivesUntilTerminated) {
+    const std::string capture = PathOf("capture.txt");
+    e2e::FileWatch lineOpened(m_pty.SlavePath(), IN_OPEN);
+    e2e::FileWatch filesClosed(m_dir.string(), IN_CLOSE_WRITE);
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-b", "115200", "-r", capture});
+    ASSERT_TRUE(lineOpened.WaitUntil([&] { return lineOpened.Events() > 0; }, kTimeoutMs));
+
+    m_pty.Send("Hi\xC1\n");
+    EXPECT_TRUE(filesClosed.WaitUntil([&] { return e2e::ReadFile(PathOf("capture_asci.txt")) == "72|105|65|10|"; },
+                                      kTimeoutMs));
+    m_pty.Send("!");
+    EXPECT_TRUE(filesClosed.WaitUntil(
+        [&] { return e2e::ReadFile(PathOf("capture_asci.txt")) == "72|105|65|10|33|"; }, kTimeoutMs));
+
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    EXPECT_EQ(e2e::ReadFile(capture), "Hi\xC1\n!");
+}
+
+TEST_F(UnattendedRun, WriteSendsTheFileAndEnds) {
+    const std::string send = PathOf("send.txt");
+    const std::string text = "Hello, port!\n\x7F\xE9 the end";
+    std::ofstream(send, std::ios::binary) << text;
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send});
+    EXPECT_EQ(m_pty.Receive(text.size(), kTimeoutMs), text);
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+}
+
+TEST_F(UnattendedRun, ProgramPathWithASpaceIsNotTakenForParameters) {
+    const std::string send = PathOf("send.txt");
+    std::ofstream(send, std::ios::binary) << "ok";
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send}, "/opt/my tools/zandrel");
+    EXPECT_EQ(m_pty.Receive(2, kTimeoutMs), "ok");
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.Errors(), "");
+}
+
+TEST_F(UnattendedRun, RejectedSwitchIsReportedOnStandardErrorWithStatus2) {
+    e2e::FileWatch lineOpened(m_pty.SlavePath(), IN_OPEN);
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-b", "1", "-w", PathOf("send.txt")});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 2);
+    const std::string errors = zandrel.Errors();
+    EXPECT_NE(errors.find("Zandrel: Unsupported Buad Rate"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Unsupported Buad Rate: 1 bps\n"), std::string::npos) << errors;
+    lineOpened.WaitUntil([] { return false; }, 0);
+    EXPECT_EQ(lineOpened.Events(), 0);  // the port was never opened
+}
+
+TEST_F(UnattendedRun, PortThatCannotBeOpenedEndsWithStatus1AndOneLine) {
+    const std::string send = PathOf("send.txt");
+    std::ofstream(send) << "x";
+    for (const char* job : {"-w", "-r"}) {
+        SCOPED_TRACE(job);
+        e2e::ChildProcess zandrel = Run({"-c", "4", job, send});
+        EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 1);
+        const std::string errors = zandrel.Errors();
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_EQ(errors.back(), '\n');
+    }
+    EXPECT_EQ(e2e::ReadFile(send), "x");
+}
+
+TEST_F(UnattendedRun, NoSwitchesPrintsUsageWithStatus2) {
+    e2e::ChildProcess zandrel = Run({});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 2);
+    const std::string usage = zandrel.Output() + zandrel.Errors();
+    for (const char* name : {"-b", "-c", "-d", "-l", "-m", "-p", "-r", "-s", "-w"})
+        EXPECT_NE(usage.find(name), std::string::npos) << name << " missing from:\n" << usage;
+}
+
+}  // namespace
