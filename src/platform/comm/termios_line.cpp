@@ -14,6 +14,8 @@ namespace comm {
 namespace {
 
 constexpr DWORD kDefaultBaud = 9600;
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
 constexpr unsigned kSpeedTolerancePercent = 3;  // what a UART's divisor can miss by
 
 void SetRawFlags(termios& line) {
@@ -122,8 +124,8 @@ DCB DcbFromLine(int fd) {
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fOutX = (line.c_iflag & IXON) != 0;
     dcb.fInX = (line.c_iflag & IXOFF) != 0;
-    dcb.XonChar = static_cast<char>(line.c_cc[VSTART]);
-    dcb.XoffChar = static_cast<char>(line.c_cc[VSTOP]);
+    dcb.XonChar = kXon;  // the Windows driver's defaults, whatever the tty held
+    dcb.XoffChar = kXoff;
     dcb.XonLim = 2048;
     dcb.XoffLim = 512;
     return dcb;
