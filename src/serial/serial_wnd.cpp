@@ -77,14 +77,17 @@ DWORD CSerialWnd::WatchPortEvents() {
     overlapped.hEvent = m_hWaitEvent;
     const HANDLE handles[2] = {m_hStopEvent, m_hWaitEvent};
 
-    // A wait still pending when this thread ends is cancelled by the platform
-    // at thread exit, so nothing completes into `overlapped` afterwards.
     for (;;) {
         const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
         if (nStarted != 0) return static_cast<DWORD>(nStarted);
 
         // The stop event has the lower index, so it wins over a completed wait.
-        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
+        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+            // End the pending wait while `overlapped` still exists: CancelIo
+            // returns only once the device can no longer write into it.
+            CancelIo(m_hComm);
+            return 0;
+        }
 
         const DWORD dwEvents = TakeEventType();
         DWORD dwErrors = 0;
