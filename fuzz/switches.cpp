@@ -13,6 +13,8 @@
 #include "platform/framework/headless/headless.h"
 #include "ui/zandrel_dlg.h"
 
+CWinApp theFuzzApp;  // the dialog takes its icon from the application
+
 namespace {
 
 bool Among(const std::string& text, std::initializer_list<const char*> accepted) {
