@@ -1,0 +1,200 @@
+// Capture to File over a real pseudo-terminal: the far end sends, the port's
+// notifications arrive in real time and are handled by the dialog.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "dialog_on_pty.h"
+
+namespace transfertest {
+namespace {
+
+using CaptureToFile = DialogOnPty;
+using headless::TakeMessageBoxes;
+
+// Lets bytes sent by the far end reach the port's input queue before any
+// notification is handled, so that one notification finds them all.
+void LetArrive() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+
+std::string Printable(size_t count) {
+    std::string bytes;
+    for (size_t i = 0; i < count; ++i) bytes += static_cast<char>('!' + i % 90);
+    return bytes;
+}
+
+TEST_F(CaptureToFile, StoresTheBytesAndTheirCodesAndShowsThemInTheStatusLine) {
+    StartCapture(Path("cap.txt"));
+    EXPECT_FALSE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));
+    EXPECT_FALSE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
+    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(m_dlg.IsBusy());
+
+    ASSERT_TRUE(ReceiveInto("Hi", Path("cap.txt"), 2));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "Hi");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "72|105|");
+    EXPECT_EQ(Status(), std::string(READING) + "Hi");
+
+    ASSERT_TRUE(ReceiveInto("\r\n", Path("cap.txt"), 4));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "Hi\r\n");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "72|105|13|10|");
+}
+
+TEST_F(CaptureToFile, KeepsHighBytesAndWritesTheirLowSevenBits) {
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("\xC1", Path("cap.txt"), 1));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "\xC1");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "65|");
+}
+
+TEST_F(CaptureToFile, ANulByteCutsTheStatusTextButNotTheFiles) {
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto(std::string("ab\0cd", 5), Path("cap.txt"), 5));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), std::string("ab\0cd", 5));
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "97|98|0|99|100|");
+    EXPECT_EQ(Status(), std::string(READING) + "ab");
+}
+
+TEST_F(CaptureToFile, AppendsToWhatTheFilesAlreadyHold) {
+    WriteFile(Path("cap.txt"), "old");
+    WriteFile(Path("cap_asci.txt"), "1|");
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("A", Path("cap.txt"), 4));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "oldA");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "1|65|");
+}
+
+TEST_F(CaptureToFile, ExactlyFiveHundredBytesTakeAFullPassAndAnEmptyOne) {
+    StartCapture(Path("cap.txt"));
+    const std::string bytes = Printable(500);
+    m_pty.Send(bytes);
+    LetArrive();
+    headless::RunUntilIdle();
+    EXPECT_EQ(ReadFile(Path("cap.txt")), bytes);
+    std::string codes;
+    for (char c : bytes) codes += std::to_string(c) + "|";
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), codes);
+    // The second pass read nothing and shows the prefix alone.
+    EXPECT_EQ(Status(), READING);
+}
+
+TEST_F(CaptureToFile, ABurstIsDrainedInChunksOfFiveHundredAtOneNotification) {
+    StartCapture(Path("cap.txt"));
+    const std::string bytes = Printable(1200);
+    m_pty.Send(bytes);
+    LetArrive();
+    headless::RunUntilIdle();
+    EXPECT_EQ(ReadFile(Path("cap.txt")), bytes);
+    // The passes were 500, 500 and 200: the status shows the last 200.
+    EXPECT_EQ(Status(), std::string(READING) + bytes.substr(1000));
+}
+
+TEST_F(CaptureToFile, ANotificationWithoutReceivedCharactersDoesNothing) {
+    StartCapture(Path("cap.txt"));
+    m_dlg.SendMessage(CSerialWnd::s_nDefaultComMsg, MAKEWPARAM(EV_BREAK, CE_FRAME), 0);
+    m_dlg.SendMessage(CSerialWnd::s_nDefaultComMsg, MAKEWPARAM(EV_ERR, 0), 0);
+    EXPECT_EQ(Status(), "");
+    EXPECT_FALSE(std::filesystem::exists(Path("cap.txt")));
+    EXPECT_FALSE(std::filesystem::exists(Path("cap_asci.txt")));
+}
+
+TEST_F(CaptureToFile, ANotificationAfterStopShowsThePrefixAndTouchesBothFiles) {
+    StartCapture(Path("cap.txt"));
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_TRUE(PortFree(m_pty));
+    EXPECT_FALSE(m_dlg.IsBusy());
+    EXPECT_EQ(Status(), "");
+
+    m_dlg.PostMessage(CSerialWnd::s_nDefaultComMsg, MAKEWPARAM(EV_RXCHAR, 0), 0);
+    headless::RunUntilIdle();
+    EXPECT_EQ(Status(), READING);
+    EXPECT_TRUE(std::filesystem::exists(Path("cap.txt")));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "");
+}
+
+TEST_F(CaptureToFile, ACompanionThatCannotBeOpenedLeavesTheCaptureGoing) {
+    // "sub/abc" has the companion "sub_asci/abc", in a directory that does not exist.
+    std::filesystem::create_directory(Path("sub"));
+    StartCapture(Path("sub/abc"));
+    ASSERT_TRUE(ReceiveInto("xy", Path("sub/abc"), 2));
+    ASSERT_TRUE(ReceiveInto("z", Path("sub/abc"), 3));
+    EXPECT_EQ(ReadFile(Path("sub/abc")), "xyz");
+    EXPECT_FALSE(std::filesystem::exists(Path("sub_asci")));
+    EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
+TEST_F(CaptureToFile, ACaptureFileThatCannotBeOpenedLosesTheChunkSilently) {
+    StartCapture(Path("nowhere/cap.txt"));
+    m_pty.Send("abc");
+    EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == std::string(READING) + "abc"; }, 5000));
+    EXPECT_FALSE(std::filesystem::exists(Path("nowhere")));
+    EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
+TEST_F(CaptureToFile, AnEmptyNameClosesAnOpenPortAndIsReported) {
+    // A write that found no file leaves its port open.
+    headless::Type(m_dlg, IDC_SEND_FILE, Path("missing").c_str());
+    headless::Click(m_dlg, IDC_WRITE_TO_PORT);
+    TakeMessageBoxes();
+    ASSERT_FALSE(PortFree(m_pty));
+
+    StartCapture("");
+    auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Incorrect file name");
+    EXPECT_TRUE(PortFree(m_pty));
+    EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
+    EXPECT_FALSE(m_dlg.IsBusy());
+}
+
+TEST_F(CaptureToFile, APortThatCannotBeOpenedStartsNothingAndSaysNothing) {
+    headless::Type(m_dlg, IDC_COM_PORT, "/nonexistent/tty");
+    StartCapture(Path("cap.txt"));
+    EXPECT_TRUE(TakeMessageBoxes().empty());
+    EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
+    EXPECT_FALSE(m_dlg.IsBusy());
+
+    // Too long for the device name: refused the same way, though the device exists.
+    std::string longPath = m_pty.SlavePath();
+    longPath.insert(4, std::string(16 - longPath.size(), '/'));
+    headless::Type(m_dlg, IDC_COM_PORT, longPath.c_str());
+    StartCapture(Path("cap.txt"));
+    EXPECT_TRUE(PortFree(m_pty));
+    EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
+}
+
+TEST_F(CaptureToFile, ClosingTheWindowClosesThePort) {
+    StartCapture(Path("cap.txt"));
+    headless::CloseBox(m_dlg);
+    EXPECT_TRUE(PortFree(m_pty));
+    EXPECT_FALSE(m_dlg.IsBusy());
+}
+
+TEST_F(CaptureToFile, DataReceivedDuringAWriteJobIsDrainedAndStoredNowhere) {
+    // An earlier capture leaves its names behind.
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("c", Path("cap.txt"), 1));
+    headless::Click(m_dlg, IDC_STOP);
+
+    StartWrite("AB", "25", true);
+    ASSERT_EQ(Status(), WRITING);
+    m_pty.Send("received while writing");
+    DispatchFor(300);
+
+    EXPECT_EQ(ReadFile(Path("send.txt")), "AB");
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "c");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "99|");
+    EXPECT_FALSE(std::filesystem::exists(Path("send_asci.txt")));
+    EXPECT_EQ(Status(), WRITING);
+    // The write goes on.
+    EXPECT_EQ(Tick(25), "A");
+}
+
+}  // namespace
+}  // namespace transfertest
