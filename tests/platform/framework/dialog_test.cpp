@@ -11,7 +11,6 @@ namespace {
 
 using namespace testres;
 
-CWinApp g_app;  // the application object, as a program has one
 const UINT g_nPing = RegisterWindowMessageA("ZandrelTest_DialogPing");
 
 class TestDialog : public CDialog {

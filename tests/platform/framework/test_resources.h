@@ -52,6 +52,9 @@ inline const ResourceTable kResources = {
     {"1.0.0.0", "1.0.0.0", {}},
 };
 
+// The application object, as a program has one.
+inline CWinApp g_app;
+
 // Registered during static initialisation, once per test program.
 inline const struct Registration {
     Registration() { AfxRegisterResources(&kResources); }

@@ -1,7 +1,7 @@
 #include <optional>
 
 #include "platform/framework/afxwin.h"
-#include "platform/framework/entry/signal_watch.h"
+#include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
 
 #if ZANDREL_WITH_QT

@@ -24,7 +24,6 @@ namespace {
 
 using namespace testres;
 
-CWinApp g_app;
 const UINT g_nDone = RegisterWindowMessageA("ZandrelTest_QtDone");
 
 class QtDialog : public CDialog {

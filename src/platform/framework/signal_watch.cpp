@@ -1,4 +1,4 @@
-#include "platform/framework/entry/signal_watch.h"
+#include "platform/framework/signal_watch.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -1,0 +1,111 @@
+// The console run: what it prints, its exit status, and signals closing the
+// main window as its close box does.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/framework/signal_watch.h"
+#include "platform/framework/headless/console_run.h"
+#include "platform/framework/headless/headless.h"
+#include "support/pty.h"
+#include "test_resources.h"
+
+namespace {
+
+// Runs `action` with standard error going to a file; returns what was written.
+template <class Action>
+std::string CaptureStandardError(Action action) {
+    std::fflush(stderr);
+    FILE* file = std::tmpfile();
+    int saved = dup(STDERR_FILENO);
+    dup2(fileno(file), STDERR_FILENO);
+    action();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::string written;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) written += static_cast<char>(c);
+    std::fclose(file);
+    return written;
+}
+
+void OpenAndClose(const std::string& device) {
+    HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+}
+
+class ConsoleRun : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(headless::CreateMessageWindow(owner)); }
+    CWnd owner;
+};
+
+TEST_F(ConsoleRun, MessageBoxPrintsCaptionAndTextAndExitsTwo) {
+    testsupport::Pty pty;
+    OpenAndClose(pty.DeviceName());
+    headless::UseConsole();
+    std::string printed = CaptureStandardError([&] { owner.MessageBox("File not found.", "Zandrel: Test"); });
+    EXPECT_EQ("Zandrel: Test\nFile not found.\n", printed);
+    EXPECT_EQ(2, headless::FinishConsoleRun());
+}
+
+TEST_F(ConsoleRun, PortThatCouldNotBeOpenedIsReportedAndExitsOne) {
+    OpenAndClose("\\\\.\\/nonexistent/zandrel-device");
+    headless::UseConsole();
+    int status = 0;
+    std::string printed = CaptureStandardError([&] { status = headless::FinishConsoleRun(); });
+    EXPECT_EQ(1, status);
+    EXPECT_NE(std::string::npos, printed.find("\\\\.\\/nonexistent/zandrel-device")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("/nonexistent/zandrel-device (")) << printed;
+    EXPECT_EQ(1, std::count(printed.begin(), printed.end(), '\n'));
+}
+
+TEST_F(ConsoleRun, RunWithoutTroubleExitsZeroAndPrintsNothing) {
+    testsupport::Pty pty;
+    OpenAndClose(pty.DeviceName());
+    headless::UseConsole();
+    int status = -1;
+    EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));
+    EXPECT_EQ(0, status);
+}
+
+class MainWindow : public CDialog {
+public:
+    MainWindow() : CDialog(testres::kDialog) {}
+    std::vector<UINT> systemCommands;
+
+protected:
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam) {
+        systemCommands.push_back(nID);
+        CDialog::OnSysCommand(nID, lParam);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(MainWindow, CDialog)
+    ON_WM_SYSCOMMAND()
+END_MESSAGE_MAP()
+
+TEST(Signals, TerminationSignalClosesTheMainWindowLikeItsCloseBox) {
+    headless::Use(false);
+    MainWindow window;
+    ASSERT_TRUE(headless::Create(window));
+    testres::g_app.m_pMainWnd = &window;
+    SignalWatch::BlockSignals();
+    {
+        SignalWatch watch;
+        kill(getpid(), SIGHUP);
+        EXPECT_TRUE(headless::DispatchUntil([&] { return headless::EndResult(window).has_value(); }, 5000));
+    }
+    EXPECT_EQ(std::vector<UINT>{SC_CLOSE}, window.systemCommands);
+    EXPECT_EQ(IDCANCEL, headless::EndResult(window));
+    testres::g_app.m_pMainWnd = nullptr;
+}
+
+}  // namespace
