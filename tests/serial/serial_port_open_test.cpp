@@ -126,21 +126,19 @@ TEST(SerialPortOpen, PortInUseIsRefusedToAnotherObject) {
     EXPECT_EQ(second.Open(pty.DeviceName().c_str(), kQueueSize, kQueueSize), 0);
 }
 
-// Run by PortInUseIsRefusedToAnotherProcess as a separate process: its exit
-// status is the result of opening the port the parent holds.
-TEST(SerialPortChildProcess, OpenHeldPort) {
-    const char* pszDevice = std::getenv(kHeldPortVariable);
-    if (pszDevice == nullptr) GTEST_SKIP() << "runs only as the child of PortInUseIsRefusedToAnotherProcess";
-    CSerialPort port;
-    _exit(static_cast<int>(port.Open(pszDevice, kQueueSize, kQueueSize)));
-}
-
 TEST(SerialPortOpen, PortInUseIsRefusedToAnotherProcess) {
+    // Run again as a child process, this test opens the port its parent holds
+    // and exits with the result.
+    if (const char* pszHeld = std::getenv(kHeldPortVariable)) {
+        CSerialPort port;
+        _exit(static_cast<int>(port.Open(pszHeld, kQueueSize, kQueueSize)));
+    }
+
     testsupport::Pty pty;
     CSerialPort holder;
     ASSERT_EQ(holder.Open(pty.DeviceName().c_str(), kQueueSize, kQueueSize), 0);
 
-    std::string filter = "--gtest_filter=SerialPortChildProcess.OpenHeldPort";
+    std::string filter = "--gtest_filter=SerialPortOpen.PortInUseIsRefusedToAnotherProcess";
     std::string self = "/proc/self/exe";
     std::vector<char*> argv = {self.data(), filter.data(), nullptr};
     std::string held = std::string(kHeldPortVariable) + "=" + pty.DeviceName();
