@@ -81,8 +81,9 @@ TEST_F(SerialWnd, DefaultMessageIsRegisteredByName) {
     EXPECT_NE(CSerialWnd::s_nDefaultComMsg, kCustomComMsg);
 }
 
-TEST_F(SerialWnd, ReceivedCharacterIsAnnouncedWithTheCallersParameter) {
-    ASSERT_EQ(OpenNotifying(0, 0x5A5A), 0);
+TEST_F(SerialWnd, ReceivedCharacterIsAnnouncedToTheWindowWithTheCallersParameter) {
+    ASSERT_EQ(m_port.Open(m_pty.DeviceName().c_str(), &m_window, 0, 0x5A5A, kQueueSize, kQueueSize), 0);
+    EXPECT_EQ(m_port.m_hWndNotify, m_window.m_hWnd);
     EXPECT_EQ(m_port.m_nNotifyMsg, CSerialWnd::s_nDefaultComMsg);
     m_pty.Send("A");
     ASSERT_TRUE(AwaitNotifications(1));
@@ -201,15 +202,6 @@ TEST_F(SerialWnd, DestroyingAWatchingPortJoinsTheWorkerAndReleasesTheDevice) {
     }
     CSerialPort next;
     EXPECT_EQ(next.Open(m_pty.DeviceName().c_str(), kQueueSize, kQueueSize), 0);
-}
-
-TEST_F(SerialWnd, DialogPortOpenPassesTheWindowsHandle) {
-    ASSERT_EQ(m_port.Open(m_pty.DeviceName().c_str(), &m_window, 0, 9, kQueueSize, kQueueSize), 0);
-    EXPECT_EQ(m_port.m_hWndNotify, m_window.m_hWnd);
-    EXPECT_EQ(m_port.m_lNotifyParam, 9);
-    m_pty.Send("h");
-    ASSERT_TRUE(AwaitNotifications(1));
-    EXPECT_EQ(m_window.m_received.front().lParam, 9);
 }
 
 TEST_F(SerialWnd, DialogPortWithoutAWindowWatchesButPostsNowhere) {
