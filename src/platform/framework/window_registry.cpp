@@ -72,13 +72,6 @@ WindowNode* FindControl(const WindowNode& dialog, int id) {
     return nullptr;
 }
 
-std::vector<WindowNode*> TopLevelWindows() {
-    std::vector<WindowNode*> result;
-    for (auto& [handle, node] : TheRegistry().windows)
-        if (!node->parent) result.push_back(node.get());
-    return result;
-}
-
 MenuRecord* FindMenu(HMENU menu) {
     Registry& r = TheRegistry();
     auto found = r.menus.find(menu);

@@ -65,8 +65,6 @@ void DestroyWindowNode(HWND window);
 WindowNode* FindWindowNode(HWND window);
 // The control of a dialog by identifier, or null.
 WindowNode* FindControl(const WindowNode& dialog, int id);
-// Every live top-level window (dialogs and message windows).
-std::vector<WindowNode*> TopLevelWindows();
 
 MenuRecord* FindMenu(HMENU menu);
 HMENU CreateSystemMenu(WindowNode& window);

@@ -21,7 +21,6 @@ public:
 
     // Starts afresh: clock at 0, no records, no script.
     void Reset(bool manualClock, bool console);
-    bool Console() const { return m_console; }
     bool ManualClock() const { return m_manualClock; }
 
     std::uint64_t Now() override;
