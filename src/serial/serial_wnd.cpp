@@ -23,23 +23,11 @@ LONG CSerialWnd::Open(const char* pszDevice, HWND hwndDest, UINT nComMsg, LPARAM
 
     m_hStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_hWaitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (m_hStopEvent == nullptr || m_hWaitEvent == nullptr) {
-        const LONG nError = static_cast<LONG>(::GetLastError());
-        ReleaseWatch();
-        CSerialPort::Close();
-        m_nLastError = nError;
-        return nError;
-    }
+    if (m_hStopEvent == nullptr || m_hWaitEvent == nullptr) return AbandonOpen();
 
     DWORD dwThreadId;
     m_hThread = CreateThread(nullptr, 0, WatchThreadEntry, this, CREATE_SUSPENDED, &dwThreadId);
-    if (m_hThread == nullptr) {
-        const LONG nError = static_cast<LONG>(::GetLastError());
-        ReleaseWatch();
-        CSerialPort::Close();
-        m_nLastError = nError;
-        return nError;
-    }
+    if (m_hThread == nullptr) return AbandonOpen();
 
     // Set while the worker is still suspended: it reads them without a lock.
     m_hWndNotify = hwndDest;
@@ -56,6 +44,14 @@ LONG CSerialWnd::Close() {
     }
     ReleaseWatch();
     return CSerialPort::Close();
+}
+
+LONG CSerialWnd::AbandonOpen() {
+    const LONG nError = static_cast<LONG>(::GetLastError());
+    ReleaseWatch();
+    CSerialPort::Close();
+    m_nLastError = nError;
+    return nError;
 }
 
 void CSerialWnd::ReleaseWatch() {

@@ -30,6 +30,9 @@ protected:
     LPARAM m_lNotifyParam;
 
 private:
+    // After a failed creation in Open: releases what was made, closes the
+    // device and returns the platform's code, also stored.
+    LONG AbandonOpen();
     void ReleaseWatch();  // closes the events and the thread handle, clears the destination
 };
 
