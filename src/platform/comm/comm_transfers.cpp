@@ -177,7 +177,14 @@ BOOL CommDevice::CancelThreadIo() {
 void CommDevice::AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) {
     std::lock_guard lock(m_lock);
     auto& request = static_cast<Request&>(io);
-    if (request.ticket == ticket) Abort(&request);
+    if (request.ticket != ticket) return;
+    // The thread's routine has returned: its OVERLAPPED and result variables
+    // may have lived in frames that the thread's exit path now reuses. The
+    // abort goes into the request's own spare records; only the event, a
+    // kernel object, is signalled.
+    request.overlapped = &request.spareRecord;
+    request.eventBits = &request.spareBits;
+    Abort(&request);
 }
 
 }  // namespace comm

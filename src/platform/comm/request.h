@@ -26,6 +26,9 @@ struct Request : kernel::PendingIo {
     DWORD done = 0;
     DWORD* eventBits = nullptr;  // a wait's result goes here
     DWORD firedEvents = 0;
+    // Where an operation completes once the thread that started it has ended.
+    OVERLAPPED spareRecord{};
+    DWORD spareBits = 0;
 
     // Time limits, set when the transfer reaches the head of its list.
     ReadRule rule;

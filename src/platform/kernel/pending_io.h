@@ -17,8 +17,9 @@ class PendingIo;
 // A device that keeps operations pending.
 class IoTarget : public Object {
 public:
-    // Cancels `io` if it is still the operation numbered `ticket`, and returns
-    // only once the device can no longer write into that operation's records.
+    // Cancels `io` if it is still the operation numbered `ticket`, without
+    // writing into the ended thread's records (its OVERLAPPED and result
+    // variables), and returns only once the device can no longer write there.
     virtual void AbortAtThreadExit(PendingIo& io, std::uint64_t ticket) = 0;
 };
 
