@@ -252,7 +252,7 @@ TEST_F(CommandLineJobs, LaterWriteSwitchStartsTheWrite) {
     Start(dlg, "-c 7 -r " + PathOf("b.txt") + " -m 5 -l n -w " + send);
     EXPECT_EQ(headless::ControlText(dlg, IDC_STATUS), kWriting);
     EXPECT_FALSE(headless::ControlEnabled(dlg, IDC_WRITE_TO_PORT));
-    headless::Advance(20);  // the shortest timer period is 10 ms
+    headless::Advance(15);
     EXPECT_EQ(m_pty.Receive(2), "AB");
     EXPECT_TRUE(headless::TakeMessageBoxes().empty());
     headless::Destroy(dlg);

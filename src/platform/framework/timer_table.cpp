@@ -26,14 +26,16 @@ Timer* Find(HWND window, UINT_PTR id) {
     return nullptr;
 }
 
-// Windows clamps the period into this range; a zero period would spin.
-constexpr UINT kMinimumPeriod = 10;
+// A zero period would spin, so it runs at the shortest period Windows gives a
+// timer; periods from 1 ms on run as asked, since the send delay is meant
+// to be honoured down to its smallest setting.
+constexpr UINT kZeroPeriodReplacement = 10;
 constexpr UINT kMaximumPeriod = 0x7FFFFFFF;
 
 }  // namespace
 
 void SetWindowTimer(HWND window, UINT_PTR id, UINT period, TimerProc proc, std::uint64_t now) {
-    period = std::clamp(period, kMinimumPeriod, kMaximumPeriod);
+    period = period == 0 ? kZeroPeriodReplacement : std::min(period, kMaximumPeriod);
     Timer timer{window, id, period, proc, now + period};
     if (Timer* existing = Find(window, id))
         *existing = timer;

@@ -92,11 +92,14 @@ TEST_F(Timers, TwoTimersInterleaveByDueTime) {
     EXPECT_EQ(expected, window.ticks);
 }
 
-TEST_F(Timers, ZeroPeriodIsRaisedToTheMinimumInsteadOfSpinning) {
+TEST_F(Timers, ZeroPeriodRunsAt10MsInsteadOfSpinningWhileShortPeriodsRunAsAsked) {
     window.SetTimer(1, 0, nullptr);
+    window.SetTimer(2, 1, nullptr);
     EXPECT_EQ(10u, headless::TimerPeriod(window, 1));
+    EXPECT_EQ(1u, headless::TimerPeriod(window, 2));
     headless::Advance(30);
     EXPECT_EQ(3u, TimesOf(1).size());
+    EXPECT_EQ(30u, TimesOf(2).size());
 }
 
 TEST_F(Timers, PostedMessagesGoBeforeADueTimer) {
