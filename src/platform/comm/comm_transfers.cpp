@@ -124,13 +124,14 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     std::lock_guard lock(m_lock);
     if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
     if (m_mask == 0 || m_wait) return Refuse(ERROR_INVALID_PARAMETER);
-    if (m_hungUp) return Refuse(ERROR_DEVICE_NOT_CONNECTED);
+    // Events from before a hang-up are still told: the data they announce can still be read.
     if (m_history) {
         *bits = m_history;
         m_history = 0;
         CompleteAtOnce(overlapped, event, 0);
         return TRUE;
     }
+    if (m_hungUp) return Refuse(ERROR_DEVICE_NOT_CONNECTED);
     Request* spare = m_pool.Take();
     if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
     m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
