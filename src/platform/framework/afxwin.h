@@ -281,8 +281,8 @@ public:
 
 constexpr UINT ID_HELP = 0xE146;
 
-// Whether this process runs on the console (no DISPLAY and no WAYLAND_DISPLAY,
-// or ZANDREL_HEADLESS=1) rather than in a window.
+// Whether this process runs on the console (no DISPLAY, WAYLAND_DISPLAY or
+// QT_QPA_PLATFORM, or ZANDREL_HEADLESS=1) rather than in a window.
 bool AfxIsHeadless();
 
 // Sets what GetCommandLineA returns: the arguments joined by single spaces, an

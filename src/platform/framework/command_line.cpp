@@ -44,5 +44,6 @@ bool AfxIsHeadless() {
         const char* value = std::getenv(name);
         return value && *value;
     };
-    return !set("DISPLAY") && !set("WAYLAND_DISPLAY");
+    // A chosen Qt platform (offscreen, linuxfb, vnc) shows the window without a display server.
+    return !set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM");
 }

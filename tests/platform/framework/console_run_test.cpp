@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
@@ -73,6 +77,41 @@ TEST_F(ConsoleRun, RunWithoutTroubleExitsZeroAndPrintsNothing) {
     int status = -1;
     EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));
     EXPECT_EQ(0, status);
+}
+
+// Clears the variables that choose between console and window, and puts
+// them back when it goes.
+class ClearedRunVariables {
+public:
+    ClearedRunVariables() {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+    }
+    ~ClearedRunVariables() {
+        for (const auto& [name, value] : m_saved)
+            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    }
+
+private:
+    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ZANDREL_HEADLESS"};
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+};
+
+TEST(RunChoice, ConsoleWithoutDisplayOrQtPlatformOrWhenForced) {
+    ClearedRunVariables cleared;
+    EXPECT_TRUE(AfxIsHeadless());
+    setenv("DISPLAY", "", 1);
+    EXPECT_TRUE(AfxIsHeadless()) << "an empty DISPLAY names no display";
+    setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+    EXPECT_FALSE(AfxIsHeadless());
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EXPECT_FALSE(AfxIsHeadless()) << "a chosen Qt platform shows the window without a display";
+    setenv("ZANDREL_HEADLESS", "1", 1);
+    EXPECT_TRUE(AfxIsHeadless());
 }
 
 class MainWindow : public CDialog {
