@@ -5,16 +5,13 @@
 
 #include <cstdio>
 
+#include "platform/framework/dialog_units.h"
 #include "platform/framework/message_loop.h"
 #include "platform/framework/message_queue.h"
 #include "platform/framework/timer_table.h"
 
 namespace headless {
 namespace {
-
-// Dialog base units of the template font (MS Sans Serif 8 at 96 dpi).
-constexpr int kBaseUnitX = 6;
-constexpr int kBaseUnitY = 13;
 
 int TerminalColumns() {
     winsize size{};
@@ -114,8 +111,8 @@ bool HeadlessBackend::DispatchPaint() {
 }
 
 void HeadlessBackend::WindowCreated(afx::WindowNode& window) {
-    window.clientWidth = window.dialogTemplate->cx * kBaseUnitX / 4;
-    window.clientHeight = window.dialogTemplate->cy * kBaseUnitY / 8;
+    window.clientWidth = window.dialogTemplate->cx * afx::kDialogBaseUnitX / 4;
+    window.clientHeight = window.dialogTemplate->cy * afx::kDialogBaseUnitY / 8;
 }
 
 void HeadlessBackend::WindowDestroyed(afx::WindowNode& window) { m_needPaint.erase(window.hwnd); }

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,8 +16,10 @@
 #include <cstdlib>
 
 #include "platform/framework/default_window_proc.h"
+#include "platform/framework/dialog_units.h"
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
+#include "platform/framework/qt/dialog_font.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/user_input.h"
 
@@ -27,18 +28,16 @@ namespace {
 
 QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
-// Dialog base units as Windows derives them from the dialog's font: the
-// average width of the Latin letters and the character height.
-QSize BaseUnits(const QFont& font) {
-    QFontMetrics metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    int width = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
-    return QSize(width, metrics.height());
+// Pixels per dialog unit on this screen: the template font's units, scaled
+// from 96 dpi to the screen's logical resolution.
+QSizeF PixelsPerUnit(const QWidget& widget) {
+    double scale = widget.logicalDpiY() / afx::kDialogDpi;
+    return QSizeF(afx::kDialogBaseUnitX / 4.0 * scale, afx::kDialogBaseUnitY / 8.0 * scale);
 }
 
-QRect ToPixels(const DialogControl& control, QSize base) {
-    return QRect(control.x * base.width() / 4, control.y * base.height() / 8, control.cx * base.width() / 4,
-                 control.cy * base.height() / 8);
+QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
+    return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
+                 qRound(cy * unit.height()));
 }
 
 bool Focusable(ControlKind kind) {
@@ -55,18 +54,15 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     if (tmpl.style & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
 
-    // The template's font (MS Sans Serif) becomes the system sans-serif at its size.
-    QFont font = QApplication::font();
-    font.setPointSize(tmpl.pointSize);
-    setFont(font);
-    QSize base = BaseUnits(font);
-    setFixedSize(tmpl.cx * base.width() / 4, tmpl.cy * base.height() / 8);
+    QSizeF unit = PixelsPerUnit(*this);
+    setFont(DialogFont(tmpl, *style(), unit.width()));
+    setFixedSize(ToPixels(0, 0, tmpl.cx, tmpl.cy, unit).size());
     window.clientWidth = width();
     window.clientHeight = height();
 
     QWidget* previous = nullptr;
     for (afx::WindowNode* control : window.children) {
-        QWidget* widget = CreateControl(*control, base.width(), base.height());
+        QWidget* widget = CreateControl(*control, unit);
         control->backendData = widget;
         SyncControl(*control);
         Connect(widget, *control);
@@ -84,9 +80,9 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     connect(systemMenuKey, &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
 }
 
-QWidget* DialogWidget::CreateControl(afx::WindowNode& control, int baseX, int baseY) {
+QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
     const DialogControl& tmpl = *control.controlTemplate;
-    QRect geometry = ToPixels(tmpl, QSize(baseX, baseY));
+    QRect geometry = ToPixels(tmpl.x, tmpl.y, tmpl.cx, tmpl.cy, unit);
     QWidget* widget = nullptr;
     switch (control.controlKind) {
     case ControlKind::PushButton: {

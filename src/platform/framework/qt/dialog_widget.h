@@ -33,7 +33,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QWidget* CreateControl(afx::WindowNode& control, int baseX, int baseY);
+    QWidget* CreateControl(afx::WindowNode& control, QSizeF unit);
     void Connect(QWidget* widget, afx::WindowNode& control);
     afx::WindowNode* Node() const { return afx::FindWindowNode(m_hwnd); }
 

@@ -16,6 +16,7 @@
 #include "platform/framework/message_loop.h"
 #include "platform/framework/qt/dialog_widget.h"
 #include "platform/framework/qt/qt_icons.h"
+#include "platform/framework/qt/screenshot.h"
 
 namespace qtui {
 namespace {
@@ -92,10 +93,12 @@ public:
     INT_PTR RunDialog(CDialog& dialog, afx::WindowNode& window) override {
         DialogWidget* widget = DialogOf(window);
         CWinApp* app = AfxGetApp();
-        if (!app || app->m_pMainWnd != &dialog) widget->setWindowModality(Qt::ApplicationModal);
+        const bool mainWindow = app && app->m_pMainWnd == &dialog;
+        if (!mainWindow) widget->setWindowModality(Qt::ApplicationModal);
         widget->show();
         widget->activateWindow();
         widget->FocusFirstTabStop();
+        if (mainWindow) ScreenshotWhenShown(*widget);
         HWND handle = window.hwnd;
         afx::RunModalLoop([handle] {
             afx::WindowNode* node = afx::FindWindowNode(handle);

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -18,6 +20,7 @@
 #include <thread>
 
 #include "../test_resources.h"
+#include "platform/framework/qt/dialog_font.h"
 #include "platform/framework/qt/qt_backend.h"
 
 namespace {
@@ -146,6 +149,38 @@ TEST_F(QtWindow, WindowIsBuiltFromTheTemplate) {
         dialog.EndDialog(IDOK);
     });
     EXPECT_EQ(IDOK, dialog.DoModal());
+}
+
+TEST_F(QtWindow, ClientAreaKeepsTheTemplateProportions) {
+    QTimer::singleShot(0, [&] {
+        QWidget* window = qtui::WidgetOf(dialog.m_hWnd);
+        double scale = window->logicalDpiY() / 96.0;
+        // 200 x 100 dialog units of MS Sans Serif 8, whose units are 6 / 4 and 13 / 8 pixels at 96 dpi.
+        EXPECT_EQ(QSize(qRound(300 * scale), qRound(162.5 * scale)), window->size());
+        CRect client;
+        dialog.GetClientRect(&client);
+        EXPECT_EQ(window->width(), client.Width());
+        EXPECT_EQ(window->height(), client.Height());
+        dialog.EndDialog(IDOK);
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+}
+
+TEST_F(QtWindow, TextsShrinkUntilEveryLabelFitsItsBox) {
+    auto labelled = [](short width) {
+        return DialogTemplate{900, "Fit", 200, 50, "MS Sans Serif", 8, 0,
+                              {{IDC_STATIC, ControlKind::Static, "Time Delay", 0, 5, 5, width, 10}}};
+    };
+    QStyle* style = QApplication::style();
+    QFont roomy = qtui::DialogFont(labelled(150), *style, 1.5);
+    EXPECT_EQ(8.0, roomy.pointSizeF());
+    QFont tight = qtui::DialogFont(labelled(30), *style, 1.5);
+    EXPECT_LT(tight.pointSizeF(), 8.0);
+    EXPECT_LE(QFontMetricsF(tight).horizontalAdvance("Time Delay"), 30 * 1.5);
+    // A little larger would not have fitted: it shrank no more than needed.
+    QFont larger = tight;
+    larger.setPointSizeF(tight.pointSizeF() + 0.25);
+    EXPECT_GT(QFontMetricsF(larger).horizontalAdvance("Time Delay"), 30 * 1.5);
 }
 
 TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {
