@@ -1,10 +1,9 @@
 #include "cmdline/command_line_switch.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <iterator>
 
+#include "transfer/port_settings.h"
 #include "ui/resource.h"
 
 namespace {
@@ -63,15 +62,8 @@ const RejectionText kRejections[] = {
 // Only A to Z change, whatever the locale.
 char ToLowerAscii(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
-// atoi, with Windows' rule for numbers out of range (INT_MAX or INT_MIN):
-// narrowing a long instead would let 4294967297 pass as port 1.
-int LeadingNumber(const CString& strText) {
-    const long nValue = std::strtol(strText, nullptr, 10);
-    return static_cast<int>(std::clamp<long>(nValue, INT_MIN, INT_MAX));
-}
-
 bool InRange(const CString& strValue, int nLowest, int nHighest) {
-    const int nValue = LeadingNumber(strValue);
+    const int nValue = TextToInt(strValue);
     return nValue >= nLowest && nValue <= nHighest;
 }
 

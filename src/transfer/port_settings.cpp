@@ -1,5 +1,7 @@
 #include "transfer/port_settings.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +13,11 @@ constexpr int COMPANION_SUFFIX_LENGTH = 4;
 
 }  // namespace
 
+int TextToInt(const char* pszText) {
+    const long nValue = std::strtol(pszText, nullptr, 10);
+    return static_cast<int>(std::clamp<long>(nValue, INT_MIN, INT_MAX));
+}
+
 int ParityCode(const char* pszParity) {
     static const char* const parities[] = {"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY"};
     for (int code = 0; code < 4; ++code)
@@ -21,17 +28,17 @@ int ParityCode(const char* pszParity) {
 int StopBitsCode(const char* pszStopBits) {
     if (std::strcmp(pszStopBits, "1") == 0) return ONESTOPBIT;
     if (std::strcmp(pszStopBits, "1.5") == 0) return ONE5STOPBITS;
-    return std::atoi(pszStopBits);
+    return TextToInt(pszStopBits);
 }
 
 LineSettings ConvertLineSettings(const char* pszBaud, const char* pszDataBits, const char* pszParity,
                                  const char* pszStopBits) {
-    return LineSettings{static_cast<DWORD>(std::atoi(pszBaud)), std::atoi(pszDataBits), ParityCode(pszParity),
+    return LineSettings{static_cast<DWORD>(TextToInt(pszBaud)), TextToInt(pszDataBits), ParityCode(pszParity),
                         StopBitsCode(pszStopBits)};
 }
 
 UINT SendTimerPeriod(const char* pszTimeDelay) {
-    int nDelay = std::atoi(pszTimeDelay);
+    int nDelay = TextToInt(pszTimeDelay);
     return static_cast<UINT>(nDelay < 1 ? DEFAULT_TIMER_PERIOD : nDelay);
 }
 

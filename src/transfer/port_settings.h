@@ -12,6 +12,10 @@ struct LineSettings {
     int nStopBits;  // DCB stop-bit code
 };
 
+// atoi as the original run-time library has it: a number out of range gives
+// INT_MAX or INT_MIN, where narrowing a long would let 4294967297 pass as 1.
+int TextToInt(const char* pszText);
+
 // "NOPARITY" 0, "ODDPARITY" 1, "EVENPARITY" 2, "MARKPARITY" 3; any other text
 // (SPACEPARITY, but also lower case or empty) 4.
 int ParityCode(const char* pszParity);

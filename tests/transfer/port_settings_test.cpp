@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 TEST(ParityCode, MapsTheFourNamedParitiesAndEverythingElseToSpace) {
@@ -40,6 +41,13 @@ TEST(ConvertLineSettings, ReadsNumbersWithAtoiAndCodesFromTheTables) {
     EXPECT_EQ(empty.nDataBits, 0);
     EXPECT_EQ(empty.nParity, 4);
     EXPECT_EQ(empty.nStopBits, 0);
+}
+
+TEST(TextToInt, NumbersOutOfRangeStopAtTheIntLimitsInsteadOfWrappingAround) {
+    EXPECT_EQ(TextToInt("4294967297"), INT_MAX);
+    EXPECT_EQ(TextToInt("-4294967291"), INT_MIN);
+    EXPECT_EQ(ConvertLineSettings("9600", "4294967304", "NOPARITY", "4294967298").nDataBits, INT_MAX);
+    EXPECT_EQ(SendTimerPeriod("-4294967291"), 10u);
 }
 
 TEST(SendTimerPeriod, TakesAtoiButRunsDelaysBelowOneMillisecondAtTen) {
