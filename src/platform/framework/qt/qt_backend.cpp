@@ -1,15 +1,17 @@
 #include "platform/framework/qt/qt_backend.h"
 
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
-#include <QTimer>
+#include <QSocketNotifier>
 
-#include <atomic>
-#include <climits>
+#include <ctime>
 
 #include "platform/framework/backend.h"
 #include "platform/framework/icons.h"
@@ -25,42 +27,64 @@ QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.d
 
 DialogWidget* DialogOf(const afx::WindowNode& window) { return static_cast<DialogWidget*>(window.backendData); }
 
-// Receives the wake-up that another thread posts after queueing a message;
-// its only job is to end the event loop's wait.
-class Waker : public QObject {
-public:
-    std::atomic<bool> pending{false};
+constexpr std::int64_t kNanosecondsPerMillisecond = 1000000;
+constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
 
-    bool event(QEvent* event) override {
-        if (event->type() != QEvent::User) return QObject::event(event);
-        pending.store(false);
-        return true;
-    }
-};
+std::int64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * kNanosecondsPerSecond + now.tv_nsec;
+}
+
+// Empties a timerfd or an eventfd, so that it stops reading as ready.
+void Drain(int fd) {
+    std::uint64_t count;
+    ssize_t got = read(fd, &count, sizeof count);
+    (void)got;  // nothing there (EAGAIN) is as good as drained
+}
 
 class QtBackend : public afx::Backend {
 public:
-    QtBackend() {
-        m_clock.start();
-        m_deadline.setSingleShot(true);
-        m_deadline.setTimerType(Qt::PreciseTimer);
+    // A deadline is a re-armed timerfd and a wake-up a write to an eventfd,
+    // both made once, so neither the ticks of a timer nor the posts of another
+    // thread allocate anything. The descriptors stay open for the process:
+    // another thread may still wake the back-end after the last window.
+    QtBackend()
+        : m_deadlineFd(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)),
+          m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+    // Watches the descriptors in the event loop of the application now running.
+    void Attach() {
+        m_deadlineNotifier = Watch(m_deadlineFd);
+        m_wakeNotifier = Watch(m_wakeFd);
+    }
+    // Before that application ends, as its event loop goes with it.
+    void Detach() {
+        m_deadlineNotifier.reset();
+        m_wakeNotifier.reset();
     }
 
-    std::uint64_t Now() override { return static_cast<std::uint64_t>(m_clock.elapsed()); }
+    std::uint64_t Now() override {
+        return static_cast<std::uint64_t>((MonotonicNanoseconds() - m_start) / kNanosecondsPerMillisecond);
+    }
 
     void WaitForWork(std::optional<std::uint64_t> deadline) override {
-        // The deadline timer needs no handler: its event alone ends the wait.
+        // Armed at the absolute due time, so a tick keeps to its intended time
+        // however long this pass took; no deadline disarms it.
+        itimerspec due{};
         if (deadline) {
-            std::uint64_t now = Now();
-            m_deadline.start(static_cast<int>(std::min<std::uint64_t>(*deadline > now ? *deadline - now : 0, INT_MAX)));
+            std::int64_t at = m_start + static_cast<std::int64_t>(*deadline) * kNanosecondsPerMillisecond;
+            due.it_value = {static_cast<time_t>(at / kNanosecondsPerSecond), static_cast<long>(at % kNanosecondsPerSecond)};
         }
+        timerfd_settime(m_deadlineFd, TFD_TIMER_ABSTIME, &due, nullptr);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_deadline.stop();
     }
 
     void Wake() override {
-        if (!m_waker.pending.exchange(true)) QCoreApplication::postEvent(&m_waker, new QEvent(QEvent::User));
+        std::uint64_t one = 1;
+        ssize_t written = write(m_wakeFd, &one, sizeof one);
+        (void)written;  // only a counter about to overflow refuses, and then it is ready anyway
     }
 
     void WindowCreated(afx::WindowNode& window) override { new DialogWidget(window); }
@@ -148,6 +172,13 @@ private:
         return node ? DialogOf(*node) : nullptr;
     }
 
+    // Its event alone ends the wait; the handler only empties the descriptor.
+    static std::unique_ptr<QSocketNotifier> Watch(int fd) {
+        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [fd] { Drain(fd); });
+        return notifier;
+    }
+
     // Shows a Qt dialog and runs the framework's modal loop until it is
     // answered, so that posted messages and timers keep flowing meanwhile.
     static bool RunModal(QDialog& dialog) {
@@ -158,21 +189,30 @@ private:
         return dialog.result() == QDialog::Accepted;
     }
 
-    QElapsedTimer m_clock;
-    QTimer m_deadline;
-    Waker m_waker;
+    std::int64_t m_start = MonotonicNanoseconds();
+    const int m_deadlineFd;
+    const int m_wakeFd;
+    std::unique_ptr<QSocketNotifier> m_deadlineNotifier;
+    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
 };
+
+// Other threads may wake the back-end until the process ends.
+QtBackend& TheBackend() {
+    static QtBackend* backend = new QtBackend;
+    return *backend;
+}
 
 }  // namespace
 
 Session::Session(int argc, char** argv) : m_argc(argc), m_argv(argv) {
     if (!QApplication::instance()) m_application = std::make_unique<QApplication>(m_argc, m_argv);
-    static QtBackend* backend = new QtBackend;  // other threads may wake it until the process ends
-    afx::SetBackend(backend);
+    TheBackend().Attach();
+    afx::SetBackend(&TheBackend());
 }
 
 Session::~Session() {
     afx::SetBackend(nullptr);
+    TheBackend().Detach();
     m_application.reset();
 }
 

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "../test_resources.h"
+#include "../tick_allocations.h"
 #include "platform/framework/qt/dialog_font.h"
 #include "platform/framework/qt/qt_backend.h"
 
@@ -240,6 +241,15 @@ TEST_F(QtWindow, MessageBoxKeepsTheTimerTicking) {
     EXPECT_EQ(IDOK, dialog.DoModal());
     // About 11 ticks of 20 ms fit in the time the box is open; allow for a slow machine.
     EXPECT_GE(dialog.ticksDuringBox, 5);
+}
+
+TEST_F(QtWindow, RunningTimerAllocatesNothingPerTick) {
+    if (!ZANDREL_COUNTS_ALLOCATIONS) GTEST_SKIP() << "the sanitizer's allocator cannot be counted";
+    ASSERT_TRUE(tickalloc::CounterSeesAllocations());
+    tickalloc::TickingDialog ticking;
+    g_app.m_pMainWnd = &ticking;
+    EXPECT_EQ(IDOK, ticking.DoModal());
+    EXPECT_EQ(ticking.allocationsAfterWarmUp, ticking.allocationsAtEnd);
 }
 
 }  // namespace
