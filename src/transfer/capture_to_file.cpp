@@ -95,6 +95,10 @@ bool CZandrelDlg::CapturePass() {
     FILE* pCapture = std::fopen(m_strFileName, "a");
     if (pCapture == nullptr) return false;  // this chunk is lost; the rest waits for the next notification
     FILE* pCompanion = std::fopen(m_strAsciFileName, "a");
+    // Each file gets one write per pass, so a stream buffer would only cost
+    // an allocation and a size query per open.
+    std::setvbuf(pCapture, nullptr, _IONBF, 0);
+    if (pCompanion != nullptr) std::setvbuf(pCompanion, nullptr, _IONBF, 0);
 
     std::fwrite(chunk, 1, dwRead, pCapture);
     if (pCompanion != nullptr) {
