@@ -26,18 +26,39 @@ std::optional<unsigned> PortNumber(std::string_view digits) {
     return number;
 }
 
-}  // namespace
+struct Mapping {
+    std::string device;
+    std::string variable;  // the environment variable that chose the device, if one did
+};
 
-std::optional<std::string> LinuxDeviceFor(std::string_view name) {
+std::optional<Mapping> Map(std::string_view name) {
     if (!name.starts_with(kDevicePrefix)) return std::nullopt;
     std::string_view rest = name.substr(kDevicePrefix.size());
-    if (rest.starts_with('/')) return std::string(rest);
+    if (rest.starts_with('/')) return Mapping{std::string(rest), ""};
     if (!IsComPrefix(rest)) return std::nullopt;
     auto number = PortNumber(rest.substr(3));
     if (!number) return std::nullopt;
     std::string variable = "ZANDREL_COM" + std::to_string(*number);
-    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) return std::string(mapped);
-    return "/dev/ttyS" + std::to_string(*number - 1);
+    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) return Mapping{mapped, variable};
+    return Mapping{"/dev/ttyS" + std::to_string(*number - 1), ""};
+}
+
+}  // namespace
+
+std::optional<std::string> LinuxDeviceFor(std::string_view name) {
+    std::optional<Mapping> mapping = Map(name);
+    if (!mapping) return std::nullopt;
+    return std::move(mapping->device);
+}
+
+std::optional<std::string> DescribeDevice(std::string_view name) {
+    std::optional<Mapping> mapping = Map(name);
+    if (!mapping) return std::nullopt;
+    std::string_view given = name.substr(kDevicePrefix.size());
+    if (given.starts_with('/')) return std::move(mapping->device);
+    std::string description = std::string(given) + " -> " + mapping->device;
+    if (!mapping->variable.empty()) description += " through " + mapping->variable;
+    return description;
 }
 
 }  // namespace comm

@@ -12,4 +12,9 @@ namespace comm {
 // else names no device.
 std::optional<std::string> LinuxDeviceFor(std::string_view name);
 
+// Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through
+// ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0"; nothing when the name
+// names no device.
+std::optional<std::string> DescribeDevice(std::string_view name);
+
 }  // namespace comm
