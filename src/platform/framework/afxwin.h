@@ -111,9 +111,13 @@ protected:                                             \
 #define AFX_HANDLER(body) [](CCmdTarget* target_, WPARAM wParam_, LPARAM lParam_) -> LRESULT { \
         auto* self_ = static_cast<ThisClass*>(target_); (void)self_; (void)wParam_; (void)lParam_; body }
 
-#define ON_COMMAND(id, memberFxn) \
-    {WM_COMMAND, BN_CLICKED, static_cast<UINT>(id), nullptr, AFX_HANDLER(self_->memberFxn(); return 0;)},
+#define ON_COMMAND(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_BN_CLICKED(id, memberFxn) ON_COMMAND(id, memberFxn)
+#define ON_CONTROL(wNotifyCode, id, memberFxn)                                   \
+    {WM_COMMAND, static_cast<UINT>(wNotifyCode), static_cast<UINT>(id), nullptr, \
+     AFX_HANDLER(self_->memberFxn(); return 0;)},
+#define ON_CBN_EDITCHANGE(id, memberFxn) ON_CONTROL(CBN_EDITCHANGE, id, memberFxn)
+#define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_WM_SYSCOMMAND() \
     {WM_SYSCOMMAND, 0, 0, nullptr, AFX_HANDLER(self_->OnSysCommand(static_cast<UINT>(wParam_), lParam_); return 0;)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, nullptr, AFX_HANDLER(self_->OnPaint(); return 0;)},
@@ -171,6 +175,9 @@ public:
     BOOL IsWindowEnabled() const;
     void SetWindowText(const char* text);
     void GetWindowText(CString& text) const;
+    // The tip shown while the pointer rests on the window; empty for none.
+    // This framework's shortcut for what Windows does with a tooltip control.
+    void SetToolTipText(const char* text);
 
     int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
 

@@ -67,10 +67,7 @@ BOOL CWnd::EnableWindow(BOOL enable) {
     if (!node) return FALSE;
     BOOL wasDisabled = !node->enabled;
     node->enabled = enable != FALSE;
-    if (node->kind == afx::WindowKind::Control)
-        afx::CurrentBackend().ControlChanged(*node);
-    else
-        afx::CurrentBackend().WindowStateChanged(*node);
+    afx::NotifyChanged(*node);
     return wasDisabled;
 }
 
@@ -80,6 +77,13 @@ BOOL CWnd::IsWindowEnabled() const {
 }
 
 void CWnd::SetWindowText(const char* text) { SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+
+void CWnd::SetToolTipText(const char* text) {
+    WindowNode* node = FindWindowNode(m_hWnd);
+    if (!node) return;
+    node->toolTip = text ? text : "";
+    afx::NotifyChanged(*node);
+}
 
 void CWnd::GetWindowText(CString& text) const {
     WindowNode* node = FindWindowNode(m_hWnd);

@@ -9,13 +9,6 @@
 namespace afx {
 namespace {
 
-void NotifyChanged(WindowNode& window) {
-    if (window.kind == WindowKind::Control)
-        CurrentBackend().ControlChanged(window);
-    else
-        CurrentBackend().WindowStateChanged(window);
-}
-
 LRESULT CopyText(const std::string& text, WPARAM capacity, LPARAM buffer) {
     if (capacity == 0 || buffer == 0) return 0;
     size_t count = std::min<size_t>(text.size(), capacity - 1);
@@ -50,6 +43,13 @@ void SystemCommand(WindowNode& window, WPARAM command) {
 }
 
 }  // namespace
+
+void NotifyChanged(WindowNode& window) {
+    if (window.kind == WindowKind::Control)
+        CurrentBackend().ControlChanged(window);
+    else
+        CurrentBackend().WindowStateChanged(window);
+}
 
 void SetWindowTextOf(WindowNode& window, const char* text) {
     window.text = text ? text : "";

@@ -8,6 +8,9 @@ namespace afx {
 
 LRESULT DefaultWindowProcedure(WindowNode& window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Lets the back-end mirror a change to the window's record.
+void NotifyChanged(WindowNode& window);
+
 // Sets a control's state and lets the back-end mirror it.
 void SetWindowTextOf(WindowNode& window, const char* text);
 void SetIconic(WindowNode& window, bool iconic);

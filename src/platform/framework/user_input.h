@@ -9,8 +9,14 @@ namespace afx {
 // A click on a button or check box: an automatic check box toggles, then the
 // dialog receives WM_COMMAND BN_CLICKED. Ignored while the control is disabled.
 void UserClicked(WindowNode& control);
-// Text typed into an edit field or a combo box's edit field.
+// Text typed into an edit field or a combo box's edit field; a combo box
+// then notifies the dialog with CBN_EDITCHANGE.
 void UserTyped(WindowNode& control, const char* text);
+// A combo box's list entry picked: the entry goes into the edit field, then
+// the dialog receives CBN_SELCHANGE. (Windows fills the field only after the
+// notification; here the handler already reads the picked text, since the
+// program reads combo boxes only through their text.)
+void UserPicked(WindowNode& control, int index);
 void UserSystemCommand(WindowNode& window, UINT command);
 void UserCloseBox(WindowNode& window);  // WM_SYSCOMMAND SC_CLOSE
 void UserEscape(WindowNode& window);    // the Cancel command

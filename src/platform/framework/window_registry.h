@@ -38,6 +38,7 @@ struct WindowNode {
     ControlKind controlKind = ControlKind::Static;
     const DialogControl* controlTemplate = nullptr;
     std::string text;  // caption of a dialog, text of a control
+    std::string toolTip;
     bool enabled = true;
     bool checked = false;
     std::vector<std::string> list;

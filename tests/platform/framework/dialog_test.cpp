@@ -34,6 +34,8 @@ public:
 protected:
     afx_msg void OnGo() { calls.push_back("go"); }
     afx_msg void OnLoop() { calls.push_back("loop clicked"); }
+    afx_msg void OnComboEdited() { calls.push_back("edited " + headless::ControlText(*this, kCombo)); }
+    afx_msg void OnComboPicked() { calls.push_back("picked " + headless::ControlText(*this, kCombo)); }
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam) {
         calls.push_back("syscommand " + std::to_string(nID));
         CDialog::OnSysCommand(nID, lParam);
@@ -67,6 +69,8 @@ protected:
 BEGIN_MESSAGE_MAP(TestDialog, CDialog)
     ON_BN_CLICKED(kButton, OnGo)
     ON_BN_CLICKED(kCheck, OnLoop)
+    ON_CBN_EDITCHANGE(kCombo, OnComboEdited)
+    ON_CBN_SELCHANGE(kCombo, OnComboPicked)
     ON_WM_SYSCOMMAND()
     ON_WM_CLOSE()
     ON_WM_TIMER()
@@ -119,6 +123,12 @@ TEST_F(Dialogs, ControlTextAndStateRoundTrip) {
     EXPECT_FALSE(headless::ControlEnabled(dialog, kButton));
     EXPECT_TRUE(button->EnableWindow(TRUE));
     EXPECT_TRUE(headless::ControlEnabled(dialog, kButton));
+
+    dialog.GetDlgItem(kCombo)->SetToolTipText("COM1 -> /dev/ttyS0");
+    EXPECT_EQ("COM1 -> /dev/ttyS0", headless::ControlToolTip(dialog, kCombo));
+    EXPECT_EQ("", headless::ControlToolTip(dialog, kEdit));
+    dialog.GetDlgItem(kCombo)->SetToolTipText(nullptr);
+    EXPECT_EQ("", headless::ControlToolTip(dialog, kCombo));
 }
 
 TEST_F(Dialogs, ClicksReachHandlersUnlessTheControlIsDisabled) {
@@ -134,6 +144,21 @@ TEST_F(Dialogs, ClicksReachHandlersUnlessTheControlIsDisabled) {
     EXPECT_FALSE(headless::ControlChecked(dialog, kCheck));
     headless::Type(dialog, kEdit, "typed");
     EXPECT_EQ("typed", headless::ControlText(dialog, kEdit));
+}
+
+TEST_F(Dialogs, ComboBoxTellsTypingFromPickingAfterItsTextChanged) {
+    TestDialog dialog;
+    ASSERT_TRUE(headless::Create(dialog));
+    headless::Type(dialog, kCombo, "thr");
+    headless::Pick(dialog, kCombo, 1);
+    headless::Pick(dialog, kCombo, 3);  // no such entry
+    dialog.SetDlgItemText(kCombo, "set by the program");  // no notification, as on Windows
+    headless::Type(dialog, kEdit, "an edit field is no combo box");
+    dialog.GetDlgItem(kCombo)->EnableWindow(FALSE);
+    headless::Type(dialog, kCombo, "disabled");
+    headless::Pick(dialog, kCombo, 0);
+    EXPECT_EQ((std::vector<std::string>{"edited thr", "picked two"}), dialog.calls);
+    EXPECT_EQ("set by the program", headless::ControlText(dialog, kCombo));
 }
 
 TEST_F(Dialogs, CloseBoxGoesThroughSysCommandCloseAndCancelToEndDialog) {

@@ -65,11 +65,15 @@ std::string ControlText(const CWnd& dialog, int id);
 bool ControlEnabled(const CWnd& dialog, int id);
 bool ControlChecked(const CWnd& dialog, int id);
 std::vector<std::string> ComboEntries(const CWnd& dialog, int id);
+std::string ControlToolTip(const CWnd& dialog, int id);
 std::vector<int> ControlIds(const CWnd& dialog);  // in template order
 
-// Simulated user input: typing into a control, clicking a button (sends
-// WM_COMMAND BN_CLICKED unless disabled), a system-menu command, the close box.
+// Simulated user input: typing into a control (a combo box sends
+// CBN_EDITCHANGE), picking a combo box's list entry (CBN_SELCHANGE), clicking
+// a button (sends WM_COMMAND BN_CLICKED unless disabled), a system-menu
+// command, the close box.
 void Type(CWnd& dialog, int id, const char* text);
+void Pick(CWnd& dialog, int id, int index);
 void Click(CWnd& dialog, int id);
 void SystemCommand(CWnd& dialog, UINT command);
 void CloseBox(CWnd& dialog);

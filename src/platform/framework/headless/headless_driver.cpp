@@ -106,6 +106,11 @@ std::vector<std::string> ComboEntries(const CWnd& dialog, int id) {
     return control ? control->list : std::vector<std::string>();
 }
 
+std::string ControlToolTip(const CWnd& dialog, int id) {
+    afx::WindowNode* control = Control(dialog, id);
+    return control ? control->toolTip : std::string();
+}
+
 std::vector<int> ControlIds(const CWnd& dialog) {
     std::vector<int> ids;
     if (afx::WindowNode* node = Node(dialog))
@@ -115,6 +120,10 @@ std::vector<int> ControlIds(const CWnd& dialog) {
 
 void Type(CWnd& dialog, int id, const char* text) {
     if (afx::WindowNode* control = Control(dialog, id)) afx::UserTyped(*control, text);
+}
+
+void Pick(CWnd& dialog, int id, int index) {
+    if (afx::WindowNode* control = Control(dialog, id)) afx::UserPicked(*control, index);
 }
 
 void Click(CWnd& dialog, int id) {

@@ -139,7 +139,13 @@ void DialogWidget::Connect(QWidget* widget, afx::WindowNode& control) {
     if (auto* button = qobject_cast<QPushButton*>(widget)) connect(button, &QPushButton::clicked, this, clicked);
     if (auto* check = qobject_cast<QCheckBox*>(widget)) connect(check, &QCheckBox::clicked, this, clicked);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) connect(edit, &QLineEdit::textEdited, this, typed);
-    if (auto* combo = qobject_cast<QComboBox*>(widget)) connect(combo, &QComboBox::editTextChanged, this, typed);
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        // Typing and picking are told apart as Windows does: CBN_EDITCHANGE or CBN_SELCHANGE.
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this, typed);
+        connect(combo, &QComboBox::activated, this, [this, handle](int index) {
+            if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing) afx::UserPicked(*node, index);
+        });
+    }
 }
 
 void DialogWidget::SyncControl(const afx::WindowNode& control) {
@@ -147,6 +153,7 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
     if (!widget) return;
     m_syncing = true;
     widget->setEnabled(control.enabled);
+    widget->setToolTip(FromText(control.toolTip));
     QString text = FromText(control.text);
     switch (control.controlKind) {
     case ControlKind::PushButton:
@@ -188,6 +195,7 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
 
 void DialogWidget::SyncWindow(const afx::WindowNode& window) {
     setWindowTitle(FromText(window.text));
+    setToolTip(FromText(window.toolTip));
     setEnabled(window.enabled);
     HICON icon = window.bigIcon ? window.bigIcon : window.smallIcon;
     if (icon != m_shownIcon) {

@@ -49,6 +49,8 @@ public:
 
 protected:
     afx_msg void OnGo() { calls.push_back("go"); }
+    afx_msg void OnComboEdited() { calls.push_back("edited " + ComboText()); }
+    afx_msg void OnComboPicked() { calls.push_back("picked " + ComboText()); }
     afx_msg void OnTimer(UINT) {
         ++ticks;
         if (inBox) ++ticksDuringBox;
@@ -65,10 +67,19 @@ protected:
         return 0;
     }
     DECLARE_MESSAGE_MAP()
+
+private:
+    std::string ComboText() const {
+        CString text;
+        GetDlgItemText(kCombo, text);
+        return text.str();
+    }
 };
 
 BEGIN_MESSAGE_MAP(QtDialog, CDialog)
     ON_BN_CLICKED(kButton, OnGo)
+    ON_CBN_EDITCHANGE(kCombo, OnComboEdited)
+    ON_CBN_SELCHANGE(kCombo, OnComboPicked)
     ON_WM_TIMER()
     ON_REGISTERED_MESSAGE(g_nDone, OnDone)
 END_MESSAGE_MAP()
@@ -189,7 +200,10 @@ TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {
         Control<QPushButton>(kButton)->click();
         Control<QCheckBox>(kCheck)->click();
         Type(Control<QLineEdit>(kEdit), "typed");
-        Control<QComboBox>(kCombo)->setCurrentIndex(1);
+        QComboBox* combo = Control<QComboBox>(kCombo);
+        Type(combo->lineEdit(), "x");
+        combo->setCurrentIndex(0);  // from a known entry; not user input, so no notification
+        Key(combo, Qt::Key_Down);   // the user picks the next entry
         CString text;
         dialog.GetDlgItemText(kEdit, text);
         EXPECT_STREQ("typed", text);
@@ -202,10 +216,12 @@ TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {
         EXPECT_EQ(Qt::PlainText, Control<QLabel>(kStatus)->textFormat());
         dialog.GetDlgItem(kButton)->EnableWindow(FALSE);
         EXPECT_FALSE(Control<QPushButton>(kButton)->isEnabled());
+        dialog.GetDlgItem(kCombo)->SetToolTipText("one -> 1");
+        EXPECT_EQ("one -> 1", combo->toolTip());
         Key(qtui::WidgetOf(dialog.m_hWnd), Qt::Key_Escape);
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    EXPECT_EQ(std::vector<std::string>{"go"}, dialog.calls);
+    EXPECT_EQ((std::vector<std::string>{"go", "edited x", "picked two"}), dialog.calls);
 }
 
 TEST_F(QtWindow, CloseBoxEndsTheDialogThroughCancel) {
