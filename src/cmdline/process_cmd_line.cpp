@@ -24,6 +24,7 @@ LRESULT CZandrelDlg::OnProcessCmdLine(WPARAM, LPARAM) {
             GetDlgItem(effect->nControlId)->SendMessage(BM_SETCHECK, effect->bChecked ? BST_CHECKED : BST_UNCHECKED);
         else
             SetDlgItemText(effect->nControlId, effect->strText);
+        if (effect->nControlId == IDC_COM_PORT) OnPortTextChanged();  // the box's tip follows its text
         if (effect->chJob != 0) chJob = effect->chJob;
     } while (cmdInfo.GetNextParameter(strSwitch, strValue));
 

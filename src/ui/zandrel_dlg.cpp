@@ -3,6 +3,11 @@
 
 #include "ui/zandrel_dlg.h"
 
+#include <optional>
+#include <string>
+
+#include "platform/comm/device_name.h"
+#include "transfer/port_settings.h"
 #include "ui/about_dlg.h"
 
 namespace {
@@ -30,6 +35,8 @@ BEGIN_MESSAGE_MAP(CZandrelDlg, CDialog)
     ON_BN_CLICKED(IDC_BROWSE_CAPTURE, OnBrowseCaptureFile)
     ON_BN_CLICKED(IDC_CAPTURE_TO_FILE, OnCaptureToFile)
     ON_WM_CONTEXTMENU()
+    ON_CBN_EDITCHANGE(IDC_COM_PORT, OnPortTextChanged)
+    ON_CBN_SELCHANGE(IDC_COM_PORT, OnPortTextChanged)
     ON_REGISTERED_MESSAGE(CSerialWnd::s_nDefaultComMsg, OnComEvent)
     ON_REGISTERED_MESSAGE(s_nProcessCmdLineMsg, OnProcessCmdLine)
 END_MESSAGE_MAP()
@@ -61,6 +68,7 @@ BOOL CZandrelDlg::OnInitDialog() {
     GetDlgItem(IDC_LOOP)->SendMessage(BM_SETCHECK, BST_CHECKED);
     SetDlgItemText(IDC_SEND_FILE, "SendDataFile.txt");
     SetDlgItemText(IDC_CAPTURE_FILE, "CaptureDataFile.txt");
+    OnPortTextChanged();
 
     PostMessage(s_nProcessCmdLineMsg, 0, 0);
     return TRUE;
@@ -147,4 +155,16 @@ void CZandrelDlg::BrowseInto(int nIDEdit) {
 }
 
 void CZandrelDlg::OnContextMenu(CWnd* pWnd, CPoint point) {
+}
+
+// The port box's tip names the device its text opens: what COMn means
+// depends on the system and its environment.
+void CZandrelDlg::OnPortTextChanged() {
+    CString strPort;
+    GetDlgItemText(IDC_COM_PORT, strPort);
+    char szDevice[DEVICE_NAME_SIZE];
+    std::optional<std::string> strDevice;
+    if (FormatDeviceName(strPort, szDevice)) strDevice = comm::DescribeDevice(szDevice);
+    CString strTip = strDevice ? CString(strDevice->c_str()) : "\"" + strPort + "\" names no port";
+    GetDlgItem(IDC_COM_PORT)->SetToolTipText(strTip);
 }

@@ -42,6 +42,7 @@ protected:
     afx_msg void OnBrowseCaptureFile();
     afx_msg void OnCaptureToFile();
     afx_msg void OnContextMenu(CWnd* pWnd, CPoint point);
+    afx_msg void OnPortTextChanged();
     afx_msg LRESULT OnComEvent(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnProcessCmdLine(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()

@@ -1,0 +1,59 @@
+// The port box's tip names the device its text opens, whether the text came
+// from the defaults, the command line, typing or the list.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/framework/headless/headless.h"
+#include "ui/zandrel_dlg.h"
+
+namespace {
+
+std::string TipOf(const CWnd& dialog) { return headless::ControlToolTip(dialog, IDC_COM_PORT); }
+
+class PortTip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        headless::Use(true);
+        setenv("ZANDREL_COM3", "/dev/ttyUSB0", 1);
+        unsetenv("ZANDREL_COM1");
+        unsetenv("ZANDREL_COM2");
+    }
+    void TearDown() override {
+        unsetenv("ZANDREL_COM3");
+        const char* none[] = {"zandrel"};
+        AfxSetCommandLine(1, none);
+    }
+};
+
+TEST_F(PortTip, FollowsTheTextTypedOrPicked) {
+    CZandrelDlg dialog;
+    ASSERT_TRUE(headless::Create(dialog));
+    headless::RunUntilIdle();
+    EXPECT_EQ("COM1 -> /dev/ttyS0", TipOf(dialog));
+    headless::Type(dialog, IDC_COM_PORT, "COM3");
+    EXPECT_EQ("COM3 -> /dev/ttyUSB0 through ZANDREL_COM3", TipOf(dialog));
+    headless::Type(dialog, IDC_COM_PORT, "/dev/ttyACM0");
+    EXPECT_EQ("/dev/ttyACM0", TipOf(dialog));
+    headless::Type(dialog, IDC_COM_PORT, "COM0");
+    EXPECT_EQ("\"COM0\" names no port", TipOf(dialog));
+    // The jobs open at most 15 characters of port text, so a longer path opens nothing.
+    headless::Type(dialog, IDC_COM_PORT, "/dev/serial/by-id/usb-0");
+    EXPECT_EQ("\"/dev/serial/by-id/usb-0\" names no port", TipOf(dialog));
+    headless::Pick(dialog, IDC_COM_PORT, 1);
+    EXPECT_EQ("COM2 -> /dev/ttyS1", TipOf(dialog));
+    headless::Destroy(dialog);
+}
+
+TEST_F(PortTip, FollowsThePortNamedOnTheCommandLine) {
+    const char* argv[] = {"zandrel", "-c", "3"};
+    AfxSetCommandLine(3, argv);
+    CZandrelDlg dialog;
+    ASSERT_TRUE(headless::Create(dialog));
+    headless::RunUntilIdle();
+    EXPECT_EQ("COM3", headless::ControlText(dialog, IDC_COM_PORT));
+    EXPECT_EQ("COM3 -> /dev/ttyUSB0 through ZANDREL_COM3", TipOf(dialog));
+    headless::Destroy(dialog);
+}
+
+}  // namespace
