@@ -2,7 +2,6 @@
 // menu and About box, painting while minimised, Stop, Close and browsing.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -72,68 +71,6 @@ TEST_F(MainDialog, ControlsComeInTemplateAndTabOrder) {
                                 IDC_STATUS, S, S, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS, S, S, S, S,
                                 IDC_CAPTURE_TO_FILE, S, IDC_CAPTURE_FILE, IDC_BROWSE_CAPTURE, S, S, IDC_TIME_DELAY,
                                 S, IDC_LOOP}));
-    EXPECT_EQ(ControlText(m_dlg, IDC_WRITE_TO_PORT), "Write to Port");
-    EXPECT_EQ(ControlText(m_dlg, IDC_CAPTURE_TO_FILE), "Capture To File");
-    EXPECT_EQ(ControlText(m_dlg, IDC_STOP), "Stop");
-    EXPECT_EQ(ControlText(m_dlg, IDC_LOOP), "Loop");
-    EXPECT_EQ(ControlText(m_dlg, IDC_BROWSE_SEND), "...");
-
-    const DialogTemplate* main = AfxFindDialogTemplate(IDD_ZANDREL_DIALOG);
-    ASSERT_NE(main, nullptr);
-    EXPECT_STREQ(main->caption, "Zandrel");
-    EXPECT_EQ(main->cx, 381);
-    EXPECT_EQ(main->cy, 175);
-    // Both job buttons are default push buttons; the first tab stop gets the focus.
-    EXPECT_TRUE(main->controls[0].style & CS_DEFAULT);
-    EXPECT_TRUE(main->controls[18].style & CS_DEFAULT);
-    EXPECT_EQ(main->controls[0].id, IDC_WRITE_TO_PORT);
-}
-
-TEST_F(MainDialog, AboutBoxTemplateHasIconTwoLinesAndOk) {
-    const DialogTemplate* about = AfxFindDialogTemplate(IDD_ABOUTBOX);
-    ASSERT_NE(about, nullptr);
-    EXPECT_STREQ(about->caption, "About Zandrel");
-    ASSERT_EQ(about->controls.size(), 4u);
-    EXPECT_EQ(about->controls[0].kind, ControlKind::StaticIcon);
-    EXPECT_STREQ(about->controls[0].text, "128");
-    EXPECT_STREQ(about->controls[1].text, "Zandrel Version 1.0");
-    EXPECT_TRUE(about->controls[1].style & CS_NOPREFIX);
-    EXPECT_GT(std::strlen(about->controls[2].text), 0u);
-    EXPECT_EQ(about->controls[3].id, IDOK);
-}
-
-TEST_F(MainDialog, IconHasA32And16PixelImageInSixteenColours) {
-    const IconResource* icon = AfxFindIcon(IDR_MAINFRAME);
-    ASSERT_NE(icon, nullptr);
-    EXPECT_EQ(icon->palette.size(), 16u);
-    ASSERT_EQ(icon->images.size(), 2u);
-    for (const IconImage& image : icon->images) {
-        ASSERT_EQ(image.rows.size(), static_cast<size_t>(image.height));
-        for (const char* row : image.rows) {
-            ASSERT_EQ(std::strlen(row), static_cast<size_t>(image.width));
-            EXPECT_EQ(std::strspn(row, ".0123456789ABCDEF"), std::strlen(row));
-        }
-    }
-    EXPECT_EQ(icon->images[0].width, 32);
-    EXPECT_EQ(icon->images[1].width, 16);
-}
-
-TEST_F(MainDialog, VersionRecordDescribesTheProgram) {
-    const VersionResource& version = AfxGetResources()->version;
-    EXPECT_STREQ(version.fileVersion, "1.0.0.2");
-    EXPECT_STREQ(version.productVersion, "1.0.0.1");
-    auto value = [&](const char* key) -> std::string {
-        for (const auto& [k, v] : version.strings)
-            if (std::strcmp(k, key) == 0) return v;
-        return "<missing>";
-    };
-    EXPECT_EQ(value("FileDescription"), "Read Write from COM port ");
-    EXPECT_EQ(value("FileVersion"), "1, 0, 0, 2");
-    EXPECT_EQ(value("ProductVersion"), "1, 0, 0, 2");
-    EXPECT_EQ(value("InternalName"), "Zandrel");
-    EXPECT_EQ(value("OriginalFilename"), "Zandrel.EXE");
-    EXPECT_EQ(value("ProductName"), "Zandrel Application");
-    EXPECT_EQ(value("CompanyName"), "");
 }
 
 TEST_F(MainDialog, SystemMenuEndsWithASeparatorAndTheAboutItem) {
