@@ -26,6 +26,7 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    pid_t Pid() const { return m_pid; }
     void Signal(int signalNumber) const;
     // The exit status, or nothing when the child did not exit normally within
     // the time (it is then killed) or was ended by a signal.

@@ -1,0 +1,182 @@
+// The adapter pulled out: the far end of the line (the pty master) closes
+// during a capture and during a write. What arrived before is kept, nothing
+// spins, Stop and closing still work, and a console run ends on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "e2e/file_watch.h"
+#include "faults/console_run.h"
+#include "faults/process_probe.h"
+#include "serial/serial_port.h"
+#include "transfer/dialog_on_pty.h"
+
+namespace {
+
+using transfertest::DialogOnPty;
+using transfertest::ReadFile;
+
+// CPU time the whole process spends over this much idle real time.
+constexpr DWORD kIdleMs = 300;
+constexpr double kIdleCpuLimitMs = 60;
+
+class AdapterPulled : public DialogOnPty {
+protected:
+    double CpuWhileIdle() {
+        const double before = faults::CpuMilliseconds();
+        DispatchFor(kIdleMs);
+        return faults::CpuMilliseconds() - before;
+    }
+
+    void ExpectStopEndsTheJob(int threadsBefore) {
+        headless::Click(m_dlg, IDC_STOP);
+        EXPECT_EQ(Status(), "");
+        EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));
+        EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
+        EXPECT_FALSE(m_dlg.IsBusy());
+        EXPECT_EQ(faults::Threads(), threadsBefore);  // driver and worker joined
+    }
+};
+
+TEST_F(AdapterPulled, DuringACaptureWhatArrivedIsKeptAndNothingSpins) {
+    const int threadsBefore = faults::Threads();
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
+
+    m_pty.CloseMaster();
+    EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "before");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), faults::CodesOf("before"));
+    ExpectStopEndsTheJob(threadsBefore);
+
+    // The dialog goes on: a new capture on a line that is gone fails quietly.
+    StartCapture(Path("cap.txt"));
+    EXPECT_TRUE(headless::TakeMessageBoxes().empty());
+}
+
+TEST_F(AdapterPulled, DuringAWriteTheTicksGoOnAndNothingSpins) {
+    const int threadsBefore = faults::Threads();
+    StartWrite("0123456789", "25", true);
+    EXPECT_EQ(Tick(25), "0");
+    EXPECT_EQ(Tick(25), "1");
+
+    m_pty.CloseMaster();
+    headless::Advance(2500);  // a hundred ticks, each write failing at once
+    EXPECT_EQ(Status(), transfertest::WRITING);
+    EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
+    ExpectStopEndsTheJob(threadsBefore);
+    EXPECT_EQ(transfertest::OpenDescriptors(Path("send.txt")), 0);
+}
+
+TEST_F(AdapterPulled, AWriteBlockedOnAFullLineIsReleased) {
+    // Nobody reads the far end: fill what the line buffers, so that the job's
+    // next characters cannot go out.
+    {
+        const int slave = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(slave, 0);
+        termios raw{};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        while (write(slave, "f", 1) == 1) {
+        }
+        close(slave);
+    }
+    const int threadsBefore = faults::Threads();
+    StartWrite(std::string(20, 'x'), "25", false);
+
+    // Pulls the adapter once the user-interface thread sits still inside a tick.
+    const pid_t uiThread = static_cast<pid_t>(syscall(SYS_gettid));
+    std::atomic<bool> ticking = true;
+    std::atomic<bool> sawItBlocked = false;
+    std::thread puller([&] {
+        double last = -1;
+        for (int still = 0; ticking && still < 3;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const double now = faults::ThreadCpuMilliseconds(uiThread);
+            still = now == last ? still + 1 : 0;
+            last = now;
+            sawItBlocked = still == 3;
+        }
+        m_pty.CloseMaster();
+    });
+    headless::Advance(25 * 21);  // the whole file and the end
+    ticking = false;
+    puller.join();
+
+    EXPECT_TRUE(sawItBlocked);
+    EXPECT_EQ(Status(), "");  // the job went on to the end of its file
+    EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
+    ExpectStopEndsTheJob(threadsBefore);
+}
+
+// Characters the port took in while no wait was pending are remembered for the
+// next wait; a pull in between must not swallow them, or a capture never reads
+// what had already arrived.
+TEST(AdapterPulledFromAPort, CharactersThatArrivedBeforeThePullAreStillAnnounced) {
+    testsupport::Pty pty;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(pty.DeviceName().c_str(), 2048, 2048), 0);
+    pty.Send("last");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // taken in by the port
+    pty.CloseMaster();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the hang-up seen
+
+    EXPECT_EQ(port.WaitForEvent(nullptr, 0), 0);
+    EXPECT_EQ(port.TakeEventType() & EV_RXCHAR, static_cast<DWORD>(EV_RXCHAR));
+    char buffer[8];
+    DWORD count = 0;
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, &count, nullptr, 0), 0);
+    EXPECT_EQ(std::string(buffer, count), "last");
+    EXPECT_EQ(port.WaitForEvent(nullptr, 0), ERROR_DEVICE_NOT_CONNECTED);
+}
+
+using AdapterPulledFromAConsoleRun = faults::ConsoleRun;
+
+TEST_F(AdapterPulledFromAConsoleRun, CaptureKeepsWhatArrivedIdlesAndEndsOnSigterm) {
+    const std::string capture = PathOf("cap.txt");
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    e2e::ChildProcess& zandrel = Start({"-c", "3", "-r", capture});
+    m_pty.Send("kept");
+    ASSERT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("cap_asci.txt")) == faults::CodesOf("kept"); }, faults::kTimeoutMs));
+
+    m_pty.CloseMaster();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+    const double before = faults::CpuMilliseconds(zandrel.Pid());
+    std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+    EXPECT_LT(faults::CpuMilliseconds(zandrel.Pid()) - before, kIdleCpuLimitMs);
+
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+    EXPECT_EQ(e2e::ReadFile(capture), "kept");
+    EXPECT_EQ(e2e::ReadFile(PathOf("cap_asci.txt")), faults::CodesOf("kept"));
+}
+
+TEST_F(AdapterPulledFromAConsoleRun, LoopingWriteIdlesAndEndsOnSigterm) {
+    const std::string send = PathOf("send.txt");
+    std::ofstream(send) << "abc";
+    e2e::ChildProcess& zandrel = Start({"-c", "3", "-m", "5", "-l", "y", "-w", send});
+    EXPECT_EQ(m_pty.Receive(6, faults::kTimeoutMs), "abcabc");
+
+    m_pty.CloseMaster();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+    const double before = faults::CpuMilliseconds(zandrel.Pid());
+    std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+    // Ticks every 5 ms go on, each failing at once: far from a spin.
+    EXPECT_LT(faults::CpuMilliseconds(zandrel.Pid()) - before, kIdleCpuLimitMs);
+
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+}
+
+}  // namespace

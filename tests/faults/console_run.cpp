@@ -1,0 +1,48 @@
+#include "faults/console_run.h"
+
+#include <sys/inotify.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "e2e/file_watch.h"
+
+namespace faults {
+
+void ConsoleRun::SetUp() {
+    // Raw before the program opens the line, so nothing it sends is echoed back.
+    termios raw{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
+    cfmakeraw(&raw);
+    ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+    m_dir = std::filesystem::temp_directory_path() /
+            ("zandrel-faults-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
+}
+
+void ConsoleRun::TearDown() {
+    m_runs.clear();  // kills what is still running
+    std::filesystem::remove_all(m_dir);
+}
+
+e2e::ChildProcess& ConsoleRun::Start(const std::vector<std::string>& switches) {
+    std::vector<std::string> arguments{"zandrel"};
+    arguments.insert(arguments.end(), switches.begin(), switches.end());
+    e2e::FileWatch lineOpened(m_pty.SlavePath(), IN_OPEN);
+    const std::string outputDir = PathOf(("run" + std::to_string(m_runs.size())).c_str());
+    std::filesystem::create_directories(outputDir);
+    m_runs.push_back(std::make_unique<e2e::ChildProcess>(
+        ZANDREL_BINARY, arguments, e2e::ChildProcess::Environment{{"ZANDREL_HEADLESS", "1"}, {"ZANDREL_COM3", m_pty.SlavePath()}},
+        outputDir));
+    EXPECT_TRUE(lineOpened.WaitUntil([&] { return lineOpened.Events() > 0; }, kTimeoutMs));
+    return *m_runs.back();
+}
+
+std::string CodesOf(const std::string& bytes) {
+    std::string codes;
+    for (unsigned char byte : bytes) codes += std::to_string(byte & 0x7F) + "|";
+    return codes;
+}
+
+}  // namespace faults

@@ -1,0 +1,37 @@
+// The real program run headless on the console, its port a pseudo-terminal
+// mapped as COM3 and its files in a directory of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "support/pty.h"
+
+namespace faults {
+
+constexpr int kTimeoutMs = 10000;
+
+class ConsoleRun : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string PathOf(const char* name) const { return (m_dir / name).string(); }
+
+    // Starts the program with these switches and waits until it has opened the line.
+    e2e::ChildProcess& Start(const std::vector<std::string>& switches);
+
+    testsupport::Pty m_pty;
+    std::filesystem::path m_dir;
+    std::vector<std::unique_ptr<e2e::ChildProcess>> m_runs;
+};
+
+// The "%d|" codes of every byte's low seven bits, as the companion holds them.
+std::string CodesOf(const std::string& bytes);
+
+}  // namespace faults
