@@ -1,21 +1,23 @@
-#include <optional>
+#include <cstdio>
+#include <string>
 
 #include "platform/framework/afxwin.h"
+#include "platform/framework/entry/window_module.h"
 #include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
-
-#if ZANDREL_WITH_QT
-#include "platform/framework/qt/qt_backend.h"
-#endif
 
 int AfxWinMain(int argc, char** argv) {
     AfxSetCommandLine(argc, argv);
     // Before any thread exists, so that every thread inherits the mask.
     SignalWatch::BlockSignals();
 #if ZANDREL_WITH_QT
-    const bool console = AfxIsHeadless();
-    std::optional<qtui::Session> window;
-    if (!console) window.emplace(argc, argv);
+    bool console = AfxIsHeadless();
+    WindowModule window;
+    std::string reason;
+    if (!console && !window.Open(argc, argv, reason)) {
+        std::fprintf(stderr, "zandrel: no window (%s); running on the console\n", reason.c_str());
+        console = true;
+    }
 #else
     const bool console = true;  // built without the window
 #endif

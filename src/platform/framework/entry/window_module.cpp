@@ -1,0 +1,47 @@
+#include "platform/framework/entry/window_module.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr const char* kModuleName = "zandrel-qt.so";
+
+// Where the module is looked for, nearest first.
+std::filesystem::path FindModule() {
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return kModuleName;
+    std::filesystem::path directory = program.parent_path();
+    for (const std::filesystem::path& candidate :
+         {directory / kModuleName, directory.parent_path() / "lib" / "zandrel" / kModuleName}) {
+        if (std::filesystem::exists(candidate, error)) return candidate;
+    }
+    return directory / kModuleName;  // not there: dlopen says so
+}
+
+}  // namespace
+
+WindowModule::~WindowModule() {
+    if (m_session) m_close(m_session);
+}
+
+bool WindowModule::Open(int argc, char** argv, std::string& reason) {
+    std::filesystem::path path = FindModule();
+    // RTLD_NOW: a module that does not fit the program fails here, not mid-run.
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        reason = dlerror();
+        return false;
+    }
+    auto open = reinterpret_cast<void* (*)(int, char**)>(dlsym(module, "ZandrelOpenWindowSession"));
+    m_close = reinterpret_cast<void (*)(void*)>(dlsym(module, "ZandrelCloseWindowSession"));
+    if (!open || !m_close) {
+        reason = path.string() + " is not the window module";
+        return false;
+    }
+    m_session = open(argc, argv);
+    return true;
+}
