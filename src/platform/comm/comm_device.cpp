@@ -17,8 +17,11 @@
 namespace comm {
 namespace {
 
-constexpr size_t kDefaultInQueue = 4096;
-constexpr size_t kReadChunk = 4096;
+// SetupComm's size is a recommendation, as it is to a Windows driver. A queue
+// this size lets a fast line be drained in long runs of reads rather than one
+// wake-up of the driver, the watcher and the reader per few kilobytes.
+constexpr size_t kDefaultInQueue = 65536;
+constexpr size_t kReadChunk = 16384;
 
 int PollTimeout(std::optional<Clock::time_point> deadline, Clock::time_point now) {
     if (!deadline) return -1;
