@@ -8,9 +8,11 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 // The sanitizers hold freed memory back on purpose; their own checks cover leaks.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kResidentMemoryMeaningful = false;
+#elif defined(__has_feature)
+constexpr bool kResidentMemoryMeaningful = !__has_feature(address_sanitizer) && !__has_feature(thread_sanitizer);
 #else
 constexpr bool kResidentMemoryMeaningful = true;
 #endif
