@@ -73,13 +73,6 @@ DWORD CSerialWnd::WatchPortEvents() {
     overlapped.hEvent = m_hWaitEvent;
     const HANDLE handles[2] = {m_hStopEvent, m_hWaitEvent};
 
-    // Characters that came in before Open set the event mask raised no event;
-    // without this the window would not read them until more data followed.
-    COMSTAT status{};
-    DWORD dwEarlyErrors = 0;
-    if (ClearCommError(m_hComm, &dwEarlyErrors, &status) && status.cbInQue > 0)
-        PostMessageA(m_hWndNotify, m_nNotifyMsg, MAKEWPARAM(EV_RXCHAR, LOWORD(dwEarlyErrors)), m_lNotifyParam);
-
     for (;;) {
         const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
         if (nStarted != 0) return static_cast<DWORD>(nStarted);

@@ -98,7 +98,9 @@ private:
 
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};
-    DWORD m_mask = 0;
+    // Characters that arrive between the open and the caller's first
+    // SetCommMask are announced, not left in the queue until more arrive.
+    DWORD m_mask = EV_RXCHAR;
     DWORD m_history = 0;  // masked events that happened while no wait was pending
     DWORD m_errors = 0;   // CE_ bits until ClearCommError
     InputQueue m_input;

@@ -43,6 +43,16 @@ TEST_F(Events, EventsWhileNoWaitIsPendingCompleteTheNextWaitAtOnce) {
     CancelIo(m_port);
 }
 
+TEST_F(Events, CharactersArrivingBeforeTheFirstMaskIsSetCompleteTheFirstWait) {
+    m_pty.Send("early");
+    Sleep(50);
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR | EV_BREAK | EV_ERR));
+    DWORD bits = 0;
+    OVERLAPPED record = Record();
+    EXPECT_TRUE(WaitCommEvent(m_port, &bits, &record));
+    EXPECT_EQ(bits, EV_RXCHAR);
+}
+
 TEST_F(Events, OnlyEventsInTheMaskAreRemembered) {
     ASSERT_TRUE(SetCommMask(m_port, EV_BREAK));
     m_pty.Send("C");
