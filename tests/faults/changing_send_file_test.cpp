@@ -68,7 +68,7 @@ TEST_F(ChangingSendFile, ALengthChangeBetweenPassesIsSentAsTheFileNowIs) {
     EXPECT_EQ(Status(), WRITING);
 }
 
-TEST_F(ChangingSendFile, AFileCutShortDuringAPassEndsThatPassAndTheNextSendsTheRest) {
+TEST_F(ChangingSendFile, AFileCutShortDuringAPassEndsThatPassAndLaterPassesSendWhatItNowHolds) {
     StartWrite(std::string(10000, 'o'), "25", true);
     EXPECT_EQ(Ticks(3), "ooo");
     WriteFile(Path("send.txt"), "xyz");  // in place: the open stream sees the new length
