@@ -1,0 +1,111 @@
+// The two jobs driven through the window: a click on Stop, received data on
+// its way from the port's thread to the status line and the files, and a
+// message box that does not hold up the writing.
+#include <poll.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "gui/main_window.h"
+#include "transfer/dialog_on_pty.h"
+
+namespace guitest {
+namespace {
+
+using transfertest::READING;
+using transfertest::ReadFile;
+
+// What the far end has received so far, without waiting.
+std::string Received(const testsupport::Pty& pty) {
+    std::string got;
+    pollfd ready{pty.Master(), POLLIN, 0};
+    char buffer[4096];
+    while (poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN)) {
+        ssize_t n = read(pty.Master(), buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+QMessageBox* OpenMessageBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
+    return nullptr;
+}
+
+// Whether every character follows the one before it in the looping text.
+bool FollowsTheLoop(const std::string& text, const std::string& loop) {
+    for (size_t i = 1; i < text.size(); ++i) {
+        size_t at = loop.find(text[i - 1]);
+        if (at == std::string::npos || loop[(at + 1) % loop.size()] != text[i]) return false;
+    }
+    return true;
+}
+
+TEST_F(MainWindow, ClickOnStopEndsTheCaptureAndReleasesThePort) {
+    EXPECT_EQ(IDOK, Run([&] {
+        StartCapture();
+        EXPECT_FALSE(Control<QPushButton>(IDC_WRITE_TO_PORT)->isEnabled());
+        EXPECT_FALSE(Control<QPushButton>(IDC_CAPTURE_TO_FILE)->isEnabled());
+        EXPECT_FALSE(PortFree());
+        m_pty.Send("x");
+        ASSERT_TRUE(WaitFor([&] { return !Status().isEmpty(); }, 5000));
+
+        Click(IDC_STOP);
+        EXPECT_TRUE(Control<QPushButton>(IDC_WRITE_TO_PORT)->isEnabled());
+        EXPECT_TRUE(Control<QPushButton>(IDC_CAPTURE_TO_FILE)->isEnabled());
+        EXPECT_EQ("", Status());
+        EXPECT_TRUE(PortFree());
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+TEST_F(MainWindow, DataReceivedDuringACaptureShowsInTheStatusLineAndTheFiles) {
+    const std::string text = "Hi there";
+    EXPECT_EQ(IDOK, Run([&] {
+        StartCapture();
+        m_pty.Send(text);
+        ASSERT_TRUE(WaitFor([&] { return ReadFile(Path("capture.txt")).size() >= text.size(); }, 5000));
+        EXPECT_EQ(QString(READING) + "Hi there", Status());
+        Click(IDC_STOP);
+        m_dlg->EndDialog(IDOK);
+    }));
+    EXPECT_EQ(text, ReadFile(Path("capture.txt")));
+    EXPECT_EQ("72|105|32|116|104|101|114|101|", ReadFile(Path("capture_asci.txt")));
+}
+
+TEST_F(MainWindow, WritingGoesOnWhileAMessageBoxIsOpen) {
+    constexpr int kBoxOpenMs = 300;
+    std::string duringBox;
+    QTimer closer;
+    closer.setSingleShot(true);
+    closer.setInterval(kBoxOpenMs);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        duringBox = Received(m_pty);
+        QMessageBox* box = OpenMessageBox();
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("Still writing", box->text());
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    EXPECT_EQ(IDOK, Run([&] {
+        StartLoopWrite("abc");
+        Received(m_pty);  // what went out before the box
+        closer.start();
+        m_dlg->MessageBox("Still writing");
+        EXPECT_FALSE(closer.isActive());  // the box was closed by the click
+        Click(IDC_STOP);
+        m_dlg->EndDialog(IDOK);
+    }));
+    // 12 ticks of 25 ms while the box is open, 9 of them sending; a loaded machine may manage fewer.
+    EXPECT_GE(duringBox.size(), 4u) << duringBox;
+    EXPECT_TRUE(FollowsTheLoop(duringBox, "abc")) << duringBox;
+}
+
+}  // namespace
+}  // namespace guitest

@@ -1,0 +1,153 @@
+// The window as the user first sees it: the controls built from the template,
+// their lists and defaults, the keyboard's way through them.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include "gui/main_window.h"
+#include "platform/framework/qt/qt_backend.h"
+#include "platform/framework/window_registry.h"
+
+namespace guitest {
+namespace {
+
+struct Shown {
+    int id;
+    std::string kind;
+    std::string text;
+    bool operator==(const Shown&) const = default;
+};
+
+void PrintTo(const Shown& shown, std::ostream* out) { *out << shown.id << ' ' << shown.kind << " \"" << shown.text << '"'; }
+
+Shown Describe(QWidget* widget) {
+    QString text;
+    if (auto* button = qobject_cast<QPushButton*>(widget)) text = button->text();
+    if (auto* check = qobject_cast<QCheckBox*>(widget)) text = check->text();
+    if (auto* group = qobject_cast<QGroupBox*>(widget)) text = group->title();
+    if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) text = edit->text();
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) text = combo->currentText();
+    return {widget->objectName().toInt(), widget->metaObject()->className(), text.toStdString()};
+}
+
+std::vector<std::string> Entries(const QComboBox* combo) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
+    return entries;
+}
+
+std::vector<std::string> PortNames() {
+    std::vector<std::string> names;
+    for (int n = 1; n <= 25; ++n) names.push_back("COM" + std::to_string(n));
+    return names;
+}
+
+TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInOrderWithTheDefaults) {
+    EXPECT_EQ(IDOK, Run([&] {
+        QWidget* window = Window();
+        EXPECT_EQ("Zandrel", window->windowTitle());
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_EQ(window->minimumSize(), window->maximumSize());  // nothing to maximise either
+
+        // The widgets of the dialog's controls, in the order of its records;
+        // the window has no widget besides them.
+        std::vector<Shown> shown;
+        for (const afx::WindowNode* control : afx::FindWindowNode(m_dlg->m_hWnd)->children)
+            shown.push_back(Describe(qtui::WidgetOf(control->hwnd)));
+        EXPECT_EQ(shown.size(), window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size());
+        const std::vector<Shown> expected = {
+            {IDC_WRITE_TO_PORT, "QPushButton", "Write to Port"},
+            {IDC_STOP, "QPushButton", "Stop"},
+            {IDC_STATIC, "QLabel", "File Name"},
+            {IDC_SEND_FILE, "QLineEdit", "SendDataFile.txt"},
+            {IDC_BROWSE_SEND, "QPushButton", "..."},
+            {IDC_STATIC, "QLabel", "COM port"},
+            {IDC_COM_PORT, "QComboBox", "COM1"},
+            {IDC_STATUS, "QLabel", ""},
+            {IDC_STATIC, "QGroupBox", "Data Write"},
+            {IDC_STATIC, "QGroupBox", "Port Details"},
+            {IDC_BAUD, "QComboBox", "9600"},
+            {IDC_PARITY, "QComboBox", "NOPARITY"},
+            {IDC_DATA_BITS, "QComboBox", "8"},
+            {IDC_STOP_BITS, "QComboBox", "1"},
+            {IDC_STATIC, "QLabel", "BAUD"},
+            {IDC_STATIC, "QLabel", "Parity"},
+            {IDC_STATIC, "QLabel", "Data"},
+            {IDC_STATIC, "QLabel", "Stop Bits"},
+            {IDC_CAPTURE_TO_FILE, "QPushButton", "Capture To File"},
+            {IDC_STATIC, "QLabel", "File Name"},
+            {IDC_CAPTURE_FILE, "QLineEdit", "CaptureDataFile.txt"},
+            {IDC_BROWSE_CAPTURE, "QPushButton", "..."},
+            {IDC_STATIC, "QGroupBox", "Data Capture"},
+            {IDC_STATIC, "QLabel", "Time Delay"},
+            {IDC_TIME_DELAY, "QComboBox", "25"},
+            {IDC_STATIC, "QLabel", "ms"},
+            {IDC_LOOP, "QCheckBox", "Loop"},
+        };
+        EXPECT_EQ(expected, shown);
+
+        EXPECT_TRUE(Control<QCheckBox>(IDC_LOOP)->isChecked());
+        EXPECT_TRUE(Control<QPushButton>(IDC_WRITE_TO_PORT)->isEnabled());
+        EXPECT_TRUE(Control<QPushButton>(IDC_CAPTURE_TO_FILE)->isEnabled());
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+TEST_F(MainWindow, ComboBoxesAreEditableAndHoldExactlyTheirLists) {
+    EXPECT_EQ(IDOK, Run([&] {
+        const std::vector<std::pair<int, std::vector<std::string>>> lists = {
+            {IDC_COM_PORT, PortNames()},
+            {IDC_BAUD,
+             {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000", "57600",
+              "115200", "128000", "256000"}},
+            {IDC_PARITY, {"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY", "SPACEPARITY"}},
+            {IDC_DATA_BITS, {"5", "6", "7", "8"}},
+            {IDC_STOP_BITS, {"1", "1.5", "2"}},
+            {IDC_TIME_DELAY, {"25", "35", "45", "55", "65", "75", "85", "95", "105"}},
+        };
+        for (const auto& [id, entries] : lists) {
+            auto* combo = Control<QComboBox>(id);
+            ASSERT_NE(nullptr, combo) << id;
+            EXPECT_TRUE(combo->isEditable()) << id;
+            EXPECT_EQ(entries, Entries(combo)) << id;
+        }
+        // Any text may be typed; the list stays as it was.
+        TypeInto(IDC_BAUD, "9600 bps");
+        QTest::keyClick(Control<QComboBox>(IDC_BAUD)->lineEdit(), Qt::Key_Return);
+        CString baud;
+        m_dlg->GetDlgItemText(IDC_BAUD, baud);
+        EXPECT_STREQ("9600 bps", baud);
+        EXPECT_EQ(15, Control<QComboBox>(IDC_BAUD)->count());
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+TEST_F(MainWindow, TabGoesThroughTheTabStopsInTemplateOrderFromWriteToPort) {
+    EXPECT_EQ(IDOK, Run([&] {
+        EXPECT_EQ(IDC_WRITE_TO_PORT, FocusedControl());
+        std::vector<int> reached;
+        for (int i = 0; i < 14; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached.push_back(FocusedControl());
+        }
+        EXPECT_EQ((std::vector<int>{IDC_STOP, IDC_SEND_FILE, IDC_BROWSE_SEND, IDC_COM_PORT, IDC_BAUD, IDC_PARITY,
+                                    IDC_DATA_BITS, IDC_STOP_BITS, IDC_CAPTURE_TO_FILE, IDC_CAPTURE_FILE,
+                                    IDC_BROWSE_CAPTURE, IDC_TIME_DELAY, IDC_LOOP, IDC_WRITE_TO_PORT}),
+                  reached);
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+}  // namespace
+}  // namespace guitest
