@@ -3,10 +3,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace faults {
 namespace {
@@ -36,6 +38,15 @@ double CpuMillisecondsIn(const std::string& statPath) {
 int OpenDescriptors() { return EntriesOf("/proc/self/fd"); }
 
 int Threads() { return EntriesOf("/proc/self/task"); }
+
+bool ThreadsReturnTo(int count) {
+    // Nothing signals the very end of a thread, so look again for a while.
+    for (int i = 0; i < 200; ++i) {
+        if (Threads() == count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return Threads() == count;
+}
 
 long ResidentKiB() {
     std::ifstream status("/proc/self/status");

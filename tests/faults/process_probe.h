@@ -9,6 +9,9 @@ namespace faults {
 
 int OpenDescriptors();  // this process's open descriptors
 int Threads();          // this process's threads
+// Whether this process is down to `count` threads within a second: a thread
+// whose handle has been signalled can still be on its way out for a moment.
+bool ThreadsReturnTo(int count);
 long ResidentKiB();     // this process's resident memory
 
 // CPU time (user + system) used so far by this process, or by another one.
