@@ -9,7 +9,6 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -137,11 +136,8 @@ bool RunOurs(const fs::path& dir, const std::string& data) {
 
 bool RunCat(const std::string& data) {
     testsupport::Pty pty;
-    int slave = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
+    // Raw, as our port is: no output processing on the way.
+    int slave = pty.OpenRawSlave();
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return false;
 

@@ -11,7 +11,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,12 +115,8 @@ Figures RunZandrel(const std::filesystem::path& file, int delayMs) {
 
 Figures RunAsciiXfr(const std::filesystem::path& file, int delayMs) {
     testsupport::Pty pty;
-    int slave = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     // Raw, as our port is: no output processing on the way.
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
+    int slave = pty.OpenRawSlave();
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
