@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "transfer/job_file.h"
 #include "transfer/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
@@ -93,9 +92,9 @@ bool CZandrelDlg::CapturePass() {
     std::snprintf(szStatus, sizeof szStatus, "%s%s", STATUS_PREFIX, chunk);
     SetDlgItemText(IDC_STATUS, szStatus);
 
-    FILE* pCapture = OpenJobFile(m_strFileName, "a");
+    FILE* pCapture = std::fopen(m_strFileName, "a");
     if (pCapture == nullptr) return false;  // this chunk is lost; the rest waits for the next notification
-    FILE* pCompanion = OpenJobFile(m_strAsciFileName, "a");
+    FILE* pCompanion = std::fopen(m_strAsciFileName, "a");
     // Each file gets one write per pass, so a stream buffer would only cost
     // an allocation and a size query per open.
     std::setvbuf(pCapture, nullptr, _IONBF, 0);

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "transfer/port_settings.h"
-#include "transfer/job_file.h"
+#include "transfer/send_file.h"
 #include "transfer/text_mode_reader.h"
 #include "ui/zandrel_dlg.h"
 
@@ -42,7 +42,7 @@ void CZandrelDlg::OnWriteToPort() {
         m_pSendFile = nullptr;
         return;
     }
-    m_pSendFile = OpenJobFile(m_strFileName, "r");
+    m_pSendFile = OpenSendFile(m_strFileName);
     if (m_pSendFile == nullptr) {
         MessageBox("File not found.", nullptr, MB_OK);
         return;
@@ -78,7 +78,7 @@ void CZandrelDlg::SendNextChar() {
     }
     std::fclose(m_pSendFile);
     m_pSendFile = nullptr;
-    m_pSendFile = OpenJobFile(m_strFileName, "r");
+    m_pSendFile = OpenSendFile(m_strFileName);
     if (m_pSendFile == nullptr) {
         // Ticks dispatched while the box is open find no file; the timer stops after it.
         MessageBox("File not found.", nullptr, MB_OK);

@@ -1,10 +1,10 @@
-#include "transfer/job_file.h"
+#include "transfer/send_file.h"
 
 #include <filesystem>
 #include <system_error>
 
-FILE* OpenJobFile(const char* pszFileName, const char* pszMode) {
+FILE* OpenSendFile(const char* pszFileName) {
     std::error_code error;
     if (std::filesystem::status(pszFileName, error).type() == std::filesystem::file_type::fifo) return nullptr;
-    return std::fopen(pszFileName, pszMode);
+    return std::fopen(pszFileName, "r");
 }

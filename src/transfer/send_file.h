@@ -1,0 +1,9 @@
+// Opening the send file, in each pass. A FIFO is refused as a file that cannot
+// be opened: opening one for reading waits until some process opens it for
+// writing, and each read waits for data, so the user-interface thread would
+// hang inside a tick, with no way to Stop or close.
+#pragma once
+
+#include <cstdio>
+
+FILE* OpenSendFile(const char* pszFileName);
