@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/support/pty.h"
+#include "raw_peer.h"
 #include "platform/framework/headless/headless.h"
 #include "transfer/port_settings.h"
 #include "ui/zandrel_dlg.h"
@@ -136,8 +136,7 @@ bool RunOurs(const fs::path& dir, const std::string& data) {
 
 bool RunCat(const std::string& data) {
     testsupport::Pty pty;
-    // Raw, as our port is: no output processing on the way.
-    int slave = pty.OpenRawSlave();
+    int slave = OpenRawPeer(pty);
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return false;
 

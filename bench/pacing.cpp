@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/support/pty.h"
+#include "raw_peer.h"
 #include "platform/framework/headless/headless.h"
 #include "ui/zandrel_dlg.h"
 
@@ -115,8 +115,7 @@ Figures RunZandrel(const std::filesystem::path& file, int delayMs) {
 
 Figures RunAsciiXfr(const std::filesystem::path& file, int delayMs) {
     testsupport::Pty pty;
-    // Raw, as our port is: no output processing on the way.
-    int slave = pty.OpenRawSlave();
+    int slave = OpenRawPeer(pty);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

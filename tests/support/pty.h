@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -66,17 +65,6 @@ public:
 
     // Whatever arrives within the given time.
     std::string ReceiveFor(int milliseconds) const { return Receive(1u << 30, milliseconds); }
-
-    // Opens the slave side in raw mode, as a peer program uses the line; -1 on failure.
-    int OpenRawSlave() const {
-        int fd = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) return -1;
-        termios tio{};
-        tcgetattr(fd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-        return fd;
-    }
 
     void CloseMaster() {
         if (m_master >= 0) ::close(m_master);
