@@ -292,6 +292,13 @@ constexpr UINT ID_HELP = 0xE146;
 // QT_QPA_PLATFORM, or ZANDREL_HEADLESS=1) rather than in a window.
 bool AfxIsHeadless();
 
+// Tells the user of a fault that a running job carries on through (a capture
+// file that cannot be written, a port text that names no port). A window shows
+// such faults in its status line, so only the console run prints this, as
+// "<application>: <text>" on standard error; a console run told of one ends
+// with status 1.
+void AfxReportJobFault(const char* pszText);
+
 // Sets what GetCommandLineA returns: the arguments joined by single spaces, an
 // argument that is empty or contains a space wrapped in double quotes.
 // AfxWinMain calls it; tests may too.

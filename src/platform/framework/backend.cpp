@@ -26,3 +26,5 @@ void SetBackend(Backend* backend) { g_backend.store(backend, std::memory_order_r
 Backend* BackendIfAny() { return g_backend.load(std::memory_order_acquire); }
 
 }  // namespace afx
+
+void AfxReportJobFault(const char* pszText) { afx::CurrentBackend().ReportJobFault(pszText); }

@@ -70,6 +70,17 @@ TEST_F(ConsoleRun, PortThatCouldNotBeOpenedIsReportedAndExitsOne) {
     EXPECT_EQ(1, std::count(printed.begin(), printed.end(), '\n'));
 }
 
+TEST_F(ConsoleRun, AJobFaultIsPrintedAtOnceAndTheRunExitsOne) {
+    testsupport::Pty pty;
+    OpenAndClose(pty.DeviceName());
+    headless::UseConsole();
+    EXPECT_EQ(std::string(AfxGetAppName()) + ": cannot write cap.txt: No space left on device\n",
+              CaptureStandardError([] { AfxReportJobFault("cannot write cap.txt: No space left on device"); }));
+    int status = -1;
+    EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));
+    EXPECT_EQ(1, status);
+}
+
 TEST_F(ConsoleRun, RunWithoutTroubleExitsZeroAndPrintsNothing) {
     testsupport::Pty pty;
     OpenAndClose(pty.DeviceName());

@@ -20,7 +20,7 @@ int FinishConsoleRun() {
                      report.reason.c_str());
     }
     if (backend.messageBoxesShown > 0) return 2;
-    return portFailed ? 1 : 0;
+    return portFailed || !backend.jobFaults.empty() ? 1 : 0;
 }
 
 }  // namespace headless

@@ -9,7 +9,7 @@ void UseConsole();
 
 // Ends the run's output and gives its exit status: 2 when a message box was
 // shown, else 1 when the last port asked for could not be opened (reported on
-// standard error), else 0.
+// standard error) or a job reported a fault, else 0.
 int FinishConsoleRun();
 
 }  // namespace headless

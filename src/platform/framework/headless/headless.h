@@ -59,6 +59,8 @@ struct MessageBoxRecord {
 };
 // Every message box shown since the last call (each answered OK).
 std::vector<MessageBoxRecord> TakeMessageBoxes();
+// Every job fault reported (AfxReportJobFault) since the last call.
+std::vector<std::string> TakeJobFaults();
 
 // Control state, for assertions.
 std::string ControlText(const CWnd& dialog, int id);

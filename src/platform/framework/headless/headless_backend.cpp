@@ -50,6 +50,7 @@ void HeadlessBackend::Reset(bool manualClock, bool console) {
     lastSaveRequest = OPENFILENAME{};
     messageBoxes.clear();
     messageBoxesShown = 0;
+    jobFaults.clear();
     iconDraws.clear();
     modalDialogs.clear();
     messageBoxHold = 0;
@@ -162,12 +163,16 @@ INT_PTR HeadlessBackend::RunDialog(CDialog& dialog, afx::WindowNode& window) {
     return node && node->modalEnded ? node->modalResult : IDCANCEL;
 }
 
+void HeadlessBackend::ClearStatusLine() {
+    if (m_statusShown) std::fputs("\r\033[K", stderr);
+    m_statusShown = false;
+}
+
 int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {
     messageBoxes.push_back({text, caption, type});
     ++messageBoxesShown;
     if (m_console) {
-        if (m_statusShown) std::fputs("\r\033[K", stderr);
-        m_statusShown = false;
+        ClearStatusLine();
         std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
     }
@@ -176,6 +181,14 @@ int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::st
         afx::RunModalLoop([] { return false; }, Now() + messageBoxHold);
     }
     return IDOK;
+}
+
+void HeadlessBackend::ReportJobFault(const std::string& text) {
+    jobFaults.push_back(text);
+    if (!m_console) return;
+    ClearStatusLine();
+    std::fprintf(stderr, "%s: %s\n", AfxGetAppName(), text.c_str());
+    std::fflush(stderr);
 }
 
 std::optional<std::string> HeadlessBackend::ChooseSaveFileName(const afx::SaveFileRequest& request) {

@@ -38,6 +38,7 @@ public:
     INT_PTR RunDialog(CDialog& dialog, afx::WindowNode& window) override;
     int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
     std::optional<std::string> ChooseSaveFileName(const afx::SaveFileRequest& request) override;
+    void ReportJobFault(const std::string& text) override;
 
     // Waits in real time until woken or the time point; false on time-out.
     bool WaitReal(std::optional<std::chrono::steady_clock::time_point> until);
@@ -48,6 +49,7 @@ public:
     OPENFILENAME lastSaveRequest{};
     std::vector<MessageBoxRecord> messageBoxes;
     int messageBoxesShown = 0;
+    std::vector<std::string> jobFaults;
     std::vector<IconDraw> iconDraws;
     std::vector<UINT> modalDialogs;
     DWORD messageBoxHold = 0;
@@ -57,6 +59,7 @@ public:
 
 private:
     void ShowStatusLine(const std::string& text);
+    void ClearStatusLine();
 
     bool m_manualClock = true;
     bool m_console = false;

@@ -86,6 +86,8 @@ void HoldMessageBoxes(DWORD milliseconds) { Backend().messageBoxHold = milliseco
 
 std::vector<MessageBoxRecord> TakeMessageBoxes() { return std::exchange(Backend().messageBoxes, {}); }
 
+std::vector<std::string> TakeJobFaults() { return std::exchange(Backend().jobFaults, {}); }
+
 std::string ControlText(const CWnd& dialog, int id) {
     afx::WindowNode* control = Control(dialog, id);
     return control ? control->text : std::string();
