@@ -48,9 +48,10 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
         if (taken > 0 && m_inputPaused) Wake();
     }
     bool atOnce = taken == length || (first && (rule.atOnce || (rule.onFirstByte && taken > 0)));
-    // After a hang-up, what was queued can still be read; nothing more will come.
-    if (m_hungUp && !atOnce) {
-        if (taken == 0) {
+    // After a hang-up, what was queued can still be read; nothing more will
+    // come, so a read that finds nothing fails, even one that would not wait.
+    if (m_hungUp) {
+        if (taken == 0 && length > 0) {
             m_pool.Give(spare);
             return Refuse(ERROR_DEVICE_NOT_CONNECTED);
         }

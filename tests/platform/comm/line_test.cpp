@@ -130,7 +130,7 @@ TEST_F(Line, HangUpEndsThePendingWaitAndLaterCallsFailWithoutSpinning) {
     EXPECT_LT(ProcessCpuMs() - before, 30.0);
 }
 
-TEST_F(Line, DataQueuedBeforeAHangUpCanStillBeRead) {
+TEST_F(Line, DataQueuedBeforeAHangUpCanStillBeReadAndThenReadsFail) {
     m_pty.Send("last");
     Sleep(50);
     m_pty.CloseMaster();
@@ -141,6 +141,10 @@ TEST_F(Line, DataQueuedBeforeAHangUpCanStillBeRead) {
     OVERLAPPED record = Record();
     EXPECT_TRUE(ReadFile(m_port, buffer, sizeof buffer, &count, &record));
     EXPECT_EQ(std::string(buffer, count), "last");
+
+    // Once the queue is empty, even a read that would not wait fails.
+    EXPECT_FALSE(ReadFile(m_port, buffer, sizeof buffer, &count, &record));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 }
 
 int ThreadCount() {
