@@ -5,6 +5,7 @@
 
 FILE* OpenSendFile(const char* pszFileName) {
     std::error_code error;
-    if (std::filesystem::status(pszFileName, error).type() == std::filesystem::file_type::fifo) return nullptr;
+    auto type = std::filesystem::status(pszFileName, error).type();
+    if (type == std::filesystem::file_type::fifo || type == std::filesystem::file_type::directory) return nullptr;
     return std::fopen(pszFileName, "r");
 }

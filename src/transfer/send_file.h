@@ -1,7 +1,8 @@
 // Opening the send file, in each pass. A FIFO is refused as a file that cannot
 // be opened: opening one for reading waits until some process opens it for
 // writing, and each read waits for data, so the user-interface thread would
-// hang inside a tick, with no way to Stop or close.
+// hang inside a tick, with no way to Stop or close. A directory is refused too:
+// it opens, but reads as an empty file, so a Loop would reopen it forever.
 #pragma once
 
 #include <cstdio>
