@@ -2,14 +2,15 @@
 // file and, as "%d|" codes of the low seven bits, into its companion.
 
 #include <cstdio>
+#include <cstring>
 
+#include "transfer/capture_file.h"
 #include "transfer/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
 namespace {
 
-constexpr DWORD QUEUE_SIZE = 2048;
-constexpr DWORD CHUNK_SIZE = 500;
+constexpr DWORD CHUNK_SIZE = CZandrelDlg::CAPTURE_CHUNK_SIZE;
 constexpr char STATUS_PREFIX[] = "Status:  Reading data from the port... ";
 constexpr int STATUS_SIZE = 600;
 static_assert(sizeof STATUS_PREFIX - 1 + CHUNK_SIZE < STATUS_SIZE, "a full chunk fits the status line");
@@ -29,15 +30,7 @@ int FormatCode(unsigned char byte, char* pszOut) {
 }  // namespace
 
 void CZandrelDlg::OnCaptureToFile() {
-    if (m_Port.IsOpen()) m_Port.Close();
-
-    CString strPort, strBaud, strDataBits, strParity, strStopBits;
-    GetDlgItemText(IDC_COM_PORT, strPort);
-    GetDlgItemText(IDC_BAUD, strBaud);
-    GetDlgItemText(IDC_DATA_BITS, strDataBits);
-    GetDlgItemText(IDC_PARITY, strParity);
-    GetDlgItemText(IDC_STOP_BITS, strStopBits);
-    LineSettings settings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
+    ClosePort();
 
     GetDlgItemText(IDC_CAPTURE_FILE, m_strFileName);
     if (m_strFileName == "") {
@@ -45,15 +38,17 @@ void CZandrelDlg::OnCaptureToFile() {
         return;
     }
     m_strAsciFileName = CompanionFileName(m_strFileName);
+    if (!IsCaptureTarget(m_strFileName) || !IsCaptureTarget(m_strAsciFileName)) {
+        MessageBox("Incorrect file name", nullptr, MB_OK);
+        return;
+    }
 
-    char szDevice[DEVICE_NAME_SIZE];
-    // A port text too long for the device name fails like a port that cannot be opened.
-    if (!FormatDeviceName(strPort, szDevice)) return;
-    if (m_Port.Open(szDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return;
+    if (!OpenJobPort()) return;
     m_eJob = JobCapture;
+    m_bChunkHeld = false;
+    m_bFaultTold = false;
 
-    m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits);
-    m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
+    ConfigureJobPort();
     m_Port.SetHandshake(CSerialPort::HandshakeOff);
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
@@ -81,33 +76,81 @@ bool CZandrelDlg::DrainPass() {
 }
 
 bool CZandrelDlg::CapturePass() {
-    char chunk[CHUNK_SIZE + 1];
-    DWORD dwRead = 0;
-    // Non-blocking reads are in force: this returns at once with what has arrived.
-    m_Port.Read(chunk, CHUNK_SIZE, &dwRead, nullptr, INFINITE);
-    chunk[dwRead] = '\0';
+    // Both files are opened before anything is read: while the capture file
+    // cannot be opened, received data waits in the port.
+    CCaptureFile capture(m_strFileName);
+    if (!capture.IsOpen()) {
+        TellCaptureFault(capture);
+        return false;
+    }
+    CCaptureFile companion(m_strAsciFileName);
+    // A chunk that the capture file did not take last time is stored before
+    // anything new is read; more has probably arrived behind it.
+    const bool bWasHeld = m_bChunkHeld;
+    if (!bWasHeld) ReadChunk();
 
     // The status line shows the chunk up to its first NUL byte.
     char szStatus[STATUS_SIZE];
-    std::snprintf(szStatus, sizeof szStatus, "%s%s", STATUS_PREFIX, chunk);
+    std::snprintf(szStatus, sizeof szStatus, "%s%s", STATUS_PREFIX, m_captureChunk);
     SetDlgItemText(IDC_STATUS, szStatus);
 
-    FILE* pCapture = std::fopen(m_strFileName, "a");
-    if (pCapture == nullptr) return false;  // this chunk is lost; the rest waits for the next notification
-    FILE* pCompanion = std::fopen(m_strAsciFileName, "a");
-    // Each file gets one write per pass, so a stream buffer would only cost
-    // an allocation and a size query per open.
-    std::setvbuf(pCapture, nullptr, _IONBF, 0);
-    if (pCompanion != nullptr) std::setvbuf(pCompanion, nullptr, _IONBF, 0);
-
-    std::fwrite(chunk, 1, dwRead, pCapture);
-    if (pCompanion != nullptr) {
-        char codes[CHUNK_SIZE * CODE_TEXT_SIZE];
-        int nLength = 0;
-        for (DWORD i = 0; i < dwRead; ++i) nLength += FormatCode(static_cast<unsigned char>(chunk[i]), codes + nLength);
-        std::fwrite(codes, 1, static_cast<size_t>(nLength), pCompanion);
+    if (!capture.Append(m_captureChunk, m_nChunkBytes)) {
+        TellCaptureFault(capture);
+        return false;
     }
-    std::fclose(pCapture);
-    if (pCompanion != nullptr) std::fclose(pCompanion);
-    return dwRead == CHUNK_SIZE;
+    m_bChunkHeld = false;
+    if (!capture.Close()) TellCaptureFault(capture);
+
+    // The companion is derived from the capture: a pass it cannot take is
+    // told and left out of it, and the capture goes on.
+    char codes[CHUNK_SIZE * CODE_TEXT_SIZE];
+    int nLength = 0;
+    for (DWORD i = 0; i < m_nChunkBytes; ++i)
+        nLength += FormatCode(static_cast<unsigned char>(m_captureChunk[i]), codes + nLength);
+    if (!companion.IsOpen() || !companion.Append(codes, static_cast<size_t>(nLength)) || !companion.Close())
+        TellCaptureFault(companion);
+    return bWasHeld || m_nChunkBytes == CHUNK_SIZE;
+}
+
+void CZandrelDlg::ReadChunk() {
+    DWORD dwRead = 0;
+    // Non-blocking reads are in force: this returns at once with what has arrived.
+    m_Port.Read(m_captureChunk, CHUNK_SIZE, &dwRead, nullptr, INFINITE);
+    m_captureChunk[dwRead] = '\0';
+    m_nChunkBytes = dwRead;
+    m_bChunkHeld = true;
+}
+
+void CZandrelDlg::FinishCapture() {
+    // Data that arrived but was not announced yet still reaches the files. The
+    // files are only opened for data, so a capture that received nothing
+    // creates nothing.
+    do {
+        if (!m_bChunkHeld) ReadChunk();
+        if (m_nChunkBytes == 0) break;
+    } while (CapturePass());
+    if (m_bChunkHeld && m_nChunkBytes > 0) {
+        // The held chunk and whatever still waits in the port close with it.
+        unsigned long nLost = 0;
+        do {
+            nLost += m_nChunkBytes;
+            ReadChunk();
+        } while (m_nChunkBytes > 0);
+        CString strLost;
+        strLost.Format("%lu received bytes could not be written to %s", nLost, static_cast<const char*>(m_strFileName));
+        TellJobFault(strLost);
+    }
+    m_bChunkHeld = false;
+}
+
+void CZandrelDlg::TellCaptureFault(const CCaptureFile& file) {
+    CString strFault;
+    strFault.Format("cannot write %s: %s", file.FileName(), std::strerror(file.Error()));
+    // A full disk fails every pass: the status line follows each, the console hears it once.
+    if (m_bFaultTold) {
+        SetDlgItemText(IDC_STATUS, FaultStatusText(strFault));
+        return;
+    }
+    m_bFaultTold = true;
+    TellJobFault(strFault);
 }

@@ -39,4 +39,5 @@ CString CompanionFileName(const CString& strFileName);
 // The device name "\\.\" + port text, in the fixed buffer the port is opened
 // with. A port text that does not fit is refused (false), never cut.
 constexpr int DEVICE_NAME_SIZE = 20;
+constexpr int MAX_PORT_TEXT_LENGTH = DEVICE_NAME_SIZE - 1 - 4;  // less the NUL and "\\.\"
 bool FormatDeviceName(const char* pszPort, char (&szDevice)[DEVICE_NAME_SIZE]);

@@ -7,31 +7,12 @@
 #include "transfer/text_mode_reader.h"
 #include "ui/zandrel_dlg.h"
 
-namespace {
-
-constexpr DWORD QUEUE_SIZE = 2048;
-
-}  // namespace
-
 void CZandrelDlg::OnWriteToPort() {
-    if (m_Port.IsOpen()) m_Port.Close();
+    ClosePort();
 
-    CString strPort;
-    GetDlgItemText(IDC_COM_PORT, strPort);
-    char szDevice[DEVICE_NAME_SIZE];
-    // A port text too long for the device name fails like a port that cannot be opened.
-    if (!FormatDeviceName(strPort, szDevice)) return;
-    if (m_Port.Open(szDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return;
+    if (!OpenJobPort()) return;
     m_eJob = JobWrite;
-
-    CString strBaud, strDataBits, strParity, strStopBits;
-    GetDlgItemText(IDC_BAUD, strBaud);
-    GetDlgItemText(IDC_DATA_BITS, strDataBits);
-    GetDlgItemText(IDC_PARITY, strParity);
-    GetDlgItemText(IDC_STOP_BITS, strStopBits);
-    LineSettings settings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
-    m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits);
-    m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
+    ConfigureJobPort();
 
     GetDlgItemText(IDC_SEND_FILE, m_strFileName);
     CString strTimeDelay;

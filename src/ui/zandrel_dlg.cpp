@@ -3,6 +3,7 @@
 
 #include "ui/zandrel_dlg.h"
 
+#include <cctype>
 #include <optional>
 #include <string>
 
@@ -120,10 +121,27 @@ void CZandrelDlg::OnClose() {
 // The send timer is left running: its ticks find no file, and the next
 // Write to Port replaces it.
 void CZandrelDlg::CloseJob() {
-    if (m_Port.IsOpen()) m_Port.Close();
+    ClosePort();
     if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
     m_pSendFile = nullptr;
     m_bSending = false;
+}
+
+void CZandrelDlg::ClosePort() {
+    if (!m_Port.IsOpen()) return;
+    if (m_eJob == JobCapture) FinishCapture();
+    m_Port.Close();
+}
+
+CString FaultStatusText(const CString& strFault) {
+    CString strStatus = "Status:  ";
+    if (!strFault.IsEmpty()) strStatus += static_cast<char>(std::toupper(static_cast<unsigned char>(strFault.GetAt(0))));
+    return strStatus + strFault.Mid(1);
+}
+
+void CZandrelDlg::TellJobFault(const CString& strFault) {
+    SetDlgItemText(IDC_STATUS, FaultStatusText(strFault));
+    AfxReportJobFault(strFault);
 }
 
 BOOL CZandrelDlg::IsBusy() const {

@@ -7,8 +7,12 @@
 #include <cstdio>
 
 #include "platform/framework/afxwin.h"
+#include "transfer/capture_file.h"
 #include "serial/serial_wnd.h"
 #include "ui/resource.h"
+
+// "cannot write x: reason" as the status line shows it: "Status:  Cannot write x: reason".
+CString FaultStatusText(const CString& strFault);
 
 class CZandrelDlg : public CDialog {
 public:
@@ -19,6 +23,8 @@ public:
 
     // The window timer that paces Write to Port.
     static constexpr UINT_PTR SEND_TIMER_ID = 1124;
+    // A capture pass reads at most this many bytes.
+    static constexpr DWORD CAPTURE_CHUNK_SIZE = 500;
 
     // The console run ends once this says no job is running.
     BOOL IsBusy() const override;
@@ -57,11 +63,29 @@ private:
     bool m_bSending = false;
 
     void BrowseInto(int nIDEdit);
-    void CloseJob();  // port, then send file
+    // The chunk of the current capture pass. It stays held while the capture
+    // file does not take it, and is stored before anything new is read.
+    char m_captureChunk[CAPTURE_CHUNK_SIZE + 1] = {};
+    DWORD m_nChunkBytes = 0;
+    bool m_bChunkHeld = false;
+    // A capture's faults are told once per job on the console (always in the status line).
+    bool m_bFaultTold = false;
+
+    void CloseJob();   // the port, then the send file
+    void ClosePort();  // after a capture's last pass
+    // Opens the port the port box names; false when it cannot be opened.
+    bool OpenJobPort();
+    // Line settings from the controls, and non-blocking reads.
+    void ConfigureJobPort();
+    // A fault the job goes on through: in the status line, and on the console.
+    void TellJobFault(const CString& strFault);
     void SendNextChar();
     void StopSendTimer();
     bool IsLoopChecked();
     // One chunk of received data each; true when another chunk may be waiting.
     bool CapturePass();
     bool DrainPass();
+    void ReadChunk();
+    void FinishCapture();
+    void TellCaptureFault(const CCaptureFile& file);
 };

@@ -1,10 +1,16 @@
 // Capture files that cannot be written: the directory removed under a running
-// capture, and a capture or companion file on a full device (/dev/full; tests
-// run as root, so permissions would not stop them). The capture goes on, the
-// program stays responsive, and every pass that could be written is complete.
+// capture and put back, a file on a full file system (a small tmpfs; tests run
+// as root). The capture goes on, the program
+// stays responsive, each fault is told once, and nothing received is lost but
+// what was told: the capture file holds every byte once it can be written
+// again, the companion whole passes only.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "faults/console_run.h"
 #include "transfer/dialog_on_pty.h"
@@ -14,55 +20,123 @@ namespace {
 using transfertest::ReadFile;
 using transfertest::READING;
 
+const char NO_SPACE[] = "No space left on device";
+
 class UnwritableCapture : public transfertest::DialogOnPty {
 protected:
-    // Sends from the far end and handles notifications until the status line shows the text.
-    bool ReceiveShown(const std::string& text) {
-        m_pty.Send(text);
-        return headless::DispatchUntil([&] { return Status() == READING + text; }, 5000);
+    void TearDown() override {
+        if (!m_mounted.empty()) umount2(m_mounted.c_str(), MNT_DETACH);
+        DialogOnPty::TearDown();
     }
+
+    // Sends from the far end and handles notifications until the status line
+    // shows the text. The bytes are all queued first, so a pass takes them whole.
+    bool ReceiveShown(const std::string& text, const std::string& status) {
+        m_pty.Send(text);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return headless::DispatchUntil([&] { return Status() == status; }, 5000);
+    }
+    bool ReceiveShown(const std::string& text) { return ReceiveShown(text, READING + text); }
+
+    static std::string CannotWrite(const std::filesystem::path& file, const char* reason) {
+        return "cannot write " + file.string() + ": " + reason;
+    }
+    static std::string StatusOf(const std::string& fault) { return "Status:  C" + fault.substr(1); }
 
     void ExpectStillCapturing() {
         EXPECT_TRUE(headless::TakeMessageBoxes().empty());
         EXPECT_TRUE(m_dlg.IsBusy());
         EXPECT_FALSE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
     }
+
+    // A tmpfs of 16 KiB at the path, a file "filler" leaving `room` bytes of it free.
+    bool MountSmallFileSystem(const std::filesystem::path& dir, size_t room) {
+        std::filesystem::create_directory(dir);
+        if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=16k") != 0) return false;
+        m_mounted = dir;
+        std::ofstream filler(dir / "filler", std::ios::binary);
+        filler << std::string(16 * 1024 - room, 'f');
+        return true;
+    }
+
+    std::filesystem::path m_mounted;
 };
 
-TEST_F(UnwritableCapture, ARemovedDirectoryLosesOnlyThePassesMadeWhileItIsGone) {
+TEST_F(UnwritableCapture, ARemovedDirectoryHoldsTheDataUntilItIsBack) {
     const auto dir = Path("logs");
     std::filesystem::create_directory(dir);
     StartCapture(dir / "cap.txt");
     ASSERT_TRUE(ReceiveShown("one"));
 
     std::filesystem::remove_all(dir);
-    ASSERT_TRUE(ReceiveShown("two"));
+    const std::string fault = CannotWrite(dir / "cap.txt", "No such file or directory");
+    ASSERT_TRUE(ReceiveShown("two", StatusOf(fault)));
+    ASSERT_TRUE(ReceiveShown("2", StatusOf(fault)));
     ExpectStillCapturing();
     EXPECT_FALSE(std::filesystem::exists(dir));
 
     std::filesystem::create_directory(dir);
-    ASSERT_TRUE(ReceiveShown("three"));
-    EXPECT_EQ(ReadFile(dir / "cap.txt"), "three");
-    EXPECT_EQ(ReadFile(dir / "cap_asci.txt"), faults::CodesOf("three"));
+    ASSERT_TRUE(ReceiveShown("three", READING + std::string("two2three")));
+    EXPECT_EQ(ReadFile(dir / "cap.txt"), "two2three");
+    EXPECT_EQ(ReadFile(dir / "cap_asci.txt"), faults::CodesOf("two2three"));
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{fault});
     ExpectStillCapturing();
 }
 
-TEST_F(UnwritableCapture, ACaptureFileOnAFullDeviceLeavesTheCompanionComplete) {
-    std::filesystem::create_symlink("/dev/full", Path("cap.txt"));
-    StartCapture(Path("cap.txt"));
-    ASSERT_TRUE(ReceiveShown("first"));
-    ASSERT_TRUE(ReceiveShown("second"));
-    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), faults::CodesOf("firstsecond"));
+TEST_F(UnwritableCapture, AFullFileSystemUnderTheCaptureFileLosesNothingOnceThereIsRoomAgain) {
+    // "full/abc" has its companion in "full_asci/", off the small file system.
+    std::filesystem::create_directory(Path("full_asci"));
+    if (!MountSmallFileSystem(Path("full"), 0)) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+    StartCapture(Path("full/abc"));
+    const std::string fault = CannotWrite(Path("full/abc"), NO_SPACE);
+    const std::string sent = std::string(300, 'a') + std::string(900, 'b');
+    ASSERT_TRUE(ReceiveShown(sent.substr(0, 300), StatusOf(fault)));
+    ASSERT_TRUE(ReceiveShown(sent.substr(300), StatusOf(fault)));
     ExpectStillCapturing();
+
+    // The companion never gets ahead of the capture file.
+    EXPECT_EQ(ReadFile(Path("full_asci/abc")), "");
+
+    std::filesystem::remove(Path("full/filler"));
+    m_pty.Send("c");
+    ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("full/abc")).size() == sent.size() + 1; }, 5000));
+    EXPECT_EQ(ReadFile(Path("full/abc")), sent + "c");
+    EXPECT_EQ(ReadFile(Path("full_asci/abc")), faults::CodesOf(sent + "c"));
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{fault});
 }
 
-TEST_F(UnwritableCapture, ACompanionOnAFullDeviceLeavesTheCaptureFileComplete) {
-    std::filesystem::create_symlink("/dev/full", Path("cap_asci.txt"));
-    StartCapture(Path("cap.txt"));
-    ASSERT_TRUE(ReceiveShown("first"));
-    ASSERT_TRUE(ReceiveShown("second"));
-    EXPECT_EQ(ReadFile(Path("cap.txt")), "firstsecond");
-    ExpectStillCapturing();
+TEST_F(UnwritableCapture, StopWhileTheFileSystemIsFullTellsHowManyBytesWereNotWritten) {
+    std::filesystem::create_directory(Path("full_asci"));
+    if (!MountSmallFileSystem(Path("full"), 0)) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+    StartCapture(Path("full/abc"));
+    const std::string fault = CannotWrite(Path("full/abc"), NO_SPACE);
+    ASSERT_TRUE(ReceiveShown("first", StatusOf(fault)));
+    ASSERT_TRUE(ReceiveShown("second", StatusOf(fault)));
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_EQ(headless::TakeJobFaults(),
+              (std::vector<std::string>{fault, "11 received bytes could not be written to " + Path("full/abc").string()}));
+    EXPECT_EQ(Status(), "");
+}
+
+TEST_F(UnwritableCapture, AFullFileSystemUnderTheCompanionLeavesOnlyWholePassesInIt) {
+    // "full/abc" has its companion "full_asci/abc": only the companion is on the small file system,
+    // with one 4 KiB page free. Each pass of 499 bytes gives it 1497 bytes of codes.
+    std::filesystem::create_directory(Path("full"));
+    if (!MountSmallFileSystem(Path("full_asci"), 4096)) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+    StartCapture(Path("full/abc"));
+    const std::string a(499, 'A'), b(499, 'B'), c(499, 'C');
+    ASSERT_TRUE(ReceiveShown(a));
+    ASSERT_TRUE(ReceiveShown(b));
+    // The third pass fits only in part: what went in is taken back.
+    const std::string fault = CannotWrite(Path("full_asci/abc"), NO_SPACE);
+    ASSERT_TRUE(ReceiveShown(c, StatusOf(fault)));
+    EXPECT_EQ(ReadFile(Path("full_asci/abc")), faults::CodesOf(a + b));
+
+    std::filesystem::remove(Path("full_asci/filler"));
+    ASSERT_TRUE(ReceiveShown("D"));
+    EXPECT_EQ(ReadFile(Path("full/abc")), a + b + c + "D");
+    EXPECT_EQ(ReadFile(Path("full_asci/abc")), faults::CodesOf(a + b + "D"));
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{fault});
 }
 
 }  // namespace

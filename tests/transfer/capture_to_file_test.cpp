@@ -1,5 +1,6 @@
 // Capture to File over a real pseudo-terminal: the far end sends, the port's
 // notifications arrive in real time and are handled by the dialog.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -26,6 +27,13 @@ std::string Printable(size_t count) {
     std::string bytes;
     for (size_t i = 0; i < count; ++i) bytes += static_cast<char>('!' + i % 90);
     return bytes;
+}
+
+// The companion's text for printable bytes.
+std::string Codes(const std::string& bytes) {
+    std::string codes;
+    for (char c : bytes) codes += std::to_string(c) + "|";
+    return codes;
 }
 
 TEST_F(CaptureToFile, StoresTheBytesAndTheirCodesAndShowsThemInTheStatusLine) {
@@ -76,9 +84,7 @@ TEST_F(CaptureToFile, ExactlyFiveHundredBytesTakeAFullPassAndAnEmptyOne) {
     LetArrive();
     headless::RunUntilIdle();
     EXPECT_EQ(ReadFile(Path("cap.txt")), bytes);
-    std::string codes;
-    for (char c : bytes) codes += std::to_string(c) + "|";
-    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), codes);
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), Codes(bytes));
     // The second pass read nothing and shows the prefix alone.
     EXPECT_EQ(Status(), READING);
 }
@@ -118,7 +124,7 @@ TEST_F(CaptureToFile, ANotificationAfterStopShowsThePrefixAndTouchesBothFiles) {
     EXPECT_EQ(ReadFile(Path("cap_asci.txt")), "");
 }
 
-TEST_F(CaptureToFile, ACompanionThatCannotBeOpenedLeavesTheCaptureGoing) {
+TEST_F(CaptureToFile, ACompanionThatCannotBeOpenedLeavesTheCaptureGoingAndIsToldOnce) {
     // "sub/abc" has the companion "sub_asci/abc", in a directory that does not exist.
     std::filesystem::create_directory(Path("sub"));
     StartCapture(Path("sub/abc"));
@@ -127,14 +133,65 @@ TEST_F(CaptureToFile, ACompanionThatCannotBeOpenedLeavesTheCaptureGoing) {
     EXPECT_EQ(ReadFile(Path("sub/abc")), "xyz");
     EXPECT_FALSE(std::filesystem::exists(Path("sub_asci")));
     EXPECT_TRUE(TakeMessageBoxes().empty());
+    const std::string why = "write " + Path("sub_asci/abc").string() + ": No such file or directory";
+    EXPECT_EQ(Status(), "Status:  Cannot " + why);
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot " + why});
 }
 
-TEST_F(CaptureToFile, ACaptureFileThatCannotBeOpenedLosesTheChunkSilently) {
-    StartCapture(Path("nowhere/cap.txt"));
+TEST_F(CaptureToFile, DataWaitsInThePortWhileTheCaptureFileCannotBeOpened) {
+    StartCapture(Path("later/cap.txt"));
     m_pty.Send("abc");
-    EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == std::string(READING) + "abc"; }, 5000));
-    EXPECT_FALSE(std::filesystem::exists(Path("nowhere")));
+    const std::string why = "write " + Path("later/cap.txt").string() + ": No such file or directory";
+    EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == "Status:  Cannot " + why; }, 5000));
+    m_pty.Send("def");
+    DispatchFor(200);
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot " + why});
+
+    std::filesystem::create_directory(Path("later"));
+    ASSERT_TRUE(ReceiveInto("g", Path("later/cap.txt"), 7));
+    EXPECT_EQ(ReadFile(Path("later/cap.txt")), "abcdefg");
+    EXPECT_EQ(ReadFile(Path("later/cap_asci.txt")), "97|98|99|100|101|102|103|");
+    EXPECT_EQ(Status(), std::string(READING) + "abcdefg");
     EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
+TEST_F(CaptureToFile, StopAndTheCloseBoxStoreWhatArrivedButWasNotAnnouncedYet) {
+    for (bool closeBox : {false, true}) {
+        StartCapture(Path("cap.txt"));
+        m_pty.Send(Printable(1200));
+        LetArrive();  // the notification waits in the queue, undispatched
+        if (closeBox)
+            headless::CloseBox(m_dlg);
+        else
+            headless::Click(m_dlg, IDC_STOP);
+        EXPECT_TRUE(PortFree(m_pty));
+        const std::string expected = closeBox ? Printable(1200) + Printable(1200) : Printable(1200);
+        EXPECT_EQ(ReadFile(Path("cap.txt")), expected);
+        EXPECT_EQ(ReadFile(Path("cap_asci.txt")), Codes(expected));
+        headless::RunUntilIdle();
+    }
+}
+
+TEST_F(CaptureToFile, StopWithNothingReceivedCreatesNoFiles) {
+    StartCapture(Path("cap.txt"));
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_FALSE(std::filesystem::exists(Path("cap.txt")));
+    EXPECT_FALSE(std::filesystem::exists(Path("cap_asci.txt")));
+}
+
+TEST_F(CaptureToFile, AFifoADirectoryOrADeviceAsEitherFileIsRefusedBeforeThePortOpens) {
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(Path("cap_asci.txt").c_str(), 0600), 0);
+    std::filesystem::create_directory(Path("dir"));
+    std::filesystem::create_symlink("/dev/full", Path("device"));
+    for (const char* name : {"fifo", "dir", "device", "cap.txt"}) {
+        StartCapture(Path(name));
+        auto boxes = TakeMessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u) << name;
+        EXPECT_EQ(boxes[0].text, "Incorrect file name");
+        EXPECT_TRUE(PortFree(m_pty));
+        EXPECT_FALSE(m_dlg.IsBusy());
+    }
 }
 
 TEST_F(CaptureToFile, AnEmptyNameClosesAnOpenPortAndIsReported) {
@@ -153,14 +210,14 @@ TEST_F(CaptureToFile, AnEmptyNameClosesAnOpenPortAndIsReported) {
     EXPECT_FALSE(m_dlg.IsBusy());
 }
 
-TEST_F(CaptureToFile, APortThatCannotBeOpenedStartsNothingAndSaysNothing) {
+TEST_F(CaptureToFile, APortThatCannotBeOpenedStartsNothing) {
     headless::Type(m_dlg, IDC_COM_PORT, "/nonexistent/tty");
     StartCapture(Path("cap.txt"));
     EXPECT_TRUE(TakeMessageBoxes().empty());
     EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
     EXPECT_FALSE(m_dlg.IsBusy());
 
-    // Too long for the device name: refused the same way, though the device exists.
+    // Too long for the device name: refused, though the device exists.
     std::string longPath = m_pty.SlavePath();
     longPath.insert(4, std::string(16 - longPath.size(), '/'));
     headless::Type(m_dlg, IDC_COM_PORT, longPath.c_str());

@@ -89,17 +89,6 @@ TEST_F(WriteToPort, SendsHighBytesUnchanged) {
     EXPECT_EQ(Tick(25), "\xFF");
 }
 
-TEST_F(WriteToPort, AFileThatCannotBeReadEndsEachPassAndSendsNothing) {
-    // A directory opens for reading, but every read fails.
-    std::filesystem::create_directory(Path("dir"));
-    headless::Type(m_dlg, IDC_SEND_FILE, Path("dir").c_str());
-    SetLoop(true);
-    headless::Click(m_dlg, IDC_WRITE_TO_PORT);
-    ASSERT_TRUE(TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Tick(25), "");
-    EXPECT_TRUE(TakeMessageBoxes().empty());
-}
-
 TEST_F(WriteToPort, AMissingFileIsReportedAndLeavesTheConfiguredPortOpen) {
     headless::Type(m_dlg, IDC_SEND_FILE, Path("missing.txt").c_str());
     headless::Click(m_dlg, IDC_WRITE_TO_PORT);
@@ -180,7 +169,9 @@ TEST_F(WriteToPort, APortTextTooLongForTheDeviceNameOpensNothing) {
     StartWrite("A", "25", true);
     EXPECT_TRUE(TakeMessageBoxes().empty());
     EXPECT_FALSE(TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
-    EXPECT_EQ(Status(), "");
+    const std::string why = longPath + ": a port name is at most 15 characters";
+    EXPECT_EQ(Status(), "Status:  Cannot open " + why);
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot open " + why});
     EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));
     EXPECT_TRUE(PortFree(m_pty));
 

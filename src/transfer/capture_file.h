@@ -1,0 +1,35 @@
+// One of the capture's two files, opened for appending for one pass and closed
+// at its end, so that other programs can read, move or rotate the files at any
+// time between passes.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// Whether a capture may append to the path: nothing is there yet, or a regular
+// file. Opening a FIFO would hang the pass until some reader came, and a
+// directory or a device can never hold the capture.
+bool IsCaptureTarget(const char* pszFileName);
+
+class CCaptureFile {
+public:
+    explicit CCaptureFile(const char* pszFileName);
+    ~CCaptureFile();
+    CCaptureFile(const CCaptureFile&) = delete;
+    CCaptureFile& operator=(const CCaptureFile&) = delete;
+
+    bool IsOpen() const { return m_pFile != nullptr; }
+    // Appends the bytes whole or not at all: what a short write put in is
+    // taken back, so the file only ever holds whole passes.
+    bool Append(const char* pData, size_t nLength);
+    // Closes the file; false when the close reported an error.
+    bool Close();
+
+    const char* FileName() const { return m_pszFileName; }
+    int Error() const { return m_nError; }  // errno of the last failure
+
+private:
+    const char* m_pszFileName;
+    FILE* m_pFile;
+    int m_nError = 0;
+};
