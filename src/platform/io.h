@@ -1,0 +1,19 @@
+// The run-time library's low-level file I/O, as Windows declares it in <io.h>
+// and <fcntl.h>: a descriptor per open file and no stream buffer. On Linux it
+// is provided by platform/kernel.
+#pragma once
+
+constexpr int _O_WRONLY = 0x0001;
+constexpr int _O_APPEND = 0x0008;
+constexpr int _O_CREAT = 0x0100;
+constexpr int _O_BINARY = 0x8000;  // no text translation (there is none on Linux)
+constexpr int _S_IREAD = 0x0100;
+constexpr int _S_IWRITE = 0x0080;
+
+// A descriptor, or -1 with errno set. Only the flags above are known; a file
+// created is readable and writable by everyone the process's umask allows.
+int _open(const char* filename, int oflag, int pmode);
+// Writes all the bytes, or as many as fit before an error (errno set then);
+// returns how many were written, or -1 when none could be.
+int _write(int fd, const void* buffer, unsigned int count);
+int _close(int fd);  // 0, or -1 with errno set

@@ -1,0 +1,33 @@
+// Low-level file I/O over the Linux descriptors.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/io.h"
+
+int _open(const char* filename, int oflag, int pmode) {
+    int flags = O_CLOEXEC;
+    flags |= (oflag & _O_WRONLY) ? O_WRONLY : O_RDONLY;
+    if (oflag & _O_APPEND) flags |= O_APPEND;
+    if (oflag & _O_CREAT) flags |= O_CREAT;
+    // Windows' _S_IREAD/_S_IWRITE say nothing of groups or others: give them what the umask allows.
+    mode_t mode = 0;
+    if (pmode & _S_IREAD) mode |= 0444;
+    if (pmode & _S_IWRITE) mode |= 0222;
+    return ::open(filename, flags, mode);
+}
+
+int _write(int fd, const void* buffer, unsigned int count) {
+    const char* bytes = static_cast<const char*>(buffer);
+    unsigned int written = 0;
+    while (written < count) {
+        ssize_t put = ::write(fd, bytes + written, count - written);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return written > 0 ? static_cast<int>(written) : -1;
+        written += static_cast<unsigned int>(put);
+    }
+    return static_cast<int>(written);
+}
+
+int _close(int fd) { return ::close(fd); }
