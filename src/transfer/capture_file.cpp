@@ -4,30 +4,28 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/io.h"
+
 bool IsCaptureTarget(const char* pszFileName) {
     std::error_code error;
     auto type = std::filesystem::status(pszFileName, error).type();
     return type == std::filesystem::file_type::not_found || type == std::filesystem::file_type::regular;
 }
 
-CCaptureFile::CCaptureFile(const char* pszFileName) : m_pszFileName(pszFileName) {
-    m_pFile = std::fopen(pszFileName, "a");
-    if (m_pFile == nullptr) {
-        m_nError = errno;
-        return;
-    }
-    // One write per pass: a stream buffer would only cost an allocation and a size query per open.
-    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
+CCaptureFile::CCaptureFile(const char* pszFileName)
+    : m_pszFileName(pszFileName), m_nFile(_open(pszFileName, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE)) {
+    if (m_nFile < 0) m_nError = errno;
 }
 
 CCaptureFile::~CCaptureFile() {
-    if (m_pFile != nullptr) std::fclose(m_pFile);
+    if (m_nFile >= 0) _close(m_nFile);
 }
 
 bool CCaptureFile::Append(const char* pData, size_t nLength) {
-    size_t nWritten = std::fwrite(pData, 1, nLength, m_pFile);
-    if (nWritten == nLength) return true;
+    int nResult = _write(m_nFile, pData, static_cast<unsigned int>(nLength));
+    if (nResult == static_cast<int>(nLength)) return true;
     m_nError = errno;
+    size_t nWritten = nResult > 0 ? static_cast<size_t>(nResult) : 0;
     if (nWritten > 0) {
         std::error_code error;
         auto size = std::filesystem::file_size(m_pszFileName, error);
@@ -37,9 +35,9 @@ bool CCaptureFile::Append(const char* pData, size_t nLength) {
 }
 
 bool CCaptureFile::Close() {
-    FILE* pFile = m_pFile;
-    m_pFile = nullptr;
-    if (std::fclose(pFile) == 0) return true;
+    int nFile = m_nFile;
+    m_nFile = -1;
+    if (_close(nFile) == 0) return true;
     m_nError = errno;
     return false;
 }

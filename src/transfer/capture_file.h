@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
 // Whether a capture may append to the path: nothing is there yet, or a regular
 // file. Opening a FIFO would hang the pass until some reader came, and a
@@ -18,7 +17,7 @@ public:
     CCaptureFile(const CCaptureFile&) = delete;
     CCaptureFile& operator=(const CCaptureFile&) = delete;
 
-    bool IsOpen() const { return m_pFile != nullptr; }
+    bool IsOpen() const { return m_nFile >= 0; }
     // Appends the bytes whole or not at all: what a short write put in is
     // taken back, so the file only ever holds whole passes.
     bool Append(const char* pData, size_t nLength);
@@ -30,6 +29,6 @@ public:
 
 private:
     const char* m_pszFileName;
-    FILE* m_pFile;
+    int m_nFile;  // the descriptor: each pass is one write, so a stream buffer would only cost
     int m_nError = 0;
 };

@@ -1,6 +1,7 @@
 // Capture to File: what the port receives goes unchanged into the capture
 // file and, as "%d|" codes of the low seven bits, into its companion.
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -16,14 +17,29 @@ constexpr int STATUS_SIZE = 600;
 static_assert(sizeof STATUS_PREFIX - 1 + CHUNK_SIZE < STATUS_SIZE, "a full chunk fits the status line");
 constexpr int CODE_TEXT_SIZE = 4;  // "127|"
 
-// What "%d|" gives for byte & 0x7F, formatted without printf per byte.
-int FormatCode(unsigned char byte, char* pszOut) {
-    int nCode = byte & 0x7F;
+// What "%d|" gives for each value of the low seven bits, made once.
+struct CodeText {
+    char text[CODE_TEXT_SIZE];
+    int nLength;
+};
+const std::array<CodeText, 128> CODE_TEXTS = [] {
+    std::array<CodeText, 128> table{};
+    for (int nCode = 0; nCode < 128; ++nCode) {
+        char szCode[CODE_TEXT_SIZE + 1];
+        table[nCode].nLength = std::snprintf(szCode, sizeof szCode, "%d|", nCode);
+        std::memcpy(table[nCode].text, szCode, CODE_TEXT_SIZE);
+    }
+    return table;
+}();
+
+// The companion's text for the bytes; returns its length.
+int FormatCodes(const char* pBytes, DWORD nCount, char* pszOut) {
     int nLength = 0;
-    if (nCode >= 100) pszOut[nLength++] = static_cast<char>('0' + nCode / 100);
-    if (nCode >= 10) pszOut[nLength++] = static_cast<char>('0' + nCode / 10 % 10);
-    pszOut[nLength++] = static_cast<char>('0' + nCode % 10);
-    pszOut[nLength++] = '|';
+    for (DWORD i = 0; i < nCount; ++i) {
+        const CodeText& code = CODE_TEXTS[static_cast<unsigned char>(pBytes[i]) & 0x7F];
+        std::memcpy(pszOut + nLength, code.text, CODE_TEXT_SIZE);
+        nLength += code.nLength;
+    }
     return nLength;
 }
 
@@ -104,9 +120,7 @@ bool CZandrelDlg::CapturePass() {
     // The companion is derived from the capture: a pass it cannot take is
     // told and left out of it, and the capture goes on.
     char codes[CHUNK_SIZE * CODE_TEXT_SIZE];
-    int nLength = 0;
-    for (DWORD i = 0; i < m_nChunkBytes; ++i)
-        nLength += FormatCode(static_cast<unsigned char>(m_captureChunk[i]), codes + nLength);
+    int nLength = FormatCodes(m_captureChunk, m_nChunkBytes, codes);
     if (!companion.IsOpen() || !companion.Append(codes, static_cast<size_t>(nLength)) || !companion.Close())
         TellCaptureFault(companion);
     return bWasHeld || m_nChunkBytes == CHUNK_SIZE;
