@@ -44,6 +44,9 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     bool first = m_reads.Empty();
     DWORD taken = 0;
     if (first) {
+        // A read that will not wait takes what the line holds now, not only
+        // what the driver thread has moved to the queue so far.
+        if (rule.atOnce && !m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
         taken = static_cast<DWORD>(m_input.Pop(buffer, length));
         if (taken > 0 && m_inputPaused) Wake();
     }
