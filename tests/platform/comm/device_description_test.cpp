@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/comm/device_name.h"
+#include "platform/win32.h"
 
 namespace {
 
@@ -25,3 +27,19 @@ TEST(DeviceDescription, NothingForNamesThatOpenNoDevice) {
 }
 
 }  // namespace
+
+TEST(QueryDosDevice, GivesTheLinuxDeviceOfAPortNameOrRefuses) {
+    setenv("ZANDREL_COM3", "/dev/serial/by-id/usb-FTDI-if00-port0", 1);
+    char path[64];
+    const DWORD stored = QueryDosDeviceA("COM3", path, sizeof path);
+    EXPECT_STREQ(path, "/dev/serial/by-id/usb-FTDI-if00-port0");
+    EXPECT_EQ(stored, std::strlen(path) + 1);
+    unsetenv("ZANDREL_COM3");
+    EXPECT_EQ(QueryDosDeviceA("/dev/ttyACM0", path, sizeof path), 13u);
+    EXPECT_STREQ(path, "/dev/ttyACM0");
+
+    EXPECT_EQ(QueryDosDeviceA("COM0", path, sizeof path), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(QueryDosDeviceA("/dev/ttyACM0", path, 12), 0u);  // no room for the NUL
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
