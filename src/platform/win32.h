@@ -80,6 +80,7 @@ constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_BROKEN_PIPE = 109;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_INCOMPLETE = 996;
@@ -254,6 +255,13 @@ BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, LPOVERLAPPED overlapped);
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
 BOOL PurgeComm(HANDLE comm, DWORD flags);
 
+// The device a DOS device name ("COM3", or a device path typed as a port)
+// stands for, as a NUL-terminated path: "/dev/ttyUSB0" where Windows gives
+// "\Device\Serial2". Returns the characters stored, NUL included (Windows
+// ends the list with a second NUL; there is only ever one target here), or 0
+// with ERROR_FILE_NOT_FOUND or ERROR_INSUFFICIENT_BUFFER.
+DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max);
+
 // ---------------------------------------------------------------- windows and messages
 
 constexpr UINT WM_NULL = 0x0000;
@@ -271,6 +279,7 @@ constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_DEVICECHANGE = 0x0219;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_REGISTERED_FIRST = 0xC000;  // RegisterWindowMessageA hands out 0xC000..0xFFFF
 constexpr UINT WM_REGISTERED_LAST = 0xFFFF;
@@ -318,6 +327,23 @@ struct POINT {
     LONG x;
     LONG y;
 };
+
+// Device arrival notices. Windows sends WM_DEVICECHANGE with a DEV_BROADCAST_HDR
+// in lParam; here it is posted, with lParam 0, whenever a device node appears
+// (or its permissions change, as they do right after it appears).
+constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
+constexpr DWORD DBT_DEVTYP_PORT = 3;
+constexpr DWORD DEVICE_NOTIFY_WINDOW_HANDLE = 0;
+struct DEV_BROADCAST_HDR {
+    DWORD dbch_size;
+    DWORD dbch_devicetype;
+    DWORD dbch_reserved;
+};
+using HDEVNOTIFY = void*;
+// Only DBT_DEVTYP_PORT filters (serial ports) and window recipients are taken;
+// anything else fails with ERROR_INVALID_PARAMETER.
+HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags);
+BOOL UnregisterDeviceNotification(HDEVNOTIFY handle);  // stops the notices before it returns
 
 UINT RegisterWindowMessageA(LPCSTR name);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -125,6 +125,9 @@ protected:                                             \
     {WM_QUERYDRAGICON, 0, 0, nullptr, AFX_HANDLER(return reinterpret_cast<LRESULT>(self_->OnQueryDragIcon());)},
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, nullptr, AFX_HANDLER(self_->OnClose(); return 0;)},
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, nullptr, AFX_HANDLER(self_->OnTimer(static_cast<UINT>(wParam_)); return 0;)},
+#define ON_WM_DEVICECHANGE()          \
+    {WM_DEVICECHANGE, 0, 0, nullptr, \
+     AFX_HANDLER(return self_->OnDeviceChange(static_cast<UINT>(wParam_), static_cast<DWORD_PTR>(lParam_));)},
 #define ON_WM_CONTEXTMENU()                                                                                 \
     {WM_CONTEXTMENU, 0, 0, nullptr,                                                                         \
      AFX_HANDLER(self_->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(wParam_)),                    \
@@ -196,6 +199,7 @@ protected:
     afx_msg void OnClose();
     afx_msg void OnTimer(UINT nIDEvent);
     afx_msg void OnContextMenu(CWnd* pWnd, CPoint point);
+    afx_msg BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
 
     friend struct AfxWindowAccess;
 };
@@ -298,6 +302,9 @@ bool AfxIsHeadless();
 // "<application>: <text>" on standard error; a console run told of one ends
 // with status 1.
 void AfxReportJobFault(const char* pszText);
+// Tells the user of a running job's news that changes no outcome (a device
+// gone and back): printed like a fault, without touching the exit status.
+void AfxReportJobNotice(const char* pszText);
 
 // Sets what GetCommandLineA returns: the arguments joined by single spaces, an
 // argument that is empty or contains a space wrapped in double quotes.

@@ -27,4 +27,6 @@ Backend* BackendIfAny() { return g_backend.load(std::memory_order_acquire); }
 
 }  // namespace afx
 
-void AfxReportJobFault(const char* pszText) { afx::CurrentBackend().ReportJobFault(pszText); }
+void AfxReportJobFault(const char* pszText) { afx::CurrentBackend().ReportJob(pszText, true); }
+
+void AfxReportJobNotice(const char* pszText) { afx::CurrentBackend().ReportJob(pszText, false); }

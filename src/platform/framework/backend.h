@@ -52,8 +52,9 @@ public:
     virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) = 0;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) = 0;
-    // A job's fault (AfxReportJobFault); a window has already shown it in its status line.
-    virtual void ReportJobFault(const std::string& text) {}
+    // A job's fault or notice (AfxReportJobFault, AfxReportJobNotice); a window
+    // has already shown it in its status line.
+    virtual void ReportJob(const std::string& text, bool fault) {}
 };
 
 // The back-end in use. It is set once, before any window exists, and lives

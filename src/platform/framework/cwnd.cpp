@@ -134,3 +134,4 @@ HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
 void CWnd::OnClose() { Default(); }
 void CWnd::OnTimer(UINT) { Default(); }
 void CWnd::OnContextMenu(CWnd*, CPoint) { Default(); }
+BOOL CWnd::OnDeviceChange(UINT, DWORD_PTR) { return static_cast<BOOL>(Default()); }

@@ -61,6 +61,7 @@ struct MessageBoxRecord {
 std::vector<MessageBoxRecord> TakeMessageBoxes();
 // Every job fault reported (AfxReportJobFault) since the last call.
 std::vector<std::string> TakeJobFaults();
+std::vector<std::string> TakeJobNotices();  // likewise AfxReportJobNotice
 
 // Control state, for assertions.
 std::string ControlText(const CWnd& dialog, int id);

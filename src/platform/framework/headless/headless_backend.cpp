@@ -51,6 +51,7 @@ void HeadlessBackend::Reset(bool manualClock, bool console) {
     messageBoxes.clear();
     messageBoxesShown = 0;
     jobFaults.clear();
+    jobNotices.clear();
     iconDraws.clear();
     modalDialogs.clear();
     messageBoxHold = 0;
@@ -183,8 +184,8 @@ int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::st
     return IDOK;
 }
 
-void HeadlessBackend::ReportJobFault(const std::string& text) {
-    jobFaults.push_back(text);
+void HeadlessBackend::ReportJob(const std::string& text, bool fault) {
+    (fault ? jobFaults : jobNotices).push_back(text);
     if (!m_console) return;
     ClearStatusLine();
     std::fprintf(stderr, "%s: %s\n", AfxGetAppName(), text.c_str());

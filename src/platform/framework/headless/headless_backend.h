@@ -38,7 +38,7 @@ public:
     INT_PTR RunDialog(CDialog& dialog, afx::WindowNode& window) override;
     int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
     std::optional<std::string> ChooseSaveFileName(const afx::SaveFileRequest& request) override;
-    void ReportJobFault(const std::string& text) override;
+    void ReportJob(const std::string& text, bool fault) override;
 
     // Waits in real time until woken or the time point; false on time-out.
     bool WaitReal(std::optional<std::chrono::steady_clock::time_point> until);
@@ -50,6 +50,7 @@ public:
     std::vector<MessageBoxRecord> messageBoxes;
     int messageBoxesShown = 0;
     std::vector<std::string> jobFaults;
+    std::vector<std::string> jobNotices;
     std::vector<IconDraw> iconDraws;
     std::vector<UINT> modalDialogs;
     DWORD messageBoxHold = 0;

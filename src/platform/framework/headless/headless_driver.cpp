@@ -88,6 +88,8 @@ std::vector<MessageBoxRecord> TakeMessageBoxes() { return std::exchange(Backend(
 
 std::vector<std::string> TakeJobFaults() { return std::exchange(Backend().jobFaults, {}); }
 
+std::vector<std::string> TakeJobNotices() { return std::exchange(Backend().jobNotices, {}); }
+
 std::string ControlText(const CWnd& dialog, int id) {
     afx::WindowNode* control = Control(dialog, id);
     return control ? control->text : std::string();
