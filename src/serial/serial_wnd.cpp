@@ -3,6 +3,7 @@
 #include "serial/serial_wnd.h"
 
 const UINT CSerialWnd::s_nDefaultComMsg = RegisterWindowMessageA("CSerialWnd_DefaultComMsg");
+const UINT CSerialWnd::s_nDisconnectMsg = RegisterWindowMessageA("CSerialWnd_DisconnectMsg");
 
 CSerialWnd::CSerialWnd()
     : m_hThread(nullptr),
@@ -75,6 +76,8 @@ DWORD CSerialWnd::WatchPortEvents() {
 
     for (;;) {
         const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
+        if (nStarted == ERROR_DEVICE_NOT_CONNECTED)
+            PostMessageA(m_hWndNotify, s_nDisconnectMsg, static_cast<WPARAM>(nStarted), m_lNotifyParam);
         if (nStarted != 0) return static_cast<DWORD>(nStarted);
 
         // The stop event has the lower index, so it wins over a completed wait.

@@ -9,6 +9,10 @@
 class CSerialWnd : public CSerialPort {
 public:
     static const UINT s_nDefaultComMsg;  // "CSerialWnd_DefaultComMsg"
+    // Posted once when the device goes away (a USB adapter pulled, the far end
+    // of a pty closed): wParam ERROR_DEVICE_NOT_CONNECTED, lParam the caller's value.
+    // The worker has ended then; the port is still open until closed.
+    static const UINT s_nDisconnectMsg;  // "CSerialWnd_DisconnectMsg"
 
     CSerialWnd();
     ~CSerialWnd() override;

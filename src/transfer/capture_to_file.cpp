@@ -65,7 +65,6 @@ void CZandrelDlg::OnCaptureToFile() {
     m_bFaultTold = false;
 
     ConfigureJobPort();
-    m_Port.SetHandshake(CSerialPort::HandshakeOff);
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
 }

@@ -12,8 +12,7 @@ constexpr DWORD QUEUE_SIZE = 2048;
 bool CZandrelDlg::OpenJobPort() {
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
-    char szDevice[DEVICE_NAME_SIZE];
-    if (!FormatDeviceName(strPort, szDevice)) {
+    if (!FormatDeviceName(strPort, m_szJobDevice)) {
         // Refused, never cut: a shortened name could open another device.
         CString strFault;
         strFault.Format("cannot open %s: a port name is at most %d characters", static_cast<const char*>(strPort),
@@ -21,8 +20,10 @@ bool CZandrelDlg::OpenJobPort() {
         TellJobFault(strFault);
         return false;
     }
-    return m_Port.Open(szDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) == 0;
+    return OpenJobDevice();
 }
+
+bool CZandrelDlg::OpenJobDevice() { return m_Port.Open(m_szJobDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) == 0; }
 
 void CZandrelDlg::ConfigureJobPort() {
     CString strBaud, strDataBits, strParity, strStopBits;
@@ -30,7 +31,19 @@ void CZandrelDlg::ConfigureJobPort() {
     GetDlgItemText(IDC_DATA_BITS, strDataBits);
     GetDlgItemText(IDC_PARITY, strParity);
     GetDlgItemText(IDC_STOP_BITS, strStopBits);
-    LineSettings settings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
-    m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits);
+    m_jobSettings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
+    ApplyJobSettings();
+}
+
+void CZandrelDlg::ApplyJobSettings() {
+    m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits, m_jobSettings.nParity,
+                           m_jobSettings.nStopBits);
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
+    if (m_eJob == JobCapture) m_Port.SetHandshake(CSerialPort::HandshakeOff);
+}
+
+CString CZandrelDlg::JobDevicePath() const {
+    char szPath[MAX_PATH];
+    const char* pszPort = m_szJobDevice + DEVICE_PREFIX_LENGTH;
+    return QueryDosDeviceA(pszPort, szPath, sizeof szPath) != 0 ? CString(szPath) : CString(pszPort);
 }

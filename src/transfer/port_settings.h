@@ -37,7 +37,9 @@ UINT SendTimerPeriod(const char* pszTimeDelay);
 CString CompanionFileName(const CString& strFileName);
 
 // The device name "\\.\" + port text, in the fixed buffer the port is opened
-// with. A port text that does not fit is refused (false), never cut.
-constexpr int DEVICE_NAME_SIZE = 20;
-constexpr int MAX_PORT_TEXT_LENGTH = DEVICE_NAME_SIZE - 1 - 4;  // less the NUL and "\\.\"
+// with: room for a port text of 255 characters, enough for the stable names
+// under /dev/serial/by-id. A longer text is refused (false), never cut.
+constexpr int DEVICE_PREFIX_LENGTH = 4;  // "\\.\"
+constexpr int MAX_PORT_TEXT_LENGTH = 255;
+constexpr int DEVICE_NAME_SIZE = DEVICE_PREFIX_LENGTH + MAX_PORT_TEXT_LENGTH + 1;
 bool FormatDeviceName(const char* pszPort, char (&szDevice)[DEVICE_NAME_SIZE]);

@@ -30,7 +30,9 @@ void CZandrelDlg::OnWriteToPort() {
     }
 
     // An id that is still running after Stop is replaced, so the new period applies.
-    SetTimer(SEND_TIMER_ID, SendTimerPeriod(strTimeDelay), nullptr);
+    m_nSendPeriod = SendTimerPeriod(strTimeDelay);
+    m_nHeldChar = -1;
+    SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
@@ -40,17 +42,27 @@ void CZandrelDlg::OnWriteToPort() {
 void CZandrelDlg::OnTimer(UINT nIDEvent) {
     // After Stop the timer goes on firing; its ticks find no file.
     if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) SendNextChar();
+    if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect();
     Default();
 }
 
 void CZandrelDlg::SendNextChar() {
-    TextModeChar c = ReadTextModeChar(m_pSendFile);
-    if (!c.bEnd) {
-        // A NUL gives an empty string: nothing is sent, but the tick is used.
-        const char szChar[2] = {static_cast<char>(c.nChar), '\0'};
-        if (m_Port.IsOpen()) m_Port.WriteString(szChar, nullptr, nullptr, INFINITE);
-        return;
+    if (m_nHeldChar < 0) {
+        TextModeChar c = ReadTextModeChar(m_pSendFile);
+        if (c.bEnd) {
+            EndSendPass();
+            return;
+        }
+        m_nHeldChar = c.nChar;
     }
+    // A NUL gives an empty string: nothing is sent, but the tick is used.
+    const char szChar[2] = {static_cast<char>(m_nHeldChar), '\0'};
+    const LONG nResult = m_Port.IsOpen() ? m_Port.WriteString(szChar, nullptr, nullptr, INFINITE) : 0;
+    // A character the device went away with was not taken: it goes first when the device is back.
+    if (nResult != ERROR_DEVICE_NOT_CONNECTED && nResult != ERROR_OPERATION_ABORTED) m_nHeldChar = -1;
+}
+
+void CZandrelDlg::EndSendPass() {
     // The tick that meets the end of the file sends nothing.
     if (!IsLoopChecked()) {
         StopSendTimer();

@@ -22,7 +22,7 @@ CZandrelDlg::CZandrelDlg(CWnd* pParent) : CDialog(CZandrelDlg::IDD, pParent), m_
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
 }
 
-CZandrelDlg::~CZandrelDlg() = default;
+CZandrelDlg::~CZandrelDlg() { StopWaitingForPort(); }
 
 BEGIN_MESSAGE_MAP(CZandrelDlg, CDialog)
     ON_WM_SYSCOMMAND()
@@ -39,6 +39,8 @@ BEGIN_MESSAGE_MAP(CZandrelDlg, CDialog)
     ON_CBN_EDITCHANGE(IDC_COM_PORT, OnPortTextChanged)
     ON_CBN_SELCHANGE(IDC_COM_PORT, OnPortTextChanged)
     ON_REGISTERED_MESSAGE(CSerialWnd::s_nDefaultComMsg, OnComEvent)
+    ON_REGISTERED_MESSAGE(CSerialWnd::s_nDisconnectMsg, OnPortDisconnected)
+    ON_WM_DEVICECHANGE()
     ON_REGISTERED_MESSAGE(s_nProcessCmdLineMsg, OnProcessCmdLine)
 END_MESSAGE_MAP()
 
@@ -128,6 +130,11 @@ void CZandrelDlg::CloseJob() {
 }
 
 void CZandrelDlg::ClosePort() {
+    if (m_bWaitingForPort) {
+        // The job ends without its device: not what was asked.
+        StopWaitingForPort();
+        TellJobFault(JobDevicePath() + " did not come back before the job ended");
+    }
     if (!m_Port.IsOpen()) return;
     if (m_eJob == JobCapture) FinishCapture();
     m_Port.Close();
@@ -145,7 +152,7 @@ void CZandrelDlg::TellJobFault(const CString& strFault) {
 }
 
 BOOL CZandrelDlg::IsBusy() const {
-    return m_bSending || (m_eJob == JobCapture && m_Port.IsOpen());
+    return m_bSending || m_bWaitingForPort || (m_eJob == JobCapture && m_Port.IsOpen());
 }
 
 void CZandrelDlg::OnBrowseSendFile() {

@@ -7,8 +7,9 @@
 #include <cstdio>
 
 #include "platform/framework/afxwin.h"
-#include "transfer/capture_file.h"
 #include "serial/serial_wnd.h"
+#include "transfer/capture_file.h"
+#include "transfer/port_settings.h"
 #include "ui/resource.h"
 
 // "cannot write x: reason" as the status line shows it: "Status:  Cannot write x: reason".
@@ -23,6 +24,9 @@ public:
 
     // The window timer that paces Write to Port.
     static constexpr UINT_PTR SEND_TIMER_ID = 1124;
+    // While a job's device is away: how often to try it again, besides when a device appears.
+    static constexpr UINT_PTR RECONNECT_TIMER_ID = 1125;
+    static constexpr UINT RECONNECT_PERIOD = 1000;
     // A capture pass reads at most this many bytes.
     static constexpr DWORD CAPTURE_CHUNK_SIZE = 500;
 
@@ -50,6 +54,8 @@ protected:
     afx_msg void OnContextMenu(CWnd* pWnd, CPoint point);
     afx_msg void OnPortTextChanged();
     afx_msg LRESULT OnComEvent(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnPortDisconnected(WPARAM wParam, LPARAM lParam);
+    afx_msg BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     afx_msg LRESULT OnProcessCmdLine(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
@@ -61,6 +67,16 @@ private:
     // The send timer is running for a write in progress (not merely left
     // running after Stop, when its ticks find no file).
     bool m_bSending = false;
+
+    // What the job opened, to open it again, the same way, after the device was away.
+    char m_szJobDevice[DEVICE_NAME_SIZE] = {};
+    LineSettings m_jobSettings = {};
+    UINT m_nSendPeriod = 0;
+    // A character the port did not take because its device went away; sent first when it is back.
+    int m_nHeldChar = -1;
+    // The job's device went away; the job goes on once it is back.
+    bool m_bWaitingForPort = false;
+    HDEVNOTIFY m_hDeviceNotify = nullptr;
 
     void BrowseInto(int nIDEdit);
     // The chunk of the current capture pass. It stays held while the capture
@@ -75,11 +91,19 @@ private:
     void ClosePort();  // after a capture's last pass
     // Opens the port the port box names; false when it cannot be opened.
     bool OpenJobPort();
-    // Line settings from the controls, and non-blocking reads.
+    bool OpenJobDevice();
+    // Line settings from the controls, kept for the job, and applied.
     void ConfigureJobPort();
+    // The job's line settings, non-blocking reads and, for a capture, no handshaking.
+    void ApplyJobSettings();
+    // The Linux device the job's port is, for telling the user.
+    CString JobDevicePath() const;
+    void TryReconnect();
+    void StopWaitingForPort();
     // A fault the job goes on through: in the status line, and on the console.
     void TellJobFault(const CString& strFault);
     void SendNextChar();
+    void EndSendPass();  // at the end of the file: again with Loop, else the end of the write
     void StopSendTimer();
     bool IsLoopChecked();
     // One chunk of received data each; true when another chunk may be waiting.

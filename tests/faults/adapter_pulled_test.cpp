@@ -1,6 +1,7 @@
-// The adapter pulled out: the far end of the line (the pty master) closes
-// during a capture and during a write. What arrived before is kept, nothing
-// spins, Stop and closing still work, and a console run ends on SIGTERM.
+// The adapter pulled out and not put back: the far end of the line (the pty
+// master) closes during a capture and during a write. What arrived before is
+// kept, the job says it waits for the device, nothing spins, Stop and closing
+// still work, and a console run ends on SIGTERM with status 1, its job not done.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -29,6 +30,7 @@ using transfertest::ReadFile;
 // CPU time the whole process spends over this much idle real time.
 constexpr DWORD kIdleMs = 300;
 constexpr double kIdleCpuLimitMs = 60;
+constexpr char WAITING[] = "Status:  Port disconnected, waiting for it to come back...";
 
 class AdapterPulled : public DialogOnPty {
 protected:
@@ -45,8 +47,17 @@ protected:
         return faults::CpuMilliseconds() - before;
     }
 
+    void ExpectWaitingForTheDevice() {
+        EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+        EXPECT_TRUE(m_dlg.IsBusy());
+        EXPECT_EQ(headless::TakeJobNotices(),
+                  std::vector<std::string>{m_pty.SlavePath() + " disconnected; waiting for it to come back"});
+    }
+
     void ExpectStopEndsTheJob(int threadsBefore) {
         headless::Click(m_dlg, IDC_STOP);
+        EXPECT_EQ(headless::TakeJobFaults(),
+                  std::vector<std::string>{m_pty.SlavePath() + " did not come back before the job ended"});
         EXPECT_EQ(Status(), "");
         EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));
         EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
@@ -61,6 +72,7 @@ TEST_F(AdapterPulled, DuringACaptureWhatArrivedIsKeptAndNothingSpins) {
     ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
 
     m_pty.CloseMaster();
+    ExpectWaitingForTheDevice();
     EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
     EXPECT_EQ(ReadFile(Path("cap.txt")), "before");
     EXPECT_EQ(ReadFile(Path("cap_asci.txt")), faults::CodesOf("before"));
@@ -71,15 +83,17 @@ TEST_F(AdapterPulled, DuringACaptureWhatArrivedIsKeptAndNothingSpins) {
     EXPECT_TRUE(headless::TakeMessageBoxes().empty());
 }
 
-TEST_F(AdapterPulled, DuringAWriteTheTicksGoOnAndNothingSpins) {
+TEST_F(AdapterPulled, DuringAWriteTheTicksStopAndNothingSpins) {
     const int threadsBefore = faults::Threads();
     StartWrite("0123456789", "25", true);
     EXPECT_EQ(Tick(25), "0");
     EXPECT_EQ(Tick(25), "1");
 
     m_pty.CloseMaster();
-    headless::Advance(2500);  // a hundred ticks, each write failing at once
-    EXPECT_EQ(Status(), transfertest::WRITING);
+    ExpectWaitingForTheDevice();
+    headless::Advance(2500);  // the device is tried again each second, in vain
+    EXPECT_FALSE(headless::TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
+    EXPECT_EQ(Status(), WAITING);
     EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
     ExpectStopEndsTheJob(threadsBefore);
     EXPECT_EQ(transfertest::OpenDescriptors(Path("send.txt")), 0);
@@ -122,7 +136,7 @@ TEST_F(AdapterPulled, AWriteBlockedOnAFullLineIsReleased) {
     puller.join();
 
     EXPECT_TRUE(sawItBlocked);
-    EXPECT_EQ(Status(), "");  // the job went on to the end of its file
+    ExpectWaitingForTheDevice();  // the character the line did not take waits with the job
     EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
     ExpectStopEndsTheJob(threadsBefore);
 }
@@ -159,6 +173,12 @@ protected:
         std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
         return faults::CpuMilliseconds(zandrel.Pid()) - before;
     }
+
+    void ExpectToldAwayToTheEnd(const e2e::ChildProcess& zandrel) {
+        const std::string device = m_pty.SlavePath();
+        EXPECT_EQ(zandrel.Errors(), "zandrel: " + device + " disconnected; waiting for it to come back\n" +
+                                        "zandrel: " + device + " did not come back before the job ended\n");
+    }
 };
 
 TEST_F(AdapterPulledFromAConsoleRun, CaptureKeepsWhatArrivedIdlesAndEndsOnSigterm) {
@@ -172,7 +192,8 @@ TEST_F(AdapterPulledFromAConsoleRun, CaptureKeepsWhatArrivedIdlesAndEndsOnSigter
     EXPECT_LT(CpuAfterThePull(zandrel), kIdleCpuLimitMs);
 
     zandrel.Signal(SIGTERM);
-    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);
+    ExpectToldAwayToTheEnd(zandrel);
     EXPECT_EQ(e2e::ReadFile(capture), "kept");
     EXPECT_EQ(e2e::ReadFile(PathOf("cap_asci.txt")), faults::CodesOf("kept"));
 }
@@ -183,11 +204,11 @@ TEST_F(AdapterPulledFromAConsoleRun, LoopingWriteIdlesAndEndsOnSigterm) {
     e2e::ChildProcess& zandrel = Start({"-c", "3", "-m", "5", "-l", "y", "-w", send});
     EXPECT_EQ(m_pty.Receive(6, faults::kTimeoutMs), "abcabc");
 
-    // The ticks go on, each write failing at once: far from a spin.
     EXPECT_LT(CpuAfterThePull(zandrel), kIdleCpuLimitMs);
 
     zandrel.Signal(SIGTERM);
-    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);
+    ExpectToldAwayToTheEnd(zandrel);
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ TEST_F(CaptureToFile, APortThatCannotBeOpenedStartsNothing) {
 
     // Too long for the device name: refused, though the device exists.
     std::string longPath = m_pty.SlavePath();
-    longPath.insert(4, std::string(16 - longPath.size(), '/'));
+    longPath.insert(4, std::string(256 - longPath.size(), '/'));
     headless::Type(m_dlg, IDC_COM_PORT, longPath.c_str());
     StartCapture(Path("cap.txt"));
     EXPECT_TRUE(PortFree(m_pty));

@@ -78,12 +78,13 @@ TEST(FormatDeviceName, PrefixesThePortTextAndRefusesWhatDoesNotFit) {
     ASSERT_TRUE(FormatDeviceName("COM12", device));
     EXPECT_STREQ(device, "\\\\.\\COM12");
 
-    const std::string fifteen(15, 'x');
-    ASSERT_TRUE(FormatDeviceName(fifteen.c_str(), device));
-    EXPECT_EQ(std::string(device), "\\\\.\\" + fifteen);
+    // Stable adapter names are long; 255 characters fit.
+    const std::string longest(255, 'x');
+    ASSERT_TRUE(FormatDeviceName(longest.c_str(), device));
+    EXPECT_EQ(std::string(device), "\\\\.\\" + longest);
 
-    // Sixteen characters would need 21 bytes: refused, not cut.
-    EXPECT_FALSE(FormatDeviceName(std::string(16, 'x').c_str(), device));
+    // One more would not fit: refused, not cut.
+    EXPECT_FALSE(FormatDeviceName(std::string(256, 'x').c_str(), device));
     EXPECT_STREQ(device, "");
-    EXPECT_FALSE(FormatDeviceName(std::string(300, 'y').c_str(), device));
+    EXPECT_FALSE(FormatDeviceName(std::string(3000, 'y').c_str(), device));
 }

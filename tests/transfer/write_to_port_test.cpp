@@ -161,15 +161,15 @@ TEST_F(WriteToPort, ADelayBelowOneMillisecondRunsAtTen) {
 }
 
 TEST_F(WriteToPort, APortTextTooLongForTheDeviceNameOpensNothing) {
-    // Sixteen characters that name the real device: refused, not cut, not opened.
+    // 256 characters that name the real device: refused, not cut, not opened.
     std::string longPath = m_pty.SlavePath();
-    longPath.insert(4, std::string(16 - longPath.size(), '/'));
-    ASSERT_EQ(longPath.size(), 16u);
+    longPath.insert(4, std::string(256 - longPath.size(), '/'));
+    ASSERT_EQ(longPath.size(), 256u);
     headless::Type(m_dlg, IDC_COM_PORT, longPath.c_str());
     StartWrite("A", "25", true);
     EXPECT_TRUE(TakeMessageBoxes().empty());
     EXPECT_FALSE(TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
-    const std::string why = longPath + ": a port name is at most 15 characters";
+    const std::string why = longPath + ": a port name is at most 255 characters";
     EXPECT_EQ(Status(), "Status:  Cannot open " + why);
     EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot open " + why});
     EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));

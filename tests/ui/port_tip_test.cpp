@@ -37,9 +37,12 @@ TEST_F(PortTip, FollowsTheTextTypedOrPicked) {
     EXPECT_EQ("/dev/ttyACM0", TipOf(dialog));
     headless::Type(dialog, IDC_COM_PORT, "COM0");
     EXPECT_EQ("\"COM0\" names no port", TipOf(dialog));
-    // The jobs open at most 15 characters of port text, so a longer path opens nothing.
-    headless::Type(dialog, IDC_COM_PORT, "/dev/serial/by-id/usb-0");
-    EXPECT_EQ("\"/dev/serial/by-id/usb-0\" names no port", TipOf(dialog));
+    headless::Type(dialog, IDC_COM_PORT, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    EXPECT_EQ("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", TipOf(dialog));
+    // The jobs open at most 255 characters of port text, so a longer path opens nothing.
+    const std::string tooLong = "/dev/" + std::string(251, 'x');
+    headless::Type(dialog, IDC_COM_PORT, tooLong.c_str());
+    EXPECT_EQ("\"" + tooLong + "\" names no port", TipOf(dialog));
     headless::Pick(dialog, IDC_COM_PORT, 1);
     EXPECT_EQ("COM2 -> /dev/ttyS1", TipOf(dialog));
     headless::Destroy(dialog);

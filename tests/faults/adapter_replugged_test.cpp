@@ -1,0 +1,197 @@
+// The adapter pulled and plugged back: a stable name (a symbolic link, as under
+// /dev/serial/by-id) first leads to one pseudo-terminal, whose far end then
+// closes, and later to a new one. The job waits without spinning, comes back
+// on the new device with the same settings and goes on where it was.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/inotify.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "e2e/file_watch.h"
+#include "faults/console_run.h"
+#include "faults/process_probe.h"
+#include "transfer/dialog_on_pty.h"
+
+namespace {
+
+using transfertest::ReadFile;
+
+constexpr char WAITING[] = "Status:  Port disconnected, waiting for it to come back...";
+
+// A stable name that leads to whichever pseudo-terminal is plugged in now.
+class StableName {
+public:
+    explicit StableName(std::filesystem::path link) : m_link(std::move(link)) {}
+    const std::string Path() const { return m_link.string(); }
+    void PointTo(const testsupport::Pty& pty) {
+        std::filesystem::remove(m_link);
+        std::filesystem::create_symlink(pty.SlavePath(), m_link);
+    }
+    void Remove() { std::filesystem::remove(m_link); }
+
+private:
+    std::filesystem::path m_link;
+};
+
+class AdapterReplugged : public transfertest::DialogOnPty {
+protected:
+    void SetUp() override {
+        DialogOnPty::SetUp();
+        std::thread([] {}).join();  // a sanitizer's helper thread, started before any count
+        m_name = std::make_unique<StableName>(Path("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+        m_name->PointTo(m_pty);
+        headless::Type(m_dlg, IDC_COM_PORT, m_name->Path().c_str());
+        headless::Type(m_dlg, IDC_BAUD, "57600");
+    }
+
+    // The adapter pulled: its node goes away with it.
+    void Pull(testsupport::Pty& pty) {
+        pty.CloseMaster();
+        m_name->Remove();
+        ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+    }
+
+    // The adapter plugged back, and the second after, when the job tries it again.
+    std::unique_ptr<testsupport::Pty> PlugBack() {
+        auto pty = std::make_unique<testsupport::Pty>();
+        m_name->PointTo(*pty);
+        headless::Advance(CZandrelDlg::RECONNECT_PERIOD);
+        return pty;
+    }
+
+    std::vector<std::string> Notices(const char* job) {
+        return {m_name->Path() + " disconnected; waiting for it to come back",
+                m_name->Path() + " is back; " + job + " resumed"};
+    }
+
+    std::unique_ptr<StableName> m_name;
+};
+
+TEST_F(AdapterReplugged, ACaptureAppendsToTheSameFilesWithTheSameSettings) {
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
+    Pull(m_pty);
+    EXPECT_TRUE(m_dlg.IsBusy());
+
+    auto replugged = PlugBack();
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(transfertest::DeviceSpeed(replugged->SlavePath()), 57600);
+    replugged->Send("after");
+    ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("cap.txt")).size() == 11; }, 5000));
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "beforeafter");
+    EXPECT_EQ(ReadFile(Path("cap_asci.txt")), faults::CodesOf("beforeafter"));
+    EXPECT_EQ(headless::TakeJobNotices(), Notices("capture"));
+    EXPECT_TRUE(headless::TakeJobFaults().empty());
+}
+
+TEST_F(AdapterReplugged, ALoopWriteResumesWithTheCharacterTheLineDidNotTake) {
+    StartWrite("0123", "25", true);
+    EXPECT_EQ(Tick(25), "0");
+    EXPECT_EQ(Tick(25), "1");
+    // The next tick comes before the program hears of the pull: its write fails and "2" is kept.
+    m_pty.CloseMaster();
+    m_name->Remove();
+    headless::Advance(25);
+    ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+    EXPECT_FALSE(headless::TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
+
+    auto replugged = PlugBack();
+    EXPECT_EQ(Status(), transfertest::WRITING);
+    std::string sent;
+    for (int i = 0; i < 7; ++i) {
+        headless::Advance(25);
+        sent += replugged->ReceiveFor(20);
+    }
+    EXPECT_EQ(sent, "23" "0123");  // the rest of the pass, the end of it, then the next pass
+    EXPECT_EQ(headless::TakeJobNotices(), Notices("write"));
+}
+
+TEST_F(AdapterReplugged, AWriteWithoutLoopCompletesOnTheNewDevice) {
+    StartWrite("abc", "25", false);
+    EXPECT_EQ(Tick(25), "a");
+    Pull(m_pty);
+    auto replugged = PlugBack();
+    std::string sent;
+    for (int i = 0; i < 3; ++i) {
+        headless::Advance(25);
+        sent += replugged->ReceiveFor(20);
+    }
+    EXPECT_EQ(sent, "bc");
+    EXPECT_EQ(Status(), "");
+    EXPECT_FALSE(m_dlg.IsBusy());
+}
+
+TEST_F(AdapterReplugged, StopWhileWaitingEndsTheWaitAndTellsTheJobDidNotFinish) {
+    const int threadsBefore = faults::Threads();
+    StartCapture(Path("cap.txt"));
+    Pull(m_pty);
+    const double before = faults::CpuMilliseconds();
+    DispatchFor(300);
+    EXPECT_LT(faults::CpuMilliseconds() - before, 60.0);  // asleep while waiting
+
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_FALSE(m_dlg.IsBusy());
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(headless::TakeJobFaults(),
+              std::vector<std::string>{m_name->Path() + " did not come back before the job ended"});
+    EXPECT_TRUE(faults::ThreadsReturnTo(threadsBefore));
+    // Plugged back after Stop: nothing is opened.
+    auto replugged = PlugBack();
+    EXPECT_TRUE(transfertest::PortFree(*replugged));
+}
+
+TEST_F(AdapterReplugged, FiftyPullsAndReplugsLeaveNoThreadOrDescriptorBehind) {
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("0", Path("cap.txt"), 1));
+    const int threadsBefore = faults::Threads();
+    const int descriptorsBefore = faults::OpenDescriptors();
+    std::unique_ptr<testsupport::Pty> plugged;
+    testsupport::Pty* current = &m_pty;
+    for (int i = 1; i <= 50; ++i) {
+        Pull(*current);
+        plugged = PlugBack();
+        current = plugged.get();
+        current->Send(std::to_string(i % 10));
+        ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("cap.txt")).size() == size_t(i) + 1; }, 5000))
+            << "cycle " << i;
+    }
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "012345678901234567890123456789012345678901234567890");
+    EXPECT_TRUE(faults::ThreadsReturnTo(threadsBefore));
+    EXPECT_EQ(faults::OpenDescriptors(), descriptorsBefore);
+}
+
+using AdapterRepluggedInAConsoleRun = faults::ConsoleRun;
+
+TEST_F(AdapterRepluggedInAConsoleRun, TheCaptureSaysSoOnceEachWayAndEndsWithStatus0) {
+    StableName name(m_dir / "usb-adapter");
+    name.PointTo(m_pty);
+    const std::string capture = PathOf("cap.txt");
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    std::vector<std::string> arguments{"zandrel", "-c", "5", "-r", capture};
+    e2e::ChildProcess zandrel(ZANDREL_BINARY, arguments, {{"ZANDREL_HEADLESS", "1"}, {"ZANDREL_COM5", name.Path()}},
+                              PathOf("."));
+    m_pty.Send("one");
+    ASSERT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(capture) == "one"; }, faults::kTimeoutMs));
+
+    m_pty.CloseMaster();
+    name.Remove();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    testsupport::Pty replugged;
+    name.PointTo(replugged);
+    e2e::FileWatch opened(replugged.SlavePath(), IN_OPEN);
+    ASSERT_TRUE(opened.WaitUntil([&] { return opened.Events() > 0; }, faults::kTimeoutMs));  // within a second
+    replugged.Send("two");
+    ASSERT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(capture) == "onetwo"; }, faults::kTimeoutMs));
+
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.Errors(), "zandrel: " + name.Path() + " disconnected; waiting for it to come back\n" +
+                                    "zandrel: " + name.Path() + " is back; capture resumed\n");
+}
+
+}  // namespace
