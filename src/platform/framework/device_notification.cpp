@@ -1,15 +1,13 @@
 // RegisterDeviceNotificationA for serial ports: a thread per registration
 // watches the directories where device nodes appear (inotify) and posts
 // WM_DEVICECHANGE DBT_DEVICEARRIVAL to the window when one does.
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cstdint>
-#include <thread>
+#include <memory>
 
 #include "platform/framework/afxwin.h"
+#include "platform/framework/descriptor_watch.h"
 
 namespace {
 
@@ -20,45 +18,27 @@ constexpr std::uint32_t kWatchedChanges = IN_CREATE | IN_ATTRIB | IN_MOVED_TO;
 
 class DeviceWatch {
 public:
-    explicit DeviceWatch(HWND recipient) : m_recipient(recipient) {
-        m_notifyFd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-        m_stopFd = eventfd(0, EFD_CLOEXEC);
-        if (m_notifyFd < 0 || m_stopFd < 0) return;
+    explicit DeviceWatch(HWND recipient) : m_notifyFd(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
         // A directory that does not exist yet is simply not watched.
         for (const char* directory : kWatchedDirectories) inotify_add_watch(m_notifyFd, directory, kWatchedChanges);
-        m_thread = std::thread(&DeviceWatch::Watch, this);
+        m_watch = std::make_unique<DescriptorWatch>(m_notifyFd, [this, recipient] {
+            // One notice for everything read at once: the window looks for its own device itself.
+            alignas(inotify_event) char events[4096];
+            if (read(m_notifyFd, events, sizeof events) > 0) PostMessageA(recipient, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+        });
     }
     ~DeviceWatch() {
-        if (m_thread.joinable()) {
-            std::uint64_t one = 1;
-            ssize_t written = write(m_stopFd, &one, sizeof one);
-            (void)written;  // an eventfd write of 1 cannot fail short of overflow
-            m_thread.join();
-        }
+        m_watch.reset();
         if (m_notifyFd >= 0) close(m_notifyFd);
-        if (m_stopFd >= 0) close(m_stopFd);
     }
     DeviceWatch(const DeviceWatch&) = delete;
     DeviceWatch& operator=(const DeviceWatch&) = delete;
 
-    bool Watching() const { return m_thread.joinable(); }
+    bool Watching() const { return m_watch->Running(); }
 
 private:
-    void Watch() {
-        alignas(inotify_event) char events[4096];
-        for (;;) {
-            pollfd fds[2] = {{m_notifyFd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0) continue;  // EINTR
-            if (fds[1].revents) return;
-            // One notice for everything read at once: the window looks for its own device itself.
-            if (read(m_notifyFd, events, sizeof events) > 0) PostMessageA(m_recipient, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
-        }
-    }
-
-    HWND m_recipient;
-    int m_notifyFd = -1;
-    int m_stopFd = -1;
-    std::thread m_thread;
+    int m_notifyFd;
+    std::unique_ptr<DescriptorWatch> m_watch;
 };
 
 }  // namespace

@@ -3,9 +3,10 @@
 // only posts a message: the user-interface thread does the rest.
 #pragma once
 
-#include <thread>
+#include <memory>
 
 #include "platform/framework/afxwin.h"
+#include "platform/framework/descriptor_watch.h"
 
 class SignalWatch {
 public:
@@ -27,10 +28,7 @@ private:
         LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     };
 
-    void Watch();
-
     Receiver m_receiver;
     int m_signalFd = -1;
-    int m_stopFd = -1;
-    std::thread m_thread;
+    std::unique_ptr<DescriptorWatch> m_watch;  // after the descriptor it reads: stopped first
 };
