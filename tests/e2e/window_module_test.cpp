@@ -58,7 +58,7 @@ TEST_F(WindowModule, WindowRunShowsTheDialogAtTheTemplateProportions) {
         GTEST_SKIP() << "built without the window";
     const std::string picture = (m_dir / "window.png").string();
     e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel"},
-                              {{"ZANDREL_HEADLESS", ""}, {"QT_QPA_PLATFORM", "offscreen"},
+                              {{"ZANDREL_HEADLESS", ""}, {"ZANDREL_WINDOW", "1"}, {"QT_QPA_PLATFORM", "offscreen"},
                                {"ZANDREL_SCREENSHOT", picture}, {"XDG_RUNTIME_DIR", m_dir.string()}},
                               m_dir.string());
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);

@@ -52,6 +52,10 @@ public:
     virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) = 0;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) = 0;
+    // The process is closing (a signal): every message box, file dialog and
+    // modal dialog other than the main window ends now as if cancelled, and
+    // any opened later ends at once, so that nothing waits for a user.
+    virtual void CloseModalPieces() {}
 };
 
 // The back-end in use. It is set once, before any window exists, and lives

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "platform/framework/backend.h"
 #include "platform/framework/window_registry.h"
 
 namespace {
@@ -64,6 +65,7 @@ void SignalWatch::Watch() {
 
 LRESULT SignalWatch::Receiver::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kSignalMessage) return CWnd::WindowProc(message, wParam, lParam);
+    afx::CurrentBackend().CloseModalPieces();
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd) app->m_pMainWnd->PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;

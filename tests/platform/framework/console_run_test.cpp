@@ -96,7 +96,8 @@ public:
     }
 
 private:
-    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ZANDREL_HEADLESS"};
+    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ZANDREL_HEADLESS",
+                                             "ZANDREL_WINDOW"};
     std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
 };
 
@@ -108,8 +109,17 @@ TEST(RunChoice, ConsoleWithoutDisplayOrQtPlatformOrWhenForced) {
     setenv("WAYLAND_DISPLAY", "wayland-0", 1);
     EXPECT_FALSE(AfxIsHeadless());
     unsetenv("WAYLAND_DISPLAY");
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    EXPECT_FALSE(AfxIsHeadless()) << "a chosen Qt platform shows the window without a display";
+    for (const char* shown : {"vnc", "linuxfb:fb=/dev/fb1", "eglfs", "xcb", "wayland-egl"}) {
+        setenv("QT_QPA_PLATFORM", shown, 1);
+        EXPECT_FALSE(AfxIsHeadless()) << shown << " shows the window without a display";
+    }
+    setenv("DISPLAY", ":0", 1);
+    for (const char* unseen : {"offscreen", "minimal", "minimal;xcb"}) {
+        setenv("QT_QPA_PLATFORM", unseen, 1);
+        EXPECT_TRUE(AfxIsHeadless()) << unseen << " draws nowhere a user sees, display or not";
+    }
+    setenv("ZANDREL_WINDOW", "1", 1);
+    EXPECT_FALSE(AfxIsHeadless()) << "the window asked for";
     setenv("ZANDREL_HEADLESS", "1", 1);
     EXPECT_TRUE(AfxIsHeadless());
 }

@@ -14,6 +14,7 @@
 #include <QShortcut>
 
 #include <cstdlib>
+#include <optional>
 
 #include "platform/framework/default_window_proc.h"
 #include "platform/framework/dialog_units.h"
@@ -38,6 +39,17 @@ QSizeF PixelsPerUnit(const QWidget& widget) {
 QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
     return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
                  qRound(cy * unit.height()));
+}
+
+// The first entry a program added to the window's system menu (its About
+// item), if any: system commands start at SC_SIZE.
+std::optional<UINT> ProgramCommand(afx::WindowNode& window) {
+    CMenu* menu = window.object ? window.object->GetSystemMenu(FALSE) : nullptr;
+    afx::MenuRecord* record = menu ? afx::FindMenu(menu->m_hMenu) : nullptr;
+    if (!record) return std::nullopt;
+    for (const afx::MenuItem& item : record->items)
+        if (!(item.flags & MF_SEPARATOR) && item.id < SC_SIZE) return static_cast<UINT>(item.id);
+    return std::nullopt;
 }
 
 bool Focusable(ControlKind kind) {
@@ -76,8 +88,17 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     window.backendData = this;
     SyncWindow(window);
 
-    auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(systemMenuKey, &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
+    // Alt+Space belongs to the window manager where there is one; Shift+F10
+    // opens the menu there, and F1 opens the program's own entry (About).
+    for (QKeySequence keys : {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] {
+        if (afx::WindowNode* node = Node(); node && ProgramCommand(*node)) afx::UserSystemCommand(*node, *ProgramCommand(*node));
+    });
+    // What the menu's Close item promises, also without a window manager.
+    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this), &QShortcut::activated, this, [this] {
+        if (afx::WindowNode* node = Node()) afx::UserCloseBox(*node);
+    });
 }
 
 QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
@@ -115,6 +136,8 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
         auto* combo = new QComboBox(this);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // No inline completion: the box shows exactly the text the dialog reads.
+        combo->setCompleter(nullptr);
         // The template height includes the drop-down list; the box itself keeps its natural height.
         geometry.setHeight(combo->sizeHint().height());
         widget = combo;
@@ -233,6 +256,7 @@ void DialogWidget::ShowSystemMenu() {
         }
         UINT command = static_cast<UINT>(item.id);
         QAction* action = m_systemMenu.addAction(FromText(item.text));
+        action->setEnabled(afx::SystemCommandEnabled(*window, command));
         connect(action, &QAction::triggered, this, [this, command] {
             if (afx::WindowNode* node = Node()) afx::UserSystemCommand(*node, command);
         });

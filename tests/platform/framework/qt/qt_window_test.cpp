@@ -108,9 +108,9 @@ class QtWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static char name[] = "test_platform_framework_qt";
-        static char* argv[] = {name, nullptr};
-        session = new qtui::Session(1, argv);
+        std::string reason;
+        session = qtui::Session::Start("test_platform_framework_qt", reason).release();
+        ASSERT_NE(nullptr, session) << reason;
     }
     static void TearDownTestSuite() {
         delete session;

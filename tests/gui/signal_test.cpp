@@ -1,0 +1,76 @@
+// SIGINT, SIGTERM and SIGHUP in a window run: every open box closes, then the
+// window, as its close box would; nothing waits for a user who is not there.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include "gui/main_window.h"
+#include "platform/framework/signal_watch.h"
+
+namespace guitest {
+namespace {
+
+// Blocked before any thread exists, as the program does at its start, so that
+// the watcher takes the signals this test sends to the whole process.
+[[maybe_unused]] const bool g_signalsBlocked = (SignalWatch::BlockSignals(), true);
+
+QWidget* OpenBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && widget->isModal()) return widget;
+    return nullptr;
+}
+
+struct Opener {
+    const char* name;
+    int signalNumber;
+    std::function<void(MainWindow&, CZandrelDlg&)> open;
+};
+
+class SignalInWindow : public MainWindow, public ::testing::WithParamInterface<Opener> {
+public:
+    void Click(int id) { MainWindow::Click(id); }
+};
+
+TEST_P(SignalInWindow, ClosesTheOpenBoxThenTheWindowAndThePort) {
+    SignalWatch watch;
+    bool leftOpen = false;
+    // Closes a box the signal left open, so that a failing run still ends.
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        if (QWidget* box = OpenBox(); box && box != Window()) {
+            leftOpen = true;
+            if (auto* dialog = qobject_cast<QDialog*>(box))
+                dialog->reject();
+            else
+                box->close();
+        }
+    });
+    EXPECT_EQ(IDCANCEL, Run([&] {
+        StartCapture();
+        ASSERT_FALSE(PortFree());
+        rescue.start(5000);
+        kill(getpid(), GetParam().signalNumber);
+        GetParam().open(*this, *m_dlg);  // returns once the box is closed
+    }));
+    EXPECT_FALSE(leftOpen) << "the box waited for a user";
+    EXPECT_TRUE(PortFree());  // through OnClose, as the close box does
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, SignalInWindow,
+    ::testing::Values(
+        Opener{"MessageBox", SIGTERM, [](MainWindow&, CZandrelDlg& dlg) { dlg.MessageBox("Waiting for OK"); }},
+        Opener{"AboutBox", SIGINT,
+               [](MainWindow&, CZandrelDlg& dlg) { dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX); }},
+        Opener{"FileDialog", SIGHUP,
+               [](MainWindow& window, CZandrelDlg&) {
+                   static_cast<SignalInWindow&>(window).Click(IDC_BROWSE_CAPTURE);
+               }}),
+    [](const ::testing::TestParamInfo<Opener>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace guitest
