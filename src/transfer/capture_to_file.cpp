@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr DWORD QUEUE_SIZE = 2048;
 constexpr DWORD CHUNK_SIZE = 500;
 constexpr char STATUS_PREFIX[] = "Status:  Reading data from the port... ";
 constexpr int STATUS_SIZE = 600;
@@ -46,10 +45,7 @@ void CZandrelDlg::OnCaptureToFile() {
     }
     m_strAsciFileName = CompanionFileName(m_strFileName);
 
-    char szDevice[DEVICE_NAME_SIZE];
-    // A port text too long for the device name fails like a port that cannot be opened.
-    if (!FormatDeviceName(strPort, szDevice)) return;
-    if (m_Port.Open(szDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return;
+    if (!OpenPortFor(strPort)) return;
     m_eJob = JobCapture;
 
     m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits);

@@ -7,21 +7,12 @@
 #include "transfer/text_mode_reader.h"
 #include "ui/zandrel_dlg.h"
 
-namespace {
-
-constexpr DWORD QUEUE_SIZE = 2048;
-
-}  // namespace
-
 void CZandrelDlg::OnWriteToPort() {
     if (m_Port.IsOpen()) m_Port.Close();
 
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
-    char szDevice[DEVICE_NAME_SIZE];
-    // A port text too long for the device name fails like a port that cannot be opened.
-    if (!FormatDeviceName(strPort, szDevice)) return;
-    if (m_Port.Open(szDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return;
+    if (!OpenPortFor(strPort)) return;
     m_eJob = JobWrite;
 
     CString strBaud, strDataBits, strParity, strStopBits;

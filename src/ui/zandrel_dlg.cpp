@@ -108,6 +108,7 @@ HCURSOR CZandrelDlg::OnQueryDragIcon() {
 void CZandrelDlg::OnStop() {
     CloseJob();
     SetDlgItemText(IDC_STATUS, "");
+    m_bOpenFailureShown = false;
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(TRUE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(TRUE);
 }
@@ -158,13 +159,18 @@ void CZandrelDlg::OnContextMenu(CWnd* pWnd, CPoint point) {
 }
 
 // The port box's tip names the device its text opens: what COMn means
-// depends on the system and its environment.
+// depends on the system and its environment. A text that opens nothing says why.
 void CZandrelDlg::OnPortTextChanged() {
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
     char szDevice[DEVICE_NAME_SIZE];
-    std::optional<std::string> strDevice;
-    if (FormatDeviceName(strPort, szDevice)) strDevice = comm::DescribeDevice(szDevice);
-    CString strTip = strDevice ? CString(strDevice->c_str()) : "\"" + strPort + "\" names no port";
+    CString strTip;
+    if (!FormatDeviceName(strPort, szDevice)) {
+        strTip = "\"" + strPort + "\" is too long for a port name (15 characters at most)";
+    } else if (std::optional<std::string> strDevice = comm::DescribeDevice(szDevice)) {
+        strTip = strDevice->c_str();
+    } else {
+        strTip = "\"" + strPort + "\" is not a port name: COMn, or a device path such as /dev/ttyUSB0";
+    }
     GetDlgItem(IDC_COM_PORT)->SetToolTipText(strTip);
 }

@@ -57,6 +57,10 @@ private:
     bool m_bSending = false;
 
     void BrowseInto(int nIDEdit);
+    // Opens m_Port on the port the text names, for either job. When it cannot
+    // be opened the status line says why, until the next job or Stop.
+    bool OpenPortFor(const CString& strPort);
+    bool m_bOpenFailureShown = false;
     void CloseJob();  // port, then send file
     void SendNextChar();
     void StopSendTimer();
