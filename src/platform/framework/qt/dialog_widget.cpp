@@ -13,14 +13,14 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 #include "platform/framework/default_window_proc.h"
-#include "platform/framework/dialog_units.h"
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
-#include "platform/framework/qt/dialog_font.h"
+#include "platform/framework/qt/dialog_units.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/user_input.h"
 
@@ -28,13 +28,6 @@ namespace qtui {
 namespace {
 
 QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
-
-// Pixels per dialog unit on this screen: the template font's units, scaled
-// from 96 dpi to the screen's logical resolution.
-QSizeF PixelsPerUnit(const QWidget& widget) {
-    double scale = widget.logicalDpiY() / afx::kDialogDpi;
-    return QSizeF(afx::kDialogBaseUnitX / 4.0 * scale, afx::kDialogBaseUnitY / 8.0 * scale);
-}
 
 QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
     return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
@@ -52,6 +45,27 @@ std::optional<UINT> ProgramCommand(afx::WindowNode& window) {
     return std::nullopt;
 }
 
+QWidget* WidgetOfNode(const afx::WindowNode& node) { return static_cast<QWidget*>(node.backendData); }
+
+// The edit field or combo box a label names: on the same row, nearest beside it.
+QWidget* BoxOfLabel(const afx::WindowNode& window, const QWidget& label) {
+    QWidget* nearest = nullptr;
+    int nearestGap = 0;
+    for (const afx::WindowNode* control : window.children) {
+        if (control->controlKind != ControlKind::Edit && control->controlKind != ControlKind::DropDownCombo) continue;
+        QWidget* box = WidgetOfNode(*control);
+        QRect boxRect = box->geometry();
+        QRect labelRect = label.geometry();
+        if (boxRect.bottom() < labelRect.top() || boxRect.top() > labelRect.bottom()) continue;
+        int gap = std::max(boxRect.left() - labelRect.right(), labelRect.left() - boxRect.right());
+        if (!nearest || gap < nearestGap) {
+            nearest = box;
+            nearestGap = gap;
+        }
+    }
+    return nearest;
+}
+
 bool Focusable(ControlKind kind) {
     return kind == ControlKind::PushButton || kind == ControlKind::CheckBox || kind == ControlKind::Edit ||
            kind == ControlKind::DropDownCombo;
@@ -66,8 +80,8 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     if (tmpl.style & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
 
-    QSizeF unit = PixelsPerUnit(*this);
-    setFont(DialogFont(tmpl, *style(), unit.width()));
+    // The desktop's font, the same as in message boxes and tooltips.
+    QSizeF unit = DialogUnits(tmpl, font(), *style());
     setFixedSize(ToPixels(0, 0, tmpl.cx, tmpl.cy, unit).size());
     window.clientWidth = width();
     window.clientHeight = height();
@@ -85,6 +99,7 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
             if (tabStop) previous = widget;
         }
     }
+    CentreLabelsOnTheirBoxes(window);
     window.backendData = this;
     SyncWindow(window);
 
@@ -99,6 +114,19 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this), &QShortcut::activated, this, [this] {
         if (afx::WindowNode* node = Node()) afx::UserCloseBox(*node);
     });
+}
+
+// A label takes its box's height and centres its text in it, so the two line
+// up whatever the natural heights of the font and the box.
+void DialogWidget::CentreLabelsOnTheirBoxes(const afx::WindowNode& window) {
+    for (const afx::WindowNode* control : window.children) {
+        if (control->controlKind != ControlKind::Static || control->id != IDC_STATIC) continue;
+        auto* label = static_cast<QLabel*>(WidgetOfNode(*control));
+        if (QWidget* box = BoxOfLabel(window, *label)) {
+            label->setGeometry(label->x(), box->y(), label->width(), box->height());
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        }
+    }
 }
 
 QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {

@@ -35,6 +35,7 @@ protected:
 private:
     QWidget* CreateControl(afx::WindowNode& control, QSizeF unit);
     void Connect(QWidget* widget, afx::WindowNode& control);
+    void CentreLabelsOnTheirBoxes(const afx::WindowNode& window);
     afx::WindowNode* Node() const { return afx::FindWindowNode(m_hwnd); }
 
     HWND m_hwnd;
