@@ -29,6 +29,8 @@ struct Opener {
     std::function<void(MainWindow&, CZandrelDlg&)> open;
 };
 
+void PrintTo(const Opener& opener, std::ostream* out) { *out << opener.name; }
+
 class SignalInWindow : public MainWindow, public ::testing::WithParamInterface<Opener> {
 public:
     void Click(int id) { MainWindow::Click(id); }

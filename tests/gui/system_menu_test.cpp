@@ -78,8 +78,10 @@ TEST_F(MainWindow, AltF4ClosesThePortAsTheCloseBoxDoes) {
         StartCapture();
         ASSERT_FALSE(PortFree());
         QTest::keyClick(Window(), Qt::Key_F4, Qt::AltModifier);
+        // OnClose ran at once and released the port; a key that did nothing must not hang the test.
+        EXPECT_TRUE(PortFree());
+        if (!PortFree()) m_dlg->EndDialog(SCRIPT_FAILED);
     }));
-    EXPECT_TRUE(PortFree());  // through OnClose
 }
 
 }  // namespace

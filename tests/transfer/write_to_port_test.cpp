@@ -180,7 +180,7 @@ TEST_F(WriteToPort, APortTextTooLongForTheDeviceNameOpensNothing) {
     StartWrite("A", "25", true);
     EXPECT_TRUE(TakeMessageBoxes().empty());
     EXPECT_FALSE(TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
-    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Status(), "Status:  Cannot open " + longPath + ": too long for a port name");
     EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));
     EXPECT_TRUE(PortFree(m_pty));
 
