@@ -1,6 +1,7 @@
 // The window driven as a user drives it, on a real X server (Xvfb) under a
 // window manager (openbox), with real key events (xdotool): a switch that is
-// refused raises a message box, answered with Enter; every combo box is
+// refused raises a message box, centred on the window and answered with
+// Enter; every combo box is
 // typed into; Write to Port, Stop and Capture To File are pressed; the bytes
 // are checked at the far end of a pseudo-terminal, and the window is closed
 // with Alt+F4, which the window manager turns into the close box.
@@ -11,8 +12,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,11 +105,25 @@ protected:
         }
     }
 
-    // Waits for the window with this exact title and makes it the active one.
-    void Activate(const std::string& title) {
+    // Waits for the window with this exact title, makes it the active one and gives its id.
+    std::string Activate(const std::string& title) {
         std::string id = Xdo({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"});
-        ASSERT_FALSE(id.empty()) << title;
-        Xdo({"windowactivate", "--sync", id});
+        EXPECT_FALSE(id.empty()) << title;
+        if (!id.empty()) Xdo({"windowactivate", "--sync", id});
+        return id;
+    }
+
+    // The centre of a window's client area on the screen.
+    std::pair<int, int> Centre(const std::string& id) {
+        e2e::ChildProcess xdotool("/usr/bin/xdotool", {"xdotool", "getwindowgeometry", "--shell", id}, Desktop(),
+                                  OutputDir("xdotool"));
+        EXPECT_EQ(xdotool.WaitForExit(kTimeoutMs), 0) << xdotool.Errors();
+        std::map<std::string, int> values;
+        std::istringstream lines(xdotool.Output());
+        for (std::string line; std::getline(lines, line);)
+            if (size_t at = line.find('='); at != std::string::npos)
+                values[line.substr(0, at)] = std::atoi(line.c_str() + at + 1);
+        return {values["X"] + values["WIDTH"] / 2, values["Y"] + values["HEIGHT"] / 2};
     }
 
     void Keys(const std::vector<std::string>& keys) {
@@ -137,7 +155,12 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
     e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel", "-c", "3", "-b", "1", "-l", "n", "-m", "105"}, environment,
                               OutputDir("zandrel"));
 
-    Activate("Zandrel: Unsupported Buad Rate");
+    const std::string box = Activate("Zandrel: Unsupported Buad Rate");
+    // Raised before the window manager placed the window, and centred on it all the same.
+    auto [boxX, boxY] = Centre(box);
+    auto [windowX, windowY] = Centre(Xdo({"search", "--onlyvisible", "--name", "^Zandrel$"}));
+    EXPECT_NEAR(boxX, windowX, 2);
+    EXPECT_NEAR(boxY, windowY, 2);
     Keys({"Return"});
     // The window manager gives the window back only once the modal box is gone.
     Activate("Zandrel");

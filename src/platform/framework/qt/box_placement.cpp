@@ -28,10 +28,13 @@ bool CentreOnOwner::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+// Client area on client area: a box is placed before the window manager has
+// framed it, but its frame matches its owner's, so the frames end up centred too.
 void CentreOnOwner::Centre() {
     if (!m_owner || !m_owner->isVisible()) return;
-    QRect frame = m_box.frameGeometry();
-    m_box.move(m_owner->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
+    QRect placed(QPoint(), m_box.size());
+    placed.moveCenter(m_owner->geometry().center());
+    m_box.setGeometry(placed);
 }
 
 void WidenForCaption(QMessageBox& box) {

@@ -108,7 +108,9 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     for (QKeySequence keys : {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10)})
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
     connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] {
-        if (afx::WindowNode* node = Node(); node && ProgramCommand(*node)) afx::UserSystemCommand(*node, *ProgramCommand(*node));
+        afx::WindowNode* node = Node();
+        std::optional<UINT> about = node ? ProgramCommand(*node) : std::nullopt;
+        if (about) afx::UserSystemCommand(*node, *about);
     });
     // What the menu's Close item promises, also without a window manager.
     connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this), &QShortcut::activated, this, [this] {
@@ -318,6 +320,7 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void DialogWidget::paintEvent(QPaintEvent*) {
+    m_drawn = true;
     QPainter painter(this);
     m_painter = &painter;
     afx::DispatchToWindow(m_hwnd, WM_PAINT, 0, 0);

@@ -24,6 +24,9 @@ public:
     void ShowSystemMenu();
     // The painter of the paint in progress, or null outside a paint.
     QPainter* ActivePainter() const { return m_painter; }
+    // Whether the window has been drawn on the screen: a window manager has
+    // placed it by then.
+    bool Drawn() const { return m_drawn; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -42,6 +45,7 @@ private:
     bool m_syncing = false;  // changes made by SyncControl are not user input
     HICON m_shownIcon = nullptr;
     QPainter* m_painter = nullptr;
+    bool m_drawn = false;
     QMenu m_systemMenu;
 };
 

@@ -142,7 +142,16 @@ public:
 
     int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT) override {
         if (m_closing) return IDOK;
-        QWidget* parent = Parent(owner);
+        // A box raised as the window comes up (by a switch) waits until the
+        // window is placed and drawn, so that it opens over the window.
+        if (DialogWidget* parent = Parent(owner); parent && parent->isVisible() && !parent->Drawn()) {
+            afx::RunModalLoop([this, owner] {
+                DialogWidget* now = Parent(owner);
+                return m_closing || !now || now->Drawn();
+            });
+            if (m_closing) return IDOK;
+        }
+        DialogWidget* parent = Parent(owner);
         QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok, parent);
         box.setTextFormat(Qt::PlainText);
         box.setWindowModality(Qt::ApplicationModal);
@@ -182,7 +191,7 @@ public:
     }
 
 private:
-    static QWidget* Parent(HWND owner) {
+    static DialogWidget* Parent(HWND owner) {
         afx::WindowNode* node = afx::FindWindowNode(owner);
         while (node && node->parent) node = node->parent;
         return node ? DialogOf(*node) : nullptr;
