@@ -23,17 +23,21 @@ QWidget* OpenBox() {
     return nullptr;
 }
 
+class SignalInWindow;
+
+// Opens a box from inside the window's loop; returns once the box is closed.
 struct Opener {
     const char* name;
     int signalNumber;
-    std::function<void(MainWindow&, CZandrelDlg&)> open;
+    std::function<void(SignalInWindow&)> open;
 };
 
 void PrintTo(const Opener& opener, std::ostream* out) { *out << opener.name; }
 
 class SignalInWindow : public MainWindow, public ::testing::WithParamInterface<Opener> {
 public:
-    void Click(int id) { MainWindow::Click(id); }
+    CZandrelDlg& Dialog() { return *m_dlg; }
+    void ClickOn(int id) { Click(id); }
 };
 
 TEST_P(SignalInWindow, ClosesTheOpenBoxThenTheWindowAndThePort) {
@@ -56,7 +60,7 @@ TEST_P(SignalInWindow, ClosesTheOpenBoxThenTheWindowAndThePort) {
         ASSERT_FALSE(PortFree());
         rescue.start(5000);
         kill(getpid(), GetParam().signalNumber);
-        GetParam().open(*this, *m_dlg);  // returns once the box is closed
+        GetParam().open(*this);
     }));
     EXPECT_FALSE(leftOpen) << "the box waited for a user";
     EXPECT_TRUE(PortFree());  // through OnClose, as the close box does
@@ -65,13 +69,10 @@ TEST_P(SignalInWindow, ClosesTheOpenBoxThenTheWindowAndThePort) {
 INSTANTIATE_TEST_SUITE_P(
     Boxes, SignalInWindow,
     ::testing::Values(
-        Opener{"MessageBox", SIGTERM, [](MainWindow&, CZandrelDlg& dlg) { dlg.MessageBox("Waiting for OK"); }},
+        Opener{"MessageBox", SIGTERM, [](SignalInWindow& test) { test.Dialog().MessageBox("Waiting for OK"); }},
         Opener{"AboutBox", SIGINT,
-               [](MainWindow&, CZandrelDlg& dlg) { dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX); }},
-        Opener{"FileDialog", SIGHUP,
-               [](MainWindow& window, CZandrelDlg&) {
-                   static_cast<SignalInWindow&>(window).Click(IDC_BROWSE_CAPTURE);
-               }}),
+               [](SignalInWindow& test) { test.Dialog().SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX); }},
+        Opener{"FileDialog", SIGHUP, [](SignalInWindow& test) { test.ClickOn(IDC_BROWSE_CAPTURE); }}),
     [](const ::testing::TestParamInfo<Opener>& info) { return std::string(info.param.name); });
 
 }  // namespace
