@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
     std::printf("%-34s %15s %19s\n", "", "time", "peak RSS");
     Report("console, -b 9600, to its end", runs, {50, 10}, [&] { return ConsoleRun(zandrel); });
     Report("window offscreen, to shown", runs, {300, 60},
-           [&] { return WindowRun(zandrel, sendFile, {"QT_QPA_PLATFORM=offscreen"}); });
+           [&] { return WindowRun(zandrel, sendFile, {"QT_QPA_PLATFORM=offscreen", "ZANDREL_WINDOW=1"}); });
     if (access("/usr/bin/Xvfb", X_OK) == 0) {
         VirtualDisplay x;
         if (x.Display().empty())

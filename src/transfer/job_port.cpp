@@ -1,11 +1,23 @@
 // Opening and setting up the port a job asks for in the dialog's Port Details.
 
+#include <string>
+
+#include "platform/comm/comm_report.h"
 #include "transfer/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
 namespace {
 
 constexpr DWORD QUEUE_SIZE = 2048;
+
+// "Status:  Cannot open COM2 (/dev/ttyS1): No such file or directory", as the
+// console run names a port it could not open on standard error.
+CString OpenFailureText(const CString& strPort) {
+    CommOpenReport report = GetLastCommOpenReport();
+    std::string text = "Status:  Cannot open " + std::string(strPort);
+    if (!report.linuxDevice.empty()) text += " (" + report.linuxDevice + ")";
+    return CString((text + ": " + report.reason).c_str());
+}
 
 }  // namespace
 
@@ -18,12 +30,21 @@ bool CZandrelDlg::OpenJobPort() {
         strFault.Format("cannot open %s: a port name is at most %d characters", static_cast<const char*>(strPort),
                         MAX_PORT_TEXT_LENGTH);
         TellJobFault(strFault);
+        m_bOpenFailureShown = true;
         return false;
     }
-    return OpenJobDevice();
+    if (OpenJobDevice()) return true;
+    SetDlgItemText(IDC_STATUS, OpenFailureText(strPort));
+    m_bOpenFailureShown = true;
+    return false;
 }
 
-bool CZandrelDlg::OpenJobDevice() { return m_Port.Open(m_szJobDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) == 0; }
+bool CZandrelDlg::OpenJobDevice() {
+    if (m_Port.Open(m_szJobDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return false;
+    if (m_bOpenFailureShown) SetDlgItemText(IDC_STATUS, "");
+    m_bOpenFailureShown = false;
+    return true;
+}
 
 void CZandrelDlg::ConfigureJobPort() {
     CString strBaud, strDataBits, strParity, strStopBits;

@@ -111,6 +111,7 @@ HCURSOR CZandrelDlg::OnQueryDragIcon() {
 void CZandrelDlg::OnStop() {
     CloseJob();
     SetDlgItemText(IDC_STATUS, "");
+    m_bOpenFailureShown = false;
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(TRUE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(TRUE);
 }
@@ -183,13 +184,19 @@ void CZandrelDlg::OnContextMenu(CWnd* pWnd, CPoint point) {
 }
 
 // The port box's tip names the device its text opens: what COMn means
-// depends on the system and its environment.
+// depends on the system and its environment. A text that opens nothing says why.
 void CZandrelDlg::OnPortTextChanged() {
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
     char szDevice[DEVICE_NAME_SIZE];
-    std::optional<std::string> strDevice;
-    if (FormatDeviceName(strPort, szDevice)) strDevice = comm::DescribeDevice(szDevice);
-    CString strTip = strDevice ? CString(strDevice->c_str()) : "\"" + strPort + "\" names no port";
+    CString strTip;
+    if (!FormatDeviceName(strPort, szDevice)) {
+        strTip.Format("\"%s\" is too long for a port name (%d characters at most)", static_cast<const char*>(strPort),
+                      MAX_PORT_TEXT_LENGTH);
+    } else if (std::optional<std::string> strDevice = comm::DescribeDevice(szDevice)) {
+        strTip = strDevice->c_str();
+    } else {
+        strTip = "\"" + strPort + "\" is not a port name: COMn, or a device path such as /dev/ttyUSB0";
+    }
     GetDlgItem(IDC_COM_PORT)->SetToolTipText(strTip);
 }

@@ -89,8 +89,10 @@ private:
 
     void CloseJob();   // the port, then the send file
     void ClosePort();  // after a capture's last pass
-    // Opens the port the port box names; false when it cannot be opened.
+    // Opens the port the port box names. When it cannot be opened the status
+    // line says why, until the next job or Stop.
     bool OpenJobPort();
+    bool m_bOpenFailureShown = false;
     bool OpenJobDevice();
     // Line settings from the controls, kept for the job, and applied.
     void ConfigureJobPort();

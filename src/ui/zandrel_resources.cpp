@@ -164,7 +164,7 @@ VersionResource Version() {
 const ResourceTable s_resources{
     {MainDialog(), AboutBox()},
     ComboLists(),
-    {{IDS_ABOUTBOX, "&About Zandrel..."}},
+    {{IDS_ABOUTBOX, "&About Zandrel..."}, {AFX_IDS_APP_TITLE, "Zandrel"}},
     {MainIcon()},
     Version(),
 };

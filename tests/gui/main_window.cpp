@@ -23,9 +23,9 @@ class QtSession : public ::testing::Environment {
 public:
     void SetUp() override {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static char name[] = "test_gui";
-        static char* argv[] = {name, nullptr};
-        m_session = std::make_unique<qtui::Session>(1, argv);
+        std::string reason;
+        m_session = qtui::Session::Start("test_gui", reason);
+        ASSERT_NE(nullptr, m_session) << reason;
     }
     void TearDown() override { m_session.reset(); }
 

@@ -1,12 +1,14 @@
 // The window as the user first sees it: the controls built from the template,
 // their lists and defaults, the keyboard's way through them.
 #include <QApplication>
+#include <QFontMetrics>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 #include <string>
@@ -145,6 +147,83 @@ TEST_F(MainWindow, TabGoesThroughTheTabStopsInTemplateOrderFromWriteToPort) {
                                     IDC_DATA_BITS, IDC_STOP_BITS, IDC_CAPTURE_TO_FILE, IDC_CAPTURE_FILE,
                                     IDC_BROWSE_CAPTURE, IDC_TIME_DELAY, IDC_LOOP, IDC_WRITE_TO_PORT}),
                   reached);
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+// The desktop's font everywhere: the window takes the size its texts need
+// rather than shrinking them, and each text fits its box.
+TEST_F(MainWindow, WindowUsesTheDesktopFontAndEveryTextFitsItsBox) {
+    EXPECT_EQ(IDOK, Run([&] {
+        EXPECT_EQ(QApplication::font(), Window()->font());
+        const QStyle& style = *Window()->style();
+        for (QWidget* widget : Window()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            QFontMetrics metrics(widget->font());
+            int room = widget->width();
+            QString text;
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                text = label->text();
+                room = label->contentsRect().width();
+            } else if (auto* check = qobject_cast<QCheckBox*>(widget)) {
+                text = check->text();
+                room -= style.pixelMetric(QStyle::PM_IndicatorWidth) + style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+            } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+                text = button->text();
+                room -= 2 * style.pixelMetric(QStyle::PM_ButtonMargin);
+            }
+            EXPECT_LE(metrics.horizontalAdvance(text), room) << text.toStdString();
+        }
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+TEST_F(MainWindow, WindowGrowsWithTheDesktopFont) {
+    QSize usual, larger;
+    EXPECT_EQ(IDOK, Run([&] {
+        usual = Window()->size();
+        m_dlg->EndDialog(IDOK);
+    }));
+    const QFont desktop = QApplication::font();
+    QFont bigger = desktop;
+    bigger.setPointSizeF(desktop.pointSizeF() * 1.5);
+    QApplication::setFont(bigger);
+    m_dlg = std::make_unique<CZandrelDlg>();
+    AfxGetApp()->m_pMainWnd = m_dlg.get();
+    EXPECT_EQ(IDOK, Run([&] {
+        larger = Window()->size();
+        m_dlg->EndDialog(IDOK);
+    }));
+    QApplication::setFont(desktop);
+    EXPECT_GT(larger.width(), usual.width() * 5 / 4);
+    EXPECT_GT(larger.height(), usual.height() * 5 / 4);
+}
+
+// Each label stands centred on the row of the box it names.
+TEST_F(MainWindow, LabelsAreCentredOnTheirBoxes) {
+    EXPECT_EQ(IDOK, Run([&] {
+        std::vector<QLabel*> labels;
+        for (const afx::WindowNode* control : afx::FindWindowNode(m_dlg->m_hWnd)->children)
+            if (auto* label = qobject_cast<QLabel*>(qtui::WidgetOf(control->hwnd)); label && control->id == IDC_STATIC)
+                labels.push_back(label);
+        auto label = [&](const QString& text, int nth = 0) -> QWidget* {
+            for (QLabel* each : labels)
+                if (each->text() == text && nth-- == 0) return each;
+            return nullptr;
+        };
+        const std::vector<std::pair<QWidget*, int>> pairs = {
+            {label("File Name"), IDC_SEND_FILE},   {label("File Name", 1), IDC_CAPTURE_FILE},
+            {label("Time Delay"), IDC_TIME_DELAY}, {label("ms"), IDC_TIME_DELAY},
+            {label("COM port"), IDC_COM_PORT},     {label("BAUD"), IDC_BAUD},
+            {label("Parity"), IDC_PARITY},         {label("Data"), IDC_DATA_BITS},
+            {label("Stop Bits"), IDC_STOP_BITS},
+        };
+        for (const auto& [text, id] : pairs) {
+            ASSERT_NE(nullptr, text);
+            QRect box = Control<QWidget>(id)->geometry();
+            SCOPED_TRACE(static_cast<QLabel*>(text)->text().toStdString());
+            EXPECT_EQ(box.center().y(), text->geometry().center().y());
+            EXPECT_TRUE(static_cast<QLabel*>(text)->alignment() & Qt::AlignVCenter);
+        }
         m_dlg->EndDialog(IDOK);
     }));
 }

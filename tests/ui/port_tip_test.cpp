@@ -1,5 +1,5 @@
 // The port box's tip names the device its text opens, whether the text came
-// from the defaults, the command line, typing or the list.
+// from the defaults, the command line, typing or the list, or says why it opens none.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,13 +36,13 @@ TEST_F(PortTip, FollowsTheTextTypedOrPicked) {
     headless::Type(dialog, IDC_COM_PORT, "/dev/ttyACM0");
     EXPECT_EQ("/dev/ttyACM0", TipOf(dialog));
     headless::Type(dialog, IDC_COM_PORT, "COM0");
-    EXPECT_EQ("\"COM0\" names no port", TipOf(dialog));
+    EXPECT_EQ("\"COM0\" is not a port name: COMn, or a device path such as /dev/ttyUSB0", TipOf(dialog));
     headless::Type(dialog, IDC_COM_PORT, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
     EXPECT_EQ("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", TipOf(dialog));
     // The jobs open at most 255 characters of port text, so a longer path opens nothing.
     const std::string tooLong = "/dev/" + std::string(251, 'x');
     headless::Type(dialog, IDC_COM_PORT, tooLong.c_str());
-    EXPECT_EQ("\"" + tooLong + "\" names no port", TipOf(dialog));
+    EXPECT_EQ("\"" + tooLong + "\" is too long for a port name (255 characters at most)", TipOf(dialog));
     headless::Pick(dialog, IDC_COM_PORT, 1);
     EXPECT_EQ("COM2 -> /dev/ttyS1", TipOf(dialog));
     headless::Destroy(dialog);

@@ -37,6 +37,9 @@ struct DialogControl {
     short x, y, cx, cy;  // dialog units; for a combo box cy includes its list
 };
 
+// The string-table entry that names the application (CWinApp's default name).
+constexpr UINT AFX_IDS_APP_TITLE = 0xE000;
+
 // Window style bits of a dialog template that matter to a back-end.
 constexpr DWORD DS_SYSMENU = 0x0001;
 constexpr DWORD DS_MINIMIZEBOX = 0x0002;

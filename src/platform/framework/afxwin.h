@@ -263,7 +263,9 @@ AFX_MODULE_STATE* AfxGetModuleState();
 
 class CWinApp : public CCmdTarget {
 public:
-    explicit CWinApp(const char* appName = nullptr);  // null: the program's file name without extension
+    // Null: string AFX_IDS_APP_TITLE, else the program's file name without
+    // extension (set by the first AfxGetAppName, as the entry point calls it).
+    explicit CWinApp(const char* appName = nullptr);
     ~CWinApp() override;
 
     const char* m_pszAppName = nullptr;
@@ -292,8 +294,10 @@ public:
 
 constexpr UINT ID_HELP = 0xE146;
 
-// Whether this process runs on the console (no DISPLAY, WAYLAND_DISPLAY or
-// QT_QPA_PLATFORM, or ZANDREL_HEADLESS=1) rather than in a window.
+// Whether this process runs on the console rather than in a window: with
+// ZANDREL_HEADLESS=1, or when nothing would show the window to a user (no
+// display, and no Qt platform chosen that draws where a user sees it; the
+// offscreen and minimal platforms need ZANDREL_WINDOW=1).
 bool AfxIsHeadless();
 
 // Tells the user of a fault that a running job carries on through (a capture

@@ -55,6 +55,10 @@ public:
     // A job's fault or notice (AfxReportJobFault, AfxReportJobNotice); a window
     // has already shown it in its status line.
     virtual void ReportJob(const std::string& text, bool fault) {}
+    // The process is closing (a signal): every message box, file dialog and
+    // modal dialog other than the main window ends now as if cancelled, and
+    // any opened later ends at once, so that nothing waits for a user.
+    virtual void CloseModalPieces() {}
 };
 
 // The back-end in use. It is set once, before any window exists, and lives

@@ -1,5 +1,3 @@
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "platform/framework/afxwin.h"
@@ -36,14 +34,3 @@ CCommandLineInfo::~CCommandLineInfo() = default;
 
 // The program reads nothing back from the base class, so it records nothing.
 void CCommandLineInfo::ParseParam(const char*, BOOL, BOOL) {}
-
-bool AfxIsHeadless() {
-    const char* forced = std::getenv("ZANDREL_HEADLESS");
-    if (forced && std::strcmp(forced, "1") == 0) return true;
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    // A chosen Qt platform (offscreen, linuxfb, vnc) shows the window without a display server.
-    return !set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM");
-}

@@ -44,6 +44,19 @@ void SystemCommand(WindowNode& window, WPARAM command) {
 
 }  // namespace
 
+// As Windows enables the system menu when it opens: Restore only for a
+// minimised window, Minimize only for one that is not.
+bool SystemCommandEnabled(const WindowNode& window, UINT command) {
+    switch (command & 0xFFF0) {
+    case SC_RESTORE:
+        return window.iconic;
+    case SC_MINIMIZE:
+        return !window.iconic;
+    default:
+        return true;
+    }
+}
+
 void NotifyChanged(WindowNode& window) {
     if (window.kind == WindowKind::Control)
         CurrentBackend().ControlChanged(window);

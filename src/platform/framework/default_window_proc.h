@@ -8,6 +8,9 @@ namespace afx {
 
 LRESULT DefaultWindowProcedure(WindowNode& window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Whether a system-menu command applies to the window in its present state.
+bool SystemCommandEnabled(const WindowNode& window, UINT command);
+
 // Lets the back-end mirror a change to the window's record.
 void NotifyChanged(WindowNode& window);
 

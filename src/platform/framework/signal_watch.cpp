@@ -4,6 +4,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "platform/framework/backend.h"
 #include "platform/framework/window_registry.h"
 
 namespace {
@@ -44,6 +45,7 @@ SignalWatch::~SignalWatch() {
 
 LRESULT SignalWatch::Receiver::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kSignalMessage) return CWnd::WindowProc(message, wParam, lParam);
+    afx::CurrentBackend().CloseModalPieces();
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd) app->m_pMainWnd->PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;

@@ -1,6 +1,7 @@
-// SIGINT, SIGTERM and SIGHUP close the main window as its close box does. The
-// signals are blocked in every thread and taken by one watcher thread, which
-// only posts a message: the user-interface thread does the rest.
+// SIGINT, SIGTERM and SIGHUP close every open box, then the main window as its
+// close box does. The signals are blocked in every thread and taken by one
+// watcher thread, which only posts a message: the user-interface thread does
+// the rest.
 #pragma once
 
 #include <memory>

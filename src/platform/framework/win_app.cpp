@@ -12,10 +12,13 @@ namespace {
 CWinApp* g_app = nullptr;
 AFX_MODULE_STATE g_moduleState = {nullptr};
 
-// The program's file name without its extension, as the framework's default
-// application name.
-const char* ProgramName() {
+// The framework's default application name, chosen once the resources are
+// registered: the string AFX_IDS_APP_TITLE, else the program's file name
+// without its extension.
+const char* DefaultAppName() {
     static const std::string name = [] {
+        CString title;
+        if (title.LoadString(AFX_IDS_APP_TITLE) && !title.IsEmpty()) return std::string(title);
         std::string file = program_invocation_short_name;
         size_t dot = file.rfind('.');
         return dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
@@ -29,11 +32,15 @@ BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
     ON_COMMAND(ID_HELP, OnHelp)
 END_MESSAGE_MAP()
 
+// A null name is resolved later (AfxGetAppName): the resources may not be
+// registered yet while the application object is built.
 CWinApp::CWinApp(const char* appName) {
     static std::string storedName;
-    storedName = appName ? appName : ProgramName();
-    m_pszAppName = storedName.c_str();
-    g_moduleState.m_lpszCurrentAppName = m_pszAppName;
+    if (appName) {
+        storedName = appName;
+        m_pszAppName = storedName.c_str();
+        g_moduleState.m_lpszCurrentAppName = m_pszAppName;
+    }
     g_app = this;
 }
 
@@ -55,7 +62,11 @@ void CWinApp::OnHelp() {}
 
 CWinApp* AfxGetApp() { return g_app; }
 
-const char* AfxGetAppName() { return g_app ? g_app->m_pszAppName : ProgramName(); }
+const char* AfxGetAppName() {
+    if (!g_app) return DefaultAppName();
+    if (!g_app->m_pszAppName) g_app->m_pszAppName = DefaultAppName();
+    return g_app->m_pszAppName;
+}
 
 AFX_MODULE_STATE* AfxGetModuleState() {
     if (!g_moduleState.m_lpszCurrentAppName) g_moduleState.m_lpszCurrentAppName = AfxGetAppName();

@@ -2,6 +2,7 @@
 // main window as its close box does.
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -74,7 +75,7 @@ TEST_F(ConsoleRun, AJobFaultIsPrintedAtOnceAndTheRunExitsOne) {
     testsupport::Pty pty;
     OpenAndClose(pty.DeviceName());
     headless::UseConsole();
-    EXPECT_EQ(std::string(AfxGetAppName()) + ": cannot write cap.txt: No space left on device\n",
+    EXPECT_EQ(std::string(program_invocation_short_name) + ": cannot write cap.txt: No space left on device\n",
               CaptureStandardError([] { AfxReportJobFault("cannot write cap.txt: No space left on device"); }));
     int status = -1;
     EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));
@@ -107,7 +108,8 @@ public:
     }
 
 private:
-    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ZANDREL_HEADLESS"};
+    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ZANDREL_HEADLESS",
+                                             "ZANDREL_WINDOW"};
     std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
 };
 
@@ -119,8 +121,17 @@ TEST(RunChoice, ConsoleWithoutDisplayOrQtPlatformOrWhenForced) {
     setenv("WAYLAND_DISPLAY", "wayland-0", 1);
     EXPECT_FALSE(AfxIsHeadless());
     unsetenv("WAYLAND_DISPLAY");
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    EXPECT_FALSE(AfxIsHeadless()) << "a chosen Qt platform shows the window without a display";
+    for (const char* shown : {"vnc", "linuxfb:fb=/dev/fb1", "eglfs", "xcb", "wayland-egl"}) {
+        setenv("QT_QPA_PLATFORM", shown, 1);
+        EXPECT_FALSE(AfxIsHeadless()) << shown << " shows the window without a display";
+    }
+    setenv("DISPLAY", ":0", 1);
+    for (const char* unseen : {"offscreen", "minimal", "minimal;xcb"}) {
+        setenv("QT_QPA_PLATFORM", unseen, 1);
+        EXPECT_TRUE(AfxIsHeadless()) << unseen << " draws nowhere a user sees, display or not";
+    }
+    setenv("ZANDREL_WINDOW", "1", 1);
+    EXPECT_FALSE(AfxIsHeadless()) << "the window asked for";
     setenv("ZANDREL_HEADLESS", "1", 1);
     EXPECT_TRUE(AfxIsHeadless());
 }

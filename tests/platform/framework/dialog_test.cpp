@@ -354,6 +354,7 @@ TEST(CommandLine, ArgumentsJoinedBySpacesAndQuotedWhenTheyHoldOne) {
 }
 
 TEST(Application, DefaultNameIsTheProgramFileName) {
+    EXPECT_STREQ("test_platform_framework", AfxGetAppName());
     EXPECT_STREQ("test_platform_framework", g_app.m_pszAppName);
     EXPECT_STREQ("test_platform_framework", AfxGetModuleState()->m_lpszCurrentAppName);
     EXPECT_EQ(&g_app, AfxGetApp());

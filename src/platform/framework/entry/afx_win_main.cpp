@@ -8,13 +8,14 @@
 
 int AfxWinMain(int argc, char** argv) {
     AfxSetCommandLine(argc, argv);
+    AfxGetAppName();  // the default name, now that the resources are registered
     // Before any thread exists, so that every thread inherits the mask.
     SignalWatch::BlockSignals();
 #if ZANDREL_WITH_QT
     bool console = AfxIsHeadless();
     WindowModule window;
     std::string reason;
-    if (!console && !window.Open(argc, argv, reason)) {
+    if (!console && !window.Open(argc > 0 ? argv[0] : "zandrel", reason)) {
         std::fprintf(stderr, "zandrel: no window (%s); running on the console\n", reason.c_str());
         console = true;
     }

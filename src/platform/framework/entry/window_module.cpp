@@ -28,7 +28,7 @@ WindowModule::~WindowModule() {
     if (m_session) m_close(m_session);
 }
 
-bool WindowModule::Open(int argc, char** argv, std::string& reason) {
+bool WindowModule::Open(const char* programName, std::string& reason) {
     std::filesystem::path path = FindModule();
     // RTLD_NOW: a module that does not fit the program fails here, not mid-run.
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -36,12 +36,15 @@ bool WindowModule::Open(int argc, char** argv, std::string& reason) {
         reason = dlerror();
         return false;
     }
-    auto open = reinterpret_cast<void* (*)(int, char**)>(dlsym(module, "ZandrelOpenWindowSession"));
+    auto open =
+        reinterpret_cast<void* (*)(const char*, char*, size_t)>(dlsym(module, "ZandrelOpenWindowSession"));
     m_close = reinterpret_cast<void (*)(void*)>(dlsym(module, "ZandrelCloseWindowSession"));
     if (!open || !m_close) {
         reason = path.string() + " is not the window module";
         return false;
     }
-    m_session = open(argc, argv);
-    return true;
+    char why[512] = "";
+    m_session = open(programName, why, sizeof why);
+    if (!m_session) reason = why;
+    return m_session != nullptr;
 }

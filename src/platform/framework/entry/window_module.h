@@ -15,8 +15,10 @@ public:
     WindowModule(const WindowModule&) = delete;
     WindowModule& operator=(const WindowModule&) = delete;
 
-    // Loads the module and selects the Qt back-end; on failure says why.
-    bool Open(int argc, char** argv, std::string& reason);
+    // Loads the module and selects the Qt back-end; on failure (no module, a
+    // display that cannot be reached) says why. Qt is given none of the
+    // program's arguments.
+    bool Open(const char* programName, std::string& reason);
 
 private:
     void* m_session = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/framework/headless/console_run.h"
 
+#include <errno.h>
+
 #include <cstdio>
 
 #include "platform/comm/comm_report.h"
@@ -15,7 +17,7 @@ int FinishConsoleRun() {
     CommOpenReport report = GetLastCommOpenReport();
     bool portFailed = report.attempted && report.failed;
     if (portFailed) {
-        std::fprintf(stderr, "%s: cannot open %s (%s): %s\n", AfxGetAppName(), report.devicePath.c_str(),
+        std::fprintf(stderr, "%s: cannot open %s (%s): %s\n", program_invocation_short_name, report.devicePath.c_str(),
                      report.linuxDevice.empty() ? "no Linux device" : report.linuxDevice.c_str(),
                      report.reason.c_str());
     }

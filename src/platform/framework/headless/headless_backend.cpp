@@ -1,5 +1,6 @@
 #include "platform/framework/headless/headless_backend.h"
 
+#include <errno.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -188,7 +189,7 @@ void HeadlessBackend::ReportJob(const std::string& text, bool fault) {
     (fault ? jobFaults : jobNotices).push_back(text);
     if (!m_console) return;
     ClearStatusLine();
-    std::fprintf(stderr, "%s: %s\n", AfxGetAppName(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
     std::fflush(stderr);
 }
 

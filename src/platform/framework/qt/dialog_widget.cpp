@@ -13,13 +13,14 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/framework/default_window_proc.h"
-#include "platform/framework/dialog_units.h"
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
-#include "platform/framework/qt/dialog_font.h"
+#include "platform/framework/qt/dialog_units.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/user_input.h"
 
@@ -28,16 +29,41 @@ namespace {
 
 QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
-// Pixels per dialog unit on this screen: the template font's units, scaled
-// from 96 dpi to the screen's logical resolution.
-QSizeF PixelsPerUnit(const QWidget& widget) {
-    double scale = widget.logicalDpiY() / afx::kDialogDpi;
-    return QSizeF(afx::kDialogBaseUnitX / 4.0 * scale, afx::kDialogBaseUnitY / 8.0 * scale);
-}
-
 QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
     return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
                  qRound(cy * unit.height()));
+}
+
+// The first entry a program added to the window's system menu (its About
+// item), if any: system commands start at SC_SIZE.
+std::optional<UINT> ProgramCommand(afx::WindowNode& window) {
+    CMenu* menu = window.object ? window.object->GetSystemMenu(FALSE) : nullptr;
+    afx::MenuRecord* record = menu ? afx::FindMenu(menu->m_hMenu) : nullptr;
+    if (!record) return std::nullopt;
+    for (const afx::MenuItem& item : record->items)
+        if (!(item.flags & MF_SEPARATOR) && item.id < SC_SIZE) return static_cast<UINT>(item.id);
+    return std::nullopt;
+}
+
+QWidget* WidgetOfNode(const afx::WindowNode& node) { return static_cast<QWidget*>(node.backendData); }
+
+// The edit field or combo box a label names: on the same row, nearest beside it.
+QWidget* BoxOfLabel(const afx::WindowNode& window, const QWidget& label) {
+    QWidget* nearest = nullptr;
+    int nearestGap = 0;
+    for (const afx::WindowNode* control : window.children) {
+        if (control->controlKind != ControlKind::Edit && control->controlKind != ControlKind::DropDownCombo) continue;
+        QWidget* box = WidgetOfNode(*control);
+        QRect boxRect = box->geometry();
+        QRect labelRect = label.geometry();
+        if (boxRect.bottom() < labelRect.top() || boxRect.top() > labelRect.bottom()) continue;
+        int gap = std::max(boxRect.left() - labelRect.right(), labelRect.left() - boxRect.right());
+        if (!nearest || gap < nearestGap) {
+            nearest = box;
+            nearestGap = gap;
+        }
+    }
+    return nearest;
 }
 
 bool Focusable(ControlKind kind) {
@@ -54,8 +80,8 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     if (tmpl.style & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
 
-    QSizeF unit = PixelsPerUnit(*this);
-    setFont(DialogFont(tmpl, *style(), unit.width()));
+    // The desktop's font, the same as in message boxes and tooltips.
+    QSizeF unit = DialogUnits(tmpl, font(), *style());
     setFixedSize(ToPixels(0, 0, tmpl.cx, tmpl.cy, unit).size());
     window.clientWidth = width();
     window.clientHeight = height();
@@ -73,11 +99,36 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
             if (tabStop) previous = widget;
         }
     }
+    CentreLabelsOnTheirBoxes(window);
     window.backendData = this;
     SyncWindow(window);
 
-    auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(systemMenuKey, &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
+    // Alt+Space belongs to the window manager where there is one; Shift+F10
+    // opens the menu there, and F1 opens the program's own entry (About).
+    for (QKeySequence keys : {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &DialogWidget::ShowSystemMenu);
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] {
+        afx::WindowNode* node = Node();
+        std::optional<UINT> about = node ? ProgramCommand(*node) : std::nullopt;
+        if (about) afx::UserSystemCommand(*node, *about);
+    });
+    // What the menu's Close item promises, also without a window manager.
+    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this), &QShortcut::activated, this, [this] {
+        if (afx::WindowNode* node = Node()) afx::UserCloseBox(*node);
+    });
+}
+
+// A label takes its box's height and centres its text in it, so the two line
+// up whatever the natural heights of the font and the box.
+void DialogWidget::CentreLabelsOnTheirBoxes(const afx::WindowNode& window) {
+    for (const afx::WindowNode* control : window.children) {
+        if (control->controlKind != ControlKind::Static || control->id != IDC_STATIC) continue;
+        auto* label = static_cast<QLabel*>(WidgetOfNode(*control));
+        if (QWidget* box = BoxOfLabel(window, *label)) {
+            label->setGeometry(label->x(), box->y(), label->width(), box->height());
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        }
+    }
 }
 
 QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
@@ -115,6 +166,8 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
         auto* combo = new QComboBox(this);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // No inline completion: the box shows exactly the text the dialog reads.
+        combo->setCompleter(nullptr);
         // The template height includes the drop-down list; the box itself keeps its natural height.
         geometry.setHeight(combo->sizeHint().height());
         widget = combo;
@@ -233,6 +286,7 @@ void DialogWidget::ShowSystemMenu() {
         }
         UINT command = static_cast<UINT>(item.id);
         QAction* action = m_systemMenu.addAction(FromText(item.text));
+        action->setEnabled(afx::SystemCommandEnabled(*window, command));
         connect(action, &QAction::triggered, this, [this, command] {
             if (afx::WindowNode* node = Node()) afx::UserSystemCommand(*node, command);
         });
@@ -266,6 +320,7 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void DialogWidget::paintEvent(QPaintEvent*) {
+    m_drawn = true;
     QPainter painter(this);
     m_painter = &painter;
     afx::DispatchToWindow(m_hwnd, WM_PAINT, 0, 0);

@@ -24,6 +24,9 @@ public:
     void ShowSystemMenu();
     // The painter of the paint in progress, or null outside a paint.
     QPainter* ActivePainter() const { return m_painter; }
+    // Whether the window has been drawn on the screen: a window manager has
+    // placed it by then.
+    bool Drawn() const { return m_drawn; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -35,12 +38,14 @@ protected:
 private:
     QWidget* CreateControl(afx::WindowNode& control, QSizeF unit);
     void Connect(QWidget* widget, afx::WindowNode& control);
+    void CentreLabelsOnTheirBoxes(const afx::WindowNode& window);
     afx::WindowNode* Node() const { return afx::FindWindowNode(m_hwnd); }
 
     HWND m_hwnd;
     bool m_syncing = false;  // changes made by SyncControl are not user input
     HICON m_shownIcon = nullptr;
     QPainter* m_painter = nullptr;
+    bool m_drawn = false;
     QMenu m_systemMenu;
 };
 

@@ -11,13 +11,17 @@
 #include <QPainter>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <ctime>
+#include <vector>
 
 #include "platform/framework/backend.h"
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
+#include "platform/framework/qt/box_placement.h"
 #include "platform/framework/qt/dialog_widget.h"
 #include "platform/framework/qt/qt_icons.h"
+#include "platform/framework/qt/qt_start.h"
 #include "platform/framework/qt/screenshot.h"
 
 namespace qtui {
@@ -118,43 +122,58 @@ public:
         DialogWidget* widget = DialogOf(window);
         CWinApp* app = AfxGetApp();
         const bool mainWindow = app && app->m_pMainWnd == &dialog;
+        if (!mainWindow && m_closing) return IDCANCEL;
         if (!mainWindow) widget->setWindowModality(Qt::ApplicationModal);
         widget->show();
         widget->activateWindow();
         widget->FocusFirstTabStop();
         if (mainWindow) ScreenshotWhenShown(*widget);
         HWND handle = window.hwnd;
-        afx::RunModalLoop([handle] {
+        afx::RunModalLoop([this, handle, mainWindow] {
             afx::WindowNode* node = afx::FindWindowNode(handle);
-            return !node || node->modalEnded;
+            return !node || node->modalEnded || (m_closing && !mainWindow);
         });
+        if (mainWindow) m_closing = false;  // what was closing has closed
         afx::WindowNode* node = afx::FindWindowNode(handle);
         if (!node) return -1;
         DialogOf(*node)->hide();
-        return node->modalResult;
+        return node->modalEnded ? node->modalResult : IDCANCEL;
     }
 
     int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT) override {
-        QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok, Parent(owner));
+        if (m_closing) return IDOK;
+        // A box raised as the window comes up (by a switch) waits until the
+        // window is placed and drawn, so that it opens over the window.
+        if (DialogWidget* parent = Parent(owner); parent && parent->isVisible() && !parent->Drawn()) {
+            afx::RunModalLoop([this, owner] {
+                DialogWidget* now = Parent(owner);
+                return m_closing || !now || now->Drawn();
+            });
+            if (m_closing) return IDOK;
+        }
+        DialogWidget* parent = Parent(owner);
+        QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok, parent);
         box.setTextFormat(Qt::PlainText);
         box.setWindowModality(Qt::ApplicationModal);
+        WidenForCaption(box);
+        new CentreOnOwner(box, parent);
         RunModal(box);
         return IDOK;  // one button: every way out of the box is OK
     }
 
     std::optional<std::string> ChooseSaveFileName(const afx::SaveFileRequest& request) override {
+        if (m_closing) return std::nullopt;
         QFileDialog dialog(Parent(request.owner), FromText(request.title), FromText(request.initialDirectory));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        // The descriptions are shown as given; the patterns Qt filters by follow them.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(FromText(request.defaultExtension));
         QStringList filters;
-        for (const auto& [description, pattern] : request.filters) {
-            QString filter = FromText(description);
-            if (!filter.contains('(')) filter += " (" + FromText(pattern).replace(';', ' ') + ")";
-            filters << filter;
-        }
+        for (const auto& [description, pattern] : request.filters)
+            filters << FromText(description) + " (" + QtPatterns(FromText(pattern)) + ")";
         dialog.setNameFilters(filters);
         if (!filters.isEmpty()) {
             DWORD index = request.filterIndex == 0 ? 1 : request.filterIndex;
@@ -165,8 +184,14 @@ public:
         return dialog.selectedFiles().first().toLocal8Bit().toStdString();
     }
 
+    void CloseModalPieces() override {
+        m_closing = true;
+        // Ending a box ends its modal loop; the list shrinks as each one returns.
+        for (QDialog* box : m_openBoxes) box->reject();
+    }
+
 private:
-    static QWidget* Parent(HWND owner) {
+    static DialogWidget* Parent(HWND owner) {
         afx::WindowNode* node = afx::FindWindowNode(owner);
         while (node && node->parent) node = node->parent;
         return node ? DialogOf(*node) : nullptr;
@@ -179,13 +204,24 @@ private:
         return notifier;
     }
 
+    // A Windows filter pattern as Qt's: "*.*" matches every file on Windows,
+    // also one without an extension (most files on Linux).
+    static QString QtPatterns(const QString& pattern) {
+        QStringList patterns = pattern.split(';', Qt::SkipEmptyParts);
+        for (QString& each : patterns)
+            if (each.trimmed() == "*.*") each = "*";
+        return patterns.join(' ');
+    }
+
     // Shows a Qt dialog and runs the framework's modal loop until it is
     // answered, so that posted messages and timers keep flowing meanwhile.
-    static bool RunModal(QDialog& dialog) {
+    bool RunModal(QDialog& dialog) {
         bool done = false;
         QObject::connect(&dialog, &QDialog::finished, [&done] { done = true; });
+        m_openBoxes.push_back(&dialog);
         dialog.show();
         afx::RunModalLoop([&done] { return done; });
+        m_openBoxes.erase(std::find(m_openBoxes.begin(), m_openBoxes.end(), &dialog));
         return dialog.result() == QDialog::Accepted;
     }
 
@@ -194,6 +230,8 @@ private:
     const int m_wakeFd;
     std::unique_ptr<QSocketNotifier> m_deadlineNotifier;
     std::unique_ptr<QSocketNotifier> m_wakeNotifier;
+    std::vector<QDialog*> m_openBoxes;  // message boxes and file dialogs, innermost last
+    bool m_closing = false;
 };
 
 // Other threads may wake the back-end until the process ends.
@@ -204,8 +242,16 @@ QtBackend& TheBackend() {
 
 }  // namespace
 
-Session::Session(int argc, char** argv) : m_argc(argc), m_argv(argv) {
-    if (!QApplication::instance()) m_application = std::make_unique<QApplication>(m_argc, m_argv);
+std::unique_ptr<Session> Session::Start(const char* programName, std::string& reason) {
+    std::unique_ptr<QApplication> application;
+    if (!QApplication::instance()) {
+        application = StartApplication(programName, reason);
+        if (!application) return nullptr;
+    }
+    return std::unique_ptr<Session>(new Session(std::move(application)));
+}
+
+Session::Session(std::unique_ptr<QApplication> application) : m_application(std::move(application)) {
     TheBackend().Attach();
     afx::SetBackend(&TheBackend());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/win32.h"
 
@@ -11,18 +12,19 @@ class QWidget;
 
 namespace qtui {
 
-// Selects the Qt back-end for its lifetime, with a QApplication made from the
-// program's arguments (or the one that already exists).
+// Selects the Qt back-end for its lifetime, with the QApplication that
+// exists or one started for it (see qt_start.h).
 class Session {
 public:
-    Session(int argc, char** argv);
+    // Null, with the reason, when Qt cannot start.
+    static std::unique_ptr<Session> Start(const char* programName, std::string& reason);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
 private:
-    int m_argc;
-    char** m_argv;
+    explicit Session(std::unique_ptr<QApplication> application);
+
     std::unique_ptr<QApplication> m_application;
 };
 

@@ -21,7 +21,7 @@
 
 #include "../test_resources.h"
 #include "../tick_allocations.h"
-#include "platform/framework/qt/dialog_font.h"
+#include "platform/framework/qt/dialog_units.h"
 #include "platform/framework/qt/qt_backend.h"
 
 namespace {
@@ -108,9 +108,9 @@ class QtWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static char name[] = "test_platform_framework_qt";
-        static char* argv[] = {name, nullptr};
-        session = new qtui::Session(1, argv);
+        std::string reason;
+        session = qtui::Session::Start("test_platform_framework_qt", reason).release();
+        ASSERT_NE(nullptr, session) << reason;
     }
     static void TearDownTestSuite() {
         delete session;
@@ -163,12 +163,20 @@ TEST_F(QtWindow, WindowIsBuiltFromTheTemplate) {
     EXPECT_EQ(IDOK, dialog.DoModal());
 }
 
-TEST_F(QtWindow, ClientAreaKeepsTheTemplateProportions) {
+// Dialog units as Windows takes them from a dialog's font: a quarter of the
+// average letter width, rounded to whole pixels, and an eighth of the height.
+QSizeF WindowsUnits(const QFont& font) {
+    QFontMetrics metrics(font);
+    int baseX = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+    return QSizeF(baseX / 4.0, metrics.height() / 8.0);
+}
+
+TEST_F(QtWindow, ClientAreaIsTheTemplateInUnitsOfTheDesktopFont) {
     QTimer::singleShot(0, [&] {
         QWidget* window = qtui::WidgetOf(dialog.m_hWnd);
-        double scale = window->logicalDpiY() / 96.0;
-        // 200 x 100 dialog units of MS Sans Serif 8, whose units are 6 / 4 and 13 / 8 pixels at 96 dpi.
-        EXPECT_EQ(QSize(qRound(300 * scale), qRound(162.5 * scale)), window->size());
+        EXPECT_EQ(QApplication::font(), window->font());
+        QSizeF unit = WindowsUnits(QApplication::font());
+        EXPECT_EQ(QSize(qRound(200 * unit.width()), qRound(100 * unit.height())), window->size());
         CRect client;
         dialog.GetClientRect(&client);
         EXPECT_EQ(window->width(), client.Width());
@@ -178,21 +186,18 @@ TEST_F(QtWindow, ClientAreaKeepsTheTemplateProportions) {
     EXPECT_EQ(IDOK, dialog.DoModal());
 }
 
-TEST_F(QtWindow, TextsShrinkUntilEveryLabelFitsItsBox) {
+TEST_F(QtWindow, UnitsGrowUntilEveryTextFitsItsBox) {
     auto labelled = [](short width) {
         return DialogTemplate{900, "Fit", 200, 50, "MS Sans Serif", 8, 0,
                               {{IDC_STATIC, ControlKind::Static, "Time Delay", 0, 5, 5, width, 10}}};
     };
+    const QFont font = QApplication::font();
     QStyle* style = QApplication::style();
-    QFont roomy = qtui::DialogFont(labelled(150), *style, 1.5);
-    EXPECT_EQ(8.0, roomy.pointSizeF());
-    QFont tight = qtui::DialogFont(labelled(30), *style, 1.5);
-    EXPECT_LT(tight.pointSizeF(), 8.0);
-    EXPECT_LE(QFontMetricsF(tight).horizontalAdvance("Time Delay"), 30 * 1.5);
-    // A little larger would not have fitted: it shrank no more than needed.
-    QFont larger = tight;
-    larger.setPointSizeF(tight.pointSizeF() + 0.25);
-    EXPECT_GT(QFontMetricsF(larger).horizontalAdvance("Time Delay"), 30 * 1.5);
+    EXPECT_EQ(WindowsUnits(font), qtui::DialogUnits(labelled(150), font, *style));
+    QSizeF tight = qtui::DialogUnits(labelled(20), font, *style);
+    EXPECT_EQ(WindowsUnits(font).height(), tight.height());
+    EXPECT_EQ(QFontMetrics(font).horizontalAdvance("Time Delay"), qRound(20 * tight.width()))
+        << "grown just enough";
 }
 
 TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {

@@ -1,0 +1,103 @@
+// Which run the program chooses, and what Qt is given: a window only where a
+// user can see it, the console when the display cannot be reached, and none
+// of the program's switches taken by Qt as its own.
+#include <gtest/gtest.h>
+
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "e2e/child_process.h"
+#include "e2e/file_watch.h"
+#include "support/pty.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+bool WindowBuilt() {
+    return std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so");
+}
+
+// An X display number with no server behind it on this machine.
+std::string UnusedDisplay() {
+    int number = 77;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number))) ++number;
+    return ":" + std::to_string(number);
+}
+
+class WindowChoice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!WindowBuilt()) GTEST_SKIP() << "built without the window";
+        termios raw{};
+        ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
+        cfmakeraw(&raw);
+        ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+        m_dir = std::filesystem::temp_directory_path() /
+                ("zandrel-choice-" + std::to_string(getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        chmod(m_dir.c_str(), 0700);  // fit as Qt's runtime directory
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string PathOf(const char* name) const { return (m_dir / name).string(); }
+
+    // The program with the port on COM3 and no display, console or window
+    // chosen by the caller's variables.
+    e2e::ChildProcess Run(std::vector<std::string> switches, e2e::ChildProcess::Environment environment) {
+        switches.insert(switches.begin(), "zandrel");
+        for (const char* name : {"ZANDREL_HEADLESS", "ZANDREL_WINDOW", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            if (std::none_of(environment.begin(), environment.end(), [&](const auto& e) { return e.first == name; }))
+                environment.emplace_back(name, "");
+        environment.emplace_back("ZANDREL_COM3", m_pty.SlavePath());
+        environment.emplace_back("XDG_RUNTIME_DIR", m_dir.string());
+        return e2e::ChildProcess(ZANDREL_BINARY, switches, environment, m_dir.string());
+    }
+
+    testsupport::Pty m_pty;
+    std::filesystem::path m_dir;
+};
+
+// -platform, -display, -style, -stylesheet and -reverse are Qt's options, but
+// here parity, data bits, stop bits twice and a capture file.
+TEST_F(WindowChoice, QtTakesNoneOfTheSwitches) {
+    e2e::FileWatch lineOpened(m_pty.SlavePath(), IN_OPEN);
+    e2e::ChildProcess zandrel =
+        Run({"-c", "3", "-platform", "n", "-display", "8", "-style", "2", "-stylesheet", "1", "-reverse",
+             PathOf("b.txt")},
+            {{"QT_QPA_PLATFORM", "offscreen"}, {"ZANDREL_WINDOW", "1"}, {"ZANDREL_SCREENSHOT", PathOf("shot.png")}});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.Errors(), "");
+    lineOpened.WaitUntil([] { return false; }, 0);
+    EXPECT_GT(lineOpened.Events(), 0) << "the capture named by -reverse did not open the port";
+}
+
+TEST_F(WindowChoice, UnreachableDisplayFallsBackToTheConsoleSayingWhyOnce) {
+    const std::string send = PathOf("send.txt");
+    std::ofstream(send, std::ios::binary) << "sent";
+    const std::string display = UnusedDisplay();
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send}, {{"DISPLAY", display}});
+    EXPECT_EQ(m_pty.Receive(4, kTimeoutMs), "sent");
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.Errors(), "zandrel: no window (could not connect to display " + display +
+                                    "); running on the console\n");
+}
+
+// A box on the offscreen platform is drawn nowhere: without ZANDREL_WINDOW=1
+// the run is the console's, where the box is printed and answered.
+TEST_F(WindowChoice, OffscreenPlatformRunsOnTheConsoleUnlessTheWindowIsAskedFor) {
+    e2e::ChildProcess zandrel = Run({"-b", "11"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 2);
+    EXPECT_NE(zandrel.Errors().find("Zandrel: Unsupported Buad Rate"), std::string::npos) << zandrel.Errors();
+}
+
+}  // namespace
