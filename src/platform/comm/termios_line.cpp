@@ -86,6 +86,19 @@ bool SpeedCloseEnough(DWORD actual, DWORD wanted) {
     return difference * 100 <= static_cast<unsigned long long>(wanted) * kSpeedTolerancePercent;
 }
 
+// The driver kept the frame and handshake it was given and a speed close to
+// the one asked for.
+bool LineHolds(int fd, const termios& wanted, DWORD baud, const DriverTraits& traits) {
+    termios now;
+    DWORD actual = 0;
+    if (tcgetattr(fd, &now) != 0 || GetLineSpeed(fd, actual) != 0) return false;
+    tcflag_t frame = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    if (traits.ignoresFrame) frame &= ~(CSIZE | PARENB);
+    const tcflag_t software = IXON | IXOFF;
+    return (now.c_cflag & frame) == (wanted.c_cflag & frame) && (now.c_iflag & software) == (wanted.c_iflag & software) &&
+           SpeedCloseEnough(actual, baud);
+}
+
 // Modem lines: a pty has none, so failures are not errors.
 void SetModemLine(int fd, int line, bool on) { ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line); }
 
@@ -106,7 +119,7 @@ int MakeRaw(int fd) {
     return IsRaw(line) ? 0 : EINVAL;
 }
 
-DCB DcbFromLine(int fd) {
+DCB DcbFromLine(int fd, const DriverTraits& traits) {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = kDefaultBaud;
@@ -115,6 +128,7 @@ DCB DcbFromLine(int fd) {
     tcgetattr(fd, &line);
     dcb.fBinary = 1;
     dcb.ByteSize = ByteSizeOf(line.c_cflag);
+    if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) dcb.ByteSize = 8;  // the chip's fallback
     dcb.Parity = ParityOf(line.c_cflag);
     dcb.fParity = dcb.Parity != NOPARITY;
     dcb.StopBits = (line.c_cflag & CSTOPB) ? (dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS) : ONESTOPBIT;
@@ -131,22 +145,21 @@ DCB DcbFromLine(int fd) {
     return dcb;
 }
 
-DWORD ApplyDcb(int fd, const DCB& dcb) {
-    termios before;
-    if (tcgetattr(fd, &before) != 0) return Win32FromErrno(errno);
-    DWORD speedBefore = 0;
-    bool haveSpeedBefore = GetLineSpeed(fd, speedBefore) == 0;
-
-    termios line = before;
+DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits) {
+    // Refused before the line is touched: the driver would take it and run something else.
+    if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) return ERROR_INVALID_PARAMETER;
+    SavedLine before = SaveLine(fd);
+    termios line;
+    if (!before.valid || tcgetattr(fd, &line) != 0) return Win32FromErrno(errno);
     SetFrame(line, dcb);
-    if (tcsetattr(fd, TCSANOW, &line) != 0) return Win32FromErrno(errno);
-    int error = SetLineSpeed(fd, dcb.BaudRate);
-    DWORD actual = 0;
-    if (error == 0) error = GetLineSpeed(fd, actual);
-    if (error == 0 && !SpeedCloseEnough(actual, dcb.BaudRate)) error = EINVAL;
+    int error = 0;
+    // glibc reads the line back and fails with EINVAL when data bits or parity
+    // did not take, although everything else did: what took is checked below.
+    if (tcsetattr(fd, TCSANOW, &line) != 0 && errno != EINVAL) error = errno;
+    if (error == 0) error = SetLineSpeed(fd, dcb.BaudRate);
+    if (error == 0 && !LineHolds(fd, line, dcb.BaudRate, traits)) error = EINVAL;
     if (error != 0) {
-        tcsetattr(fd, TCSANOW, &before);
-        if (haveSpeedBefore) SetLineSpeed(fd, speedBefore);
+        RestoreLine(fd, before);
         return Win32FromErrno(error);
     }
     SetModemLines(fd, dcb);
