@@ -52,7 +52,8 @@ void CZandrelDlg::OnCaptureToFile() {
     if (m_Port.Open(szDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return;
     m_eJob = JobCapture;
 
-    m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits);
+    if (m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits) != 0)
+        ShowSettingsKept();
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
     m_Port.SetHandshake(CSerialPort::HandshakeOff);
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);

@@ -30,7 +30,8 @@ void CZandrelDlg::OnWriteToPort() {
     GetDlgItemText(IDC_PARITY, strParity);
     GetDlgItemText(IDC_STOP_BITS, strStopBits);
     LineSettings settings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
-    m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits);
+    const bool bSettingsKept =
+        m_Port.SetLineSettings(settings.dwBaudRate, settings.nDataBits, settings.nParity, settings.nStopBits) != 0;
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
 
     GetDlgItemText(IDC_SEND_FILE, m_strFileName);
@@ -54,6 +55,7 @@ void CZandrelDlg::OnWriteToPort() {
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
+    if (bSettingsKept) ShowSettingsKept();
 }
 
 void CZandrelDlg::OnTimer(UINT nIDEvent) {

@@ -57,6 +57,8 @@ private:
     bool m_bSending = false;
 
     void BrowseInto(int nIDEdit);
+    // Tells the user, in the status line, which line settings the port refused and what it kept.
+    void ShowSettingsKept();
     void CloseJob();  // port, then send file
     void SendNextChar();
     void StopSendTimer();

@@ -7,7 +7,19 @@
 
 namespace headless {
 
-void UseConsole() { HeadlessBackend::Instance().Reset(false, true); }
+namespace {
+
+void TellRefusal(const std::string& text) {
+    HeadlessBackend::Instance().PrintLine(std::string(AfxGetAppName()) + ": " + text);
+}
+
+}  // namespace
+
+void UseConsole() {
+    HeadlessBackend::Instance().Reset(false, true);
+    // Line settings a port refused are told when it happens; the job goes on.
+    SetCommSettingsRefusalListener(TellRefusal);
+}
 
 int FinishConsoleRun() {
     HeadlessBackend& backend = HeadlessBackend::Instance();

@@ -4,7 +4,8 @@
 
 namespace headless {
 
-// Selects the headless back-end on the real clock, printing to standard error.
+// Selects the headless back-end on the real clock, printing to standard error;
+// line settings a port refuses are told there as they happen.
 void UseConsole();
 
 // Ends the run's output and gives its exit status: 2 when a message box was

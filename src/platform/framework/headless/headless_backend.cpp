@@ -136,6 +136,14 @@ void HeadlessBackend::EndStatusLine() {
     m_statusShown = false;
 }
 
+void HeadlessBackend::PrintLine(const std::string& text) {
+    if (!m_console) return;
+    if (m_statusShown) std::fputs("\r\033[K", stderr);
+    m_statusShown = false;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
 // Nothing shows a window's caption, icons or state here; the records are all there is.
 void HeadlessBackend::WindowStateChanged(afx::WindowNode&) {}
 
@@ -165,12 +173,7 @@ INT_PTR HeadlessBackend::RunDialog(CDialog& dialog, afx::WindowNode& window) {
 int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {
     messageBoxes.push_back({text, caption, type});
     ++messageBoxesShown;
-    if (m_console) {
-        if (m_statusShown) std::fputs("\r\033[K", stderr);
-        m_statusShown = false;
-        std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
-        std::fflush(stderr);
-    }
+    PrintLine(caption + "\n" + text);
     if (messageBoxHold > 0) {
         // The box stays open for a while; the modal loop keeps messages and timers flowing.
         afx::RunModalLoop([] { return false; }, Now() + messageBoxHold);
