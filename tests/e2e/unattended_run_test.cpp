@@ -90,7 +90,7 @@ TEST_F(UnattendedRun, RefusedLineSettingsAreToldOnceAndTheWriteGoesOn) {
     e2e::ChildProcess zandrel = Run({"-c", "3", "-b", "4800", "-s", "1.5", "-m", "5", "-l", "n", "-w", send});
     EXPECT_EQ(m_pty.Receive(4, kTimeoutMs), "kept");
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
-    EXPECT_EQ(zandrel.Errors(), "zandrel: " + m_pty.SlavePath() + " cannot take 4800 baud and 1.5 stop bits, kept 9600 8N1\n");
+    EXPECT_EQ(zandrel.Errors(), "zandrel: " + m_pty.SlavePath() + " cannot take 1.5 stop bits, kept 9600 8N1\n");
 }
 
 TEST_F(UnattendedRun, ProgramPathWithASpaceIsNotTakenForParameters) {

@@ -35,11 +35,11 @@ BOOL CommDevice::GetState(DCB* dcb) {
 BOOL CommDevice::SetState(const DCB* dcb) {
     std::unique_lock lock(m_lock);
     if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
-    DWORD error = ValidateDcb(*dcb);
-    if (error == ERROR_SUCCESS) error = ApplyDcb(m_fd, *dcb, m_traits);
+    unsigned refusedParts = InvalidParts(*dcb);
+    DWORD error = refusedParts != 0 ? ERROR_INVALID_PARAMETER : ApplyDcb(m_fd, *dcb, m_traits, refusedParts);
     if (error == ERROR_INVALID_PARAMETER) {
         // The line runs what it ran before, and m_dcb still says so.
-        std::string refusal = DescribeRefusal(m_path, *dcb, m_dcb);
+        std::string refusal = DescribeRefusal(m_path, *dcb, m_dcb, refusedParts);
         lock.unlock();
         RecordRefusal(refusal);
         return Refuse(error);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/comm/comm_report.h"
+#include "platform/comm/dcb_rules.h"
 
 namespace comm {
 namespace {
@@ -36,16 +37,16 @@ std::string FrameText(const DCB& dcb) {
 
 }  // namespace
 
-std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept) {
+std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts) {
     std::vector<std::string> parts;
-    if (asked.BaudRate != kept.BaudRate) parts.push_back(std::to_string(asked.BaudRate) + " baud");
-    if (asked.ByteSize != kept.ByteSize) parts.push_back(std::to_string(asked.ByteSize) + " data bits");
-    if (asked.Parity != kept.Parity) parts.push_back(ParityName(asked.Parity) + " parity");
-    if (asked.StopBits != kept.StopBits)
+    if (refusedParts & kPartBaud) parts.push_back(std::to_string(asked.BaudRate) + " baud");
+    if (refusedParts & kPartDataBits) parts.push_back(std::to_string(asked.ByteSize) + " data bits");
+    if (refusedParts & kPartParity) parts.push_back(ParityName(asked.Parity) + " parity");
+    if (refusedParts & kPartStopBits)
         parts.push_back(StopBitsText(asked.StopBits) + (asked.StopBits == ONESTOPBIT ? " stop bit" : " stop bits"));
     std::string refused;
     for (size_t i = 0; i < parts.size(); ++i) refused += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
-    if (refused.empty()) refused = "these settings";  // only handshake or control characters differ
+    if (refused.empty()) refused = "these handshake settings";
     return path + " cannot take " + refused + ", kept " + FrameText(kept);
 }
 

@@ -7,9 +7,9 @@
 
 namespace comm {
 
-// "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1": the parts of asked
-// that the line does not run, then what it runs.
-std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept);
+// "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1": the refused parts of
+// asked (LineParts), then what the line runs.
+std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts);
 
 // Records the text for GetLastCommSettingsRefusal and hands it to the listener.
 void RecordRefusal(const std::string& text);

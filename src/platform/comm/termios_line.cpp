@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/comm/dcb_rules.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/line_speed.h"
 
@@ -86,17 +87,22 @@ bool SpeedCloseEnough(DWORD actual, DWORD wanted) {
     return difference * 100 <= static_cast<unsigned long long>(wanted) * kSpeedTolerancePercent;
 }
 
-// The driver kept the frame and handshake it was given and a speed close to
-// the one asked for.
-bool LineHolds(int fd, const termios& wanted, DWORD baud, const DriverTraits& traits) {
+// The LineParts in which the driver did not keep what it was given; speed
+// counts as kept when close to the one asked for.
+unsigned PartsNotHeld(int fd, const termios& wanted, DWORD baud, const DriverTraits& traits) {
     termios now;
     DWORD actual = 0;
-    if (tcgetattr(fd, &now) != 0 || GetLineSpeed(fd, actual) != 0) return false;
-    tcflag_t frame = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-    if (traits.ignoresFrame) frame &= ~(CSIZE | PARENB);
-    const tcflag_t software = IXON | IXOFF;
-    return (now.c_cflag & frame) == (wanted.c_cflag & frame) && (now.c_iflag & software) == (wanted.c_iflag & software) &&
-           SpeedCloseEnough(actual, baud);
+    if (tcgetattr(fd, &now) != 0 || GetLineSpeed(fd, actual) != 0) return kPartOther;
+    auto differs = [&](tcflag_t now, tcflag_t wanted, tcflag_t bits) { return (now & bits) != (wanted & bits); };
+    unsigned parts = 0;
+    if (!SpeedCloseEnough(actual, baud)) parts |= kPartBaud;
+    if (!traits.ignoresFrame && differs(now.c_cflag, wanted.c_cflag, CSIZE)) parts |= kPartDataBits;
+    tcflag_t parity = traits.ignoresFrame ? PARODD | CMSPAR : PARENB | PARODD | CMSPAR;
+    if (differs(now.c_cflag, wanted.c_cflag, parity)) parts |= kPartParity;
+    if (differs(now.c_cflag, wanted.c_cflag, CSTOPB)) parts |= kPartStopBits;
+    if (differs(now.c_cflag, wanted.c_cflag, CRTSCTS) || differs(now.c_iflag, wanted.c_iflag, IXON | IXOFF))
+        parts |= kPartOther;
+    return parts;
 }
 
 // Modem lines: a pty has none, so failures are not errors.
@@ -145,9 +151,13 @@ DCB DcbFromLine(int fd, const DriverTraits& traits) {
     return dcb;
 }
 
-DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits) {
+DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts) {
+    refusedParts = 0;
     // Refused before the line is touched: the driver would take it and run something else.
-    if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) return ERROR_INVALID_PARAMETER;
+    if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) {
+        refusedParts = kPartDataBits;
+        return ERROR_INVALID_PARAMETER;
+    }
     SavedLine before = SaveLine(fd);
     termios line;
     if (!before.valid || tcgetattr(fd, &line) != 0) return Win32FromErrno(errno);
@@ -157,7 +167,8 @@ DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits) {
     // did not take, although everything else did: what took is checked below.
     if (tcsetattr(fd, TCSANOW, &line) != 0 && errno != EINVAL) error = errno;
     if (error == 0) error = SetLineSpeed(fd, dcb.BaudRate);
-    if (error == 0 && !LineHolds(fd, line, dcb.BaudRate, traits)) error = EINVAL;
+    if (error == 0) refusedParts = PartsNotHeld(fd, line, dcb.BaudRate, traits);
+    if (error == 0 && refusedParts != 0) error = EINVAL;
     if (error != 0) {
         RestoreLine(fd, before);
         return Win32FromErrno(error);

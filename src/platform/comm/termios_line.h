@@ -17,9 +17,10 @@ int MakeRaw(int fd);
 DCB DcbFromLine(int fd, const DriverTraits& traits);
 
 // Applies frame, speed and handshake, all or nothing: when the driver did not
-// take the whole of it, the line is put back as it was and the result is
-// ERROR_INVALID_PARAMETER. Returns a Win32 code.
-DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits);
+// take the whole of it, the line is put back as it was, refusedParts says
+// which LineParts it did not take, and the result is ERROR_INVALID_PARAMETER.
+// Returns a Win32 code.
+DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts);
 
 // The driver's error counters (TIOCGICOUNT); false where the driver has none.
 struct DriverCounts {
