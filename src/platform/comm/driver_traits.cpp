@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/comm/dcb_rules.h"
+
 namespace comm {
 namespace {
 
@@ -17,13 +19,15 @@ bool IsPtySlave(unsigned major) { return (major >= 136 && major <= 143) || major
 struct KnownDriver {
     std::string_view name;
     unsigned dataBitsTaken;
+    unsigned minimumBaud;
 };
 
 // Drivers whose chips take fewer frames than termios lets through. FTDI chips
-// send only 7 or 8 data bits; asked for 5, ftdi_sio keeps cs5 in termios
-// while it programs 8 into the chip.
+// send only 7 or 8 data bits (asked for 5, ftdi_sio keeps cs5 in termios while
+// it programs 8 into the chip), and their 14-bit divisor of 3 MHz stops at
+// 183.1 baud (asked for 110, ftdi_sio programs about 275).
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8)},
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184},
 };
 
 std::string DriverName(int fd) {
@@ -48,9 +52,20 @@ DriverTraits TraitsOf(int fd) {
         return traits;
     }
     std::string name = DriverName(fd);
-    for (const KnownDriver& known : kKnownDrivers)
-        if (known.name == name) traits.dataBitsTaken = known.dataBitsTaken;
+    for (const KnownDriver& known : kKnownDrivers) {
+        if (known.name != name) continue;
+        traits.dataBitsTaken = known.dataBitsTaken;
+        traits.minimumBaud = known.minimumBaud;
+    }
     return traits;
+}
+
+unsigned PartsBeyondDriver(const DriverTraits& traits, unsigned baud, unsigned byteSize) {
+    if (traits.ignoresFrame) return 0;
+    unsigned parts = 0;
+    if (baud < traits.minimumBaud) parts |= kPartBaud;
+    if (!TakesDataBits(traits, byteSize)) parts |= kPartDataBits;
+    return parts;
 }
 
 bool TakesDataBits(const DriverTraits& traits, unsigned byteSize) {

@@ -152,12 +152,9 @@ DCB DcbFromLine(int fd, const DriverTraits& traits) {
 }
 
 DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts) {
-    refusedParts = 0;
     // Refused before the line is touched: the driver would take it and run something else.
-    if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) {
-        refusedParts = kPartDataBits;
-        return ERROR_INVALID_PARAMETER;
-    }
+    refusedParts = PartsBeyondDriver(traits, dcb.BaudRate, dcb.ByteSize);
+    if (refusedParts != 0) return ERROR_INVALID_PARAMETER;
     SavedLine before = SaveLine(fd);
     termios line;
     if (!before.valid || tcgetattr(fd, &line) != 0) return Win32FromErrno(errno);
