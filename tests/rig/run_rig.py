@@ -9,6 +9,7 @@ import subprocess
 import sys
 import unittest
 
+sys.dont_write_bytecode = True  # the source tree stays as checked out
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import guest_kernel  # noqa: E402
