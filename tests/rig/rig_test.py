@@ -1,6 +1,14 @@
 """The program on the kernel's real serial drivers: an FT232 on ftdi_sio and
 16550s on the 8250 driver, in a QEMU guest (see machine.py). Each test class
-is one boot; its tests run in the order of their names."""
+is one boot; its tests run in the order of their names.
+
+A new scenario is a GuestTest subclass (one more boot, about 10 s) or a test
+in an existing one: self.vm.check() runs guest shell, start_zandrel() and
+stop_zandrel() drive a console run, self.vm.unplug_adapter() and
+plug_adapter() pull and plug the FT232 through QMP (self.vm.qmp() sends any
+other command), self.vm.trace and the far ends (self.vm.adapter, uart,
+telnet) tell what happened on the line. guest_setup is shell the guest runs
+before it serves the host."""
 
 import os
 import re
@@ -40,19 +48,23 @@ def frame_text(frame):
     return f"{baud} {bits}{PARITY_LETTERS[parity]}{STOP_TEXTS[stop]}"
 
 
-def boot(name):
+def boot(name, guest_setup=""):
+    """A guest with the program, the probe and the test data, COM1 to COM3
+    mapped to the three lines."""
     programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"]}
     files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
-    return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, files, setup).start()
+    return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, files, setup + "\n" + guest_setup).start()
 
 
 class GuestTest(unittest.TestCase):
     """A boot shared by the class's tests."""
 
+    guest_setup = ""
+
     @classmethod
     def setUpClass(cls):
-        cls.vm = boot(cls.__name__)
+        cls.vm = boot(cls.__name__, cls.guest_setup)
         cls.vm.check(f"await {ADAPTER}")
 
     @classmethod

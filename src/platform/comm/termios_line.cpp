@@ -93,7 +93,7 @@ unsigned PartsNotHeld(int fd, const termios& wanted, DWORD baud, const DriverTra
     termios now;
     DWORD actual = 0;
     if (tcgetattr(fd, &now) != 0 || GetLineSpeed(fd, actual) != 0) return kPartOther;
-    auto differs = [&](tcflag_t now, tcflag_t wanted, tcflag_t bits) { return (now & bits) != (wanted & bits); };
+    auto differs = [](tcflag_t held, tcflag_t given, tcflag_t bits) { return (held & bits) != (given & bits); };
     unsigned parts = 0;
     if (!SpeedCloseEnough(actual, baud)) parts |= kPartBaud;
     if (!traits.ignoresFrame && differs(now.c_cflag, wanted.c_cflag, CSIZE)) parts |= kPartDataBits;
@@ -163,7 +163,10 @@ DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& ref
     // glibc reads the line back and fails with EINVAL when data bits or parity
     // did not take, although everything else did: what took is checked below.
     if (tcsetattr(fd, TCSANOW, &line) != 0 && errno != EINVAL) error = errno;
-    if (error == 0) error = SetLineSpeed(fd, dcb.BaudRate);
+    if (error == 0) {
+        error = SetLineSpeed(fd, dcb.BaudRate);
+        if (error == EINVAL) refusedParts = kPartBaud;  // a driver may refuse a rate outright
+    }
     if (error == 0) refusedParts = PartsNotHeld(fd, line, dcb.BaudRate, traits);
     if (error == 0 && refusedParts != 0) error = EINVAL;
     if (error != 0) {
