@@ -7,8 +7,10 @@ runs it and answers "@@done <status>". Its lines under test:
   /dev/ttyUSB0  an emulated FT232 on ftdi_sio, far end Machine.adapter
   /dev/ttyS1    a 16550 on the 8250 driver, far end Machine.uart
   /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
-The host listens on each line's unix socket and QEMU connects at start, so every
-line is connected before the guest looks for it (the adapter attaches only then).
+The host listens on the console's, the adapter's and ttyS1's unix sockets and
+QEMU connects at start, so those lines are connected before the guest looks for
+them (the adapter attaches only then); ttyS2's socket is QEMU's, since QEMU
+reads telnet commands only from a client of its own.
 QMP unplugs and plugs the adapter; QEMU's trace tells what each chip was
 programmed with. Everything the console showed is kept in console.log."""
 
@@ -243,7 +245,6 @@ class Machine:
                                 self._programs, self._files,
                                 INIT % {"modules": " ".join(USB_SERIAL_MODULES), "setup": self._setup})
         servers = {name: self._listen(name) for name in ("console", "adapter", "uart")}
-        # QEMU reads telnet commands (IAC BREAK) only from a client of its own.
         telnet_path = os.path.join(self.dir, "telnet.sock")
         self.qmp_path = os.path.join(self.dir, "qmp.sock")
         command = [
@@ -265,19 +266,16 @@ class Machine:
         self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE)
         self.trace = Trace(self.process.stderr, self.trace_log)
-        connections = {}
         try:
-            for name, (server, _) in servers.items():
-                connections[name] = self._accept(server)
-        except RuntimeError:
-            self.close()
+            self.console = Console(self._accept(servers["console"][0]), self.console_log)
+            self.adapter = Line(self._accept(servers["adapter"][0]))
+            self.uart = Line(self._accept(servers["uart"][0]))
+            self._qmp = Qmp(self.qmp_path)
+            self.telnet = Line(_connect(telnet_path))
+            self.console.wait_text(r"@@ready", 0, BOOT_SECONDS)
+        except BaseException:
+            self.close()  # no test class tears down a boot that never came up
             raise
-        self.console = Console(connections["console"], self.console_log)
-        self.adapter = Line(connections["adapter"])
-        self.uart = Line(connections["uart"])
-        self._qmp = Qmp(self.qmp_path)
-        self.telnet = Line(_connect(telnet_path))
-        self.console.wait_text(r"@@ready", 0, BOOT_SECONDS)
         return self
 
     def run(self, command, timeout=30.0):
