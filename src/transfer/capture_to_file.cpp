@@ -64,7 +64,7 @@ void CZandrelDlg::OnCaptureToFile() {
     m_bChunkHeld = false;
     m_bFaultTold = false;
 
-    ConfigureJobPort();
+    if (!ConfigureJobPort()) ShowSettingsKept();
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
 }

@@ -46,21 +46,24 @@ bool CZandrelDlg::OpenJobDevice() {
     return true;
 }
 
-void CZandrelDlg::ConfigureJobPort() {
+bool CZandrelDlg::ConfigureJobPort() {
     CString strBaud, strDataBits, strParity, strStopBits;
     GetDlgItemText(IDC_BAUD, strBaud);
     GetDlgItemText(IDC_DATA_BITS, strDataBits);
     GetDlgItemText(IDC_PARITY, strParity);
     GetDlgItemText(IDC_STOP_BITS, strStopBits);
     m_jobSettings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
-    ApplyJobSettings();
+    return ApplyJobSettings();
 }
 
-void CZandrelDlg::ApplyJobSettings() {
-    m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits, m_jobSettings.nParity,
-                           m_jobSettings.nStopBits);
+bool CZandrelDlg::ApplyJobSettings() {
+    const bool bTaken = m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits,
+                                               m_jobSettings.nParity, m_jobSettings.nStopBits) == 0;
+    // Read now: the next setting the port takes clears it.
+    m_strSettingsRefusal = bTaken ? "" : GetLastCommSettingsRefusal().c_str();
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
     if (m_eJob == JobCapture) m_Port.SetHandshake(CSerialPort::HandshakeOff);
+    return bTaken;
 }
 
 CString CZandrelDlg::JobDevicePath() const {

@@ -39,7 +39,7 @@ BOOL CZandrelDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
 void CZandrelDlg::TryReconnect() {
     if (!m_bWaitingForPort || !OpenJobDevice()) return;
     StopWaitingForPort();
-    ApplyJobSettings();
+    const bool bSettingsTaken = ApplyJobSettings();
     if (m_eJob == JobWrite) {
         // The tick grid starts again from now.
         SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
@@ -48,6 +48,7 @@ void CZandrelDlg::TryReconnect() {
         SetDlgItemText(IDC_STATUS, "");
     }
     AfxReportJobNotice(JobDevicePath() + " is back; " + (m_eJob == JobWrite ? "write" : "capture") + " resumed");
+    if (!bSettingsTaken) ShowSettingsKept();
 }
 
 void CZandrelDlg::StopWaitingForPort() {

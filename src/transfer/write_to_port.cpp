@@ -12,7 +12,7 @@ void CZandrelDlg::OnWriteToPort() {
 
     if (!OpenJobPort()) return;
     m_eJob = JobWrite;
-    ConfigureJobPort();
+    const bool bSettingsKept = !ConfigureJobPort();
 
     GetDlgItemText(IDC_SEND_FILE, m_strFileName);
     CString strTimeDelay;
@@ -37,6 +37,7 @@ void CZandrelDlg::OnWriteToPort() {
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
+    if (bSettingsKept) ShowSettingsKept();
 }
 
 void CZandrelDlg::OnTimer(UINT nIDEvent) {

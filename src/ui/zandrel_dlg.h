@@ -94,10 +94,14 @@ private:
     bool OpenJobPort();
     bool m_bOpenFailureShown = false;
     bool OpenJobDevice();
-    // Line settings from the controls, kept for the job, and applied.
-    void ConfigureJobPort();
+    // Line settings from the controls, kept for the job, and applied; false
+    // when the port refused them (it runs on at what it kept).
+    bool ConfigureJobPort();
     // The job's line settings, non-blocking reads and, for a capture, no handshaking.
-    void ApplyJobSettings();
+    bool ApplyJobSettings();
+    // Tells the user which line settings the port refused and what it kept.
+    void ShowSettingsKept();
+    CString m_strSettingsRefusal;  // "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1"
     // The Linux device the job's port is, for telling the user.
     CString JobDevicePath() const;
     void TryReconnect();

@@ -1,6 +1,7 @@
 // The real program run unattended on the console, its port a pseudo-terminal
 // mapped as COM3: a capture until SIGTERM, a write to the end of its file,
-// and the exit statuses of rejected switches, a missing port and no switches.
+// refused line settings, and the exit statuses of rejected switches, a missing
+// port and no switches.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -80,6 +81,16 @@ TEST_F(UnattendedRun, WriteSendsTheFileAndEnds) {
     e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send});
     EXPECT_EQ(m_pty.Receive(text.size(), kTimeoutMs), text);
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+}
+
+// The switches allow 1.5 stop bits with 8 data bits; no port takes them.
+TEST_F(UnattendedRun, RefusedLineSettingsAreToldOnceAndTheWriteGoesOn) {
+    const std::string send = PathOf("send.txt");
+    std::ofstream(send, std::ios::binary) << "kept";
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-b", "4800", "-s", "1.5", "-m", "5", "-l", "n", "-w", send});
+    EXPECT_EQ(m_pty.Receive(4, kTimeoutMs), "kept");
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    EXPECT_EQ(zandrel.Errors(), "zandrel: " + m_pty.SlavePath() + " cannot take 1.5 stop bits, kept 9600 8N1\n");
 }
 
 TEST_F(UnattendedRun, ProgramPathWithASpaceIsNotTakenForParameters) {

@@ -33,14 +33,14 @@ int PollTimeout(std::optional<Clock::time_point> deadline, Clock::time_point now
 
 }  // namespace
 
-kernel::Ref<CommDevice> CommDevice::Start(int fd) {
+kernel::Ref<CommDevice> CommDevice::Start(int fd, std::string path, const SavedLine& original) {
     int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
         SetLastError(Win32FromErrno(errno));
         close(fd);
         return {};
     }
-    auto* created = new (std::nothrow) CommDevice(fd, wakeFd);
+    auto* created = new (std::nothrow) CommDevice(fd, wakeFd, std::move(path), original);
     if (!created) {
         close(wakeFd);
         close(fd);
@@ -57,10 +57,13 @@ kernel::Ref<CommDevice> CommDevice::Start(int fd) {
     return device;
 }
 
-CommDevice::CommDevice(int fd, int wakeFd)
+CommDevice::CommDevice(int fd, int wakeFd, std::string path, const SavedLine& original)
     : m_fd(fd),
       m_wakeFd(wakeFd),
-      m_dcb(DcbFromLine(fd)),
+      m_path(std::move(path)),
+      m_original(original),
+      m_traits(TraitsOf(fd)),
+      m_dcb(DcbFromLine(fd, m_traits)),
       m_input(kDefaultInQueue),
       m_haveDriverCounts(ReadDriverCounts(fd, m_driverCounts)),
       m_raw(kReadChunk),
@@ -69,6 +72,8 @@ CommDevice::CommDevice(int fd, int wakeFd)
 }
 
 CommDevice::~CommDevice() {
+    // The device is left as it was found (a vanished one refuses, which is fine).
+    RestoreLine(m_fd, m_original);
     // Exclusive use ends with the descriptor; a pty's slave would otherwise keep the flag.
     ioctl(m_fd, TIOCNXCL);
     close(m_fd);

@@ -21,10 +21,13 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/comm/driver_traits.h"
 #include "platform/comm/input_queue.h"
+#include "platform/comm/line_speed.h"
 #include "platform/comm/parmrk_decoder.h"
 #include "platform/comm/request.h"
 #include "platform/comm/termios_line.h"
@@ -37,7 +40,8 @@ class CommDevice final : public kernel::IoTarget {
 public:
     // Takes an open, exclusive, raw, non-blocking descriptor and starts the
     // driver thread. On failure closes the descriptor and sets the last error.
-    static kernel::Ref<CommDevice> Start(int fd);
+    // The line is put back to original when the device closes.
+    static kernel::Ref<CommDevice> Start(int fd, std::string path, const SavedLine& original);
 
     // The Win32 operations; FALSE with the last error set on failure.
     BOOL Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* overlapped);
@@ -62,7 +66,7 @@ public:
     ~CommDevice() override;
 
 private:
-    CommDevice(int fd, int wakeFd);
+    CommDevice(int fd, int wakeFd, std::string path, const SavedLine& original);
 
     // All below run with m_lock held.
     static BOOL Refuse(DWORD error);
@@ -87,6 +91,9 @@ private:
 
     const int m_fd;
     const int m_wakeFd;
+    const std::string m_path;
+    const SavedLine m_original;
+    const DriverTraits m_traits;
     std::thread m_driver;
 
     std::mutex m_lock;

@@ -22,15 +22,19 @@ std::string ErrnoText(int error) {
 
 // An open descriptor or -errno. Exclusive as share mode 0 is: flock keeps out
 // every other opener (TIOCEXCL alone lets root in), TIOCEXCL also keeps out
-// programs that do not take the lock.
-int OpenExclusive(const std::string& path) {
+// programs that do not take the lock. original receives the line as it was.
+int OpenExclusive(const std::string& path, SavedLine& original) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -errno;
     int error = 0;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
     else if (ioctl(fd, TIOCEXCL) != 0) error = errno;
-    else error = MakeRaw(fd);
-    if (error == 0) return fd;
+    else {
+        original = SaveLine(fd);
+        error = original.valid ? MakeRaw(fd) : errno;
+        if (error == 0) return fd;
+        RestoreLine(fd, original);
+    }
     close(fd);  // also drops the lock
     return -error;
 }
@@ -59,9 +63,10 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     // Every transfer on a device handle is overlapped; there is no blocking variant.
     if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return Fail(report, ERROR_NOT_SUPPORTED, "only overlapped use is supported");
 
-    int fd = OpenExclusive(*path);
+    SavedLine original;
+    int fd = OpenExclusive(*path, original);
     if (fd < 0) return Fail(report, Win32FromErrno(-fd), ErrnoText(-fd));
-    auto device = CommDevice::Start(fd);
+    auto device = CommDevice::Start(fd, *path, original);
     if (!device) return Fail(report, GetLastError(), "cannot start the device's driver thread");
     HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
     if (!handle) {

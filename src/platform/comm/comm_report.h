@@ -1,5 +1,6 @@
 // What became of the most recent attempt in this process to open a comm device,
-// for the console run's closing report.
+// for the console run's closing report, and of the most recent line settings
+// a device refused, for telling the user.
 #pragma once
 
 #include <string>
@@ -13,3 +14,8 @@ struct CommOpenReport {
 };
 
 CommOpenReport GetLastCommOpenReport();
+
+// The most recent SetCommState that a device refused with
+// ERROR_INVALID_PARAMETER, as a user reads it: "/dev/ttyUSB0 cannot take
+// 6 data bits, kept 9600 8N1". Empty once a later call was taken.
+std::string GetLastCommSettingsRefusal();

@@ -1,6 +1,7 @@
 // Line settings, event mask, time-outs, queue size, errors and purging.
 #include "platform/comm/comm_device.h"
 #include "platform/comm/dcb_rules.h"
+#include "platform/comm/settings_refusal.h"
 
 namespace comm {
 namespace {
@@ -32,10 +33,19 @@ BOOL CommDevice::GetState(DCB* dcb) {
 }
 
 BOOL CommDevice::SetState(const DCB* dcb) {
-    if (DWORD error = ValidateDcb(*dcb)) return Refuse(error);
-    std::lock_guard lock(m_lock);
+    std::unique_lock lock(m_lock);
     if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
-    if (DWORD error = ApplyDcb(m_fd, *dcb)) return Refuse(error);
+    unsigned refusedParts = InvalidParts(*dcb);
+    DWORD error = refusedParts != 0 ? ERROR_INVALID_PARAMETER : ApplyDcb(m_fd, *dcb, m_traits, refusedParts);
+    if (error == ERROR_INVALID_PARAMETER) {
+        // The line runs what it ran before, and m_dcb still says so.
+        std::string refusal = DescribeRefusal(m_path, *dcb, m_dcb, refusedParts);
+        lock.unlock();
+        RecordRefusal(refusal);
+        return Refuse(error);
+    }
+    if (error != ERROR_SUCCESS) return Refuse(error);
+    ClearRefusal();
     // Kept whole: a pty ignores data bits and parity, yet they read back as set.
     m_dcb = *dcb;
     m_decoder.SetParityChecked(dcb->Parity != NOPARITY);

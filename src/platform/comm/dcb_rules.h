@@ -5,8 +5,19 @@
 
 namespace comm {
 
-// ERROR_SUCCESS, or ERROR_INVALID_PARAMETER for settings the Windows serial
-// driver also refuses.
+// Parts of the line's settings, as bits, to say which were refused.
+enum LinePart : unsigned {
+    kPartBaud = 1,
+    kPartDataBits = 2,
+    kPartParity = 4,
+    kPartStopBits = 8,
+    kPartOther = 16,  // handshake or its characters
+};
+
+// The parts that the Windows serial driver also refuses, 0 when none.
+unsigned InvalidParts(const DCB& dcb);
+
+// ERROR_SUCCESS, or ERROR_INVALID_PARAMETER when InvalidParts finds any.
 DWORD ValidateDcb(const DCB& dcb);
 
 }  // namespace comm

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/comm/dcb_rules.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/line_speed.h"
 
@@ -86,6 +87,24 @@ bool SpeedCloseEnough(DWORD actual, DWORD wanted) {
     return difference * 100 <= static_cast<unsigned long long>(wanted) * kSpeedTolerancePercent;
 }
 
+// The LineParts in which the driver did not keep what it was given; speed
+// counts as kept when close to the one asked for.
+unsigned PartsNotHeld(int fd, const termios& wanted, DWORD baud, const DriverTraits& traits) {
+    termios now;
+    DWORD actual = 0;
+    if (tcgetattr(fd, &now) != 0 || GetLineSpeed(fd, actual) != 0) return kPartOther;
+    auto differs = [](tcflag_t held, tcflag_t given, tcflag_t bits) { return (held & bits) != (given & bits); };
+    unsigned parts = 0;
+    if (!SpeedCloseEnough(actual, baud)) parts |= kPartBaud;
+    if (!traits.ignoresFrame && differs(now.c_cflag, wanted.c_cflag, CSIZE)) parts |= kPartDataBits;
+    tcflag_t parity = traits.ignoresFrame ? PARODD | CMSPAR : PARENB | PARODD | CMSPAR;
+    if (differs(now.c_cflag, wanted.c_cflag, parity)) parts |= kPartParity;
+    if (differs(now.c_cflag, wanted.c_cflag, CSTOPB)) parts |= kPartStopBits;
+    if (differs(now.c_cflag, wanted.c_cflag, CRTSCTS) || differs(now.c_iflag, wanted.c_iflag, IXON | IXOFF))
+        parts |= kPartOther;
+    return parts;
+}
+
 // Modem lines: a pty has none, so failures are not errors.
 void SetModemLine(int fd, int line, bool on) { ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line); }
 
@@ -106,7 +125,7 @@ int MakeRaw(int fd) {
     return IsRaw(line) ? 0 : EINVAL;
 }
 
-DCB DcbFromLine(int fd) {
+DCB DcbFromLine(int fd, const DriverTraits& traits) {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = kDefaultBaud;
@@ -115,6 +134,7 @@ DCB DcbFromLine(int fd) {
     tcgetattr(fd, &line);
     dcb.fBinary = 1;
     dcb.ByteSize = ByteSizeOf(line.c_cflag);
+    if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) dcb.ByteSize = 8;  // the chip's fallback
     dcb.Parity = ParityOf(line.c_cflag);
     dcb.fParity = dcb.Parity != NOPARITY;
     dcb.StopBits = (line.c_cflag & CSTOPB) ? (dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS) : ONESTOPBIT;
@@ -131,22 +151,26 @@ DCB DcbFromLine(int fd) {
     return dcb;
 }
 
-DWORD ApplyDcb(int fd, const DCB& dcb) {
-    termios before;
-    if (tcgetattr(fd, &before) != 0) return Win32FromErrno(errno);
-    DWORD speedBefore = 0;
-    bool haveSpeedBefore = GetLineSpeed(fd, speedBefore) == 0;
-
-    termios line = before;
+DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts) {
+    // Refused before the line is touched: the driver would take it and run something else.
+    refusedParts = PartsBeyondDriver(traits, dcb.BaudRate, dcb.ByteSize);
+    if (refusedParts != 0) return ERROR_INVALID_PARAMETER;
+    SavedLine before = SaveLine(fd);
+    termios line;
+    if (!before.valid || tcgetattr(fd, &line) != 0) return Win32FromErrno(errno);
     SetFrame(line, dcb);
-    if (tcsetattr(fd, TCSANOW, &line) != 0) return Win32FromErrno(errno);
-    int error = SetLineSpeed(fd, dcb.BaudRate);
-    DWORD actual = 0;
-    if (error == 0) error = GetLineSpeed(fd, actual);
-    if (error == 0 && !SpeedCloseEnough(actual, dcb.BaudRate)) error = EINVAL;
+    int error = 0;
+    // glibc reads the line back and fails with EINVAL when data bits or parity
+    // did not take, although everything else did: what took is checked below.
+    if (tcsetattr(fd, TCSANOW, &line) != 0 && errno != EINVAL) error = errno;
+    if (error == 0) {
+        error = SetLineSpeed(fd, dcb.BaudRate);
+        if (error == EINVAL) refusedParts = kPartBaud;  // a driver may refuse a rate outright
+    }
+    if (error == 0) refusedParts = PartsNotHeld(fd, line, dcb.BaudRate, traits);
+    if (error == 0 && refusedParts != 0) error = EINVAL;
     if (error != 0) {
-        tcsetattr(fd, TCSANOW, &before);
-        if (haveSpeedBefore) SetLineSpeed(fd, speedBefore);
+        RestoreLine(fd, before);
         return Win32FromErrno(error);
     }
     SetModemLines(fd, dcb);

@@ -2,6 +2,7 @@
 // handshake, the driver's error counters, flushing.
 #pragma once
 
+#include "platform/comm/driver_traits.h"
 #include "platform/win32.h"
 
 namespace comm {
@@ -11,12 +12,15 @@ namespace comm {
 // control lines ignored; line errors marked in band. Returns 0 or an errno value.
 int MakeRaw(int fd);
 
-// The settings the line has now, as a DCB.
-DCB DcbFromLine(int fd);
+// The settings the line has now, as a DCB: what the hardware runs where the
+// driver is known to keep in termios what it could not program.
+DCB DcbFromLine(int fd, const DriverTraits& traits);
 
-// Applies frame, speed and handshake; on failure the line keeps its previous
-// settings. Returns a Win32 code.
-DWORD ApplyDcb(int fd, const DCB& dcb);
+// Applies frame, speed and handshake, all or nothing: when the driver did not
+// take the whole of it, the line is put back as it was, refusedParts says
+// which LineParts it did not take, and the result is ERROR_INVALID_PARAMETER.
+// Returns a Win32 code.
+DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts);
 
 // The driver's error counters (TIOCGICOUNT); false where the driver has none.
 struct DriverCounts {

@@ -1,11 +1,14 @@
 // Line settings, hang-up and close on a pty.
 #include <dirent.h>
 #include <sys/resource.h>
+#include <termios.h>
 
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "comm_fixture.h"
+#include "platform/comm/comm_report.h"
 
 namespace {
 
@@ -32,6 +35,52 @@ TEST_F(Line, SettingsReadBackAsSetThoughAPtyIgnoresFrame) {
     EXPECT_EQ(back.StopBits, TWOSTOPBITS);
     EXPECT_EQ(back.fOutxCtsFlow, 1u);
     EXPECT_EQ(back.fRtsControl, RTS_CONTROL_HANDSHAKE);
+}
+
+// A pty forces 8 data bits and no parity and says so by failing tcsetattr;
+// that is not a refusal: every valid frame is taken and reads back as set,
+// whether it comes alone or with a new speed, and when it is set again.
+TEST_F(Line, EveryValidFrameIsTakenOnAPtyAndReadsBackAsSetEachTime) {
+    DCB start{};
+    ASSERT_TRUE(GetCommState(m_port, &start));
+    for (BYTE byteSize = 5; byteSize <= 8; ++byteSize)
+        for (BYTE parity = NOPARITY; parity <= SPACEPARITY; ++parity)
+            for (BYTE stopBits = ONESTOPBIT; stopBits <= TWOSTOPBITS; ++stopBits) {
+                if ((stopBits == ONE5STOPBITS) != (byteSize == 5) && stopBits != ONESTOPBIT) continue;
+                for (DWORD baud : {start.BaudRate, DWORD{4800}, DWORD{4800}}) {
+                    DCB dcb = start;
+                    dcb.BaudRate = baud;
+                    dcb.ByteSize = byteSize;
+                    dcb.Parity = parity;
+                    dcb.fParity = parity != NOPARITY;
+                    dcb.StopBits = stopBits;
+                    SCOPED_TRACE(testing::Message() << baud << " " << int(byteSize) << " parity " << int(parity)
+                                                    << " stop " << int(stopBits));
+                    ASSERT_TRUE(SetCommState(m_port, &dcb)) << GetLastError();
+                    DCB back{};
+                    ASSERT_TRUE(GetCommState(m_port, &back));
+                    EXPECT_EQ(back.BaudRate, baud);
+                    EXPECT_EQ(back.ByteSize, byteSize);
+                    EXPECT_EQ(back.Parity, parity);
+                    EXPECT_EQ(back.StopBits, stopBits);
+                }
+                ASSERT_TRUE(SetCommState(m_port, &start)) << GetLastError();
+            }
+}
+
+TEST_F(Line, ARefusedFrameIsDescribedWithWhatTheLineKeeps) {
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(m_port, &dcb));
+    dcb.BaudRate = 9600;
+    ASSERT_TRUE(SetCommState(m_port, &dcb));
+    dcb.StopBits = ONE5STOPBITS;  // with 8 data bits
+    EXPECT_FALSE(SetCommState(m_port, &dcb));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    std::string expected = m_pty.SlavePath() + " cannot take 1.5 stop bits, kept 9600 8N1";
+    EXPECT_EQ(GetLastCommSettingsRefusal(), expected);
+    dcb.StopBits = TWOSTOPBITS;
+    EXPECT_TRUE(SetCommState(m_port, &dcb));
+    EXPECT_EQ(GetLastCommSettingsRefusal(), "");
 }
 
 TEST_F(Line, AnyBaudRateIsKept) {
@@ -177,6 +226,30 @@ TEST(ClosePort, CloseEndsPendingOperationsAndJoinsTheDriver) {
     EXPECT_FALSE(ReadFile(port, buffer, sizeof buffer, nullptr, &record));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     CloseHandle(event);
+}
+
+// The pty's termios is read and set through the master, which acts on the slave's.
+TEST(ClosePort, TheLineIsLeftAsItWasFound) {
+    testsupport::Pty pty;
+    termios found{};
+    ASSERT_EQ(tcgetattr(pty.Master(), &found), 0);
+    cfsetspeed(&found, B4800);
+    found.c_lflag |= ECHO | ICANON;
+    ASSERT_EQ(tcsetattr(pty.Master(), TCSANOW, &found), 0);
+    HANDLE port = commtest::OpenDevice(pty.DeviceName());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB dcb{};
+    GetCommState(port, &dcb);
+    dcb.BaudRate = 115200;
+    dcb.StopBits = TWOSTOPBITS;
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    CloseHandle(port);
+    termios left{};
+    ASSERT_EQ(tcgetattr(pty.Master(), &left), 0);
+    EXPECT_EQ(cfgetospeed(&left), B4800);
+    EXPECT_EQ(left.c_lflag & (ECHO | ICANON), tcflag_t{ECHO | ICANON});
+    EXPECT_EQ(left.c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(left.c_iflag & PARMRK, 0u);
 }
 
 TEST_F(Line, ClearCommErrorReportsQueueAndNoErrorsOnACleanLine) {

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "platform/comm/dcb_rules.h"
+#include "platform/comm/settings_refusal.h"
 #include "platform/comm/timeout_rules.h"
 
 namespace {
@@ -61,6 +62,41 @@ TEST(DcbRules, SoftwareHandshakeNeedsDistinctXonXoff) {
     EXPECT_EQ(comm::ValidateDcb(dcb), ERROR_INVALID_PARAMETER);
     dcb.XoffChar = 0x13;
     EXPECT_EQ(comm::ValidateDcb(dcb), ERROR_SUCCESS);
+}
+
+DCB Frame(DWORD baud, BYTE byteSize, BYTE parity, BYTE stopBits) {
+    DCB dcb{};
+    dcb.BaudRate = baud;
+    dcb.ByteSize = byteSize;
+    dcb.Parity = parity;
+    dcb.StopBits = stopBits;
+    return dcb;
+}
+
+TEST(RefusalText, NamesTheRefusedPartsAsAskedThenWhatTheLineRuns) {
+    using namespace comm;
+    DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    EXPECT_EQ(DescribeRefusal("/dev/ttyUSB0", Frame(4800, 6, SPACEPARITY, ONESTOPBIT), kept, kPartDataBits),
+              "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1");
+    EXPECT_EQ(DescribeRefusal("/dev/ttyS1", Frame(256000, 5, MARKPARITY, ONE5STOPBITS), Frame(4800, 7, EVENPARITY, TWOSTOPBITS),
+                              kPartBaud | kPartDataBits | kPartParity | kPartStopBits),
+              "/dev/ttyS1 cannot take 256000 baud, 5 data bits, mark parity and 1.5 stop bits, kept 4800 7E2");
+    EXPECT_EQ(DescribeRefusal("/dev/ttyS0", Frame(9600, 8, NOPARITY, ONESTOPBIT), Frame(9600, 5, SPACEPARITY, ONE5STOPBITS),
+                              kPartStopBits),
+              "/dev/ttyS0 cannot take 1 stop bit, kept 9600 5S1.5");
+    EXPECT_EQ(DescribeRefusal("/dev/ttyS0", kept, kept, kPartOther), "/dev/ttyS0 cannot take these handshake settings, kept 9600 8N1");
+}
+
+TEST(DcbRules, InvalidPartsNameWhatIsWrong) {
+    using namespace comm;
+    EXPECT_EQ(InvalidParts(Frame(9600, 8, NOPARITY, ONESTOPBIT)), 0u);
+    EXPECT_EQ(InvalidParts(Frame(0, 8, NOPARITY, ONESTOPBIT)), unsigned{kPartBaud});
+    EXPECT_EQ(InvalidParts(Frame(9600, 9, 5, ONESTOPBIT)), unsigned{kPartDataBits | kPartParity});
+    EXPECT_EQ(InvalidParts(Frame(9600, 8, NOPARITY, ONE5STOPBITS)), unsigned{kPartStopBits});
+    EXPECT_EQ(InvalidParts(Frame(9600, 5, NOPARITY, TWOSTOPBITS)), unsigned{kPartStopBits});
+    DCB sameXonXoff = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    sameXonXoff.fOutX = 1;
+    EXPECT_EQ(InvalidParts(sameXonXoff), unsigned{kPartOther});
 }
 
 }  // namespace

@@ -139,6 +139,14 @@ void HeadlessBackend::EndStatusLine() {
     m_statusShown = false;
 }
 
+void HeadlessBackend::PrintLine(const std::string& text) {
+    if (!m_console) return;
+    if (m_statusShown) std::fputs("\r\033[K", stderr);
+    m_statusShown = false;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
 // Nothing shows a window's caption, icons or state here; the records are all there is.
 void HeadlessBackend::WindowStateChanged(afx::WindowNode&) {}
 
@@ -165,19 +173,10 @@ INT_PTR HeadlessBackend::RunDialog(CDialog& dialog, afx::WindowNode& window) {
     return node && node->modalEnded ? node->modalResult : IDCANCEL;
 }
 
-void HeadlessBackend::ClearStatusLine() {
-    if (m_statusShown) std::fputs("\r\033[K", stderr);
-    m_statusShown = false;
-}
-
 int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::string& caption, UINT type) {
     messageBoxes.push_back({text, caption, type});
     ++messageBoxesShown;
-    if (m_console) {
-        ClearStatusLine();
-        std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
-        std::fflush(stderr);
-    }
+    PrintLine(caption + "\n" + text);
     if (messageBoxHold > 0) {
         // The box stays open for a while; the modal loop keeps messages and timers flowing.
         afx::RunModalLoop([] { return false; }, Now() + messageBoxHold);
@@ -187,10 +186,7 @@ int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::st
 
 void HeadlessBackend::ReportJob(const std::string& text, bool fault) {
     (fault ? jobFaults : jobNotices).push_back(text);
-    if (!m_console) return;
-    ClearStatusLine();
-    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
-    std::fflush(stderr);
+    PrintLine(std::string(program_invocation_short_name) + ": " + text);
 }
 
 std::optional<std::string> HeadlessBackend::ChooseSaveFileName(const afx::SaveFileRequest& request) {

@@ -58,9 +58,11 @@ public:
     // Ends the console's status line so that what follows starts on a line of its own.
     void EndStatusLine();
 
+    // On the console: a line of its own on standard error, in place of a status line shown there.
+    void PrintLine(const std::string& text);
+
 private:
     void ShowStatusLine(const std::string& text);
-    void ClearStatusLine();
 
     bool m_manualClock = true;
     bool m_console = false;

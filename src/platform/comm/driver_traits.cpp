@@ -1,0 +1,75 @@
+#include "platform/comm/driver_traits.h"
+
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/comm/dcb_rules.h"
+
+namespace comm {
+namespace {
+
+// Unix98 pty slaves (136..143) and the old BSD ones (3).
+bool IsPtySlave(unsigned major) { return (major >= 136 && major <= 143) || major == 3; }
+
+struct KnownDriver {
+    std::string_view name;
+    unsigned dataBitsTaken;
+    unsigned minimumBaud;
+};
+
+// Drivers whose chips take fewer frames than termios lets through. FTDI chips
+// send only 7 or 8 data bits (asked for 5, ftdi_sio keeps cs5 in termios while
+// it programs 8 into the chip), and their 14-bit divisor of 3 MHz stops at
+// 183.1 baud (asked for 110, ftdi_sio programs about 275).
+constexpr KnownDriver kKnownDrivers[] = {
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184},
+};
+
+std::string DriverName(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) return {};
+    std::string link = "/sys/dev/char/" + std::to_string(major(info.st_rdev)) + ":" +
+                       std::to_string(minor(info.st_rdev)) + "/device/driver";
+    char target[PATH_MAX];
+    ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length <= 0) return {};
+    std::string_view path(target, static_cast<size_t>(length));
+    return std::string(path.substr(path.find_last_of('/') + 1));
+}
+
+}  // namespace
+
+DriverTraits TraitsOf(int fd) {
+    DriverTraits traits;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && IsPtySlave(major(info.st_rdev))) {
+        traits.ignoresFrame = true;
+        return traits;
+    }
+    std::string name = DriverName(fd);
+    for (const KnownDriver& known : kKnownDrivers) {
+        if (known.name != name) continue;
+        traits.dataBitsTaken = known.dataBitsTaken;
+        traits.minimumBaud = known.minimumBaud;
+    }
+    return traits;
+}
+
+unsigned PartsBeyondDriver(const DriverTraits& traits, unsigned baud, unsigned byteSize) {
+    if (traits.ignoresFrame) return 0;
+    unsigned parts = 0;
+    if (baud < traits.minimumBaud) parts |= kPartBaud;
+    if (!TakesDataBits(traits, byteSize)) parts |= kPartDataBits;
+    return parts;
+}
+
+bool TakesDataBits(const DriverTraits& traits, unsigned byteSize) {
+    return byteSize < 32 && (traits.dataBitsTaken & (1u << byteSize)) != 0;
+}
+
+}  // namespace comm

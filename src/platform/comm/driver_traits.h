@@ -1,0 +1,27 @@
+// What a tty's driver does with the frame it is given, where termios alone
+// cannot tell.
+#pragma once
+
+namespace comm {
+
+struct DriverTraits {
+    // A pseudo-terminal forces 8 data bits and no parity: not a refusal, the
+    // frame has no meaning there.
+    bool ignoresFrame = false;
+    // Bit n set: the hardware can send n data bits (5..8).
+    unsigned dataBitsTaken = 0x1E0;
+    // The slowest rate the chip's divisor reaches; below it the driver
+    // programs a divisor that overflows into a different rate.
+    unsigned minimumBaud = 1;
+};
+
+// Known by the tty's major number (a pty) or by its driver's name in sysfs
+// (device/driver, for example "ftdi_sio").
+DriverTraits TraitsOf(int fd);
+
+bool TakesDataBits(const DriverTraits& traits, unsigned byteSize);
+
+// The LineParts of a frame the driver would take and then run otherwise.
+unsigned PartsBeyondDriver(const DriverTraits& traits, unsigned baud, unsigned byteSize);
+
+}  // namespace comm

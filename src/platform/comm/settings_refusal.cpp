@@ -1,0 +1,68 @@
+#include "platform/comm/settings_refusal.h"
+
+#include <mutex>
+#include <vector>
+
+#include "platform/comm/comm_report.h"
+#include "platform/comm/dcb_rules.h"
+
+namespace comm {
+namespace {
+
+constexpr const char* kParityNames[] = {"no", "odd", "even", "mark", "space"};
+constexpr char kParityLetters[] = "NOEMS";
+
+std::mutex g_lock;
+std::string g_refusal;
+
+std::string StopBitsText(BYTE stopBits) {
+    switch (stopBits) {
+        case ONESTOPBIT: return "1";
+        case ONE5STOPBITS: return "1.5";
+        case TWOSTOPBITS: return "2";
+        default: return std::to_string(stopBits);
+    }
+}
+
+std::string ParityName(BYTE parity) {
+    return parity <= SPACEPARITY ? kParityNames[parity] : "parity code " + std::to_string(parity) + " as";
+}
+
+std::string FrameText(const DCB& dcb) {
+    std::string text = std::to_string(dcb.BaudRate) + " " + std::to_string(dcb.ByteSize);
+    text += dcb.Parity <= SPACEPARITY ? kParityLetters[dcb.Parity] : '?';
+    return text + StopBitsText(dcb.StopBits);
+}
+
+}  // namespace
+
+std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts) {
+    std::vector<std::string> parts;
+    if (refusedParts & kPartBaud) parts.push_back(std::to_string(asked.BaudRate) + " baud");
+    if (refusedParts & kPartDataBits) parts.push_back(std::to_string(asked.ByteSize) + " data bits");
+    if (refusedParts & kPartParity) parts.push_back(ParityName(asked.Parity) + " parity");
+    if (refusedParts & kPartStopBits)
+        parts.push_back(StopBitsText(asked.StopBits) + (asked.StopBits == ONESTOPBIT ? " stop bit" : " stop bits"));
+    std::string refused;
+    for (size_t i = 0; i < parts.size(); ++i) refused += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    if (refused.empty()) refused = "these handshake settings";
+    return path + " cannot take " + refused + ", kept " + FrameText(kept);
+}
+
+void RecordRefusal(const std::string& text) {
+    std::lock_guard lock(g_lock);
+    g_refusal = text;
+}
+
+void ClearRefusal() {
+    std::lock_guard lock(g_lock);
+    g_refusal.clear();
+}
+
+}  // namespace comm
+
+std::string GetLastCommSettingsRefusal() {
+    std::lock_guard lock(comm::g_lock);
+    return comm::g_refusal;
+}
+

@@ -1,0 +1,18 @@
+// Telling a user that a line's settings were refused and what it runs instead.
+#pragma once
+
+#include <string>
+
+#include "platform/win32.h"
+
+namespace comm {
+
+// "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1": the refused parts of
+// asked (LineParts), then what the line runs.
+std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts);
+
+// Records the text for GetLastCommSettingsRefusal.
+void RecordRefusal(const std::string& text);
+void ClearRefusal();
+
+}  // namespace comm

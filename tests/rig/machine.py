@@ -1,0 +1,373 @@
+"""A QEMU guest running the kernel's real serial drivers, and the far ends of
+its lines on the host.
+
+The guest boots an initramfs whose init loads the USB serial modules and then
+serves shell commands on its console (ttyS0): the host sends a line, the guest
+runs it and answers "@@done <status>". Its lines under test:
+  /dev/ttyUSB0  an emulated FT232 on ftdi_sio, far end Machine.adapter
+  /dev/ttyS1    a 16550 on the 8250 driver, far end Machine.uart
+  /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
+The host listens on the console's, the adapter's and ttyS1's unix sockets and
+QEMU connects at start, so those lines are connected before the guest looks for
+them (the adapter attaches only then); ttyS2's socket is QEMU's, since QEMU
+reads telnet commands only from a client of its own.
+QMP unplugs and plugs the adapter; QEMU's trace tells what each chip was
+programmed with. Everything the console showed is kept in console.log."""
+
+import json
+import os
+import re
+import select
+import shutil
+import socket
+import subprocess
+import threading
+import time
+
+from guest_kernel import USB_SERIAL_MODULES
+import initramfs
+
+TRACE_EVENTS = ["usb_serial_set_baud", "usb_serial_set_data", "usb_serial_handle_control",
+                "usb_serial_unsupported_parity", "usb_serial_unsupported_stopbits",
+                "usb_serial_unsupported_data_bits", "serial_update_parameters", "serial_write"]
+BOOT_SECONDS = 90  # emulation on a loaded two-core machine
+
+INIT = r"""#!/bin/sh
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+echo 3 > /proc/sys/kernel/printk
+for module in %(modules)s; do insmod /lib/modules/$module.ko; done
+# Waits up to ten seconds for a path to appear (or, with !, to go away).
+await() {
+  n=0
+  if [ "$1" = "!" ]; then
+    while [ -e "$2" ] && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done; [ ! -e "$2" ]
+  else
+    while [ ! -e "$1" ] && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done; [ -e "$1" ]
+  fi
+}
+# Waits up to ten seconds for a file to hold at least $2 bytes.
+await_size() {
+  n=0
+  while [ "$(stat -c %%s "$1" 2>/dev/null || echo 0)" -lt "$2" ] && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done
+  [ "$(stat -c %%s "$1" 2>/dev/null || echo 0)" -ge "$2" ]
+}
+# user and system clock ticks a process has used
+ticks() { set -- $(cat /proc/$1/stat 2>/dev/null | sed 's/.*) //'); echo $(( ${12:-0} + ${13:-0} )); }
+export HOME=/tmp PATH=/bin:/usr/bin
+cd /tmp
+stty -F /dev/ttyS0 raw -echo
+exec </dev/ttyS0 >/dev/ttyS0 2>&1
+%(setup)s
+echo @@ready
+while read -r line; do eval "$line"; echo "@@done $?"; done
+poweroff -f
+"""
+
+
+class Line:
+    """The host's end of one guest line: what arrived, with arrival times."""
+
+    def __init__(self, connection):
+        self.socket = connection
+        self._lock = threading.Condition()
+        self._data = bytearray()
+        self._times = []
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+
+    def _read(self):
+        while True:
+            try:
+                chunk = self.socket.recv(65536)
+            except OSError:
+                chunk = b""
+            now = time.monotonic()
+            with self._lock:
+                if not chunk:
+                    self._lock.notify_all()
+                    return
+                self._data += chunk
+                self._times += [now] * len(chunk)
+                self._lock.notify_all()
+
+    def send(self, data):
+        self.socket.sendall(data)
+
+    def mark(self):
+        with self._lock:
+            return len(self._data)
+
+    def received(self, since=0):
+        with self._lock:
+            return bytes(self._data[since:])
+
+    def arrival_times(self, since=0):
+        with self._lock:
+            return list(self._times[since:])
+
+    def wait_for(self, count, since=0, timeout=10.0, quiet=None):
+        """Waits until count bytes arrived after since; with quiet, until nothing
+        has arrived for that many seconds as well. Returns what arrived."""
+        deadline = time.monotonic() + timeout
+        with self._lock:
+            while True:
+                enough = len(self._data) - since >= count
+                settled = not quiet or (self._times and time.monotonic() - self._times[-1] >= quiet)
+                left = deadline - time.monotonic()
+                if (enough and settled) or left <= 0:
+                    return bytes(self._data[since:])
+                self._lock.wait(min(left, quiet or left))
+
+    def close(self):
+        self.socket.close()
+
+
+class Console(Line):
+    """The guest's shell, its output also written to a log file."""
+
+    def __init__(self, connection, log_path):
+        self._log = open(log_path, "ab", buffering=0)
+        super().__init__(connection)
+
+    def _read(self):
+        while True:
+            try:
+                chunk = self.socket.recv(65536)
+            except OSError:
+                chunk = b""
+            if chunk:
+                self._log.write(chunk)
+            with self._lock:
+                if not chunk:
+                    self._lock.notify_all()
+                    return
+                self._data += chunk
+                self._lock.notify_all()
+
+    def wait_text(self, pattern, since, timeout):
+        deadline = time.monotonic() + timeout
+        regex = re.compile(pattern)
+        with self._lock:
+            while True:
+                text = self._data[since:].decode("latin-1")
+                match = regex.search(text)
+                if match:
+                    return match, text
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise TimeoutError(f"guest console: no {pattern!r} after {timeout} s; it showed:\n{text[-2000:]}")
+                self._lock.wait(left)
+
+    def note(self, text):
+        self._log.write(f"\n#### host: {text}\n".encode())
+
+
+class Trace:
+    """QEMU's trace lines, read from its standard error."""
+
+    def __init__(self, stream, log_path):
+        self._lock = threading.Condition()
+        self._lines = []
+        self._log = open(log_path, "a")
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
+
+    def _read(self, stream):
+        for raw in stream:
+            line = raw.decode("latin-1").rstrip("\n")
+            if "serial_write" in line and "addr 0x03" not in line:
+                continue  # the UARTs' data; only their line control register tells the frame
+            self._log.write(line + "\n")
+            self._log.flush()
+            with self._lock:
+                self._lines.append(line)
+                self._lock.notify_all()
+
+    def mark(self):
+        with self._lock:
+            return len(self._lines)
+
+    def lines(self, since=0, pattern=None):
+        with self._lock:
+            chosen = self._lines[since:]
+        return [line for line in chosen if pattern is None or re.search(pattern, line)]
+
+    def wait_for(self, pattern, since, timeout=10.0, accept=lambda match: True):
+        """The lines after since that match pattern (and that accept takes
+        the match of), once there is one."""
+        deadline = time.monotonic() + timeout
+        with self._lock:
+            while True:
+                found = [line for line in self._lines[since:]
+                         if (match := re.search(pattern, line)) and accept(match)]
+                left = deadline - time.monotonic()
+                if found or left <= 0:
+                    return found
+                self._lock.wait(left)
+
+
+class Machine:
+    """One guest boot. programs and files (guest path: host path, guest path:
+    bytes) go into the guest; setup is shell run before it starts serving."""
+
+    def __init__(self, name, work_dir, kernel_dir, programs, files=None, setup=""):
+        self.name = name
+        self.dir = os.path.join(work_dir, name)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self._kernel_dir = kernel_dir
+        self._programs = programs
+        self._files = files or {}
+        self._setup = setup
+        self.process = None
+        self.console_log = os.path.join(self.dir, "console.log")
+        self.trace_log = os.path.join(self.dir, "trace.log")
+
+    def _listen(self, name):
+        path = os.path.join(self.dir, name + ".sock")
+        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        server.bind(path)
+        server.listen(1)
+        return server, path
+
+    def _accept(self, server):
+        readable, _, _ = select.select([server], [], [], 30)
+        if not readable:
+            raise RuntimeError(f"QEMU did not connect to {server.getsockname()}; see {self.trace_log}")
+        connection, _ = server.accept()
+        server.close()
+        return connection
+
+    def start(self):
+        image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, USB_SERIAL_MODULES,
+                                self._programs, self._files,
+                                INIT % {"modules": " ".join(USB_SERIAL_MODULES), "setup": self._setup})
+        servers = {name: self._listen(name) for name in ("console", "adapter", "uart")}
+        telnet_path = os.path.join(self.dir, "telnet.sock")
+        self.qmp_path = os.path.join(self.dir, "qmp.sock")
+        command = [
+            "qemu-system-x86_64", "-nodefaults", "-display", "none", "-no-reboot", "-m", "256", "-smp", "1",
+            "-kernel", os.path.join(self._kernel_dir, "vmlinuz"), "-initrd", image,
+            "-append", "console=ttyS0 panic=-1 quiet",
+            "-chardev", f"socket,id=console,path={servers['console'][1]}",
+            "-chardev", f"socket,id=uart,path={servers['uart'][1]}",
+            "-chardev", f"socket,id=telnet,path={telnet_path},server=on,wait=off,telnet=on",
+            "-chardev", f"socket,id=adapter,path={servers['adapter'][1]}",
+            "-serial", "chardev:console", "-serial", "chardev:uart", "-serial", "chardev:telnet",
+            "-device", "qemu-xhci,id=xhci", "-device", "usb-serial,id=adapter,chardev=adapter,bus=xhci.0",
+            "-qmp", f"unix:{self.qmp_path},server=on,wait=off",
+        ]
+        for event in TRACE_EVENTS:
+            command += ["-trace", event]
+        with open(os.path.join(self.dir, "command"), "w") as note:
+            note.write(" ".join(command) + "\n")
+        self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE)
+        self.trace = Trace(self.process.stderr, self.trace_log)
+        try:
+            self.console = Console(self._accept(servers["console"][0]), self.console_log)
+            self.adapter = Line(self._accept(servers["adapter"][0]))
+            self.uart = Line(self._accept(servers["uart"][0]))
+            self._qmp = Qmp(self.qmp_path)
+            self.telnet = Line(_connect(telnet_path))
+            self.console.wait_text(r"@@ready", 0, BOOT_SECONDS)
+        except BaseException:
+            self.close()  # no test class tears down a boot that never came up
+            raise
+        return self
+
+    def run(self, command, timeout=30.0):
+        """Runs one shell line in the guest; returns (status, output)."""
+        self.console.note(command)
+        since = self.console.mark()
+        self.console.send(command.encode() + b"\n")
+        match, text = self.console.wait_text(r"@@done (\d+)\r?\n", since, timeout)
+        return int(match.group(1)), text[:match.start()]
+
+    def check(self, command, timeout=30.0):
+        """Runs one shell line that must succeed; returns its output."""
+        status, output = self.run(command, timeout)
+        if status != 0:
+            raise AssertionError(f"guest: {command!r} ended with {status}:\n{output}")
+        return output
+
+    def qmp(self, command, **arguments):
+        self.console.note(f"QMP {command} {arguments}")
+        return self._qmp.execute(command, **arguments)
+
+    def unplug_adapter(self):
+        """Pulls the FT232 out; returns once the guest has lost /dev/ttyUSB0."""
+        self.qmp("device_del", id="adapter")
+        self.check("await ! /dev/ttyUSB0")
+
+    def plug_adapter(self):
+        """Plugs the FT232 in again; returns once the guest has /dev/ttyUSB0."""
+        self._qmp.wait_event("DEVICE_DELETED", 10)
+        self.qmp("device_add", driver="usb-serial", id="adapter", chardev="adapter", bus="xhci.0")
+        self.check("await /dev/ttyUSB0")
+
+    def close(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        for name in ("console", "adapter", "uart", "telnet"):
+            line = getattr(self, name, None)
+            if line:
+                line.close()
+
+
+def _connect(path):
+    """A connection to a socket QEMU listens on, once it does."""
+    deadline = time.monotonic() + 30
+    while True:
+        connection = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            connection.connect(path)
+            return connection
+        except OSError:
+            connection.close()
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.1)
+
+
+class Qmp:
+    """QEMU's machine protocol: commands and their answers, events kept."""
+
+    def __init__(self, path):
+        self._socket = _connect(path)
+        self._stream = self._socket.makefile("rwb", buffering=0)
+        self._events = []
+        self._read()  # the greeting
+        self.execute("qmp_capabilities")
+
+    def _read(self):
+        line = self._stream.readline()
+        if not line:
+            raise RuntimeError("QMP closed")
+        return json.loads(line)
+
+    def execute(self, command, **arguments):
+        request = {"execute": command}
+        if arguments:
+            request["arguments"] = arguments
+        self._stream.write(json.dumps(request).encode() + b"\n")
+        while True:
+            answer = self._read()
+            if "event" in answer:
+                self._events.append(answer)
+            elif "error" in answer:
+                raise RuntimeError(f"QMP {command}: {answer['error']}")
+            elif "return" in answer:
+                return answer["return"]
+
+    def wait_event(self, name, timeout):
+        self._socket.settimeout(timeout)
+        try:
+            while not any(event["event"] == name for event in self._events):
+                self._events.append(self._read())
+        finally:
+            self._socket.settimeout(None)
+        self._events = [event for event in self._events if event["event"] != name]

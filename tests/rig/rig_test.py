@@ -1,0 +1,284 @@
+"""The program on the kernel's real serial drivers: an FT232 on ftdi_sio and
+16550s on the 8250 driver, in a QEMU guest (see machine.py). Each test class
+is one boot; its tests run in the order of their names.
+
+A new scenario is a GuestTest subclass (one more boot, about 10 s) or a test
+in an existing one: self.vm.check() runs guest shell, start_zandrel() and
+stop_zandrel() drive a console run, self.vm.unplug_adapter() and
+plug_adapter() pull and plug the FT232 through QMP (self.vm.qmp() sends any
+other command), self.vm.trace and the far ends (self.vm.adapter, uart,
+telnet) tell what happened on the line. guest_setup is shell the guest runs
+before it serves the host."""
+
+import os
+import re
+import time
+import unittest
+
+import chips
+from machine import Machine
+
+# Set by run_rig.py: work directory, kernel directory, the program, the probe.
+CONFIG = {}
+
+ADAPTER, UART, TELNET_UART = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2"
+COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3}
+# What the dialog offers.
+BAUDS = [110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000]
+DATA_BITS = [5, 6, 7, 8]
+PARITIES = [0, 1, 2, 3, 4]
+STOP_BITS = [0, 1, 2]
+PARITY_LETTERS = "NOEMS"
+STOP_TEXTS = ["1", "1.5", "2"]
+ERROR_INVALID_PARAMETER = 87
+EV_BREAK, CE_BREAK = 0x40, 0x10
+TELNET_IAC_BREAK = b"\xff\xf3"
+CPU_TICKS_PER_SECOND = 100
+
+ALL_BYTES = bytes(range(256))
+# Write to Port reads its file in text mode: a NUL is sent as nothing, CR LF
+# as LF, and Ctrl-Z ends the file; so Ctrl-Z goes last.
+SEND_FILE = bytes(b for b in range(256) if b != 0x1A) + b"\x1a"
+SENT_BYTES = bytes(b for b in range(1, 256) if b != 0x1A)
+PACE_FILE = b"U" * 60
+
+
+def frame_text(frame):
+    baud, bits, parity, stop = frame
+    return f"{baud} {bits}{PARITY_LETTERS[parity]}{STOP_TEXTS[stop]}"
+
+
+def boot(name, guest_setup=""):
+    """A guest with the program, the probe and the test data, COM1 to COM3
+    mapped to the three lines."""
+    programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"]}
+    files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE}
+    setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
+    return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, files, setup + "\n" + guest_setup).start()
+
+
+class GuestTest(unittest.TestCase):
+    """A boot shared by the class's tests."""
+
+    guest_setup = ""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.vm = boot(cls.__name__, cls.guest_setup)
+        cls.vm.check(f"await {ADAPTER}")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.vm.close()
+
+    def far_end(self, device):
+        return {ADAPTER: self.vm.adapter, UART: self.vm.uart, TELNET_UART: self.vm.telnet}[device]
+
+    def start_zandrel(self, device, switches, baud=115200):
+        """Starts a console run in the background; returns once the trace
+        shows its port set to baud (as close as the chip's divisor gets)."""
+        mark = self.vm.trace.mark()
+        self.vm.check(f"zandrel -c {COM_OF[device]} -b {baud} {switches} </dev/null >/tmp/out 2>/tmp/err & "
+                      "echo $! >/tmp/pid")
+        pattern = r"usb_serial_set_baud .* baud rate (\d+)" if device == ADAPTER else r"serial_update_parameters baudrate=(\d+)"
+        set_up = self.vm.trace.wait_for(pattern, mark, 20, lambda match: chips.close_enough(int(match.group(1)), baud))
+        self.assertTrue(set_up, f"{device} was never set to {baud}: " + self.vm.run("cat /tmp/err")[1])
+
+    def stop_zandrel(self, seconds=10):
+        """SIGTERM to the console run; its exit status, once it has ended."""
+        status, output = self.vm.run(f"kill -TERM $(cat /tmp/pid); timeout {seconds} sh -c "
+                                     "'while [ -e /proc/$(cat /tmp/pid) ]; do usleep 20000; done'; "
+                                     "wait $(cat /tmp/pid)", seconds + 20)
+        return status
+
+    def guest_bytes(self, path):
+        output = self.vm.check(f"xxd -p {path} | tr -d '\\n'; echo")
+        return bytes.fromhex(output.strip())
+
+    def cpu_ticks(self, seconds):
+        """Clock ticks the console run used over that many seconds."""
+        output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
+                               "echo ticks $((b - a))")
+        return int(re.search(r"ticks (-?\d+)", output).group(1))
+
+
+class Lines(GuestTest):
+    """Data both ways, every line setting, a break, and the write pacing."""
+
+    def capture_all_bytes(self, device):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(device, "-r /tmp/cap.bin")
+        self.far_end(device).send(ALL_BYTES)
+        self.vm.check("await_size /tmp/cap.bin 256")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), ALL_BYTES)
+        companion = self.vm.check("cat /tmp/cap_asci.bin; echo").strip()
+        self.assertEqual(companion, "".join(f"{byte & 0x7F}|" for byte in ALL_BYTES))
+
+    def write_all_bytes(self, device):
+        line = self.far_end(device)
+        since = line.mark()
+        self.vm.check(f"zandrel -c {COM_OF[device]} -b 115200 -m 5 -l n -w /data/send.bin </dev/null", 60)
+        self.assertEqual(line.wait_for(len(SENT_BYTES), since, 10, quiet=0.5), SENT_BYTES)
+
+    def test_1_adapter_captures_every_byte_value(self):
+        self.capture_all_bytes(ADAPTER)
+
+    def test_1_uart_captures_every_byte_value(self):
+        self.capture_all_bytes(UART)
+
+    def test_2_adapter_writes_every_byte_value(self):
+        self.write_all_bytes(ADAPTER)
+
+    def test_2_uart_writes_every_byte_value(self):
+        self.write_all_bytes(UART)
+
+    def line_settings(self, device, chip_state):
+        """Each setting the dialog offers through SetCommState, one at a time:
+        taken, the chip runs it; refused (87), the chip and GetCommState keep
+        what ran before. Returns the table of what happened."""
+        steps = [(baud, 8, 0, 0) for baud in BAUDS]
+        steps += [(9600, bits, parity, stop) for bits in DATA_BITS for parity in PARITIES for stop in STOP_BITS]
+        arguments = " ".join("set:%d:%d:%d:%d" % step for step in steps)
+        console = self.vm.console
+        since = console.mark()
+        console.send(f"port_probe {device} {arguments}\n".encode())
+        table, faults = [], []
+        kept = None
+        for asked in steps:
+            match, _ = console.wait_text(r"@@set (\d) (\d+) (\d+) (\d) (\d) (\d)\r?\n", since, 20)
+            since += match.end()
+            time.sleep(0.1)  # the trace reader is a thread of its own
+            taken, error = match.group(1) == "1", int(match.group(2))
+            reported = tuple(int(match.group(i)) for i in range(3, 7))
+            chip = chip_state(self.vm.trace.lines())
+            console.send(b"\n")
+            expected = asked if taken else kept
+            outcome = "taken" if taken else f"refused ({error})"
+            table.append(f"{frame_text(asked):>12}  {outcome:<14} GetCommState {frame_text(reported):>12}  "
+                         f"chip {frame_text(chip) if chip else '?':>12}")
+            if not taken and error != ERROR_INVALID_PARAMETER:
+                faults.append(f"{frame_text(asked)}: error {error}")
+            elif expected is not None and reported != expected:
+                faults.append(f"{frame_text(asked)}: GetCommState says {frame_text(reported)}")
+            elif expected is not None and (chip is None or chip[1:] != expected[1:] or
+                                           not chips.close_enough(chip[0], expected[0])):
+                faults.append(f"{frame_text(asked)} {outcome}: the chip runs {frame_text(chip) if chip else '?'}")
+            kept = reported
+        console.wait_text(r"@@done 0\r?\n", since, 20)
+        with open(os.path.join(self.vm.dir, f"settings-{os.path.basename(device)}.txt"), "w") as out:
+            out.write("\n".join(table) + "\n")
+        self.assertEqual(faults, [], "\n".join(table))
+        return table
+
+    def test_3_adapter_runs_each_setting_or_refuses_it(self):
+        table = self.line_settings(ADAPTER, chips.ft232)
+        refused = [row for row in table if "refused" in row]
+        # ftdi_sio takes 5 and 6 data bits into termios, but its chips send only 7 and 8.
+        self.assertTrue(any(row.strip().startswith("9600 5N1") for row in refused), "\n".join(table))
+        self.assertTrue(any(row.strip().startswith("9600 6N1") for row in refused), "\n".join(table))
+
+    def test_3_uart_runs_each_setting_or_refuses_it(self):
+        self.line_settings(UART, chips.uart16550)
+
+    def test_4_console_run_says_once_which_settings_the_adapter_refused(self):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(ADAPTER, "-d 6 -p s -r /tmp/cap.bin", baud=9600)
+        self.vm.adapter.send(b"kept")
+        self.vm.check("await_size /tmp/cap.bin 4")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.vm.check("cat /tmp/err").replace("\r", ""),
+                         "zandrel: /dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1\n")
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"kept")
+
+    def test_5_uart_break_is_an_event_and_no_byte(self):
+        console = self.vm.console
+        since = console.mark()
+        console.send(f"port_probe {TELNET_UART} set:9600:8:0:0 watch:4000\n".encode())
+        match, _ = console.wait_text(r"@@set 1 .*\r?\n", since, 20)
+        console.send(b"\n")
+        time.sleep(0.5)
+        self.vm.telnet.send(b"A" + TELNET_IAC_BREAK + b"B")
+        match, _ = console.wait_text(r"@@watch events=([0-9a-f]+) errors=([0-9a-f]+) data=([0-9a-f]*)\r?\n", since, 20)
+        events, errors = int(match.group(1), 16), int(match.group(2), 16)
+        self.assertTrue(events & EV_BREAK, f"events {events:#x}")
+        self.assertTrue(errors & CE_BREAK, f"errors {errors:#x}")
+        self.assertEqual(bytes.fromhex(match.group(3)), b"AB")
+        console.wait_text(r"@@done 0\r?\n", since, 20)
+
+    def test_5_uart_break_adds_no_byte_to_a_capture(self):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(TELNET_UART, "-r /tmp/cap.bin", baud=9600)
+        self.vm.telnet.send(b"A" + TELNET_IAC_BREAK + b"B")
+        self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+
+    def test_6_write_pacing_over_the_adapter(self):
+        """A figure, not a gate: the emulator adds its own jitter."""
+        figures = []
+        for delay in (5, 25):
+            since = self.vm.adapter.mark()
+            self.vm.check(f"zandrel -c 1 -b 115200 -m {delay} -l n -w /data/pace.txt </dev/null", 60)
+            self.vm.adapter.wait_for(len(PACE_FILE), since, 10, quiet=0.3)
+            times = self.vm.adapter.arrival_times(since)
+            self.assertEqual(len(times), len(PACE_FILE))
+            gaps = sorted((b - a) * 1000 for a, b in zip(times, times[1:]))
+            median = gaps[len(gaps) // 2]
+            figures.append(f"-m {delay}: {len(gaps)} gaps, median {median:.1f} ms, "
+                           f"min {gaps[0]:.1f} ms, max {gaps[-1]:.1f} ms, "
+                           f"mean {sum(gaps) / len(gaps):.1f} ms")
+        with open(os.path.join(CONFIG["work"], "pacing.txt"), "w") as out:
+            out.write("\n".join(figures) + "\n")
+        print("\n" + "\n".join(figures))
+
+
+class AdapterPulled(GuestTest):
+    """The FT232 pulled out (device_del) under a running job, then plugged back.
+    A write blocked on a full line cannot be made on this adapter: QEMU's
+    FT232 hands the guest's data to its chardev with a blocking write, so a far
+    end that stops reading stops the whole guest (and QMP with it)."""
+
+    def pull_under_the_job(self):
+        """Pulls the adapter out under the running console run: it must then
+        use next to no CPU and end on SIGTERM. Returns the CPU figures; the
+        adapter is plugged back whatever happened."""
+        before = self.cpu_ticks(2)
+        try:
+            self.vm.unplug_adapter()
+            after = self.cpu_ticks(2)
+            status = self.stop_zandrel()
+        finally:
+            self.vm.run("kill -KILL $(cat /tmp/pid) 2>/dev/null; wait $(cat /tmp/pid) 2>/dev/null")
+            self.vm.plug_adapter()
+        with open(os.path.join(self.vm.dir, "cpu.txt"), "a") as out:
+            out.write(f"{self.id()}: {before} ticks in 2 s before the pull, {after} after\n")
+        # A spin would take all of the one CPU (200 ticks).
+        self.assertLess(after, CPU_TICKS_PER_SECOND // 2, f"{after} ticks of CPU in 2 s after the pull")
+        self.assertEqual(status, 0)
+        return before, after
+
+    def test_1_capture_keeps_what_arrived(self):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
+        self.vm.adapter.send(ALL_BYTES)
+        self.vm.check("await_size /tmp/cap.bin 256")
+        _, after = self.pull_under_the_job()
+        self.assertLess(after, CPU_TICKS_PER_SECOND // 10, "a capture has nothing to do after the pull")
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), ALL_BYTES)
+        self.assertEqual(len(self.vm.check("cat /tmp/cap_asci.bin; echo").strip().split("|")), 257)
+
+    def test_2_loop_write(self):
+        since = self.vm.adapter.mark()
+        self.start_zandrel(ADAPTER, "-m 5 -l y -w /data/pace.txt")
+        self.vm.adapter.wait_for(10, since, 10)
+        # The send timer goes on ticking every 5 ms after the pull; each tick's write fails at once.
+        self.pull_under_the_job()
+
+    def test_3_port_opens_again_after_the_plug(self):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
+        self.vm.adapter.send(b"again")
+        self.vm.check("await_size /tmp/cap.bin 5")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"again")
