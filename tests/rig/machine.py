@@ -54,6 +54,12 @@ await_size() {
   while [ "$(stat -c %%s "$1" 2>/dev/null || echo 0)" -lt "$2" ] && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done
   [ "$(stat -c %%s "$1" 2>/dev/null || echo 0)" -ge "$2" ]
 }
+# Waits up to ten seconds for a file to hold the text $2.
+await_text() {
+  n=0
+  while ! grep -q "$2" "$1" 2>/dev/null && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done
+  grep -q "$2" "$1" 2>/dev/null
+}
 # user and system clock ticks a process has used
 ticks() { set -- $(cat /proc/$1/stat 2>/dev/null | sed 's/.*) //'); echo $(( ${12:-0} + ${13:-0} )); }
 export HOME=/tmp PATH=/bin:/usr/bin

@@ -41,6 +41,7 @@ ALL_BYTES = bytes(range(256))
 SEND_FILE = bytes(b for b in range(256) if b != 0x1A) + b"\x1a"
 SENT_BYTES = bytes(b for b in range(1, 256) if b != 0x1A)
 PACE_FILE = b"U" * 60
+COUNT_FILE = b"0123456789" * 10  # where a resumed write picks up can be told
 
 
 def frame_text(frame):
@@ -52,7 +53,8 @@ def boot(name, guest_setup=""):
     """A guest with the program, the probe and the test data, COM1 to COM3
     mapped to the three lines."""
     programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"]}
-    files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE}
+    files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE,
+             "/data/count.txt": COUNT_FILE}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
     return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, files, setup + "\n" + guest_setup).start()
 
@@ -234,51 +236,66 @@ class Lines(GuestTest):
 
 
 class AdapterPulled(GuestTest):
-    """The FT232 pulled out (device_del) under a running job, then plugged back.
+    """The FT232 pulled out (device_del) under a running job, then plugged back
+    (device_add): the job says so, waits without spinning and goes on.
     A write blocked on a full line cannot be made on this adapter: QEMU's
     FT232 hands the guest's data to its chardev with a blocking write, so a far
     end that stops reading stops the whole guest (and QMP with it)."""
 
-    def pull_under_the_job(self):
-        """Pulls the adapter out under the running console run: it must then
-        use next to no CPU and end on SIGTERM. Returns the CPU figures; the
-        adapter is plugged back whatever happened."""
-        before = self.cpu_ticks(2)
-        try:
-            self.vm.unplug_adapter()
-            after = self.cpu_ticks(2)
-            status = self.stop_zandrel()
-        finally:
-            self.vm.run("kill -KILL $(cat /tmp/pid) 2>/dev/null; wait $(cat /tmp/pid) 2>/dev/null")
-            self.vm.plug_adapter()
-        with open(os.path.join(self.vm.dir, "cpu.txt"), "a") as out:
-            out.write(f"{self.id()}: {before} ticks in 2 s before the pull, {after} after\n")
-        # A spin would take all of the one CPU (200 ticks).
-        self.assertLess(after, CPU_TICKS_PER_SECOND // 2, f"{after} ticks of CPU in 2 s after the pull")
-        self.assertEqual(status, 0)
-        return before, after
+    def pull_and_plug_back(self, measure_cpu=True):
+        """Pulls the adapter out under the running console run, checks it says
+        so and idles, then plugs it back and waits until the job has resumed."""
+        self.vm.unplug_adapter()
+        self.vm.check("await_text /tmp/err 'disconnected; waiting for it to come back'")
+        if measure_cpu:
+            waiting = self.cpu_ticks(2)
+            with open(os.path.join(self.vm.dir, "cpu.txt"), "a") as out:
+                out.write(f"{self.id()}: {waiting} ticks in 2 s while the adapter was out\n")
+            # A spin would take all of the one CPU (200 ticks).
+            self.assertLess(waiting, CPU_TICKS_PER_SECOND // 10, f"{waiting} ticks of CPU in 2 s while waiting")
+        self.vm.plug_adapter()
+        self.vm.check("await_text /tmp/err 'is back; '")
 
-    def test_1_capture_keeps_what_arrived(self):
+    def expect_told_once_each_way(self, job):
+        told = self.vm.check("cat /tmp/err")
+        self.assertEqual(told, f"zandrel: {ADAPTER} disconnected; waiting for it to come back\n"
+                               f"zandrel: {ADAPTER} is back; {job} resumed\n")
+
+    def test_1_capture_goes_on_into_the_same_files(self):
         self.vm.check("rm -f /tmp/cap*")
         self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
         self.vm.adapter.send(ALL_BYTES)
         self.vm.check("await_size /tmp/cap.bin 256")
-        _, after = self.pull_under_the_job()
-        self.assertLess(after, CPU_TICKS_PER_SECOND // 10, "a capture has nothing to do after the pull")
-        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), ALL_BYTES)
-        self.assertEqual(len(self.vm.check("cat /tmp/cap_asci.bin; echo").strip().split("|")), 257)
-
-    def test_2_loop_write(self):
-        since = self.vm.adapter.mark()
-        self.start_zandrel(ADAPTER, "-m 5 -l y -w /data/pace.txt")
-        self.vm.adapter.wait_for(10, since, 10)
-        # The send timer goes on ticking every 5 ms after the pull; each tick's write fails at once.
-        self.pull_under_the_job()
-
-    def test_3_port_opens_again_after_the_plug(self):
-        self.vm.check("rm -f /tmp/cap*")
-        self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
-        self.vm.adapter.send(b"again")
-        self.vm.check("await_size /tmp/cap.bin 5")
+        self.pull_and_plug_back()
+        self.vm.adapter.send(b"after the plug")
+        self.vm.check("await_size /tmp/cap.bin 270")
         self.assertEqual(self.stop_zandrel(), 0)
-        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"again")
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), ALL_BYTES + b"after the plug")
+        codes = "".join(f"{b & 0x7F}|" for b in ALL_BYTES + b"after the plug")
+        self.assertEqual(self.vm.check("cat /tmp/cap_asci.bin; echo").strip(), codes)
+        self.expect_told_once_each_way("capture")
+
+    def test_2_loop_write_resumes_the_file(self):
+        since = self.vm.adapter.mark()
+        self.start_zandrel(ADAPTER, "-m 5 -l y -w /data/count.txt")
+        self.vm.adapter.wait_for(30, since, 10)
+        self.pull_and_plug_back()
+        resumed = self.vm.adapter.mark()
+        self.vm.adapter.wait_for(2 * len(COUNT_FILE), resumed, 10)
+        self.assertEqual(self.stop_zandrel(), 0)
+        # Past the plug the far end sees the file again from where it was, pass after pass.
+        after = self.vm.adapter.received(resumed)
+        start = (COUNT_FILE * 2).find(after[:len(COUNT_FILE) // 2])
+        self.assertGreaterEqual(start, 0, after)
+        self.assertTrue((COUNT_FILE * 8)[start:].startswith(after), after)
+        self.expect_told_once_each_way("write")
+
+    def test_3_write_without_loop_completes_and_ends_with_status_0(self):
+        since = self.vm.adapter.mark()
+        self.vm.check("zandrel -c 1 -b 115200 -m 50 -l n -w /data/count.txt </dev/null >/tmp/out 2>/tmp/err & "
+                      "echo $! >/tmp/pid")
+        self.vm.adapter.wait_for(10, since, 10)
+        self.pull_and_plug_back(measure_cpu=False)
+        status, _ = self.vm.run("wait $(cat /tmp/pid)", 30)
+        self.assertEqual(status, 0)
+        self.expect_told_once_each_way("write")
