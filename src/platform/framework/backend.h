@@ -25,6 +25,14 @@ struct SaveFileRequest {
     std::string defaultExtension;
 };
 
+struct JobProgressStart {
+    AFX_JOB_KIND kind;
+    const char* fileName;
+    std::uint64_t fileSize;
+    unsigned delay;
+    bool loop;
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -54,6 +62,11 @@ public:
     virtual std::optional<std::string> ChooseSaveFileName(const SaveFileRequest& request) = 0;
     // A job's fault (AfxReportJobFault); a window has already shown it in its status line.
     virtual void ReportJobFault(const std::string& text) {}
+    // A job's progress (AfxBeginJobProgress and its siblings); a window shows its status texts instead.
+    virtual void BeginJobProgress(const JobProgressStart& start) {}
+    virtual void NextJobPass(std::uint64_t fileSize) {}
+    virtual void ReportJobProgress(DWORD count) {}
+    virtual void EndJobProgress() {}
 };
 
 // The back-end in use. It is set once, before any window exists, and lives

@@ -43,6 +43,12 @@ void HeadlessBackend::Reset(bool manualClock, bool console) {
     m_console = console;
     m_statusOnTerminal = console && isatty(STDERR_FILENO);
     m_statusShown = false;
+    m_progressOnTerminal = m_statusOnTerminal;
+    m_recordProgress = !console;
+    m_progress.End();
+    progressLine.clear();
+    progressRedraws = 0;
+    jobSummaries.clear();
     m_manualNow = 0;
     m_start = std::chrono::steady_clock::now();
     m_needPaint.clear();
@@ -76,6 +82,9 @@ void HeadlessBackend::WaitForWork(std::optional<std::uint64_t> deadline) {
             WaitReal(std::nullopt);
         return;
     }
+    // The progress line's clocks move on while nothing else happens.
+    if (m_progressOnTerminal && m_progress.Running() && (!deadline || m_progress.NextRedraw() < *deadline))
+        deadline = m_progress.NextRedraw();
     if (deadline)
         WaitReal(m_start + std::chrono::milliseconds(*deadline));
     else
@@ -104,6 +113,7 @@ void HeadlessBackend::Wake() {
 void HeadlessBackend::Invalidate(afx::WindowNode& window) { m_needPaint.insert(window.hwnd); }
 
 bool HeadlessBackend::DispatchPaint() {
+    DrawProgressIfDue();
     if (m_needPaint.empty()) return false;
     HWND window = *m_needPaint.begin();
     m_needPaint.erase(m_needPaint.begin());
@@ -119,7 +129,8 @@ void HeadlessBackend::WindowCreated(afx::WindowNode& window) {
 void HeadlessBackend::WindowDestroyed(afx::WindowNode& window) { m_needPaint.erase(window.hwnd); }
 
 void HeadlessBackend::ControlChanged(afx::WindowNode& control) {
-    if (m_statusOnTerminal && control.controlKind == ControlKind::Static && control.parent &&
+    // While a job's progress is drawn, it is the status line.
+    if (m_statusOnTerminal && !m_progress.Running() && control.controlKind == ControlKind::Static && control.parent &&
         control.parent->initialised)
         ShowStatusLine(control.text);
 }
@@ -129,6 +140,43 @@ void HeadlessBackend::ShowStatusLine(const std::string& text) {
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     m_statusShown = !line.empty();
+}
+
+void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
+    if (!m_progressOnTerminal && !m_recordProgress) return;
+    EndJobProgress();
+    if (start.kind == AFX_JOB_WRITE)
+        m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop);
+    else
+        m_progress.BeginCapture(Now(), start.fileName);
+}
+
+// Drawn between dispatches, like painting: never inside a tick or a capture pass.
+void HeadlessBackend::DrawProgressIfDue() {
+    if (!m_progress.Running()) return;
+    std::uint64_t now = Now();
+    if (now < m_progress.NextRedraw()) return;
+    if (m_recordProgress) {
+        progressLine = m_progress.Line(now, 80);
+        ++progressRedraws;
+        return;
+    }
+    std::fprintf(stderr, "\r%s\033[K", m_progress.Line(now, TerminalColumns()));
+    std::fflush(stderr);
+    m_statusShown = true;
+}
+
+void HeadlessBackend::EndJobProgress() {
+    if (!m_progress.Running()) return;
+    std::string summary = m_progress.Summary(Now());
+    m_progress.End();
+    if (m_recordProgress) {
+        jobSummaries.push_back(summary);
+        return;
+    }
+    ClearStatusLine();
+    std::fprintf(stderr, "%s\n", summary.c_str());
+    std::fflush(stderr);
 }
 
 void HeadlessBackend::EndStatusLine() {
@@ -175,6 +223,7 @@ int HeadlessBackend::ShowMessageBox(HWND, const std::string& text, const std::st
         ClearStatusLine();
         std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
+        m_progress.Redraw();
     }
     if (messageBoxHold > 0) {
         // The box stays open for a while; the modal loop keeps messages and timers flowing.
@@ -189,6 +238,7 @@ void HeadlessBackend::ReportJobFault(const std::string& text) {
     ClearStatusLine();
     std::fprintf(stderr, "%s: %s\n", AfxGetAppName(), text.c_str());
     std::fflush(stderr);
+    m_progress.Redraw();
 }
 
 std::optional<std::string> HeadlessBackend::ChooseSaveFileName(const afx::SaveFileRequest& request) {
