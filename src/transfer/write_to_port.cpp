@@ -30,8 +30,10 @@ void CZandrelDlg::OnWriteToPort() {
     }
 
     // An id that is still running after Stop is replaced, so the new period applies.
-    SetTimer(SEND_TIMER_ID, SendTimerPeriod(strTimeDelay), nullptr);
+    UINT nPeriod = SendTimerPeriod(strTimeDelay);
+    SetTimer(SEND_TIMER_ID, nPeriod, nullptr);
     m_bSending = true;
+    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, SendFileSize(m_strFileName), nPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
@@ -49,6 +51,7 @@ void CZandrelDlg::SendNextChar() {
         // A NUL gives an empty string: nothing is sent, but the tick is used.
         const char szChar[2] = {static_cast<char>(c.nChar), '\0'};
         if (m_Port.IsOpen()) m_Port.WriteString(szChar, nullptr, nullptr, INFINITE);
+        AfxReportJobProgress(1);
         return;
     }
     // The tick that meets the end of the file sends nothing.
@@ -65,12 +68,15 @@ void CZandrelDlg::SendNextChar() {
         MessageBox("File not found.", nullptr, MB_OK);
         m_pSendFile = nullptr;
         StopSendTimer();
+        return;
     }
+    AfxNextJobPass(SendFileSize(m_strFileName));
 }
 
 void CZandrelDlg::StopSendTimer() {
     KillTimer(SEND_TIMER_ID);
     m_bSending = false;
+    AfxEndJobProgress();
 }
 
 bool CZandrelDlg::IsLoopChecked() {
