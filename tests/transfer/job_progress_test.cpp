@@ -20,9 +20,9 @@ TEST_F(JobProgress, AWriteIsDrawnTenTimesASecondAtMostAndSummedUpAtTheEndOfTheFi
     headless::Advance(1000);
     const int redrawsAfterOneSecond = ProgressRedraws();
     headless::Advance(2000);
-    // A character every 10 ms, a line every 100 ms; each drawn before that moment's tick.
+    // A character every 10 ms, a line every 100 ms, drawn after that moment's tick.
     EXPECT_EQ(ProgressRedraws() - redrawsAfterOneSecond, 20);
-    EXPECT_EQ(ProgressLine(), "sent 299 of 1,000 (29 %) in 0:03, 8 s left");
+    EXPECT_EQ(ProgressLine(), "sent 300 of 1,000 (30 %) in 0:03, 7 s left");
     EXPECT_TRUE(TakeJobSummaries().empty());
 
     headless::Advance(8000);  // the end-of-file tick comes at 10.01 s
@@ -34,10 +34,9 @@ TEST_F(JobProgress, AWriteIsDrawnTenTimesASecondAtMostAndSummedUpAtTheEndOfTheFi
 
 TEST_F(JobProgress, StopEndsAWriteWithItsSummaryAndLoopCountsPasses) {
     StartWrite("abc", "10", true);
-    // Ten ticks: two passes, each with its end-of-file tick, then a and b; the
-    // line at 100 ms was drawn before that moment's tick.
+    // Ten ticks: two passes, each with its end-of-file tick, then a and b.
     headless::Advance(100);
-    EXPECT_EQ(ProgressLine(), "pass 3, sent 1 of 3 (33 %) in 0:00");
+    EXPECT_EQ(ProgressLine(), "pass 3, sent 2 of 3 (66 %) in 0:00");
     headless::Click(m_dlg, IDC_STOP);
     EXPECT_EQ(TakeJobSummaries(), std::vector<std::string>{"sent 8 characters in 0.1 s (3 passes)"});
 }

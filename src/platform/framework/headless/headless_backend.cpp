@@ -151,11 +151,14 @@ void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
         m_progress.BeginCapture(Now(), start.fileName);
 }
 
-// Drawn between dispatches, like painting: never inside a tick or a capture pass.
+// Drawn between dispatches, like painting: never inside a tick or a capture
+// pass, and never ahead of a tick that is due.
 void HeadlessBackend::DrawProgressIfDue() {
     if (!m_progress.Running()) return;
     std::uint64_t now = Now();
     if (now < m_progress.NextRedraw()) return;
+    std::optional<std::uint64_t> tick = afx::NextTimerDue();
+    if (tick && *tick <= now) return;
     if (m_recordProgress) {
         progressLine = m_progress.Line(now, 80);
         ++progressRedraws;
