@@ -43,7 +43,6 @@ void HeadlessBackend::Reset(bool manualClock, bool console) {
     m_console = console;
     m_statusOnTerminal = console && isatty(STDERR_FILENO);
     m_statusShown = false;
-    m_progressOnTerminal = m_statusOnTerminal;
     m_recordProgress = !console;
     m_progress.End();
     progressLine.clear();
@@ -83,7 +82,7 @@ void HeadlessBackend::WaitForWork(std::optional<std::uint64_t> deadline) {
         return;
     }
     // The progress line's clocks move on while nothing else happens.
-    if (m_progressOnTerminal && m_progress.Running() && (!deadline || m_progress.NextRedraw() < *deadline))
+    if (m_statusOnTerminal && m_progress.Running() && (!deadline || m_progress.NextRedraw() < *deadline))
         deadline = m_progress.NextRedraw();
     if (deadline)
         WaitReal(m_start + std::chrono::milliseconds(*deadline));
@@ -143,7 +142,7 @@ void HeadlessBackend::ShowStatusLine(const std::string& text) {
 }
 
 void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
-    if (!m_progressOnTerminal && !m_recordProgress) return;
+    if (!m_statusOnTerminal && !m_recordProgress) return;
     EndJobProgress();
     if (start.kind == AFX_JOB_WRITE)
         m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop);

@@ -73,10 +73,10 @@ private:
 
     bool m_manualClock = true;
     bool m_console = false;
+    // A console run on a terminal shows the status line, and there a job's
+    // progress; tests record the progress instead.
     bool m_statusOnTerminal = false;
     bool m_statusShown = false;
-    // A console run on a terminal draws a job's progress; tests record it.
-    bool m_progressOnTerminal = false;
     bool m_recordProgress = false;
     JobProgress m_progress;
     std::uint64_t m_manualNow = 0;
