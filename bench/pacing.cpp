@@ -1,6 +1,7 @@
 // How evenly Write to Port paces its characters: 2,000 characters over a
 // pseudo-terminal at 5 ms and at 25 ms through the real dialog code on the
-// real clock, against minicom's ascii-xfr sending the same file.
+// real clock, against minicom's ascii-xfr sending the same file; and at 5 ms
+// once more as the console run shows it on a terminal, drawing its progress line.
 //
 // For each run: mean period error, p50 and p99 deviation of each arrival from
 // the ideal schedule (anchored at the first arrival, so the fixed latency is
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "raw_peer.h"
+#include "platform/framework/headless/console_run.h"
 #include "platform/framework/headless/headless.h"
 #include "ui/zandrel_dlg.h"
 
@@ -113,6 +115,31 @@ Figures RunZandrel(const std::filesystem::path& file, int delayMs) {
     return Analyse(arrivals, delayMs, total);
 }
 
+// Standard error is a pseudo-terminal for the run (its output read and
+// dropped), so the console draws the progress line as a user would see it.
+Figures RunZandrelOnTerminal(const std::filesystem::path& file, int delayMs) {
+    testsupport::Pty terminal;
+    int slave = ::open(terminal.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    std::fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    dup2(slave, STDERR_FILENO);
+    ::close(slave);
+    // Reads until the last descriptor of the terminal's slave side is closed.
+    std::thread drain([&] {
+        char buf[4096];
+        while (::read(terminal.Master(), buf, sizeof buf) > 0) {
+        }
+    });
+    headless::UseConsole();
+    Figures figures = RunZandrel(file, delayMs);
+    headless::Use(false);
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    drain.join();
+    return figures;
+}
+
 Figures RunAsciiXfr(const std::filesystem::path& file, int delayMs) {
     testsupport::Pty pty;
     int slave = OpenRawPeer(pty);
@@ -168,6 +195,7 @@ int main() {
         std::printf("%-10s %3d ms  total time ours / ascii-xfr = %.3f, p99 ours / ascii-xfr = %.3f\n", "ratio",
                     delayMs, ours.totalMs / theirs.totalMs, ours.p99Ms / theirs.p99Ms);
     }
+    Print("terminal", 5, RunZandrelOnTerminal(file, 5), CHARACTERS + 1);
     std::filesystem::remove_all(pattern);
     return 0;
 }

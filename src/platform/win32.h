@@ -14,6 +14,7 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
+using ULONGLONG = std::uint64_t;
 using UINT = unsigned int;
 using INT = int;
 using CHAR = char;

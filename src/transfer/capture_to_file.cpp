@@ -67,6 +67,7 @@ void CZandrelDlg::OnCaptureToFile() {
     if (!ConfigureJobPort()) ShowSettingsKept();
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
+    AfxBeginJobProgress(AFX_JOB_CAPTURE, m_strFileName, 0, 0, FALSE);
 }
 
 LRESULT CZandrelDlg::OnComEvent(WPARAM wParam, LPARAM lParam) {
@@ -114,6 +115,7 @@ bool CZandrelDlg::CapturePass() {
         return false;
     }
     m_bChunkHeld = false;
+    AfxReportJobProgress(m_nChunkBytes);
     if (!capture.Close()) TellCaptureFault(capture);
 
     // The companion is derived from the capture: a pass it cannot take is

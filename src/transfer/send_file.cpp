@@ -9,3 +9,9 @@ FILE* OpenSendFile(const char* pszFileName) {
     if (type == std::filesystem::file_type::fifo || type == std::filesystem::file_type::directory) return nullptr;
     return std::fopen(pszFileName, "r");
 }
+
+ULONGLONG SendFileSize(const char* pszFileName) {
+    std::error_code error;
+    std::uintmax_t nSize = std::filesystem::file_size(pszFileName, error);
+    return error ? 0 : nSize;
+}

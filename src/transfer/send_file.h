@@ -7,4 +7,9 @@
 
 #include <cstdio>
 
+#include "platform/win32.h"
+
 FILE* OpenSendFile(const char* pszFileName);
+
+// The file's size in bytes, for showing progress; 0 when it cannot be told.
+ULONGLONG SendFileSize(const char* pszFileName);

@@ -34,6 +34,7 @@ void CZandrelDlg::OnWriteToPort() {
     m_nHeldChar = -1;
     SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
+    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, SendFileSize(m_strFileName), m_nSendPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
     GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
@@ -60,7 +61,9 @@ void CZandrelDlg::SendNextChar() {
     const char szChar[2] = {static_cast<char>(m_nHeldChar), '\0'};
     const LONG nResult = m_Port.IsOpen() ? m_Port.WriteString(szChar, nullptr, nullptr, INFINITE) : 0;
     // A character the device went away with was not taken: it goes first when the device is back.
-    if (nResult != ERROR_DEVICE_NOT_CONNECTED && nResult != ERROR_OPERATION_ABORTED) m_nHeldChar = -1;
+    if (nResult == ERROR_DEVICE_NOT_CONNECTED || nResult == ERROR_OPERATION_ABORTED) return;
+    m_nHeldChar = -1;
+    AfxReportJobProgress(1);
 }
 
 void CZandrelDlg::EndSendPass() {
@@ -78,12 +81,15 @@ void CZandrelDlg::EndSendPass() {
         MessageBox("File not found.", nullptr, MB_OK);
         m_pSendFile = nullptr;
         StopSendTimer();
+        return;
     }
+    AfxNextJobPass(SendFileSize(m_strFileName));
 }
 
 void CZandrelDlg::StopSendTimer() {
     KillTimer(SEND_TIMER_ID);
     m_bSending = false;
+    AfxEndJobProgress();
 }
 
 bool CZandrelDlg::IsLoopChecked() {

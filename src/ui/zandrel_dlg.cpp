@@ -128,6 +128,7 @@ void CZandrelDlg::CloseJob() {
     if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
     m_pSendFile = nullptr;
     m_bSending = false;
+    AfxEndJobProgress();
 }
 
 void CZandrelDlg::ClosePort() {

@@ -40,8 +40,8 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                           const Environment& extra, const std::string& outputDir)
-    : m_outPath(outputDir + "/stdout"), m_errPath(outputDir + "/stderr") {
+                           const Environment& extra, const std::string& outputDir, const std::string& errorDevice)
+    : m_outPath(outputDir + "/stdout"), m_errPath(errorDevice.empty() ? outputDir + "/stderr" : errorDevice) {
     std::vector<std::string> argv = arguments;
     std::vector<std::string> envp = MergedEnvironment(extra);
     std::vector<char*> argvPointers = PointersTo(argv);
@@ -51,7 +51,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errorDevice.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errPath.c_str(), O_WRONLY | O_NOCTTY, 0);
     const int error = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argvPointers.data(), envpPointers.data());
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));

@@ -18,9 +18,10 @@ public:
 
     // Starts `program` with these arguments (argv[0] is the program), its
     // environment being the test's with `extra` added or replaced. Output goes
-    // to files in `outputDir`.
+    // to files in `outputDir`; standard error goes to `errorDevice` instead
+    // when one is given (a terminal standing in for the user's).
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments, const Environment& extra,
-                 const std::string& outputDir);
+                 const std::string& outputDir, const std::string& errorDevice = "");
     // A child still running is killed and reaped.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -33,7 +34,7 @@ public:
     std::optional<int> WaitForExit(int timeoutMs);
 
     std::string Output() const;  // standard output so far
-    std::string Errors() const;  // standard error so far
+    std::string Errors() const;  // standard error so far, when it goes to a file
 
 private:
     pid_t m_pid = -1;

@@ -310,6 +310,22 @@ void AfxReportJobFault(const char* pszText);
 // gone and back): printed like a fault, without touching the exit status.
 void AfxReportJobNotice(const char* pszText);
 
+// A job's progress, for the console run on a terminal: it draws one progress
+// line at most ten times a second and prints one summary line when the job
+// ends. A window shows the dialog's own status texts and ignores these, and so
+// does a console whose standard error is not a terminal.
+enum AFX_JOB_KIND { AFX_JOB_WRITE, AFX_JOB_CAPTURE };
+// A write of a file of nFileSize characters (0 when not known), one per
+// nDelay milliseconds, or a capture into pszFileName (size, delay and loop 0).
+void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop);
+// Loop started the file again.
+void AfxNextJobPass(ULONGLONG nFileSize);
+// Characters sent or bytes captured since the last call. Only counted here,
+// so it may be called for every character.
+void AfxReportJobProgress(DWORD nCount);
+// The job ended (by itself, Stop or closing); without a job running, nothing happens.
+void AfxEndJobProgress();
+
 // Sets what GetCommandLineA returns: the arguments joined by single spaces, an
 // argument that is empty or contains a space wrapped in double quotes.
 // AfxWinMain calls it; tests may too.

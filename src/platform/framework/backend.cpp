@@ -30,3 +30,13 @@ Backend* BackendIfAny() { return g_backend.load(std::memory_order_acquire); }
 void AfxReportJobFault(const char* pszText) { afx::CurrentBackend().ReportJob(pszText, true); }
 
 void AfxReportJobNotice(const char* pszText) { afx::CurrentBackend().ReportJob(pszText, false); }
+
+void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop) {
+    afx::CurrentBackend().BeginJobProgress({eKind, pszFileName, nFileSize, nDelay, bLoop != FALSE});
+}
+
+void AfxNextJobPass(ULONGLONG nFileSize) { afx::CurrentBackend().NextJobPass(nFileSize); }
+
+void AfxReportJobProgress(DWORD nCount) { afx::CurrentBackend().ReportJobProgress(nCount); }
+
+void AfxEndJobProgress() { afx::CurrentBackend().EndJobProgress(); }

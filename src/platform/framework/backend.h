@@ -25,6 +25,14 @@ struct SaveFileRequest {
     std::string defaultExtension;
 };
 
+struct JobProgressStart {
+    AFX_JOB_KIND kind;
+    const char* fileName;
+    std::uint64_t fileSize;
+    unsigned delay;
+    bool loop;
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -59,6 +67,11 @@ public:
     // modal dialog other than the main window ends now as if cancelled, and
     // any opened later ends at once, so that nothing waits for a user.
     virtual void CloseModalPieces() {}
+    // A job's progress (AfxBeginJobProgress and its siblings); a window shows its status texts instead.
+    virtual void BeginJobProgress(const JobProgressStart& start) {}
+    virtual void NextJobPass(std::uint64_t fileSize) {}
+    virtual void ReportJobProgress(DWORD count) {}
+    virtual void EndJobProgress() {}
 };
 
 // The back-end in use. It is set once, before any window exists, and lives

@@ -63,6 +63,12 @@ std::vector<MessageBoxRecord> TakeMessageBoxes();
 std::vector<std::string> TakeJobFaults();
 std::vector<std::string> TakeJobNotices();  // likewise AfxReportJobNotice
 
+// A job's progress line as last drawn (80 columns) and how often it was drawn;
+// it is drawn between dispatches, when due. Every job summary since the last call.
+std::string ProgressLine();
+int ProgressRedraws();
+std::vector<std::string> TakeJobSummaries();
+
 // Control state, for assertions.
 std::string ControlText(const CWnd& dialog, int id);
 bool ControlEnabled(const CWnd& dialog, int id);

@@ -44,6 +44,11 @@ void HeadlessBackend::Reset(bool manualClock, bool console) {
     m_console = console;
     m_statusOnTerminal = console && isatty(STDERR_FILENO);
     m_statusShown = false;
+    m_recordProgress = !console;
+    m_progress.End();
+    progressLine.clear();
+    progressRedraws = 0;
+    jobSummaries.clear();
     m_manualNow = 0;
     m_start = std::chrono::steady_clock::now();
     m_needPaint.clear();
@@ -78,6 +83,9 @@ void HeadlessBackend::WaitForWork(std::optional<std::uint64_t> deadline) {
             WaitReal(std::nullopt);
         return;
     }
+    // The progress line's clocks move on while nothing else happens.
+    if (m_statusOnTerminal && m_progress.Running() && (!deadline || m_progress.NextRedraw() < *deadline))
+        deadline = m_progress.NextRedraw();
     if (deadline)
         WaitReal(m_start + std::chrono::milliseconds(*deadline));
     else
@@ -106,6 +114,7 @@ void HeadlessBackend::Wake() {
 void HeadlessBackend::Invalidate(afx::WindowNode& window) { m_needPaint.insert(window.hwnd); }
 
 bool HeadlessBackend::DispatchPaint() {
+    DrawProgressIfDue();
     if (m_needPaint.empty()) return false;
     HWND window = *m_needPaint.begin();
     m_needPaint.erase(m_needPaint.begin());
@@ -121,7 +130,8 @@ void HeadlessBackend::WindowCreated(afx::WindowNode& window) {
 void HeadlessBackend::WindowDestroyed(afx::WindowNode& window) { m_needPaint.erase(window.hwnd); }
 
 void HeadlessBackend::ControlChanged(afx::WindowNode& control) {
-    if (m_statusOnTerminal && control.controlKind == ControlKind::Static && control.parent &&
+    // While a job's progress is drawn, it is the status line.
+    if (m_statusOnTerminal && !m_progress.Running() && control.controlKind == ControlKind::Static && control.parent &&
         control.parent->initialised)
         ShowStatusLine(control.text);
 }
@@ -133,18 +143,63 @@ void HeadlessBackend::ShowStatusLine(const std::string& text) {
     m_statusShown = !line.empty();
 }
 
+void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
+    if (!m_statusOnTerminal && !m_recordProgress) return;
+    EndJobProgress();
+    if (start.kind == AFX_JOB_WRITE)
+        m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop);
+    else
+        m_progress.BeginCapture(Now(), start.fileName);
+}
+
+// Drawn between dispatches, like painting: never inside a tick or a capture
+// pass, and never ahead of a tick that is due.
+void HeadlessBackend::DrawProgressIfDue() {
+    if (!m_progress.Running()) return;
+    std::uint64_t now = Now();
+    if (now < m_progress.NextRedraw()) return;
+    std::optional<std::uint64_t> tick = afx::NextTimerDue();
+    if (tick && *tick <= now) return;
+    if (m_recordProgress) {
+        progressLine = m_progress.Line(now, 80);
+        ++progressRedraws;
+        return;
+    }
+    std::fprintf(stderr, "\r%s\033[K", m_progress.Line(now, TerminalColumns()));
+    std::fflush(stderr);
+    m_statusShown = true;
+}
+
+void HeadlessBackend::EndJobProgress() {
+    if (!m_progress.Running()) return;
+    std::string summary = m_progress.Summary(Now());
+    m_progress.End();
+    if (m_recordProgress) {
+        jobSummaries.push_back(summary);
+        return;
+    }
+    ClearStatusLine();
+    std::fprintf(stderr, "%s\n", summary.c_str());
+    std::fflush(stderr);
+}
+
 void HeadlessBackend::EndStatusLine() {
     if (!m_statusShown) return;
     std::fputc('\n', stderr);
     m_statusShown = false;
 }
 
-void HeadlessBackend::PrintLine(const std::string& text) {
-    if (!m_console) return;
+void HeadlessBackend::ClearStatusLine() {
     if (m_statusShown) std::fputs("\r\033[K", stderr);
     m_statusShown = false;
+}
+
+void HeadlessBackend::PrintLine(const std::string& text) {
+    if (!m_console) return;
+    ClearStatusLine();
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
+    m_progress.Redraw();  // the progress line comes back below it
 }
 
 // Nothing shows a window's caption, icons or state here; the records are all there is.

@@ -12,6 +12,7 @@
 
 #include "platform/framework/backend.h"
 #include "platform/framework/headless/headless.h"
+#include "platform/framework/headless/job_progress.h"
 
 namespace headless {
 
@@ -39,6 +40,10 @@ public:
     int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
     std::optional<std::string> ChooseSaveFileName(const afx::SaveFileRequest& request) override;
     void ReportJob(const std::string& text, bool fault) override;
+    void BeginJobProgress(const afx::JobProgressStart& start) override;
+    void NextJobPass(std::uint64_t fileSize) override { m_progress.NextPass(fileSize); }
+    void ReportJobProgress(DWORD count) override { m_progress.Add(count); }
+    void EndJobProgress() override;
 
     // Waits in real time until woken or the time point; false on time-out.
     bool WaitReal(std::optional<std::chrono::steady_clock::time_point> until);
@@ -54,6 +59,10 @@ public:
     std::vector<IconDraw> iconDraws;
     std::vector<UINT> modalDialogs;
     DWORD messageBoxHold = 0;
+    // Tests see the progress line as it would be drawn (80 columns), and each summary.
+    std::string progressLine;
+    int progressRedraws = 0;
+    std::vector<std::string> jobSummaries;
 
     // Ends the console's status line so that what follows starts on a line of its own.
     void EndStatusLine();
@@ -63,11 +72,17 @@ public:
 
 private:
     void ShowStatusLine(const std::string& text);
+    void ClearStatusLine();
+    void DrawProgressIfDue();
 
     bool m_manualClock = true;
     bool m_console = false;
+    // A console run on a terminal shows the status line, and there a job's
+    // progress; tests record the progress instead.
     bool m_statusOnTerminal = false;
     bool m_statusShown = false;
+    bool m_recordProgress = false;
+    JobProgress m_progress;
     std::uint64_t m_manualNow = 0;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::set<HWND> m_needPaint;

@@ -90,6 +90,12 @@ std::vector<std::string> TakeJobFaults() { return std::exchange(Backend().jobFau
 
 std::vector<std::string> TakeJobNotices() { return std::exchange(Backend().jobNotices, {}); }
 
+std::string ProgressLine() { return Backend().progressLine; }
+
+int ProgressRedraws() { return Backend().progressRedraws; }
+
+std::vector<std::string> TakeJobSummaries() { return std::exchange(Backend().jobSummaries, {}); }
+
 std::string ControlText(const CWnd& dialog, int id) {
     afx::WindowNode* control = Control(dialog, id);
     return control ? control->text : std::string();

@@ -1,0 +1,91 @@
+// The real program on the console with a pseudo-terminal standing in for the
+// user's terminal as its standard error: the progress line it draws there,
+// cut to the terminal's width, and the summary at the end of the job.
+#include <gtest/gtest.h>
+
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "support/pty.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+constexpr int kColumns = 30;
+
+// What was drawn, split where the terminal goes back to the start of the line
+// or to a new one; the erase-to-end-of-line sequences dropped.
+std::vector<std::string> DrawnLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < output.size(); ++i) {
+        if (output.compare(i, 3, "\033[K") == 0) {
+            i += 2;
+        } else if (output[i] == '\r' || output[i] == '\n') {
+            if (!line.empty()) lines.push_back(line);
+            line.clear();
+        } else {
+            line += output[i];
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+TEST(ProgressOnTerminal, AWriteDrawsItsProgressCutToTheTerminalAndEndsWithASummary) {
+    testsupport::Pty port;
+    testsupport::Pty terminal;
+    termios raw{};
+    ASSERT_EQ(tcgetattr(port.Master(), &raw), 0);
+    cfmakeraw(&raw);
+    ASSERT_EQ(tcsetattr(port.Master(), TCSANOW, &raw), 0);
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = kColumns;
+    ASSERT_EQ(ioctl(terminal.Master(), TIOCSWINSZ, &size), 0);
+
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zandrel-progress-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string send = (dir / "send.txt").string();
+    std::ofstream(send, std::ios::binary) << std::string(40, 'x');
+
+    // The terminal is read until the program has closed it, so it never fills up.
+    std::string output;
+    std::thread reader([&] {
+        char buffer[4096];
+        for (ssize_t n; (n = read(terminal.Master(), buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+    });
+    e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel", "-c", "3", "-m", "25", "-l", "n", "-w", send},
+                              {{"ZANDREL_HEADLESS", "1"}, {"ZANDREL_COM3", port.SlavePath()}}, dir.string(),
+                              terminal.SlavePath());
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    reader.join();
+    std::filesystem::remove_all(dir);
+
+    std::vector<std::string> lines = DrawnLines(output);
+    ASSERT_FALSE(lines.empty()) << output;
+    std::smatch summary;
+    ASSERT_TRUE(std::regex_match(lines.back(), summary, std::regex(R"(sent 40 characters in (\d+\.\d) s)")))
+        << lines.back();
+    lines.pop_back();
+    ASSERT_FALSE(lines.empty()) << output;
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(sent \d+ of 40 \(\d+ %\) in 0:0\d.*)"))) << line;
+        EXPECT_LT(line.size(), static_cast<size_t>(kColumns)) << line;
+    }
+    EXPECT_EQ(lines.front().substr(0, 13), "sent 0 of 40 ");
+    // Ten lines a second at most, and the one drawn at the start (one more for the summary's rounding).
+    EXPECT_LE(lines.size(), 1 + 10 * std::stod(summary[1]) + 1);
+}
+
+}  // namespace
