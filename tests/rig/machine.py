@@ -90,6 +90,7 @@ class Line:
                 chunk = self.socket.recv(65536)
             except OSError:
                 chunk = b""
+            self._arrived(chunk)
             now = time.monotonic()
             with self._lock:
                 if not chunk:
@@ -98,6 +99,9 @@ class Line:
                 self._data += chunk
                 self._times += [now] * len(chunk)
                 self._lock.notify_all()
+
+    def _arrived(self, chunk):
+        """Each chunk as it comes, before it is stored (empty at the end)."""
 
     def send(self, data):
         self.socket.sendall(data)
@@ -138,20 +142,8 @@ class Console(Line):
         self._log = open(log_path, "ab", buffering=0)
         super().__init__(connection)
 
-    def _read(self):
-        while True:
-            try:
-                chunk = self.socket.recv(65536)
-            except OSError:
-                chunk = b""
-            if chunk:
-                self._log.write(chunk)
-            with self._lock:
-                if not chunk:
-                    self._lock.notify_all()
-                    return
-                self._data += chunk
-                self._lock.notify_all()
+    def _arrived(self, chunk):
+        self._log.write(chunk)
 
     def wait_text(self, pattern, since, timeout):
         deadline = time.monotonic() + timeout
