@@ -34,10 +34,7 @@ protected:
     void SetUp() override {
         if (!std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so"))
             GTEST_SKIP() << "built without the window";
-        termios raw{};
-        ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
-        cfmakeraw(&raw);
-        ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+        ASSERT_TRUE(m_pty.MakeRaw());
         m_dir = std::filesystem::temp_directory_path() / ("zandrel-desktop-" + std::to_string(getpid()));
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);

@@ -44,10 +44,7 @@ std::vector<std::string> DrawnLines(const std::string& output) {
 TEST(ProgressOnTerminal, AWriteDrawsItsProgressCutToTheTerminalAndEndsWithASummary) {
     testsupport::Pty port;
     testsupport::Pty terminal;
-    termios raw{};
-    ASSERT_EQ(tcgetattr(port.Master(), &raw), 0);
-    cfmakeraw(&raw);
-    ASSERT_EQ(tcsetattr(port.Master(), TCSANOW, &raw), 0);
+    ASSERT_TRUE(port.MakeRaw());
     winsize size{};
     size.ws_row = 24;
     size.ws_col = kColumns;

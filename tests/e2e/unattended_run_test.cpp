@@ -25,12 +25,7 @@ constexpr int kTimeoutMs = 10000;
 class UnattendedRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Raw before the program opens the line, so nothing sent early is
-        // echoed or translated by the default line discipline.
-        termios raw{};
-        ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
-        cfmakeraw(&raw);
-        ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+        ASSERT_TRUE(m_pty.MakeRaw());
 
         m_dir = std::filesystem::temp_directory_path() /
                 ("zandrel-e2e-" + std::to_string(getpid()) + "-" +

@@ -36,10 +36,7 @@ class WindowChoice : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!WindowBuilt()) GTEST_SKIP() << "built without the window";
-        termios raw{};
-        ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
-        cfmakeraw(&raw);
-        ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+        ASSERT_TRUE(m_pty.MakeRaw());
         m_dir = std::filesystem::temp_directory_path() /
                 ("zandrel-choice-" + std::to_string(getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());

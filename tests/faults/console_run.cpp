@@ -9,11 +9,7 @@
 namespace faults {
 
 void ConsoleRun::SetUp() {
-    // Raw before the program opens the line, so nothing it sends is echoed back.
-    termios raw{};
-    ASSERT_EQ(tcgetattr(m_pty.Master(), &raw), 0);
-    cfmakeraw(&raw);
-    ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &raw), 0);
+    ASSERT_TRUE(m_pty.MakeRaw());
     m_dir = std::filesystem::temp_directory_path() /
             ("zandrel-faults-" + std::to_string(getpid()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());

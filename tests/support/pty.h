@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -35,6 +36,15 @@ public:
     // Maps COMn to this pty for the rest of the process (ZANDREL_COMn).
     void MapAs(int comNumber) const {
         setenv(("ZANDREL_COM" + std::to_string(comNumber)).c_str(), m_slavePath.c_str(), 1);
+    }
+
+    // Raw before the program opens the line, so nothing sent early is echoed
+    // or translated by the default line discipline. False if it cannot be set.
+    bool MakeRaw() const {
+        termios raw{};
+        if (tcgetattr(m_master, &raw) != 0) return false;
+        cfmakeraw(&raw);
+        return tcsetattr(m_master, TCSANOW, &raw) == 0;
     }
 
     void Send(const std::string& bytes) const {

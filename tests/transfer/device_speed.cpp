@@ -5,7 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "dialog_on_pty.h"
+#include "device_speed.h"
 
 namespace transfertest {
 

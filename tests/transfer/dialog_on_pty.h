@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "device_speed.h"
 #include "platform/framework/headless/headless.h"
 #include "support/pty.h"
 #include "ui/zandrel_dlg.h"
@@ -23,8 +24,6 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 int OpenDescriptors(const std::filesystem::path& path);
 // Whether the device can be opened now, that is no one holds it.
 bool PortFree(const testsupport::Pty& pty);
-// The output speed the device is set to, or -1 when it cannot be read.
-long DeviceSpeed(const std::string& path);
 
 class DialogOnPty : public ::testing::Test {
 protected:
