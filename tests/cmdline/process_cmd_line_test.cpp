@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "support/test_directory.h"
 #include "cmdline/command_line.h"
 #include "platform/framework/headless/headless.h"
 #include "support/pty.h"
@@ -208,11 +209,7 @@ protected:
     void SetUp() override {
         CommandLineSwitches::SetUp();
         m_pty.MapAs(7);
-        m_dir = std::filesystem::temp_directory_path() /
-                ("zandrel-cmdline-" + std::to_string(getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
+        m_dir = testsupport::MakeTestDirectory("zandrel-cmdline");
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
 

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/test_directory.h"
 #include "e2e/child_process.h"
 #include "e2e/file_watch.h"
 #include "support/pty.h"
@@ -27,11 +28,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_pty.MakeRaw());
 
-        m_dir = std::filesystem::temp_directory_path() /
-                ("zandrel-e2e-" + std::to_string(getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
+        m_dir = testsupport::MakeTestDirectory("zandrel-e2e");
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
 

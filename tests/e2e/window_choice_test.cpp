@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/test_directory.h"
 #include "e2e/child_process.h"
 #include "e2e/file_watch.h"
 #include "support/pty.h"
@@ -37,11 +38,7 @@ protected:
     void SetUp() override {
         if (!WindowBuilt()) GTEST_SKIP() << "built without the window";
         ASSERT_TRUE(m_pty.MakeRaw());
-        m_dir = std::filesystem::temp_directory_path() /
-                ("zandrel-choice-" + std::to_string(getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
+        m_dir = testsupport::MakeTestDirectory("zandrel-choice");
         chmod(m_dir.c_str(), 0700);  // fit as Qt's runtime directory
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }

@@ -4,17 +4,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "support/test_directory.h"
 #include "e2e/file_watch.h"
 
 namespace faults {
 
 void ConsoleRun::SetUp() {
     ASSERT_TRUE(m_pty.MakeRaw());
-    m_dir = std::filesystem::temp_directory_path() /
-            ("zandrel-faults-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(m_dir);
-    std::filesystem::create_directories(m_dir);
+    m_dir = testsupport::MakeTestDirectory("zandrel-faults");
 }
 
 void ConsoleRun::TearDown() {
