@@ -26,7 +26,7 @@
 
 #include "raw_peer.h"
 #include "platform/framework/headless/headless.h"
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 
 namespace {
 

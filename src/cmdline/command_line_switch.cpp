@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 #include "ui/resource.h"
 
 namespace {

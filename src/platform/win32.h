@@ -109,7 +109,13 @@ using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 
 BOOL CloseHandle(HANDLE object);
 DWORD GetLastError();
-void SetLastError(DWORD code);
+void SetLastError(DWORD code);  // also clears the thread's last error text
+// Not in Windows: the last error with the words of the call that failed, kept
+// together per thread as the code is ("No such file or directory", "/dev/ttyUSB0
+// cannot take 6 data bits, kept 9600 8N1"). The text is empty when the failing
+// call gave none; any later SetLastError clears it.
+void SetLastErrorText(DWORD code, LPCSTR text);
+LPCSTR GetLastErrorText();
 
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 BOOL SetEvent(HANDLE event);
@@ -262,6 +268,10 @@ BOOL PurgeComm(HANDLE comm, DWORD flags);
 // ends the list with a second NUL; there is only ever one target here), or 0
 // with ERROR_FILE_NOT_FOUND or ERROR_INSUFFICIENT_BUFFER.
 DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max);
+// Not in Windows: where a port name leads, for telling a user: "COM3 ->
+// /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0".
+// Returns and fails as QueryDosDeviceA does.
+DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
 
 // ---------------------------------------------------------------- windows and messages
 

@@ -1,6 +1,7 @@
 #include "transfer/capture_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -40,4 +41,8 @@ bool CCaptureFile::Close() {
     if (_close(nFile) == 0) return true;
     m_nError = errno;
     return false;
+}
+
+std::string CCaptureFile::FaultText() const {
+    return std::string("cannot write ") + m_pszFileName + ": " + std::strerror(m_nError);
 }

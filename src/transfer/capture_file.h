@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Whether a capture may append to the path: nothing is there yet, or a regular
 // file. Opening a FIFO would hang the pass until some reader came, and a
@@ -24,8 +25,8 @@ public:
     // Closes the file; false when the close reported an error.
     bool Close();
 
-    const char* FileName() const { return m_pszFileName; }
-    int Error() const { return m_nError; }  // errno of the last failure
+    // The last failure as the user is told it: "cannot write cap.txt: No space left on device".
+    std::string FaultText() const;
 
 private:
     const char* m_pszFileName;

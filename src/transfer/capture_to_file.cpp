@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "transfer/capture_file.h"
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
 namespace {
@@ -96,7 +96,7 @@ bool CZandrelDlg::CapturePass() {
     // cannot be opened, received data waits in the port.
     CCaptureFile capture(m_strFileName);
     if (!capture.IsOpen()) {
-        TellCaptureFault(capture);
+        TellCaptureFault(capture.FaultText().c_str());
         return false;
     }
     CCaptureFile companion(m_strAsciFileName);
@@ -111,19 +111,19 @@ bool CZandrelDlg::CapturePass() {
     SetDlgItemText(IDC_STATUS, szStatus);
 
     if (!capture.Append(m_captureChunk, m_nChunkBytes)) {
-        TellCaptureFault(capture);
+        TellCaptureFault(capture.FaultText().c_str());
         return false;
     }
     m_bChunkHeld = false;
     AfxReportJobProgress(m_nChunkBytes);
-    if (!capture.Close()) TellCaptureFault(capture);
+    if (!capture.Close()) TellCaptureFault(capture.FaultText().c_str());
 
     // The companion is derived from the capture: a pass it cannot take is
     // told and left out of it, and the capture goes on.
     char codes[CHUNK_SIZE * CODE_TEXT_SIZE];
     int nLength = FormatCodes(m_captureChunk, m_nChunkBytes, codes);
     if (!companion.IsOpen() || !companion.Append(codes, static_cast<size_t>(nLength)) || !companion.Close())
-        TellCaptureFault(companion);
+        TellCaptureFault(companion.FaultText().c_str());
     return bWasHeld || m_nChunkBytes == CHUNK_SIZE;
 }
 
@@ -158,9 +158,7 @@ void CZandrelDlg::FinishCapture() {
     m_bChunkHeld = false;
 }
 
-void CZandrelDlg::TellCaptureFault(const CCaptureFile& file) {
-    CString strFault;
-    strFault.Format("cannot write %s: %s", file.FileName(), std::strerror(file.Error()));
+void CZandrelDlg::TellCaptureFault(const CString& strFault) {
     // A full disk fails every pass: the status line follows each, the console hears it once.
     if (m_bFaultTold) {
         SetDlgItemText(IDC_STATUS, FaultStatusText(strFault));

@@ -1,40 +1,33 @@
 // Opening and setting up the port a job asks for in the dialog's Port Details.
 
-#include <string>
-
-#include "platform/comm/comm_report.h"
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
 namespace {
 
 constexpr DWORD QUEUE_SIZE = 2048;
 
-// "Status:  Cannot open COM2 (/dev/ttyS1): No such file or directory", as the
-// console run names a port it could not open on standard error.
-CString OpenFailureText(const CString& strPort) {
-    CommOpenReport report = GetLastCommOpenReport();
-    std::string text = "Status:  Cannot open " + std::string(strPort);
-    if (!report.linuxDevice.empty()) text += " (" + report.linuxDevice + ")";
-    return CString((text + ": " + report.reason).c_str());
-}
-
 }  // namespace
 
+// A port that cannot be opened is told as "cannot open COM2 (/dev/ttyS1): No
+// such file or directory": in the status line until the next job or Stop, and
+// on the console.
 bool CZandrelDlg::OpenJobPort() {
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
+    CString strWhy;
     if (!FormatDeviceName(strPort, m_szJobDevice)) {
         // Refused, never cut: a shortened name could open another device.
-        CString strFault;
-        strFault.Format("cannot open %s: a port name is at most %d characters", static_cast<const char*>(strPort),
-                        MAX_PORT_TEXT_LENGTH);
-        TellJobFault(strFault);
-        m_bOpenFailureShown = true;
-        return false;
+        strWhy.Format("a port name is at most %d characters", MAX_PORT_TEXT_LENGTH);
+    } else if (OpenJobDevice()) {
+        return true;
+    } else {
+        strWhy = GetLastErrorText();
+        if (strWhy.IsEmpty()) strWhy.Format("error %lu", static_cast<unsigned long>(GetLastError()));
+        const CString strDevice = JobDevicePath();
+        if (strDevice != strPort) strPort += " (" + strDevice + ")";
     }
-    if (OpenJobDevice()) return true;
-    SetDlgItemText(IDC_STATUS, OpenFailureText(strPort));
+    TellJobFault("cannot open " + strPort + ": " + strWhy);
     m_bOpenFailureShown = true;
     return false;
 }
@@ -60,7 +53,7 @@ bool CZandrelDlg::ApplyJobSettings() {
     const bool bTaken = m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits,
                                                m_jobSettings.nParity, m_jobSettings.nStopBits) == 0;
     // Read now: the next setting the port takes clears it.
-    m_strSettingsRefusal = bTaken ? "" : GetLastCommSettingsRefusal().c_str();
+    m_strSettingsRefusal = bTaken ? "" : GetLastErrorText();
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
     if (m_eJob == JobCapture) m_Port.SetHandshake(CSerialPort::HandshakeOff);
     return bTaken;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 #include "transfer/send_file.h"
 #include "transfer/text_mode_reader.h"
 #include "ui/zandrel_dlg.h"

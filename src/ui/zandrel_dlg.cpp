@@ -4,17 +4,17 @@
 #include "ui/zandrel_dlg.h"
 
 #include <cctype>
-#include <optional>
-#include <string>
 
-#include "platform/comm/device_name.h"
-#include "transfer/port_settings.h"
 #include "ui/about_dlg.h"
+#include "ui/port_settings.h"
 
 namespace {
 
 // Posted to the dialog itself once it is up; the command line is handled then.
 const UINT s_nProcessCmdLineMsg = RegisterWindowMessageA("WM_ZDL_PROCESSCMDLINE");
+
+// The port box's tip: room for the port text and any device path it leads to.
+constexpr int DEVICE_DESCRIPTION_SIZE = 4096;
 
 }  // namespace
 
@@ -190,12 +190,13 @@ void CZandrelDlg::OnPortTextChanged() {
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
     char szDevice[DEVICE_NAME_SIZE];
+    char szDescription[DEVICE_DESCRIPTION_SIZE];
     CString strTip;
     if (!FormatDeviceName(strPort, szDevice)) {
         strTip.Format("\"%s\" is too long for a port name (%d characters at most)", static_cast<const char*>(strPort),
                       MAX_PORT_TEXT_LENGTH);
-    } else if (std::optional<std::string> strDevice = comm::DescribeDevice(szDevice)) {
-        strTip = strDevice->c_str();
+    } else if (DescribeCommDeviceA(strPort, szDescription, sizeof szDescription) != 0) {
+        strTip = szDescription;
     } else {
         strTip = "\"" + strPort + "\" is not a port name: COMn, or a device path such as /dev/ttyUSB0";
     }

@@ -1,15 +1,15 @@
 // The main dialog: the whole user interface and the owner of all job state.
 // Its controls are the only store of the settings; the jobs read them back
 // when they start. The job handlers live in transfer/, the command-line
-// handler in cmdline/.
+// handler in cmdline/: both build on this declaration, which needs nothing
+// from them.
 #pragma once
 
 #include <cstdio>
 
 #include "platform/framework/afxwin.h"
 #include "serial/serial_wnd.h"
-#include "transfer/capture_file.h"
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 #include "ui/resource.h"
 
 // "cannot write x: reason" as the status line shows it: "Status:  Cannot write x: reason".
@@ -117,5 +117,6 @@ private:
     bool DrainPass();
     void ReadChunk();
     void FinishCapture();
-    void TellCaptureFault(const CCaptureFile& file);
+    // A capture file's fault: in the status line on every pass, on the console once a job.
+    void TellCaptureFault(const CString& strFault);
 };

@@ -10,7 +10,6 @@
 #include "platform/comm/comm_device.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
-#include "platform/comm/open_report.h"
 
 namespace comm {
 namespace {
@@ -27,7 +26,7 @@ int OpenExclusive(const std::string& path, SavedLine& original) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -errno;
     int error = 0;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno == EWOULDBLOCK ? EBUSY : errno;  // busy: another opener holds it
     else if (ioctl(fd, TIOCEXCL) != 0) error = errno;
     else {
         original = SaveLine(fd);
@@ -39,11 +38,9 @@ int OpenExclusive(const std::string& path, SavedLine& original) {
     return -error;
 }
 
-HANDLE Fail(CommOpenReport& report, DWORD code, std::string reason) {
-    report.failed = true;
-    report.reason = std::move(reason);
-    RecordOpen(report);
-    SetLastError(code);
+// The reason in words goes with the error code, for telling the user.
+HANDLE Fail(DWORD code, const std::string& reason) {
+    SetLastErrorText(code, reason.c_str());
     return INVALID_HANDLE_VALUE;
 }
 
@@ -53,26 +50,21 @@ HANDLE Fail(CommOpenReport& report, DWORD code, std::string reason) {
 HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE) {
     using namespace comm;
-    CommOpenReport report;
-    report.attempted = true;
-    report.devicePath = fileName ? fileName : "";
     auto path = fileName ? LinuxDeviceFor(fileName) : std::nullopt;
-    if (!path) return Fail(report, ERROR_FILE_NOT_FOUND, "not a serial device name");
-    report.linuxDevice = *path;
-    if (creationDisposition != OPEN_EXISTING) return Fail(report, ERROR_INVALID_PARAMETER, "a device can only be opened as existing");
+    if (!path) return Fail(ERROR_FILE_NOT_FOUND, "not a serial device name");
+    if (creationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER, "a device can only be opened as existing");
     // Every transfer on a device handle is overlapped; there is no blocking variant.
-    if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return Fail(report, ERROR_NOT_SUPPORTED, "only overlapped use is supported");
+    if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return Fail(ERROR_NOT_SUPPORTED, "only overlapped use is supported");
 
     SavedLine original;
     int fd = OpenExclusive(*path, original);
-    if (fd < 0) return Fail(report, Win32FromErrno(-fd), ErrnoText(-fd));
+    if (fd < 0) return Fail(Win32FromErrno(-fd), ErrnoText(-fd));
     auto device = CommDevice::Start(fd, *path, original);
-    if (!device) return Fail(report, GetLastError(), "cannot start the device's driver thread");
+    if (!device) return Fail(GetLastError(), "cannot start the device's driver thread");
     HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
     if (!handle) {
         device->OnHandleClosed();
-        return Fail(report, ERROR_NOT_ENOUGH_MEMORY, "out of memory");
+        return Fail(ERROR_NOT_ENOUGH_MEMORY, "out of memory");
     }
-    RecordOpen(report);
     return handle;
 }

@@ -33,19 +33,16 @@ BOOL CommDevice::GetState(DCB* dcb) {
 }
 
 BOOL CommDevice::SetState(const DCB* dcb) {
-    std::unique_lock lock(m_lock);
+    std::lock_guard lock(m_lock);
     if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
     unsigned refusedParts = InvalidParts(*dcb);
     DWORD error = refusedParts != 0 ? ERROR_INVALID_PARAMETER : ApplyDcb(m_fd, *dcb, m_traits, refusedParts);
     if (error == ERROR_INVALID_PARAMETER) {
         // The line runs what it ran before, and m_dcb still says so.
-        std::string refusal = DescribeRefusal(m_path, *dcb, m_dcb, refusedParts);
-        lock.unlock();
-        RecordRefusal(refusal);
-        return Refuse(error);
+        SetLastErrorText(error, DescribeRefusal(m_path, *dcb, m_dcb, refusedParts).c_str());
+        return FALSE;
     }
     if (error != ERROR_SUCCESS) return Refuse(error);
-    ClearRefusal();
     // Kept whole: a pty ignores data bits and parity, yet they read back as set.
     m_dcb = *dcb;
     m_decoder.SetParityChecked(dcb->Parity != NOPARITY);

@@ -1,24 +1,41 @@
-// QueryDosDeviceA: the Linux device behind a port name.
+// QueryDosDeviceA and DescribeCommDeviceA: the Linux device behind a port name.
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/comm/device_name.h"
-#include "platform/kernel/kernel_object.h"
+#include "platform/win32.h"
 
-DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max) {
-    if (!deviceName || !targetPath) {
+namespace {
+
+using Lookup = std::optional<std::string> (*)(std::string_view name);
+
+// Looks the port name up as a device name and copies the answer, NUL
+// included, into out; returns the characters stored or 0 with the last error.
+DWORD Answer(LPCSTR deviceName, Lookup lookup, LPSTR out, DWORD max) {
+    if (!deviceName || !out) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::optional<std::string> device = comm::LinuxDeviceFor(std::string("\\\\.\\") + deviceName);
-    if (!device) {
+    std::optional<std::string> answer = lookup(std::string("\\\\.\\") + deviceName);
+    if (!answer) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    if (device->size() + 1 > max) {
+    if (answer->size() + 1 > max) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    std::memcpy(targetPath, device->c_str(), device->size() + 1);
-    return static_cast<DWORD>(device->size() + 1);
+    std::memcpy(out, answer->c_str(), answer->size() + 1);
+    return static_cast<DWORD>(answer->size() + 1);
+}
+
+}  // namespace
+
+DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max) {
+    return Answer(deviceName, comm::LinuxDeviceFor, targetPath, max);
+}
+
+DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max) {
+    return Answer(deviceName, comm::DescribeDevice, description, max);
 }

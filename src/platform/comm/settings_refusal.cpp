@@ -1,9 +1,7 @@
 #include "platform/comm/settings_refusal.h"
 
-#include <mutex>
 #include <vector>
 
-#include "platform/comm/comm_report.h"
 #include "platform/comm/dcb_rules.h"
 
 namespace comm {
@@ -11,9 +9,6 @@ namespace {
 
 constexpr const char* kParityNames[] = {"no", "odd", "even", "mark", "space"};
 constexpr char kParityLetters[] = "NOEMS";
-
-std::mutex g_lock;
-std::string g_refusal;
 
 std::string StopBitsText(BYTE stopBits) {
     switch (stopBits) {
@@ -49,20 +44,4 @@ std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB
     return path + " cannot take " + refused + ", kept " + FrameText(kept);
 }
 
-void RecordRefusal(const std::string& text) {
-    std::lock_guard lock(g_lock);
-    g_refusal = text;
-}
-
-void ClearRefusal() {
-    std::lock_guard lock(g_lock);
-    g_refusal.clear();
-}
-
 }  // namespace comm
-
-std::string GetLastCommSettingsRefusal() {
-    std::lock_guard lock(comm::g_lock);
-    return comm::g_refusal;
-}
-

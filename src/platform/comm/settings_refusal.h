@@ -11,8 +11,4 @@ namespace comm {
 // asked (LineParts), then what the line runs.
 std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts);
 
-// Records the text for GetLastCommSettingsRefusal.
-void RecordRefusal(const std::string& text);
-void ClearRefusal();
-
 }  // namespace comm

@@ -16,7 +16,6 @@
 #include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
 #include "platform/framework/headless/headless.h"
-#include "support/pty.h"
 #include "test_resources.h"
 
 namespace {
@@ -39,12 +38,6 @@ std::string CaptureStandardError(Action action) {
     return written;
 }
 
-void OpenAndClose(const std::string& device) {
-    HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
-}
-
 class ConsoleRun : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(headless::CreateMessageWindow(owner)); }
@@ -52,28 +45,13 @@ protected:
 };
 
 TEST_F(ConsoleRun, MessageBoxPrintsCaptionAndTextAndExitsTwo) {
-    testsupport::Pty pty;
-    OpenAndClose(pty.DeviceName());
     headless::UseConsole();
     std::string printed = CaptureStandardError([&] { owner.MessageBox("File not found.", "Zandrel: Test"); });
     EXPECT_EQ("Zandrel: Test\nFile not found.\n", printed);
     EXPECT_EQ(2, headless::FinishConsoleRun());
 }
 
-TEST_F(ConsoleRun, PortThatCouldNotBeOpenedIsReportedAndExitsOne) {
-    OpenAndClose("\\\\.\\/nonexistent/zandrel-device");
-    headless::UseConsole();
-    int status = 0;
-    std::string printed = CaptureStandardError([&] { status = headless::FinishConsoleRun(); });
-    EXPECT_EQ(1, status);
-    EXPECT_NE(std::string::npos, printed.find("\\\\.\\/nonexistent/zandrel-device")) << printed;
-    EXPECT_NE(std::string::npos, printed.find("/nonexistent/zandrel-device (")) << printed;
-    EXPECT_EQ(1, std::count(printed.begin(), printed.end(), '\n'));
-}
-
 TEST_F(ConsoleRun, AJobFaultIsPrintedAtOnceAndTheRunExitsOne) {
-    testsupport::Pty pty;
-    OpenAndClose(pty.DeviceName());
     headless::UseConsole();
     EXPECT_EQ(std::string(program_invocation_short_name) + ": cannot write cap.txt: No space left on device\n",
               CaptureStandardError([] { AfxReportJobFault("cannot write cap.txt: No space left on device"); }));
@@ -83,8 +61,6 @@ TEST_F(ConsoleRun, AJobFaultIsPrintedAtOnceAndTheRunExitsOne) {
 }
 
 TEST_F(ConsoleRun, RunWithoutTroubleExitsZeroAndPrintsNothing) {
-    testsupport::Pty pty;
-    OpenAndClose(pty.DeviceName());
     headless::UseConsole();
     int status = -1;
     EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));

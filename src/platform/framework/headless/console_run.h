@@ -8,8 +8,8 @@ namespace headless {
 void UseConsole();
 
 // Ends the run's output and gives its exit status: 2 when a message box was
-// shown, else 1 when the last port asked for could not be opened (reported on
-// standard error) or a job reported a fault, else 0.
+// shown, else 1 when a job reported a fault (a port that could not be opened
+// among them), else 0.
 int FinishConsoleRun();
 
 }  // namespace headless

@@ -1,4 +1,4 @@
-#include "transfer/port_settings.h"
+#include "ui/port_settings.h"
 
 #include <gtest/gtest.h>
 
