@@ -92,6 +92,15 @@ void CommDevice::OnHandleClosed() {
     if (m_driver.joinable()) m_driver.join();
 }
 
+std::unique_lock<std::mutex> CommDevice::LockOpen() {
+    std::unique_lock lock(m_lock);
+    if (m_closed) {
+        lock.unlock();
+        SetLastError(ERROR_INVALID_HANDLE);
+    }
+    return lock;
+}
+
 void CommDevice::Wake() {
     std::uint64_t one = 1;
     // Only fails when the counter is saturated, which already means "wake up".

@@ -36,6 +36,15 @@
 
 namespace comm {
 
+// How an operation that does not complete now returns: FALSE with the last error.
+inline BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+// An overlapped operation that has started: it ends through its OVERLAPPED.
+inline BOOL Pending() { return Fail(ERROR_IO_PENDING); }
+
 class CommDevice final : public kernel::IoTarget {
 public:
     // Takes an open, exclusive, raw, non-blocking descriptor and starts the
@@ -43,7 +52,9 @@ public:
     // The line is put back to original when the device closes.
     static kernel::Ref<CommDevice> Start(int fd, std::string path, const SavedLine& original);
 
-    // The Win32 operations; FALSE with the last error set on failure.
+    // The Win32 operations; FALSE with the last error set on failure. The
+    // caller has checked its pointers (the entry check in comm_api.cpp); each
+    // operation checks that the handle was not closed meanwhile.
     BOOL Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* overlapped);
     BOOL Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED* overlapped);
     BOOL WaitEvent(DWORD* bits, OVERLAPPED* overlapped);
@@ -68,9 +79,11 @@ public:
 private:
     CommDevice(int fd, int wakeFd, std::string path, const SavedLine& original);
 
+    // The device lock, taken at the start of every operation; one that owns
+    // nothing (with ERROR_INVALID_HANDLE set) once the handle was closed.
+    std::unique_lock<std::mutex> LockOpen();
+
     // All below run with m_lock held.
-    static BOOL Refuse(DWORD error);
-    DWORD TransferError() const;  // why a transfer cannot start now, or 0
     Request* Accept(Request* spare, Request::Kind kind, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event);
     void Complete(Request* request, DWORD status);
     static void CompleteAtOnce(OVERLAPPED* overlapped, const kernel::Ref<kernel::Event>& event, DWORD transferred);

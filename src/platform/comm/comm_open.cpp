@@ -39,7 +39,7 @@ int OpenExclusive(const std::string& path, SavedLine& original) {
 }
 
 // The reason in words goes with the error code, for telling the user.
-HANDLE Fail(DWORD code, const std::string& reason) {
+HANDLE OpenFailed(DWORD code, const std::string& reason) {
     SetLastErrorText(code, reason.c_str());
     return INVALID_HANDLE_VALUE;
 }
@@ -51,20 +51,20 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
                    DWORD flagsAndAttributes, HANDLE) {
     using namespace comm;
     auto path = fileName ? LinuxDeviceFor(fileName) : std::nullopt;
-    if (!path) return Fail(ERROR_FILE_NOT_FOUND, "not a serial device name");
-    if (creationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER, "a device can only be opened as existing");
+    if (!path) return OpenFailed(ERROR_FILE_NOT_FOUND, "not a serial device name");
+    if (creationDisposition != OPEN_EXISTING) return OpenFailed(ERROR_INVALID_PARAMETER, "a device can only be opened as existing");
     // Every transfer on a device handle is overlapped; there is no blocking variant.
-    if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return Fail(ERROR_NOT_SUPPORTED, "only overlapped use is supported");
+    if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return OpenFailed(ERROR_NOT_SUPPORTED, "only overlapped use is supported");
 
     SavedLine original;
     int fd = OpenExclusive(*path, original);
-    if (fd < 0) return Fail(Win32FromErrno(-fd), ErrnoText(-fd));
+    if (fd < 0) return OpenFailed(Win32FromErrno(-fd), ErrnoText(-fd));
     auto device = CommDevice::Start(fd, *path, original);
-    if (!device) return Fail(GetLastError(), "cannot start the device's driver thread");
+    if (!device) return OpenFailed(GetLastError(), "cannot start the device's driver thread");
     HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
     if (!handle) {
         device->OnHandleClosed();
-        return Fail(ERROR_NOT_ENOUGH_MEMORY, "out of memory");
+        return OpenFailed(ERROR_NOT_ENOUGH_MEMORY, "out of memory");
     }
     return handle;
 }

@@ -11,14 +11,14 @@ constexpr DWORD kKnownEvents = 0x1FFF;  // EV_RXCHAR .. EV_EVENT2
 }  // namespace
 
 BOOL CommDevice::Setup(DWORD inQueue) {
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     // As the Windows driver does, the queue only grows: queued bytes are kept.
     if (inQueue > m_input.Capacity()) {
         try {
             m_input.Resize(inQueue);
         } catch (const std::bad_alloc&) {
-            return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
         }
         if (m_inputPaused) Wake();
     }
@@ -26,15 +26,15 @@ BOOL CommDevice::Setup(DWORD inQueue) {
 }
 
 BOOL CommDevice::GetState(DCB* dcb) {
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     *dcb = m_dcb;
     return TRUE;
 }
 
 BOOL CommDevice::SetState(const DCB* dcb) {
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     unsigned refusedParts = InvalidParts(*dcb);
     DWORD error = refusedParts != 0 ? ERROR_INVALID_PARAMETER : ApplyDcb(m_fd, *dcb, m_traits, refusedParts);
     if (error == ERROR_INVALID_PARAMETER) {
@@ -42,7 +42,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
         SetLastErrorText(error, DescribeRefusal(m_path, *dcb, m_dcb, refusedParts).c_str());
         return FALSE;
     }
-    if (error != ERROR_SUCCESS) return Refuse(error);
+    if (error != ERROR_SUCCESS) return Fail(error);
     // Kept whole: a pty ignores data bits and parity, yet they read back as set.
     m_dcb = *dcb;
     m_decoder.SetParityChecked(dcb->Parity != NOPARITY);
@@ -50,16 +50,16 @@ BOOL CommDevice::SetState(const DCB* dcb) {
 }
 
 BOOL CommDevice::GetMask(DWORD* mask) {
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     *mask = m_mask;
     return TRUE;
 }
 
 BOOL CommDevice::SetMask(DWORD mask) {
-    if (mask & ~kKnownEvents) return Refuse(ERROR_INVALID_PARAMETER);
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (mask & ~kKnownEvents) return Fail(ERROR_INVALID_PARAMETER);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     m_mask = mask;
     m_history &= mask;
     if (m_wait) {  // a pending wait ends with no events
@@ -72,23 +72,23 @@ BOOL CommDevice::SetMask(DWORD mask) {
 }
 
 BOOL CommDevice::GetTimeouts(COMMTIMEOUTS* timeouts) {
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     *timeouts = m_timeouts;
     return TRUE;
 }
 
 BOOL CommDevice::SetTimeouts(const COMMTIMEOUTS* timeouts) {
-    if (!ValidTimeouts(*timeouts)) return Refuse(ERROR_INVALID_PARAMETER);
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (!ValidTimeouts(*timeouts)) return Fail(ERROR_INVALID_PARAMETER);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     m_timeouts = *timeouts;  // applies to transfers started from now on
     return TRUE;
 }
 
 BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     if (errors) *errors = m_errors;
     m_errors = 0;
     if (status) {
@@ -100,9 +100,9 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
 }
 
 BOOL CommDevice::Purge(DWORD flags) {
-    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) return Refuse(ERROR_INVALID_PARAMETER);
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) return Fail(ERROR_INVALID_PARAMETER);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     if (flags & PURGE_TXABORT)
         while (Request* write = m_writes.Front()) Abort(write);
     if (flags & PURGE_RXABORT)

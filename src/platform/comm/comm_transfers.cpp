@@ -20,25 +20,13 @@ bool TakeEvent(const OVERLAPPED* overlapped, kernel::Ref<kernel::Event>& event) 
 
 }  // namespace
 
-BOOL CommDevice::Refuse(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
-DWORD CommDevice::TransferError() const {
-    if (m_closed) return ERROR_INVALID_HANDLE;
-    if (m_hungUp) return ERROR_DEVICE_NOT_CONNECTED;
-    return ERROR_SUCCESS;
-}
-
 BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* overlapped) {
-    if (!overlapped || (!buffer && length > 0)) return Refuse(ERROR_INVALID_PARAMETER);
     kernel::Ref<kernel::Event> event;
     if (!TakeEvent(overlapped, event)) return FALSE;
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     Request* spare = m_pool.Take();  // before taking data, which must not be lost if this fails
-    if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     ReadRule rule = ReadRuleFor(m_timeouts, length);
     bool first = m_reads.Empty();
@@ -56,7 +44,7 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     if (m_hungUp) {
         if (taken == 0 && length > 0) {
             m_pool.Give(spare);
-            return Refuse(ERROR_DEVICE_NOT_CONNECTED);
+            return Fail(ERROR_DEVICE_NOT_CONNECTED);
         }
         atOnce = true;
     }
@@ -74,17 +62,17 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     m_reads.PushBack(read);
     if (first) StartHead(m_reads, Clock::now());
     Wake();  // the driver's nearest deadline may have changed
-    return Refuse(ERROR_IO_PENDING);
+    return Pending();
 }
 
 BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED* overlapped) {
-    if (!overlapped || (!data && length > 0)) return Refuse(ERROR_INVALID_PARAMETER);
     kernel::Ref<kernel::Event> event;
     if (!TakeEvent(overlapped, event)) return FALSE;
-    std::lock_guard lock(m_lock);
-    if (DWORD error = TransferError()) return Refuse(error);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
+    if (m_hungUp) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     Request* spare = m_pool.Take();
-    if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     // With nothing queued ahead, write straight away as a UART driver fills
     // its FIFO; whatever the line cannot take now goes to the driver thread.
@@ -99,7 +87,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
             DWORD error = Win32FromErrno(errno);
             m_pool.Give(spare);
             if (error == ERROR_DEVICE_NOT_CONNECTED) HangUp();
-            return Refuse(error);
+            return Fail(error);
         }
     }
     if (written == length) {
@@ -118,16 +106,15 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     m_writes.PushBack(write);
     if (first) StartHead(m_writes, Clock::now());
     Wake();
-    return Refuse(ERROR_IO_PENDING);
+    return Pending();
 }
 
 BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
-    if (!overlapped || !bits) return Refuse(ERROR_INVALID_PARAMETER);
     kernel::Ref<kernel::Event> event;
     if (!TakeEvent(overlapped, event)) return FALSE;
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
-    if (m_mask == 0 || m_wait) return Refuse(ERROR_INVALID_PARAMETER);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
+    if (m_mask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
     // Events from before a hang-up are still told: the data they announce can still be read.
     if (m_history) {
         *bits = m_history;
@@ -135,25 +122,24 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
         CompleteAtOnce(overlapped, event, 0);
         return TRUE;
     }
-    if (m_hungUp) return Refuse(ERROR_DEVICE_NOT_CONNECTED);
+    if (m_hungUp) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     Request* spare = m_pool.Take();
-    if (!spare) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+    if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
     m_wait->eventBits = bits;
-    return Refuse(ERROR_IO_PENDING);
+    return Pending();
 }
 
 BOOL CommDevice::GetResult(OVERLAPPED* overlapped, DWORD* count, bool wait) {
-    if (!overlapped) return Refuse(ERROR_INVALID_PARAMETER);
     std::unique_lock lock(m_lock);
     if (overlapped->Internal == ERROR_IO_PENDING) {
-        if (!wait) return Refuse(ERROR_IO_INCOMPLETE);
+        if (!wait) return Fail(ERROR_IO_INCOMPLETE);
         // Every pending operation ends: by the line, a deadline, a cancel or the close.
         m_completed.wait(lock, [overlapped] { return overlapped->Internal != ERROR_IO_PENDING; });
     }
     if (count) *count = static_cast<DWORD>(overlapped->InternalHigh);
     auto status = static_cast<DWORD>(overlapped->Internal);
-    return status == ERROR_SUCCESS ? TRUE : Refuse(status);
+    return status == ERROR_SUCCESS ? TRUE : Fail(status);
 }
 
 namespace {
@@ -170,8 +156,8 @@ Request* IssuedBy(const RequestList& list, const kernel::ThreadIo* thread) {
 
 BOOL CommDevice::CancelThreadIo() {
     const kernel::ThreadIo* me = &kernel::ThreadIo::Current();
-    std::lock_guard lock(m_lock);
-    if (m_closed) return Refuse(ERROR_INVALID_HANDLE);
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
     while (Request* read = IssuedBy(m_reads, me)) Abort(read);
     while (Request* write = IssuedBy(m_writes, me)) Abort(write);
     if (m_wait && m_wait->issuer == me) Abort(m_wait);
