@@ -1,4 +1,4 @@
-// The Win32 comm functions. Each begins with the one entry check: the device
+// The Win32 comm functions. Each is one call of the entry check: the device
 // behind the handle, then the caller's pointers; the device does the rest.
 #include "platform/comm/comm_device.h"
 
@@ -6,85 +6,61 @@ namespace {
 
 using comm::CommDevice;
 
-// The device behind the handle (else null with ERROR_INVALID_HANDLE), when
-// the arguments are usable (else null with ERROR_INVALID_PARAMETER).
-kernel::Ref<CommDevice> Enter(HANDLE handle, bool argumentsUsable = true) {
+// Calls the device's operation when the handle is a comm device (else
+// ERROR_INVALID_HANDLE) and the arguments are usable (else
+// ERROR_INVALID_PARAMETER).
+template <auto Operation, class... Arguments>
+BOOL Call(HANDLE handle, bool argumentsUsable, Arguments... arguments) {
     kernel::Ref<CommDevice> device = kernel::Lookup<CommDevice>(handle);
-    if (device && !argumentsUsable) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return {};
-    }
-    return device;
+    if (!device) return FALSE;
+    if (!argumentsUsable) return comm::Fail(ERROR_INVALID_PARAMETER);
+    return (device.get()->*Operation)(arguments...);
 }
 
 }  // namespace
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped) {
-    auto device = Enter(file, overlapped && (buffer || bytesToRead == 0));
-    return device && device->Read(static_cast<BYTE*>(buffer), bytesToRead, bytesRead, overlapped);
+    return Call<&CommDevice::Read>(file, overlapped && (buffer || bytesToRead == 0), static_cast<BYTE*>(buffer),
+                                   bytesToRead, bytesRead, overlapped);
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
-    auto device = Enter(file, overlapped && (buffer || bytesToWrite == 0));
-    return device && device->Write(static_cast<const BYTE*>(buffer), bytesToWrite, bytesWritten, overlapped);
+    return Call<&CommDevice::Write>(file, overlapped && (buffer || bytesToWrite == 0), static_cast<const BYTE*>(buffer),
+                                    bytesToWrite, bytesWritten, overlapped);
 }
 
 BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, LPOVERLAPPED overlapped) {
-    auto device = Enter(comm, overlapped && eventMask);
-    return device && device->WaitEvent(eventMask, overlapped);
+    return Call<&CommDevice::WaitEvent>(comm, overlapped && eventMask, eventMask, overlapped);
 }
 
 BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD bytesTransferred, BOOL wait) {
-    auto device = Enter(file, overlapped != nullptr);
-    return device && device->GetResult(overlapped, bytesTransferred, wait != FALSE);
+    return Call<&CommDevice::GetResult>(file, overlapped != nullptr, overlapped, bytesTransferred, wait != FALSE);
 }
 
-BOOL CancelIo(HANDLE file) {
-    auto device = Enter(file);
-    return device && device->CancelThreadIo();
-}
+BOOL CancelIo(HANDLE file) { return Call<&CommDevice::CancelThreadIo>(file, true); }
 
-BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD) {
-    auto device = Enter(comm);
-    return device && device->Setup(inQueue);
-}
+BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD) { return Call<&CommDevice::Setup>(comm, true, inQueue); }
 
-BOOL GetCommState(HANDLE comm, LPDCB dcb) {
-    auto device = Enter(comm, dcb != nullptr);
-    return device && device->GetState(dcb);
-}
+BOOL GetCommState(HANDLE comm, LPDCB dcb) { return Call<&CommDevice::GetState>(comm, dcb != nullptr, dcb); }
 
 BOOL SetCommState(HANDLE comm, LPDCB dcb) {
-    auto device = Enter(comm, dcb != nullptr);
-    return device && device->SetState(dcb);
+    return Call<&CommDevice::SetState>(comm, dcb != nullptr, static_cast<const DCB*>(dcb));
 }
 
-BOOL GetCommMask(HANDLE comm, LPDWORD mask) {
-    auto device = Enter(comm, mask != nullptr);
-    return device && device->GetMask(mask);
-}
+BOOL GetCommMask(HANDLE comm, LPDWORD mask) { return Call<&CommDevice::GetMask>(comm, mask != nullptr, mask); }
 
-BOOL SetCommMask(HANDLE comm, DWORD mask) {
-    auto device = Enter(comm);
-    return device && device->SetMask(mask);
-}
+BOOL SetCommMask(HANDLE comm, DWORD mask) { return Call<&CommDevice::SetMask>(comm, true, mask); }
 
 BOOL GetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts) {
-    auto device = Enter(comm, timeouts != nullptr);
-    return device && device->GetTimeouts(timeouts);
+    return Call<&CommDevice::GetTimeouts>(comm, timeouts != nullptr, timeouts);
 }
 
 BOOL SetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts) {
-    auto device = Enter(comm, timeouts != nullptr);
-    return device && device->SetTimeouts(timeouts);
+    return Call<&CommDevice::SetTimeouts>(comm, timeouts != nullptr, static_cast<const COMMTIMEOUTS*>(timeouts));
 }
 
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status) {
-    auto device = Enter(comm);
-    return device && device->ClearError(errors, status);
+    return Call<&CommDevice::ClearError>(comm, true, errors, status);
 }
 
-BOOL PurgeComm(HANDLE comm, DWORD flags) {
-    auto device = Enter(comm);
-    return device && device->Purge(flags);
-}
+BOOL PurgeComm(HANDLE comm, DWORD flags) { return Call<&CommDevice::Purge>(comm, true, flags); }
