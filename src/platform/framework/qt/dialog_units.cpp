@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/framework/qt/program_text.h"
+
 namespace qtui {
 namespace {
 
@@ -37,7 +39,7 @@ QSizeF DialogUnits(const DialogTemplate& tmpl, const QFont& font, const QStyle& 
     double unitX = baseX / 4.0;
     for (const DialogControl& control : tmpl.controls) {
         if (!ShowsText(control) || control.cx <= 0) continue;
-        int needed = metrics.horizontalAdvance(QString::fromLocal8Bit(control.text)) + Padding(control.kind, style);
+        int needed = metrics.horizontalAdvance(FromText(control.text)) + Padding(control.kind, style);
         unitX = std::max(unitX, static_cast<double>(needed) / control.cx);
     }
     return QSizeF(unitX, baseY / 8.0);

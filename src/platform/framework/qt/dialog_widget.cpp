@@ -21,13 +21,12 @@
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
 #include "platform/framework/qt/dialog_units.h"
+#include "platform/framework/qt/program_text.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/user_input.h"
 
 namespace qtui {
 namespace {
-
-QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
     return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
@@ -187,7 +186,7 @@ void DialogWidget::Connect(QWidget* widget, afx::WindowNode& control) {
     };
     auto typed = [this, handle](const QString& text) {
         if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing)
-            afx::UserTyped(*node, text.toLocal8Bit().constData());
+            afx::UserTyped(*node, ToText(text).c_str());
     };
     if (auto* button = qobject_cast<QPushButton*>(widget)) connect(button, &QPushButton::clicked, this, clicked);
     if (auto* check = qobject_cast<QCheckBox*>(widget)) connect(check, &QCheckBox::clicked, this, clicked);

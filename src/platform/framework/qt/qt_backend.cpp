@@ -20,14 +20,13 @@
 #include "platform/framework/message_loop.h"
 #include "platform/framework/qt/box_placement.h"
 #include "platform/framework/qt/dialog_widget.h"
+#include "platform/framework/qt/program_text.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/qt/qt_start.h"
 #include "platform/framework/qt/screenshot.h"
 
 namespace qtui {
 namespace {
-
-QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 DialogWidget* DialogOf(const afx::WindowNode& window) { return static_cast<DialogWidget*>(window.backendData); }
 
@@ -181,7 +180,7 @@ public:
         }
         dialog.setWindowModality(Qt::ApplicationModal);
         if (!RunModal(dialog) || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return dialog.selectedFiles().first().toLocal8Bit().toStdString();
+        return ToText(dialog.selectedFiles().first());
     }
 
     void CloseModalPieces() override {
