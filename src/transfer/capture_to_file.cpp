@@ -65,8 +65,7 @@ void CZandrelDlg::OnCaptureToFile() {
     m_bFaultTold = false;
 
     if (!ConfigureJobPort()) ShowSettingsKept();
-    GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
-    GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
+    EnableJobButtons(FALSE);
     AfxBeginJobProgress(AFX_JOB_CAPTURE, m_strFileName, 0, 0, FALSE);
 }
 

@@ -36,8 +36,7 @@ void CZandrelDlg::OnWriteToPort() {
     m_bSending = true;
     AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, SendFileSize(m_strFileName), m_nSendPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
-    GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(FALSE);
-    GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(FALSE);
+    EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
 }
 

@@ -112,8 +112,12 @@ void CZandrelDlg::OnStop() {
     CloseJob();
     SetDlgItemText(IDC_STATUS, "");
     m_bOpenFailureShown = false;
-    GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(TRUE);
-    GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(TRUE);
+    EnableJobButtons(TRUE);
+}
+
+void CZandrelDlg::EnableJobButtons(BOOL bEnable) {
+    GetDlgItem(IDC_WRITE_TO_PORT)->EnableWindow(bEnable);
+    GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(bEnable);
 }
 
 void CZandrelDlg::OnClose() {

@@ -88,6 +88,8 @@ private:
     bool m_bFaultTold = false;
 
     void CloseJob();   // the port, then the send file
+    // Write to Port and Capture to File: disabled while a job runs, enabled again by Stop.
+    void EnableJobButtons(BOOL bEnable);
     void ClosePort();  // after a capture's last pass
     // Opens the port the port box names. When it cannot be opened the status
     // line says why, until the next job or Stop.

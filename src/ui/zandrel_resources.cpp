@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr DWORD LABEL = CS_GROUP;  // left-aligned text, group start
-constexpr DWORD COMBO = CS_VSCROLL | CS_TABSTOP;
-constexpr DWORD EDIT = CS_BORDER | CS_AUTOHSCROLL | CS_TABSTOP;
+constexpr DWORD LABEL = CTL_GROUP;  // left-aligned text, group start
+constexpr DWORD COMBO = CTL_VSCROLL | CTL_TABSTOP;
+constexpr DWORD EDIT = CTL_BORDER | CTL_AUTOHSCROLL | CTL_TABSTOP;
 
 DialogTemplate MainDialog() {
     using K = ControlKind;
@@ -17,14 +17,14 @@ DialogTemplate MainDialog() {
         IDD_ZANDREL_DIALOG, "Zandrel", 381, 175, "MS Sans Serif", 8,
         DS_VISIBLE | DS_SYSMENU | DS_MINIMIZEBOX | DS_APPWINDOW,
         {
-            {IDC_WRITE_TO_PORT, K::PushButton, "Write to Port", CS_DEFAULT | CS_TABSTOP, 147, 45, 45, 14},
-            {IDC_STOP, K::PushButton, "Stop", CS_TABSTOP, 323, 155, 50, 14},
+            {IDC_WRITE_TO_PORT, K::PushButton, "Write to Port", CTL_DEFAULT | CTL_TABSTOP, 147, 45, 45, 14},
+            {IDC_STOP, K::PushButton, "Stop", CTL_TABSTOP, 323, 155, 50, 14},
             {IDC_STATIC, K::Static, "File Name", LABEL, 14, 27, 34, 8},
             {IDC_SEND_FILE, K::Edit, "", EDIT, 52, 24, 119, 13},
-            {IDC_BROWSE_SEND, K::PushButton, "...", CS_TABSTOP, 176, 24, 17, 13},
+            {IDC_BROWSE_SEND, K::PushButton, "...", CTL_TABSTOP, 176, 24, 17, 13},
             {IDC_STATIC, K::Static, "COM port", LABEL, 236, 29, 33, 10},
             {IDC_COM_PORT, K::DropDownCombo, "", COMBO, 279, 26, 70, 44},
-            {IDC_STATUS, K::Static, "", CS_LEFTNOWORDWRAP | CS_GROUP, 7, 156, 310, 13},
+            {IDC_STATUS, K::Static, "", CTL_LEFTNOWORDWRAP | CTL_GROUP, 7, 156, 310, 13},
             {IDC_STATIC, K::GroupBox, "Data Write", 0, 7, 5, 193, 71},
             {IDC_STATIC, K::GroupBox, "Port Details", 0, 208, 5, 166, 147},
             {IDC_BAUD, K::DropDownCombo, "", COMBO, 279, 50, 70, 47},
@@ -35,15 +35,15 @@ DialogTemplate MainDialog() {
             {IDC_STATIC, K::Static, "Parity", LABEL, 236, 75, 19, 10},
             {IDC_STATIC, K::Static, "Data", LABEL, 236, 98, 33, 10},
             {IDC_STATIC, K::Static, "Stop Bits", LABEL, 236, 121, 33, 10},
-            {IDC_CAPTURE_TO_FILE, K::PushButton, "Capture To File", CS_DEFAULT | CS_TABSTOP, 137, 126, 56, 14},
+            {IDC_CAPTURE_TO_FILE, K::PushButton, "Capture To File", CTL_DEFAULT | CTL_TABSTOP, 137, 126, 56, 14},
             {IDC_STATIC, K::Static, "File Name", LABEL, 14, 103, 34, 8},
             {IDC_CAPTURE_FILE, K::Edit, "", EDIT, 50, 100, 122, 13},
-            {IDC_BROWSE_CAPTURE, K::PushButton, "...", CS_TABSTOP, 176, 100, 17, 13},
+            {IDC_BROWSE_CAPTURE, K::PushButton, "...", CTL_TABSTOP, 176, 100, 17, 13},
             {IDC_STATIC, K::GroupBox, "Data Capture", 0, 7, 80, 193, 72},
             {IDC_STATIC, K::Static, "Time Delay", LABEL, 13, 48, 37, 10},
             {IDC_TIME_DELAY, K::DropDownCombo, "", COMBO, 51, 46, 35, 44},
             {IDC_STATIC, K::Static, "ms", LABEL, 88, 48, 12, 10},
-            {IDC_LOOP, K::CheckBox, "Loop", CS_TABSTOP, 106, 47, 32, 10},
+            {IDC_LOOP, K::CheckBox, "Loop", CTL_TABSTOP, 106, 47, 32, 10},
         }};
 }
 
@@ -53,9 +53,9 @@ DialogTemplate AboutBox() {
         IDD_ABOUTBOX, "About Zandrel", 235, 55, "MS Sans Serif", 8, DS_SYSMENU,
         {
             {IDC_STATIC, K::StaticIcon, "128", 0, 11, 17, 20, 20},
-            {IDC_STATIC, K::Static, "Zandrel Version 1.0", CS_NOPREFIX | CS_GROUP, 40, 10, 119, 8},
-            {IDC_STATIC, K::Static, "Copyright (C) 2026", CS_GROUP, 40, 25, 119, 8},
-            {IDOK, K::PushButton, "OK", CS_DEFAULT | CS_GROUP | CS_TABSTOP, 178, 7, 50, 14},
+            {IDC_STATIC, K::Static, "Zandrel Version 1.0", CTL_NOPREFIX | CTL_GROUP, 40, 10, 119, 8},
+            {IDC_STATIC, K::Static, "Copyright (C) 2026", CTL_GROUP, 40, 25, 119, 8},
+            {IDOK, K::PushButton, "OK", CTL_DEFAULT | CTL_GROUP | CTL_TABSTOP, 178, 7, 50, 14},
         }};
 }
 

@@ -19,21 +19,22 @@ enum class ControlKind {
     DropDownCombo,  // "ComboBox" with CBS_DROPDOWN: editable text plus a list
 };
 
-// Style bits that matter to a back-end; the rest of a control's style is its kind.
-constexpr DWORD CS_TABSTOP = 0x0001;      // WS_TABSTOP
-constexpr DWORD CS_GROUP = 0x0002;        // WS_GROUP
-constexpr DWORD CS_DEFAULT = 0x0004;      // BS_DEFPUSHBUTTON
-constexpr DWORD CS_NOPREFIX = 0x0008;     // SS_NOPREFIX: '&' is shown as is
-constexpr DWORD CS_AUTOHSCROLL = 0x0010;  // ES_AUTOHSCROLL
-constexpr DWORD CS_VSCROLL = 0x0020;      // WS_VSCROLL (combo list)
-constexpr DWORD CS_BORDER = 0x0040;       // WS_BORDER
-constexpr DWORD CS_LEFTNOWORDWRAP = 0x0080;
+// Control-style bits that matter to a back-end, each standing for the Win32
+// style named beside it; the rest of a control's style is its kind.
+constexpr DWORD CTL_TABSTOP = 0x0001;         // WS_TABSTOP
+constexpr DWORD CTL_GROUP = 0x0002;           // WS_GROUP
+constexpr DWORD CTL_DEFAULT = 0x0004;         // BS_DEFPUSHBUTTON
+constexpr DWORD CTL_NOPREFIX = 0x0008;        // SS_NOPREFIX: '&' is shown as is
+constexpr DWORD CTL_AUTOHSCROLL = 0x0010;     // ES_AUTOHSCROLL
+constexpr DWORD CTL_VSCROLL = 0x0020;         // WS_VSCROLL (combo list)
+constexpr DWORD CTL_BORDER = 0x0040;          // WS_BORDER
+constexpr DWORD CTL_LEFTNOWORDWRAP = 0x0080;  // SS_LEFTNOWORDWRAP
 
 struct DialogControl {
     int id;            // control identifier, IDC_STATIC (-1) when never addressed
     ControlKind kind;
     const char* text;  // initial text ("" for none)
-    DWORD style;       // CS_ bits
+    DWORD style;       // CTL_ bits
     short x, y, cx, cy;  // dialog units; for a combo box cy includes its list
 };
 

@@ -222,7 +222,7 @@ protected:
     virtual void OnCancel();
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    UINT m_nIDHelp;
+    UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
 
     DECLARE_MESSAGE_MAP()

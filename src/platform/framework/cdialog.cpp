@@ -7,12 +7,12 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDHelp(nIDTemplate), m_pParentWnd(pParentWnd) {}
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
 CDialog::~CDialog() = default;
 
 INT_PTR CDialog::DoModal() {
-    afx::WindowNode* window = afx::CreateDialogWindow(*this, m_nIDHelp);
+    afx::WindowNode* window = afx::CreateDialogWindow(*this, m_nIDTemplate);
     if (!window) return -1;
     INT_PTR result = afx::CurrentBackend().RunDialog(*this, *window);
     afx::DestroyWindowNode(m_hWnd);
@@ -23,7 +23,7 @@ BOOL CDialog::OnInitDialog() {
     // The dialog's initialisation data: the combo-box lists, in order.
     if (const ResourceTable* resources = AfxGetResources()) {
         for (const DialogInitList& list : resources->dialogInit) {
-            if (list.dialogId != m_nIDHelp) continue;
+            if (list.dialogId != m_nIDTemplate) continue;
             CWnd* control = GetDlgItem(list.controlId);
             if (!control) continue;
             for (const std::string& entry : list.entries)

@@ -4,5 +4,5 @@
 #include "platform/framework/afxwin.h"
 
 struct AfxWindowAccess {
-    static UINT TemplateOf(const CDialog& dialog) { return dialog.m_nIDHelp; }
+    static UINT TemplateOf(const CDialog& dialog) { return dialog.m_nIDTemplate; }
 };

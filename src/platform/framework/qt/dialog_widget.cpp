@@ -92,7 +92,7 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
         SyncControl(*control);
         Connect(widget, *control);
         if (Focusable(control->controlKind)) {
-            bool tabStop = control->controlTemplate->style & CS_TABSTOP;
+            bool tabStop = control->controlTemplate->style & CTL_TABSTOP;
             widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
             if (previous && tabStop) setTabOrder(previous, widget);
             if (tabStop) previous = widget;
