@@ -4,29 +4,20 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 TEST(ParityCode, MapsTheFourNamedParitiesAndEverythingElseToSpace) {
-    EXPECT_EQ(ParityCode("NOPARITY"), 0);
-    EXPECT_EQ(ParityCode("ODDPARITY"), 1);
-    EXPECT_EQ(ParityCode("EVENPARITY"), 2);
-    EXPECT_EQ(ParityCode("MARKPARITY"), 3);
-    EXPECT_EQ(ParityCode("SPACEPARITY"), 4);
     // Compared whole and case-sensitively.
-    EXPECT_EQ(ParityCode("noparity"), 4);
-    EXPECT_EQ(ParityCode(""), 4);
-    EXPECT_EQ(ParityCode("NOPARITY "), 4);
-    EXPECT_EQ(ParityCode("0"), 4);
+    const std::pair<const char*, int> cases[] = {{"NOPARITY", 0},    {"ODDPARITY", 1}, {"EVENPARITY", 2},
+                                                 {"MARKPARITY", 3},  {"SPACEPARITY", 4}, {"noparity", 4},
+                                                 {"", 4},            {"NOPARITY ", 4},  {"0", 4}};
+    for (const auto& [text, code] : cases) EXPECT_EQ(ParityCode(text), code) << '"' << text << '"';
 }
 
 TEST(StopBitsCode, MapsOneAndOneAndAHalfAndTakesAtoiOfAnythingElse) {
-    EXPECT_EQ(StopBitsCode("1"), 0);
-    EXPECT_EQ(StopBitsCode("1.5"), 1);
-    EXPECT_EQ(StopBitsCode("2"), 2);
-    EXPECT_EQ(StopBitsCode("1.0"), 1);
-    EXPECT_EQ(StopBitsCode("2.5"), 2);
-    EXPECT_EQ(StopBitsCode(""), 0);
-    EXPECT_EQ(StopBitsCode("two"), 0);
-    EXPECT_EQ(StopBitsCode(" 1"), 1);
+    const std::pair<const char*, int> cases[] = {{"1", 0},   {"1.5", 1}, {"2", 2},    {"1.0", 1},
+                                                 {"2.5", 2}, {"", 0},    {"two", 0}, {" 1", 1}};
+    for (const auto& [text, code] : cases) EXPECT_EQ(StopBitsCode(text), code) << '"' << text << '"';
 }
 
 TEST(ConvertLineSettings, ReadsNumbersWithAtoiAndCodesFromTheTables) {

@@ -2,6 +2,7 @@
 // menu and About box, painting while minimised, Stop, Close and browsing.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,34 +91,37 @@ TEST_F(MainDialog, SystemCommands0x10To0x1FOpenTheAboutBox) {
     ExpectIdle();
 }
 
+// The one icon drawn when the dialog, with this client size, paints.
+std::optional<headless::IconDraw> PaintWithClientSize(CZandrelDlg& dlg, int width, int height) {
+    headless::SetClientSize(dlg, width, height);
+    dlg.SendMessage(WM_PAINT);
+    auto draws = headless::TakeIconDraws();
+    if (draws.size() != 1) return std::nullopt;
+    return draws[0];
+}
+
 TEST_F(MainDialog, MinimisedPaintCentresTheIconWithTruncatingDivision) {
     const HICON icon = reinterpret_cast<HICON>(m_dlg.SendMessage(WM_QUERYDRAGICON));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon, AfxGetApp()->LoadIcon(IDR_MAINFRAME));
     headless::SetIconic(m_dlg, true);
 
-    headless::SetClientSize(m_dlg, 36, 40);
-    m_dlg.SendMessage(WM_PAINT);
-    auto draws = headless::TakeIconDraws();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].icon, icon);
-    EXPECT_EQ(draws[0].x, 2);
-    EXPECT_EQ(draws[0].y, 4);
+    auto draw = PaintWithClientSize(m_dlg, 36, 40);
+    ASSERT_TRUE(draw);
+    EXPECT_EQ(draw->icon, icon);
+    EXPECT_EQ(draw->x, 2);
+    EXPECT_EQ(draw->y, 4);
 
     // (30 - 32 + 1) / 2 is -1 / 2, which truncates to 0.
-    headless::SetClientSize(m_dlg, 30, 30);
-    m_dlg.SendMessage(WM_PAINT);
-    draws = headless::TakeIconDraws();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].x, 0);
-    EXPECT_EQ(draws[0].y, 0);
+    draw = PaintWithClientSize(m_dlg, 30, 30);
+    ASSERT_TRUE(draw);
+    EXPECT_EQ(draw->x, 0);
+    EXPECT_EQ(draw->y, 0);
 
     // Narrower still, the position goes negative.
-    headless::SetClientSize(m_dlg, 20, 20);
-    m_dlg.SendMessage(WM_PAINT);
-    draws = headless::TakeIconDraws();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].x, -5);
+    draw = PaintWithClientSize(m_dlg, 20, 20);
+    ASSERT_TRUE(draw);
+    EXPECT_EQ(draw->x, -5);
 }
 
 TEST_F(MainDialog, PaintingARestoredWindowDrawsNoIcon) {

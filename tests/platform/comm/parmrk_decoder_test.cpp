@@ -1,6 +1,7 @@
 // The in-band error marks, decoded from bytes as the line discipline sends them.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "platform/comm/parmrk_decoder.h"
@@ -14,7 +15,12 @@ struct Decoded {
     std::string data;
     DWORD errors = 0;
     DWORD events = 0;
+    bool operator==(const Decoded&) const = default;
 };
+
+void PrintTo(const Decoded& d, std::ostream* out) {
+    *out << ::testing::PrintToString(d.data) << ", errors " << d.errors << ", events " << d.events;
+}
 
 Decoded Feed(ParmrkDecoder& decoder, const std::string& bytes) {
     std::string out(bytes.size(), '\0');
@@ -27,40 +33,30 @@ Decoded Feed(ParmrkDecoder& decoder, const std::string& bytes) {
 TEST(ParmrkDecoder, PlainDataAndDoubledFFPassAsData) {
     ParmrkDecoder decoder;
     Decoded d = Feed(decoder, std::string("a\xff\xff" "b\0c", 6));
-    EXPECT_EQ(d.data, std::string("a\xff" "b\0c", 5));
-    EXPECT_EQ(d.errors, 0u);
-    EXPECT_EQ(d.events, 0u);
+    EXPECT_EQ(d, (Decoded{std::string("a\xff" "b\0c", 5), 0u, 0u}));
 }
 
 TEST(ParmrkDecoder, ErrorOnACharacterKeepsTheCharacter) {
     ParmrkDecoder decoder;
     Decoded frame = Feed(decoder, std::string("x\xff\0y", 4));
-    EXPECT_EQ(frame.data, "xy");
-    EXPECT_EQ(frame.errors, CE_FRAME);
-    EXPECT_EQ(frame.events, EV_ERR);
+    EXPECT_EQ(frame, (Decoded{"xy", CE_FRAME, EV_ERR}));
 
     decoder.SetParityChecked(true);
     Decoded parity = Feed(decoder, std::string("\xff\0z", 3));
-    EXPECT_EQ(parity.data, "z");
-    EXPECT_EQ(parity.errors, CE_RXPARITY);
-    EXPECT_EQ(parity.events, EV_ERR);
+    EXPECT_EQ(parity, (Decoded{"z", CE_RXPARITY, EV_ERR}));
 }
 
 TEST(ParmrkDecoder, MarkOnZeroIsABreakWithoutCounts) {
     ParmrkDecoder decoder;
     Decoded d = Feed(decoder, std::string("\xff\0\0", 3));
-    EXPECT_EQ(d.data, "");
-    EXPECT_EQ(d.errors, CE_BREAK);
-    EXPECT_EQ(d.events, EV_BREAK);
+    EXPECT_EQ(d, (Decoded{"", CE_BREAK, EV_BREAK}));
 }
 
 TEST(ParmrkDecoder, DriverCountsTellABreakFromAFramingErrorOnZero) {
     ParmrkDecoder decoder;
     decoder.AddCounts({1, 1, 0});
     Decoded d = Feed(decoder, std::string("\xff\0\0\xff\0\0", 6));
-    EXPECT_EQ(d.data, std::string("\0", 1));
-    EXPECT_EQ(d.errors, CE_BREAK | CE_FRAME);
-    EXPECT_EQ(d.events, EV_BREAK | EV_ERR);
+    EXPECT_EQ(d, (Decoded{std::string("\0", 1), CE_BREAK | CE_FRAME, EV_BREAK | EV_ERR}));
 }
 
 TEST(ParmrkDecoder, DriverCountsTellParityFromFraming) {

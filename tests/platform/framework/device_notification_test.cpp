@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/framework/headless/headless.h"
+#include "message_window_test.h"
 
 namespace {
 
@@ -26,42 +27,37 @@ BEGIN_MESSAGE_MAP(ArrivalReceiver, CWnd)
     ON_WM_DEVICECHANGE()
 END_MESSAGE_MAP()
 
-class DeviceNotification : public ::testing::Test {
+class DeviceNotification : public MessageWindowTest<ArrivalReceiver> {
 protected:
-    void SetUp() override {
-        headless::Use(true);
-        ASSERT_TRUE(headless::CreateMessageWindow(receiver));
-    }
     void TearDown() override { std::filesystem::remove(m_node); }
 
     // A node appears in /dev, as one does when an adapter is plugged in (tests run as root).
     bool PlugIn() { return static_cast<bool>(std::ofstream(m_node)); }
 
-    ArrivalReceiver receiver;
     DEV_BROADCAST_HDR filter = {sizeof filter, DBT_DEVTYP_PORT, 0};
     std::filesystem::path m_node = "/dev/zandrel-test-" + std::to_string(getpid());
 };
 
 TEST_F(DeviceNotification, ANewNodeReachesTheWindowUntilUnregistered) {
-    HDEVNOTIFY notify = RegisterDeviceNotificationA(receiver.m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    HDEVNOTIFY notify = RegisterDeviceNotificationA(window.m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     ASSERT_NE(notify, nullptr);
     if (!PlugIn()) GTEST_SKIP() << "cannot create a node in /dev here (not root?)";
-    EXPECT_TRUE(headless::DispatchUntil([&] { return receiver.arrivals > 0; }, 5000));
+    EXPECT_TRUE(headless::DispatchUntil([&] { return window.arrivals > 0; }, 5000));
     EXPECT_TRUE(UnregisterDeviceNotification(notify));
 
-    const int arrivals = receiver.arrivals;
+    const int arrivals = window.arrivals;
     std::filesystem::remove(m_node);
     PlugIn();
     headless::DispatchUntil([] { return false; }, 200);
-    EXPECT_EQ(receiver.arrivals, arrivals);
+    EXPECT_EQ(window.arrivals, arrivals);
 }
 
 TEST_F(DeviceNotification, OnlySerialPortsForAWindowAreTaken) {
     DEV_BROADCAST_HDR volume = {sizeof volume, 2, 0};
-    EXPECT_EQ(RegisterDeviceNotificationA(receiver.m_hWnd, &volume, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
+    EXPECT_EQ(RegisterDeviceNotificationA(window.m_hWnd, &volume, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegisterDeviceNotificationA(nullptr, &filter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
-    EXPECT_EQ(RegisterDeviceNotificationA(receiver.m_hWnd, &filter, 1), nullptr);
+    EXPECT_EQ(RegisterDeviceNotificationA(window.m_hWnd, &filter, 1), nullptr);
     EXPECT_FALSE(UnregisterDeviceNotification(nullptr));
 }
 

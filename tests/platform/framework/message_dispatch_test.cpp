@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/framework/headless/headless.h"
+#include "message_window_test.h"
 
 namespace {
 
@@ -60,14 +61,7 @@ BEGIN_MESSAGE_MAP(Receiver, BaseReceiver)
     ON_COMMAND(5, OnSecondCommand)
 END_MESSAGE_MAP()
 
-class MessageDispatch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        headless::Use(true);
-        ASSERT_TRUE(headless::CreateMessageWindow(receiver));
-    }
-    Receiver receiver;
-};
+using MessageDispatch = MessageWindowTest<Receiver>;
 
 TEST(RegisteredMessages, SameNameGivesSameIdInRangeRegardlessOfCase) {
     UINT a = RegisterWindowMessageA("CSerialWnd_DefaultComMsg");
@@ -96,66 +90,66 @@ TEST(RegisteredMessages, ManyDistinctNamesGetDistinctIds) {
 }
 
 TEST_F(MessageDispatch, DerivedEntryWinsOverBaseAndFirstMatchingEntryWins) {
-    EXPECT_EQ(42, receiver.SendMessage(g_nPingMsg, 1, 2));
-    receiver.SendMessage(WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), 0);
-    receiver.SendMessage(WM_TIMER, 9, 0);
-    EXPECT_EQ((std::vector<std::string>{"ping", "command 5", "timer 9"}), receiver.calls);
+    EXPECT_EQ(42, window.SendMessage(g_nPingMsg, 1, 2));
+    window.SendMessage(WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), 0);
+    window.SendMessage(WM_TIMER, 9, 0);
+    EXPECT_EQ((std::vector<std::string>{"ping", "command 5", "timer 9"}), window.calls);
 }
 
 TEST_F(MessageDispatch, UnhandledMessageFallsThroughToBaseMap) {
-    receiver.SendMessage(WM_CLOSE);
-    EXPECT_EQ(std::vector<std::string>{"base close"}, receiver.calls);
+    window.SendMessage(WM_CLOSE);
+    EXPECT_EQ(std::vector<std::string>{"base close"}, window.calls);
 }
 
 TEST_F(MessageDispatch, CommandWithOtherNotificationCodeIsNotMatched) {
-    receiver.SendMessage(WM_COMMAND, MAKEWPARAM(5, 1), 0);
-    EXPECT_TRUE(receiver.calls.empty());
+    window.SendMessage(WM_COMMAND, MAKEWPARAM(5, 1), 0);
+    EXPECT_TRUE(window.calls.empty());
 }
 
 TEST_F(MessageDispatch, RegisteredIdIsReadAtDispatchTime) {
-    receiver.SendMessage(0xC000 + 1, 0, 0);  // before registration the entry matches nothing
-    EXPECT_TRUE(receiver.calls.empty());
+    window.SendMessage(0xC000 + 1, 0, 0);  // before registration the entry matches nothing
+    EXPECT_TRUE(window.calls.empty());
     g_nLateMsg = RegisterWindowMessageA("ZandrelTest_Late");
-    receiver.SendMessage(g_nLateMsg, 0, 0);
-    EXPECT_EQ(std::vector<std::string>{"late"}, receiver.calls);
+    window.SendMessage(g_nLateMsg, 0, 0);
+    EXPECT_EQ(std::vector<std::string>{"late"}, window.calls);
 }
 
 TEST_F(MessageDispatch, PostedMessagesArriveLaterInOrderWithTheirParameters) {
-    EXPECT_TRUE(PostMessageA(receiver.m_hWnd, g_nPingMsg, 1, 10));
-    EXPECT_TRUE(receiver.PostMessage(g_nPingMsg, 2, 20));
-    EXPECT_TRUE(receiver.pings.empty());
+    EXPECT_TRUE(PostMessageA(window.m_hWnd, g_nPingMsg, 1, 10));
+    EXPECT_TRUE(window.PostMessage(g_nPingMsg, 2, 20));
+    EXPECT_TRUE(window.pings.empty());
     EXPECT_EQ(2, headless::RunUntilIdle());
-    EXPECT_EQ((std::vector<std::pair<WPARAM, LPARAM>>{{1, 10}, {2, 20}}), receiver.pings);
+    EXPECT_EQ((std::vector<std::pair<WPARAM, LPARAM>>{{1, 10}, {2, 20}}), window.pings);
 }
 
 TEST_F(MessageDispatch, PostFromAnotherThreadWakesTheDispatcher) {
     constexpr int kPosts = 200;
     std::thread poster([&] {
-        for (int i = 0; i < kPosts; ++i) PostMessageA(receiver.m_hWnd, g_nPingMsg, static_cast<WPARAM>(i), 0);
+        for (int i = 0; i < kPosts; ++i) PostMessageA(window.m_hWnd, g_nPingMsg, static_cast<WPARAM>(i), 0);
     });
-    bool all = headless::DispatchUntil([&] { return receiver.pings.size() == kPosts; }, 5000);
+    bool all = headless::DispatchUntil([&] { return window.pings.size() == kPosts; }, 5000);
     poster.join();
     ASSERT_TRUE(all);
-    for (int i = 0; i < kPosts; ++i) EXPECT_EQ(static_cast<WPARAM>(i), receiver.pings[i].first);
+    for (int i = 0; i < kPosts; ++i) EXPECT_EQ(static_cast<WPARAM>(i), window.pings[i].first);
 }
 
 TEST_F(MessageDispatch, PostToNullOrDestroyedWindowFails) {
     SetLastError(0);
     EXPECT_FALSE(PostMessageA(nullptr, g_nPingMsg, 0, 0));
     EXPECT_EQ(ERROR_INVALID_WINDOW_HANDLE, GetLastError());
-    HWND old = receiver.m_hWnd;
+    HWND old = window.m_hWnd;
     EXPECT_TRUE(IsWindow(old));
-    headless::Destroy(receiver);
+    headless::Destroy(window);
     EXPECT_FALSE(IsWindow(old));
     EXPECT_FALSE(PostMessageA(old, g_nPingMsg, 0, 0));
     EXPECT_EQ(nullptr, CWnd::FromHandle(old));
 }
 
 TEST_F(MessageDispatch, DestroyingAWindowDropsWhatWasQueuedForIt) {
-    receiver.PostMessage(g_nPingMsg, 1, 0);
-    headless::Destroy(receiver);
+    window.PostMessage(g_nPingMsg, 1, 0);
+    headless::Destroy(window);
     EXPECT_EQ(0, headless::RunUntilIdle());
-    EXPECT_TRUE(receiver.pings.empty());
+    EXPECT_TRUE(window.pings.empty());
 }
 
 TEST_F(MessageDispatch, WindowObjectGoingAwayKillsItsWindow) {
@@ -178,7 +172,7 @@ TEST_F(MessageDispatch, HandlesArePerWindowAndNeverReused) {
     headless::Destroy(other);
     ASSERT_TRUE(headless::CreateMessageWindow(other));
     EXPECT_NE(first, other.m_hWnd);
-    EXPECT_NE(receiver.m_hWnd, other.m_hWnd);
+    EXPECT_NE(window.m_hWnd, other.m_hWnd);
     EXPECT_EQ(&other, CWnd::FromHandle(other.m_hWnd));
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/framework/headless/headless.h"
+#include "message_window_test.h"
 #include "platform/framework/timer_table.h"
 
 namespace {
@@ -28,19 +29,14 @@ BEGIN_MESSAGE_MAP(TickCounter, CWnd)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-class Timers : public ::testing::Test {
+class Timers : public MessageWindowTest<TickCounter> {
 protected:
-    void SetUp() override {
-        headless::Use(true);
-        ASSERT_TRUE(headless::CreateMessageWindow(window));
-    }
     std::vector<DWORD> TimesOf(UINT id) const {
         std::vector<DWORD> times;
         for (auto [tick, at] : window.ticks)
             if (tick == id) times.push_back(at);
         return times;
     }
-    TickCounter window;
 };
 
 TEST_F(Timers, FirstTickComesOnePeriodAfterSetAndThenEveryPeriod) {
