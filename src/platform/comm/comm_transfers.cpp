@@ -28,7 +28,7 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     Request* spare = m_pool.Take();  // before taking data, which must not be lost if this fails
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
-    ReadRule rule = ReadRuleFor(m_timeouts, length);
+    TransferRule rule = ReadRuleFor(m_timeouts, length);
     bool first = m_reads.Empty();
     DWORD taken = 0;
     if (first) {
@@ -101,7 +101,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     write->data = const_cast<BYTE*>(data);
     write->length = length;
     write->done = written;
-    write->rule.total = WriteLimitFor(m_timeouts, length);
+    write->rule = WriteRuleFor(m_timeouts, length);
     bool first = m_writes.Empty();
     m_writes.PushBack(write);
     if (first) StartHead(m_writes, Clock::now());

@@ -31,7 +31,7 @@ struct Request : kernel::PendingIo {
     DWORD spareBits = 0;
 
     // Time limits, set when the transfer reaches the head of its list.
-    ReadRule rule;
+    TransferRule rule;
     std::optional<Clock::time_point> deadline;
     Clock::time_point lastByte;
 

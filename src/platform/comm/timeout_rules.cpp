@@ -17,8 +17,8 @@ std::optional<Clock::duration> Limit(DWORD multiplier, DWORD constant, DWORD len
 
 }  // namespace
 
-ReadRule ReadRuleFor(const COMMTIMEOUTS& t, DWORD length) {
-    ReadRule rule;
+TransferRule ReadRuleFor(const COMMTIMEOUTS& t, DWORD length) {
+    TransferRule rule;
     if (t.ReadIntervalTimeout == MAXDWORD) {
         if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) {
             rule.atOnce = true;
@@ -37,8 +37,10 @@ ReadRule ReadRuleFor(const COMMTIMEOUTS& t, DWORD length) {
     return rule;
 }
 
-std::optional<Clock::duration> WriteLimitFor(const COMMTIMEOUTS& t, DWORD length) {
-    return Limit(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, length);
+TransferRule WriteRuleFor(const COMMTIMEOUTS& t, DWORD length) {
+    TransferRule rule;
+    rule.total = Limit(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, length);
+    return rule;
 }
 
 bool ValidTimeouts(const COMMTIMEOUTS& t) {

@@ -10,17 +10,17 @@ namespace comm {
 
 using Clock = std::chrono::steady_clock;
 
-struct ReadRule {
-    bool atOnce = false;       // MAXDWORD/0/0: return at once with what is there
-    bool onFirstByte = false;  // MAXDWORD/MAXDWORD/c: return as soon as anything is there
-    std::optional<Clock::duration> total;     // from the start of the read
-    std::optional<Clock::duration> interval;  // between two bytes, once one has come
+// How COMMTIMEOUTS end one transfer. A read may have any of these; a write
+// only a total.
+struct TransferRule {
+    bool atOnce = false;       // read MAXDWORD/0/0: return at once with what is there
+    bool onFirstByte = false;  // read MAXDWORD/MAXDWORD/c: return as soon as anything is there
+    std::optional<Clock::duration> total;     // from the start of the transfer
+    std::optional<Clock::duration> interval;  // between two bytes read, once one has come
 };
 
-ReadRule ReadRuleFor(const COMMTIMEOUTS& timeouts, DWORD length);
-
-// The time a write may take, or none for no limit.
-std::optional<Clock::duration> WriteLimitFor(const COMMTIMEOUTS& timeouts, DWORD length);
+TransferRule ReadRuleFor(const COMMTIMEOUTS& timeouts, DWORD length);
+TransferRule WriteRuleFor(const COMMTIMEOUTS& timeouts, DWORD length);
 
 // All three read values MAXDWORD is refused, as by the Windows driver.
 bool ValidTimeouts(const COMMTIMEOUTS& timeouts);

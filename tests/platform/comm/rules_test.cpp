@@ -48,8 +48,8 @@ TEST(ReadRules, MaxIntervalAndMultiplierReturnOnTheFirstByte) {
 }
 
 TEST(WriteRules, LimitOnlyWhenSet) {
-    EXPECT_FALSE(comm::WriteLimitFor({0, 0, 0, 0, 0}, 10));
-    EXPECT_EQ(*comm::WriteLimitFor({0, 0, 0, 3, 7}, 10), 37ms);
+    EXPECT_FALSE(comm::WriteRuleFor({0, 0, 0, 0, 0}, 10).total);
+    EXPECT_EQ(*comm::WriteRuleFor({0, 0, 0, 3, 7}, 10).total, 37ms);
 }
 
 TEST(DcbRules, SoftwareHandshakeNeedsDistinctXonXoff) {
