@@ -107,6 +107,7 @@ struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 
+// Closing a port ends its pending I/O (ERROR_OPERATION_ABORTED) and restores the line settings it had before the open.
 BOOL CloseHandle(HANDLE object);
 DWORD GetLastError();
 void SetLastError(DWORD code);  // also clears the thread's last error text
@@ -117,22 +118,27 @@ void SetLastError(DWORD code);  // also clears the thread's last error text
 void SetLastErrorText(DWORD code, LPCSTR text);
 LPCSTR GetLastErrorText();
 
+// Named events are refused (ERROR_NOT_SUPPORTED).
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 
+// Of creationFlags only CREATE_SUSPENDED counts; *threadId is a serial number from 1, not a Linux thread id.
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, size_t stackSize, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
 DWORD ResumeThread(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
+// Only events and threads can be waited on (other handles: WAIT_FAILED, ERROR_INVALID_HANDLE), so WAIT_ABANDONED never
+// comes back. A handle may appear twice in the array, which Windows refuses.
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
 
-void Sleep(DWORD milliseconds);
-DWORD GetTickCount();
+void Sleep(DWORD milliseconds);  // Sleep(0) does not yield; INFINITE sleeps 49.7 days, not forever
+DWORD GetTickCount();  // the monotonic clock, which stops while the machine is suspended; wraps after 49.7 days
 
 // ---------------------------------------------------------------- files and serial devices
+// Serial ports only: other handles fail with ERROR_INVALID_HANDLE. A failing CreateFileA also sets GetLastErrorText.
 
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
@@ -244,21 +250,37 @@ constexpr DWORD PURGE_RXABORT = 0x0002;
 constexpr DWORD PURGE_TXCLEAR = 0x0004;
 constexpr DWORD PURGE_RXCLEAR = 0x0008;
 
+// \\.\COMn is $ZANDREL_COMn, else /dev/ttyS<n-1>; \\.\ + an absolute path is that path; others: ERROR_FILE_NOT_FOUND.
+// Exclusive (busy: ERROR_ACCESS_DENIED); OPEN_EXISTING (ERROR_INVALID_PARAMETER), overlapped (ERROR_NOT_SUPPORTED).
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
+// ReadFile, WriteFile and WaitCommEvent need an OVERLAPPED. After a hang-up, pending ones end (a read with its bytes,
+// else ERROR_OPERATION_ABORTED); queued input and events can still be taken, then ERROR_DEVICE_NOT_CONNECTED.
+// Running out of COMMTIMEOUTS time succeeds with a short count, 0 included.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
+// Out of COMMTIMEOUTS time it succeeds short and the rest is never sent; EIO from the tty is a hang-up.
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped);
+// wait=TRUE waits on the device, not on hEvent: pass the handle the operation was started on.
 BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD bytesTransferred, BOOL wait);
 BOOL CancelIo(HANDLE file);
 
+// Only inQueue counts: the input queue (64 KiB at open) grows to it, never shrinks. outQueue is ignored.
 BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD outQueue);
+// The line as found at open (with XON/XOFF 0x11/0x13, limits 2048/512, DTR on); after a SetCommState, its DCB whole.
 BOOL GetCommState(HANDLE comm, LPDCB dcb);
+// All or nothing: a rate (held within 3 %) or frame the driver refuses or does not hold leaves the line as it was and
+// fails (ERROR_INVALID_PARAMETER, a "cannot take" text). Of the rest only RTS/CTS, XON/XOFF, DTR/RTS, EvtChar apply.
 BOOL SetCommState(HANDLE comm, LPDCB dcb);
+// The mask is EV_RXCHAR after the open (Windows: 0). EV_CTS, EV_DSR, EV_RLSD and EV_RING never happen; EV_TXEMPTY
+// comes when the tty has taken the last queued byte, not when it has left the line.
 BOOL GetCommMask(HANDLE comm, LPDWORD mask);
 BOOL SetCommMask(HANDLE comm, DWORD mask);
-BOOL GetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);
+BOOL GetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);  // all zero after the open
 BOOL SetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);
+// One pending per handle: a second, or one while the mask is 0, fails with ERROR_INVALID_PARAMETER.
 BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, LPOVERLAPPED overlapped);
+// COMSTAT's hold flags, fEof and fTxim are always 0; cbInQue leaves out what the tty still holds, cbOutQue counts what
+// pending writes have not handed to it. CE_RXOVER means the kernel's buffer overflowed (a full queue pauses reading).
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
 BOOL PurgeComm(HANDLE comm, DWORD flags);
 
@@ -356,12 +378,17 @@ using HDEVNOTIFY = void*;
 HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags);
 BOOL UnregisterDeviceNotification(HDEVNOTIFY handle);  // stops the notices before it returns
 
+// The id is a hash of the name, the same in every process unless two names collide: then registration order decides.
 UINT RegisterWindowMessageA(LPCSTR name);
+// From any thread. A null window (a thread message) or a destroyed one fails with ERROR_INVALID_WINDOW_HANDLE.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// User-interface thread only: calls the window procedure directly. A dead window gives 0 and sets no error.
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL IsWindow(HWND window);
-int GetSystemMetrics(int index);
+int GetSystemMetrics(int index);  // only SM_CXICON and SM_CYICON (32); any other index gives 0
+// Only on a CPaintDC of a live window; otherwise, or with no icon, FALSE without a last error.
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
+// The arguments joined by spaces; only empty ones and ones with a space are quoted, and nothing is escaped.
 LPSTR GetCommandLineA();
 
 // The common Save dialog.
@@ -394,6 +421,8 @@ using LPOPENFILENAME = OPENFILENAME*;
 // without the extension fields that later versions added.
 constexpr DWORD OPENFILENAME_SIZE_VERSION_400 = 76;
 
+// Flags (so there is no overwrite prompt), the initial lpstrFile text and lpstrFileTitle are ignored. FALSE, setting
+// no error, on cancel, in a console run, or when the path does not fit nMaxFile.
 BOOL GetSaveFileNameA(LPOPENFILENAME record);
 
 #ifndef MAX_PATH
