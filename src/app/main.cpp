@@ -21,7 +21,7 @@ const char USAGE[] =
     "  -s N      stop bits: 1, 1.5 or 2\n"
     "  -w FILE   write FILE to the port, one character per time delay\n"
     "Ports: COMn opens $ZANDREL_COMn when set, else /dev/ttyS<n-1>. The window's port\n"
-    "box also takes a device path of up to 15 characters, such as /dev/ttyUSB0\n"
+    "box also takes a device path of up to 255 characters, such as /dev/ttyUSB0\n"
     "(opened as \\\\.\\/dev/ttyUSB0).\n"
     "Without a display, or with ZANDREL_HEADLESS=1, it runs on the console until the\n"
     "job ends; Ctrl-C stops it.\n";

@@ -288,7 +288,9 @@ BOOL PurgeComm(HANDLE comm, DWORD flags);
 // stands for, as a NUL-terminated path: "/dev/ttyUSB0" where Windows gives
 // "\Device\Serial2". Returns the characters stored, NUL included (Windows
 // ends the list with a second NUL; there is only ever one target here), or 0
-// with ERROR_FILE_NOT_FOUND or ERROR_INSUFFICIENT_BUFFER.
+// with ERROR_FILE_NOT_FOUND or ERROR_INSUFFICIENT_BUFFER; a null name or
+// buffer fails with ERROR_INVALID_PARAMETER (Windows lists every device for a
+// null name).
 DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max);
 // Not in Windows: where a port name leads, for telling a user: "COM3 ->
 // /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0".
