@@ -49,7 +49,7 @@ void CommDevice::Abort(Request* request) {
         case Request::Kind::Write: {
             RequestList& list = request->kind == Request::Kind::Read ? m_reads : m_writes;
             bool wasHead = list.Front() == request;
-            list.Remove(request);
+            list.Remove(*request);
             Complete(request, ERROR_OPERATION_ABORTED);
             if (wasHead) StartHead(list, now);
             break;

@@ -59,7 +59,7 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     read->length = length;
     read->done = taken;
     read->rule = rule;
-    m_reads.PushBack(read);
+    m_reads.PushBack(*read);
     if (first) StartHead(m_reads, Clock::now());
     Wake();  // the driver's nearest deadline may have changed
     return Pending();
@@ -103,7 +103,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     write->done = written;
     write->rule = WriteRuleFor(m_timeouts, length);
     bool first = m_writes.Empty();
-    m_writes.PushBack(write);
+    m_writes.PushBack(*write);
     if (first) StartHead(m_writes, Clock::now());
     Wake();
     return Pending();

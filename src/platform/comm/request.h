@@ -9,11 +9,12 @@
 
 #include "platform/comm/timeout_rules.h"
 #include "platform/kernel/event.h"
+#include "platform/kernel/intrusive_list.h"
 #include "platform/kernel/pending_io.h"
 
 namespace comm {
 
-struct Request : kernel::PendingIo {
+struct Request : kernel::PendingIo, kernel::ListNode<Request> {
     enum class Kind { Read, Write, Wait };
 
     Kind kind = Kind::Read;
@@ -34,28 +35,10 @@ struct Request : kernel::PendingIo {
     TransferRule rule;
     std::optional<Clock::time_point> deadline;
     Clock::time_point lastByte;
-
-    Request* next = nullptr;
 };
 
-// First in, first out, with removal from anywhere.
-class RequestList {
-public:
-    bool Empty() const { return !m_first; }
-    Request* Front() const { return m_first; }
-    void PushBack(Request* request);
-    Request* PopFront();
-    bool Remove(Request* request);
-
-    template <class F>
-    void ForEach(F each) const {
-        for (Request* r = m_first; r; r = r->next) each(r);
-    }
-
-private:
-    Request* m_first = nullptr;
-    Request* m_last = nullptr;
-};
+// Pending reads or writes, first in, first out; an aborted one leaves from anywhere.
+using RequestList = kernel::IntrusiveList<Request>;
 
 class RequestPool {
 public:
@@ -64,7 +47,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<Request>> m_all;
-    Request* m_free = nullptr;
+    RequestList m_free;  // records not in use
 };
 
 }  // namespace comm

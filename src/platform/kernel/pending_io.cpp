@@ -14,19 +14,14 @@ void ThreadIo::Track(PendingIo& io, IoTarget& target, std::uint64_t ticket) {
     io.m_owner = this;
     io.m_target = &target;
     io.m_ticket = ticket;
-    io.m_prev = nullptr;
-    io.m_next = m_first;
-    if (m_first) m_first->m_prev = &io;
-    m_first = &io;
+    m_pending.PushFront(io);
 }
 
 void ThreadIo::Untrack(PendingIo& io) {
     ThreadIo* owner = io.m_owner;
     if (!owner) return;
     std::lock_guard lock(owner->m_lock);
-    if (io.m_prev) io.m_prev->m_next = io.m_next;
-    else owner->m_first = io.m_next;
-    if (io.m_next) io.m_next->m_prev = io.m_prev;
+    owner->m_pending.Remove(io);
     io.m_owner = nullptr;
 }
 
@@ -37,8 +32,8 @@ void ThreadIo::AbortAll() {
         std::uint64_t ticket;
         {
             std::lock_guard lock(m_lock);
-            if (!m_first) return;
-            io = m_first;
+            io = m_pending.Front();
+            if (!io) return;
             ticket = io->m_ticket;
             // Alive: the device untracks everything (under this lock) before
             // its handle's reference goes, and this reference keeps it and the

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/kernel/intrusive_list.h"
 #include "platform/kernel/kernel_object.h"
 
 namespace kernel {
@@ -25,12 +26,10 @@ public:
 
 // Embedded in a device's operation record; the device keeps the record's
 // storage until the device itself is destroyed.
-class PendingIo {
+class PendingIo : public ListNode<PendingIo> {
 private:
     friend class ThreadIo;
-    ThreadIo* m_owner = nullptr;
-    PendingIo* m_prev = nullptr;
-    PendingIo* m_next = nullptr;
+    ThreadIo* m_owner = nullptr;  // whose list it is in, if any
     IoTarget* m_target = nullptr;
     std::uint64_t m_ticket = 0;
 };
@@ -55,7 +54,7 @@ public:
 
 private:
     std::mutex m_lock;
-    PendingIo* m_first = nullptr;
+    IntrusiveList<PendingIo> m_pending;
 };
 
 }  // namespace kernel

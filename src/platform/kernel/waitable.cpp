@@ -23,21 +23,12 @@ void Waitable::SignalLocked() {
     m_signalled = true;
     // Notified under the lock: a waiter cannot unlink and destroy its
     // condition variable before this loop is done with it.
-    for (WaitLink* link = m_waiters; link; link = link->next) link->wake->notify_one();
+    m_waiters.ForEach([](WaitLink* link) { link->wake->notify_one(); });
 }
 
-void Waitable::LinkLocked(WaitLink& link) {
-    link.prev = nullptr;
-    link.next = m_waiters;
-    if (m_waiters) m_waiters->prev = &link;
-    m_waiters = &link;
-}
+void Waitable::LinkLocked(WaitLink& link) { m_waiters.PushFront(link); }
 
-void Waitable::UnlinkLocked(WaitLink& link) {
-    if (link.prev) link.prev->next = link.next;
-    else m_waiters = link.next;
-    if (link.next) link.next->prev = link.prev;
-}
+void Waitable::UnlinkLocked(WaitLink& link) { m_waiters.Remove(link); }
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/kernel/intrusive_list.h"
 #include "platform/kernel/kernel_object.h"
 
 namespace kernel {
@@ -14,10 +15,9 @@ namespace kernel {
 // Taken last: no other lock is acquired while it is held.
 std::mutex& WaitLock();
 
-struct WaitLink {
+// A waiting thread's place in the waiter list of one object it waits for.
+struct WaitLink : ListNode<WaitLink> {
     std::condition_variable* wake = nullptr;
-    WaitLink* next = nullptr;
-    WaitLink* prev = nullptr;
 };
 
 class Waitable : public Object {
@@ -38,7 +38,7 @@ protected:
     bool m_signalled = false;
 
 private:
-    WaitLink* m_waiters = nullptr;
+    IntrusiveList<WaitLink> m_waiters;
 };
 
 // Waits until one of the objects (or all, with waitAll) is signalled, or the
