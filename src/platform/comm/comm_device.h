@@ -82,6 +82,9 @@ private:
     // The device lock, taken at the start of every operation; one that owns
     // nothing (with ERROR_INVALID_HANDLE set) once the handle was closed.
     std::unique_lock<std::mutex> LockOpen();
+    // A Get call: the setting, read under the lock, into the caller's record.
+    template <class T>
+    BOOL CopyOut(const T& setting, T* out);
 
     // All below run with m_lock held.
     Request* Accept(Request* spare, Request::Kind kind, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event);

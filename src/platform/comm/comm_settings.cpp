@@ -25,12 +25,15 @@ BOOL CommDevice::Setup(DWORD inQueue) {
     return TRUE;
 }
 
-BOOL CommDevice::GetState(DCB* dcb) {
+template <class T>
+BOOL CommDevice::CopyOut(const T& setting, T* out) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    *dcb = m_dcb;
+    *out = setting;
     return TRUE;
 }
+
+BOOL CommDevice::GetState(DCB* dcb) { return CopyOut(m_dcb, dcb); }
 
 BOOL CommDevice::SetState(const DCB* dcb) {
     auto lock = LockOpen();
@@ -49,12 +52,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     return TRUE;
 }
 
-BOOL CommDevice::GetMask(DWORD* mask) {
-    auto lock = LockOpen();
-    if (!lock) return FALSE;
-    *mask = m_mask;
-    return TRUE;
-}
+BOOL CommDevice::GetMask(DWORD* mask) { return CopyOut(m_mask, mask); }
 
 BOOL CommDevice::SetMask(DWORD mask) {
     if (mask & ~kKnownEvents) return Fail(ERROR_INVALID_PARAMETER);
@@ -71,12 +69,7 @@ BOOL CommDevice::SetMask(DWORD mask) {
     return TRUE;
 }
 
-BOOL CommDevice::GetTimeouts(COMMTIMEOUTS* timeouts) {
-    auto lock = LockOpen();
-    if (!lock) return FALSE;
-    *timeouts = m_timeouts;
-    return TRUE;
-}
+BOOL CommDevice::GetTimeouts(COMMTIMEOUTS* timeouts) { return CopyOut(m_timeouts, timeouts); }
 
 BOOL CommDevice::SetTimeouts(const COMMTIMEOUTS* timeouts) {
     if (!ValidTimeouts(*timeouts)) return Fail(ERROR_INVALID_PARAMETER);
