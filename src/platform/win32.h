@@ -378,7 +378,8 @@ using HDEVNOTIFY = void*;
 // Only DBT_DEVTYP_PORT filters (serial ports) and window recipients are taken;
 // anything else fails with ERROR_INVALID_PARAMETER.
 HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags);
-BOOL UnregisterDeviceNotification(HDEVNOTIFY handle);  // stops the notices before it returns
+// Stops the notices before it returns. A handle that is not a live registration fails with ERROR_INVALID_HANDLE.
+BOOL UnregisterDeviceNotification(HDEVNOTIFY handle);
 
 // The id is a hash of the name, the same in every process unless two names collide: then registration order decides.
 UINT RegisterWindowMessageA(LPCSTR name);

@@ -8,6 +8,7 @@
 
 #include "platform/framework/afxwin.h"
 #include "platform/framework/descriptor_watch.h"
+#include "platform/kernel/kernel_object.h"
 
 namespace {
 
@@ -16,7 +17,9 @@ namespace {
 constexpr const char* kWatchedDirectories[] = {"/dev", "/dev/serial/by-id"};
 constexpr std::uint32_t kWatchedChanges = IN_CREATE | IN_ATTRIB | IN_MOVED_TO;
 
-class DeviceWatch {
+// A registration is a kernel object behind its handle, so that only a live
+// registration can be unregistered, and only once.
+class DeviceWatch : public kernel::Object {
 public:
     explicit DeviceWatch(HWND recipient) : m_notifyFd(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
         // A directory that does not exist yet is simply not watched.
@@ -27,14 +30,14 @@ public:
             if (read(m_notifyFd, events, sizeof events) > 0) PostMessageA(recipient, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
         });
     }
-    ~DeviceWatch() {
+    ~DeviceWatch() override {
         m_watch.reset();
         if (m_notifyFd >= 0) close(m_notifyFd);
     }
-    DeviceWatch(const DeviceWatch&) = delete;
-    DeviceWatch& operator=(const DeviceWatch&) = delete;
 
-    bool Watching() const { return m_watch->Running(); }
+    bool Watching() const { return m_watch && m_watch->Running(); }
+    // No notice is posted once this returns.
+    void OnHandleClosed() override { m_watch.reset(); }
 
 private:
     int m_notifyFd;
@@ -49,20 +52,15 @@ HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD fl
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto* watch = new DeviceWatch(static_cast<HWND>(recipient));
+    auto watch = kernel::Ref<DeviceWatch>::Adopt(new DeviceWatch(static_cast<HWND>(recipient)));
     if (!watch->Watching()) {
-        delete watch;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    return watch;
+    return kernel::NewHandle(kernel::Ref<kernel::Object>::Share(watch.get()));
 }
 
 BOOL UnregisterDeviceNotification(HDEVNOTIFY handle) {
-    if (!handle) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    delete static_cast<DeviceWatch*>(handle);
-    return TRUE;
+    if (!kernel::Lookup<DeviceWatch>(handle)) return FALSE;  // ERROR_INVALID_HANDLE
+    return CloseHandle(handle);
 }

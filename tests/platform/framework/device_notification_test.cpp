@@ -44,6 +44,8 @@ TEST_F(DeviceNotification, ANewNodeReachesTheWindowUntilUnregistered) {
     if (!PlugIn()) GTEST_SKIP() << "cannot create a node in /dev here (not root?)";
     EXPECT_TRUE(headless::DispatchUntil([&] { return window.arrivals > 0; }, 5000));
     EXPECT_TRUE(UnregisterDeviceNotification(notify));
+    EXPECT_FALSE(UnregisterDeviceNotification(notify)) << "only once";
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 
     const int arrivals = window.arrivals;
     std::filesystem::remove(m_node);
