@@ -61,6 +61,9 @@ HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD fl
 }
 
 BOOL UnregisterDeviceNotification(HDEVNOTIFY handle) {
-    if (!kernel::Lookup<DeviceWatch>(handle)) return FALSE;  // ERROR_INVALID_HANDLE
+    // Held across the close, so the address cannot be reused by another
+    // object between the check and the close.
+    kernel::Ref<DeviceWatch> watch = kernel::Lookup<DeviceWatch>(handle);
+    if (!watch) return FALSE;  // ERROR_INVALID_HANDLE
     return CloseHandle(handle);
 }
