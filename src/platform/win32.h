@@ -15,6 +15,7 @@ using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
 using ULONGLONG = std::uint64_t;
+using PULONGLONG = ULONGLONG*;
 using UINT = unsigned int;
 using INT = int;
 using CHAR = char;
@@ -108,6 +109,8 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 
 // Closing a port ends its pending I/O (ERROR_OPERATION_ABORTED) and restores the line settings it had before the open.
+// It does not wait on a line that stopped taking data: what the line has not sent within a few tens of milliseconds
+// is dropped, as the writes a Windows port still has queued are cancelled.
 BOOL CloseHandle(HANDLE object);
 DWORD GetLastError();
 void SetLastError(DWORD code);  // also clears the thread's last error text
@@ -280,8 +283,13 @@ BOOL SetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);
 // One pending per handle: a second, or one while the mask is 0, fails with ERROR_INVALID_PARAMETER.
 BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, LPOVERLAPPED overlapped);
 // COMSTAT's hold flags, fEof and fTxim are always 0; cbInQue leaves out what the tty still holds, cbOutQue counts what
-// pending writes have not handed to it. CE_RXOVER means the kernel's buffer overflowed (a full queue pauses reading).
+// pending writes have not handed to it and what the tty and its driver hold but have not sent (a pty tells none of
+// that). CE_RXOVER means the kernel's buffer overflowed (a full queue pauses reading).
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
+// Not in Windows: how many received bytes the line has dropped since the open, as its driver counts them (the UART's
+// overruns, each at least one byte, and the kernel buffer's). FALSE with ERROR_NOT_SUPPORTED where the driver keeps no
+// counts; a pty drops nothing, it holds its writer back.
+BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost);
 BOOL PurgeComm(HANDLE comm, DWORD flags);
 
 // The device a DOS device name ("COM3", or a device path typed as a port)

@@ -63,4 +63,8 @@ BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status) {
     return Call<&CommDevice::ClearError>(comm, true, errors, status);
 }
 
+BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost) {
+    return Call<&CommDevice::GetLostCount>(comm, lost != nullptr, lost);
+}
+
 BOOL PurgeComm(HANDLE comm, DWORD flags) { return Call<&CommDevice::Purge>(comm, true, flags); }

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "platform/comm/errno_map.h"
+#include "platform/comm/tty_close.h"
 
 namespace comm {
 namespace {
@@ -76,7 +77,7 @@ CommDevice::~CommDevice() {
     RestoreLine(m_fd, m_original);
     // Exclusive use ends with the descriptor; a pty's slave would otherwise keep the flag.
     ioctl(m_fd, TIOCNXCL);
-    close(m_fd);
+    CloseWithoutWaiting(m_fd);
     close(m_wakeFd);
 }
 
@@ -177,6 +178,7 @@ void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {
         events |= EV_ERR;
     }
     if (counts.bufOverruns != last.bufOverruns) errors |= CE_RXOVER;
+    m_lost += (counts.overruns - last.overruns) + (counts.bufOverruns - last.bufOverruns);
     m_driverCounts = counts;
 }
 

@@ -69,6 +69,7 @@ public:
     BOOL GetTimeouts(COMMTIMEOUTS* timeouts);
     BOOL SetTimeouts(const COMMTIMEOUTS* timeouts);
     BOOL ClearError(DWORD* errors, COMSTAT* status);
+    BOOL GetLostCount(ULONGLONG* lost);
     BOOL Purge(DWORD flags);
 
     void OnHandleClosed() override;
@@ -130,6 +131,7 @@ private:
     ParmrkDecoder m_decoder;
     bool m_haveDriverCounts;
     DriverCounts m_driverCounts;
+    std::uint64_t m_lost = 0;  // received bytes the driver counted as dropped since the open
 
     RequestList m_reads;
     RequestList m_writes;

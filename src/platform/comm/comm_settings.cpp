@@ -88,7 +88,23 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         *status = COMSTAT{};
         status->cbInQue = static_cast<DWORD>(m_input.Size());
         m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
+        if (!m_hungUp) status->cbOutQue += OutputHeld(m_fd);
     }
+    return TRUE;
+}
+
+BOOL CommDevice::GetLostCount(ULONGLONG* lost) {
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
+    if (!m_haveDriverCounts) return Fail(ERROR_NOT_SUPPORTED);
+    // While a full queue keeps the driver thread from reading, nobody else
+    // looks at the counters: bring them up to now.
+    DWORD errors = 0;
+    DWORD events = 0;
+    if (!m_hungUp) TakeDriverCounts(errors, events);
+    m_errors |= errors;
+    RaiseEvents(events);
+    *lost = m_lost;
     return TRUE;
 }
 

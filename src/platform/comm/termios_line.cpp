@@ -194,4 +194,10 @@ void FlushLine(int fd, bool input, bool output) {
     else if (output) tcflush(fd, TCOFLUSH);
 }
 
+DWORD OutputHeld(int fd) {
+    int held = 0;
+    if (ioctl(fd, TIOCOUTQ, &held) != 0 || held < 0) return 0;
+    return static_cast<DWORD>(held);
+}
+
 }  // namespace comm

@@ -34,4 +34,8 @@ bool ReadDriverCounts(int fd, DriverCounts& counts);
 
 void FlushLine(int fd, bool input, bool output);
 
+// Bytes the tty and its driver have taken but not yet put on the line; 0
+// where the driver does not say (a pty).
+DWORD OutputHeld(int fd);
+
 }  // namespace comm
