@@ -17,3 +17,9 @@ int _open(const char* filename, int oflag, int pmode);
 // returns how many were written, or -1 when none could be.
 int _write(int fd, const void* buffer, unsigned int count);
 int _close(int fd);  // 0, or -1 with errno set
+// The file position after moving it (origin SEEK_SET, SEEK_CUR or SEEK_END),
+// or -1 with errno set. After a write in append mode the position is the end
+// of what that write put in.
+long long _lseeki64(int fd, long long offset, int origin);
+long long _filelengthi64(int fd);  // the open file's length, or -1 with errno set
+int _chsize_s(int fd, long long size);  // 0, or the errno value

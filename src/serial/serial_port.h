@@ -34,6 +34,13 @@ public:
     virtual LONG Write(const void* pData, DWORD iLen, DWORD* pdwWritten, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
     virtual LONG Read(void* pData, DWORD iLen, DWORD* pdwRead, LPOVERLAPPED lpOverlapped, DWORD dwTimeout);
 
+    // The bytes written that the line has not sent yet (it clears the line's
+    // error bits, as ClearCommError does).
+    LONG GetUnsentCount(DWORD& dwUnsent);
+    // The received bytes the line dropped since the open; ERROR_NOT_SUPPORTED
+    // where its driver keeps no count.
+    LONG GetLostCount(ULONGLONG& nLost);
+
     bool IsOpen() const { return m_hComm != nullptr; }
     DWORD TakeEventType();
     LONG GetLastError() const { return m_nLastError; }

@@ -1,5 +1,6 @@
 // Low-level file I/O over the Linux descriptors.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,3 +32,12 @@ int _write(int fd, const void* buffer, unsigned int count) {
 }
 
 int _close(int fd) { return ::close(fd); }
+
+long long _lseeki64(int fd, long long offset, int origin) { return ::lseek(fd, offset, origin); }
+
+long long _filelengthi64(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? info.st_size : -1;
+}
+
+int _chsize_s(int fd, long long size) { return ::ftruncate(fd, size) == 0 ? 0 : errno; }
