@@ -8,7 +8,6 @@
 namespace {
 
 constexpr char WAITING_STATUS[] = "Status:  Port disconnected, waiting for it to come back...";
-constexpr char WRITING_STATUS[] = "Status:  Data is being written to the port...";
 
 }  // namespace
 

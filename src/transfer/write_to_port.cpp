@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "ui/port_settings.h"
+#include "transfer/number_text.h"
 #include "transfer/send_file.h"
 #include "transfer/text_mode_reader.h"
+#include "ui/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
 void CZandrelDlg::OnWriteToPort() {
@@ -32,10 +33,13 @@ void CZandrelDlg::OnWriteToPort() {
     // An id that is still running after Stop is replaced, so the new period applies.
     m_nSendPeriod = SendTimerPeriod(strTimeDelay);
     m_nHeldChar = -1;
+    m_nPassChars = 0;
+    m_bSendEnding = false;
+    m_linePace.Reset();
     SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
     AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, SendFileSize(m_strFileName), m_nSendPeriod, IsLoopChecked());
-    SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
+    SetDlgItemText(IDC_STATUS, WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
 }
@@ -44,10 +48,18 @@ void CZandrelDlg::OnTimer(UINT nIDEvent) {
     // After Stop the timer goes on firing; its ticks find no file.
     if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) SendNextChar();
     if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect();
+    if (nIDEvent == CAPTURE_RETRY_TIMER_ID && m_eJob == JobCapture && m_Port.IsOpen()) {
+        while (CapturePass()) {
+        }
+    }
     Default();
 }
 
 void CZandrelDlg::SendNextChar() {
+    if (m_bSendEnding) {
+        FinishSendWhenLineEmpty();
+        return;
+    }
     if (m_nHeldChar < 0) {
         TextModeChar c = ReadTextModeChar(m_pSendFile);
         if (c.bEnd) {
@@ -56,20 +68,62 @@ void CZandrelDlg::SendNextChar() {
         }
         m_nHeldChar = c.nChar;
     }
-    // A NUL gives an empty string: nothing is sent, but the tick is used.
-    const char szChar[2] = {static_cast<char>(m_nHeldChar), '\0'};
-    const LONG nResult = m_Port.IsOpen() ? m_Port.WriteString(szChar, nullptr, nullptr, INFINITE) : 0;
-    // A character the device went away with was not taken: it goes first when the device is back.
-    if (nResult == ERROR_DEVICE_NOT_CONNECTED || nResult == ERROR_OPERATION_ABORTED) return;
+    const EOffer eOffer = OfferHeldChar();
+    // The device went away with it: its notice follows, and the character goes first when it is back.
+    if (eOffer == OfferDeviceGone) return;
+    if (eOffer == OfferHeld) {
+        TellLinePace(m_linePace.Held());
+        return;
+    }
     m_nHeldChar = -1;
+    ++m_nPassChars;
     AfxReportJobProgress(1);
+    TellLinePace(m_linePace.Took());
+}
+
+CZandrelDlg::EOffer CZandrelDlg::OfferHeldChar() {
+    // A NUL gives an empty string: nothing is sent, but the tick is used.
+    // Without a port the character is dropped.
+    if (m_nHeldChar == 0 || !m_Port.IsOpen()) return OfferTaken;
+    // A line still sending earlier characters is slower than the tick: the
+    // character waits rather than pile up in the driver ahead of the line.
+    DWORD dwUnsent = 0;
+    if (m_Port.GetUnsentCount(dwUnsent) == 0 && dwUnsent > 0) return OfferHeld;
+    const char szChar[2] = {static_cast<char>(m_nHeldChar), '\0'};
+    DWORD dwWritten = 0;
+    // Offered, never waited for: a tick must not hold the user-interface
+    // thread, and a character the line does not take now is offered again on
+    // the next tick, so none is skipped and none sent twice.
+    const LONG nResult = m_Port.WriteString(szChar, &dwWritten, nullptr, 0);
+    if (nResult == 0 && dwWritten == 1) return OfferTaken;
+    if (nResult == ERROR_DEVICE_NOT_CONNECTED || nResult == ERROR_OPERATION_ABORTED) return OfferDeviceGone;
+    return OfferHeld;
+}
+
+void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
+    if (eNews == CLinePace::NoNews) return;
+    CString strNews = JobDevicePath();
+    switch (eNews) {
+    case CLinePace::NotTaking:
+        strNews += m_bSendEnding ? CString(" is not taking data; the end of the file waits to be sent")
+                                 : " is not taking data; holding the file at character " + GroupedNumber(m_nPassChars + 1);
+        break;
+    case CLinePace::Slower:
+        strNews += " is slower than the time delay; sending at the line's pace";
+        break;
+    default:
+        strNews += " is taking data again; write resumed";
+        break;
+    }
+    SetDlgItemText(IDC_STATUS, eNews == CLinePace::TakingAgain ? CString(WRITING_STATUS) : FaultStatusText(strNews));
+    AfxReportJobNotice(strNews);
 }
 
 void CZandrelDlg::EndSendPass() {
     // The tick that meets the end of the file sends nothing.
     if (!IsLoopChecked()) {
-        StopSendTimer();
-        SetDlgItemText(IDC_STATUS, "");
+        m_bSendEnding = true;
+        FinishSendWhenLineEmpty();
         return;
     }
     std::fclose(m_pSendFile);
@@ -82,12 +136,28 @@ void CZandrelDlg::EndSendPass() {
         StopSendTimer();
         return;
     }
+    m_nPassChars = 0;
     AfxNextJobPass(SendFileSize(m_strFileName));
+}
+
+void CZandrelDlg::FinishSendWhenLineEmpty() {
+    // The write is done once the line has sent what it took: closing the
+    // port drops whatever it still holds.
+    DWORD dwUnsent = 0;
+    if (m_Port.GetUnsentCount(dwUnsent) == 0 && dwUnsent > 0) {
+        TellLinePace(m_linePace.Held());
+        return;
+    }
+    if (m_linePace.IsBehind()) AfxReportJobNotice(JobDevicePath() + " has sent the end of the file");
+    StopSendTimer();
+    SetDlgItemText(IDC_STATUS, "");
 }
 
 void CZandrelDlg::StopSendTimer() {
     KillTimer(SEND_TIMER_ID);
     m_bSending = false;
+    m_bSendEnding = false;
+    m_linePace.Reset();
     AfxEndJobProgress();
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/framework/afxwin.h"
 #include "serial/serial_wnd.h"
+#include "serial/line_pace.h"
 #include "ui/port_settings.h"
 #include "ui/resource.h"
 
@@ -27,8 +28,12 @@ public:
     // While a job's device is away: how often to try it again, besides when a device appears.
     static constexpr UINT_PTR RECONNECT_TIMER_ID = 1125;
     static constexpr UINT RECONNECT_PERIOD = 1000;
+    // While a capture's chunk waits for its file: how often to try the file again.
+    static constexpr UINT_PTR CAPTURE_RETRY_TIMER_ID = 1126;
+    static constexpr UINT CAPTURE_RETRY_PERIOD = 500;
     // A capture pass reads at most this many bytes.
     static constexpr DWORD CAPTURE_CHUNK_SIZE = 500;
+    static constexpr const char* WRITING_STATUS = "Status:  Data is being written to the port...";
 
     // The console run ends once this says no job is running.
     BOOL IsBusy() const override;
@@ -72,8 +77,13 @@ private:
     char m_szJobDevice[DEVICE_NAME_SIZE] = {};
     LineSettings m_jobSettings = {};
     UINT m_nSendPeriod = 0;
-    // A character the port did not take because its device went away; sent first when it is back.
+    // The character read for a tick that the line has not taken yet (it was
+    // full, or its device went away): offered again before anything new is read.
     int m_nHeldChar = -1;
+    ULONGLONG m_nPassChars = 0;  // characters of this pass of the file that the line took
+    CLinePace m_linePace;
+    // The file has ended without Loop: the write ends once the line has sent what it took.
+    bool m_bSendEnding = false;
     // The job's device went away; the job goes on once it is back.
     bool m_bWaitingForPort = false;
     HDEVNOTIFY m_hDeviceNotify = nullptr;
@@ -84,6 +94,12 @@ private:
     char m_captureChunk[CAPTURE_CHUNK_SIZE + 1] = {};
     DWORD m_nChunkBytes = 0;
     bool m_bChunkHeld = false;
+    DWORD m_nChunkStored = 0;  // of a held chunk, the bytes already in the capture file
+    // A pass could not store its data: the capture tries again on a timer
+    // until it has caught up, and then says what the line lost meanwhile.
+    bool m_bCaptureHeld = false;
+    bool m_bLostCounted = false;
+    ULONGLONG m_nLostBeforeHold = 0;
     // A capture's faults are told once per job on the console (always in the status line).
     bool m_bFaultTold = false;
 
@@ -111,6 +127,10 @@ private:
     // A fault the job goes on through: in the status line, and on the console.
     void TellJobFault(const CString& strFault);
     void SendNextChar();
+    enum EOffer { OfferTaken, OfferHeld, OfferDeviceGone };
+    EOffer OfferHeldChar();
+    void TellLinePace(CLinePace::ENews eNews);
+    void FinishSendWhenLineEmpty();
     void EndSendPass();  // at the end of the file: again with Loop, else the end of the write
     void StopSendTimer();
     bool IsLoopChecked();
@@ -118,6 +138,9 @@ private:
     bool CapturePass();
     bool DrainPass();
     void ReadChunk();
+    void KeepPartOfChunk(size_t nKept);
+    void HoldCapture(const CString& strFault);
+    void EndCaptureHold();
     void FinishCapture();
     // A capture file's fault: in the status line on every pass, on the console once a job.
     void TellCaptureFault(const CString& strFault);

@@ -4,20 +4,17 @@
 // still work, and a console run ends on SIGTERM with status 1, its job not done.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/inotify.h>
-#include <sys/syscall.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
 
 #include "e2e/file_watch.h"
 #include "faults/console_run.h"
+#include "faults/line_filler.h"
 #include "faults/process_probe.h"
 #include "serial/serial_port.h"
 #include "transfer/dialog_on_pty.h"
@@ -99,43 +96,16 @@ TEST_F(AdapterPulled, DuringAWriteTheTicksStopAndNothingSpins) {
     EXPECT_EQ(transfertest::OpenDescriptors(Path("send.txt")), 0);
 }
 
-TEST_F(AdapterPulled, AWriteBlockedOnAFullLineIsReleased) {
-    // Nobody reads the far end: fill what the line buffers, so that the job's
-    // next characters cannot go out.
-    {
-        const int slave = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(slave, 0);
-        termios raw{};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        while (write(slave, "f", 1) == 1) {
-        }
-        close(slave);
-    }
+TEST_F(AdapterPulled, ACharacterHeldByAFullLineWaitsWithTheJob) {
+    // Nobody reads the far end: the line takes none of the job's characters.
+    faults::LineFiller(m_pty.SlavePath()).Fill();
     const int threadsBefore = faults::Threads();
     StartWrite(std::string(20, 'x'), "25", false);
+    headless::Advance(25 * 21);  // the ticks go on, none of them held up by the line
+    EXPECT_EQ(headless::TakeJobNotices(),
+              std::vector<std::string>{m_pty.SlavePath() + " is not taking data; holding the file at character 1"});
 
-    // Pulls the adapter once the user-interface thread sits still inside a tick.
-    const pid_t uiThread = static_cast<pid_t>(syscall(SYS_gettid));
-    std::atomic<bool> ticking = true;
-    std::atomic<bool> sawItBlocked = false;
-    std::thread puller([&] {
-        double last = -1;
-        for (int still = 0; ticking && still < 3;) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const double now = faults::ThreadCpuMilliseconds(uiThread);
-            still = now == last ? still + 1 : 0;
-            last = now;
-            sawItBlocked = still == 3;
-        }
-        m_pty.CloseMaster();
-    });
-    headless::Advance(25 * 21);  // the whole file and the end
-    ticking = false;
-    puller.join();
-
-    EXPECT_TRUE(sawItBlocked);
+    m_pty.CloseMaster();
     ExpectWaitingForTheDevice();  // the character the line did not take waits with the job
     EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
     ExpectStopEndsTheJob(threadsBefore);

@@ -64,8 +64,4 @@ double CpuMilliseconds() {
 
 double CpuMilliseconds(pid_t pid) { return CpuMillisecondsIn("/proc/" + std::to_string(pid) + "/stat"); }
 
-double ThreadCpuMilliseconds(pid_t tid) {
-    return CpuMillisecondsIn("/proc/self/task/" + std::to_string(tid) + "/stat");
-}
-
 }  // namespace faults

@@ -17,6 +17,5 @@ long ResidentKiB();     // this process's resident memory
 // CPU time (user + system) used so far by this process, or by another one.
 double CpuMilliseconds();
 double CpuMilliseconds(pid_t pid);
-double ThreadCpuMilliseconds(pid_t tid);  // one of this process's threads
 
 }  // namespace faults
