@@ -1,6 +1,7 @@
 #include "transfer/capture_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -23,16 +24,25 @@ CCaptureFile::~CCaptureFile() {
 }
 
 bool CCaptureFile::Append(const char* pData, size_t nLength) {
+    m_nKept = 0;
     int nResult = _write(m_nFile, pData, static_cast<unsigned int>(nLength));
     if (nResult == static_cast<int>(nLength)) return true;
     m_nError = errno;
-    size_t nWritten = nResult > 0 ? static_cast<size_t>(nResult) : 0;
-    if (nWritten > 0) {
-        std::error_code error;
-        auto size = std::filesystem::file_size(m_pszFileName, error);
-        if (!error && size >= nWritten) std::filesystem::resize_file(m_pszFileName, size - nWritten, error);
-    }
+    if (nResult > 0) TakeBack(static_cast<size_t>(nResult));
     return false;
+}
+
+void CCaptureFile::TakeBack(size_t nWritten) {
+    // Cut on the descriptor, never by name: the file may have been renamed
+    // since it was opened, and another one put in its place. What another
+    // program appended after our bytes is not ours to cut, and neither are
+    // ours then: they stay, and the caller writes only the rest.
+    const long long nEnd = _lseeki64(m_nFile, 0, SEEK_CUR);
+    const long long nLength = _filelengthi64(m_nFile);
+    if (nEnd >= static_cast<long long>(nWritten) && nLength == nEnd &&
+        _chsize_s(m_nFile, nEnd - static_cast<long long>(nWritten)) == 0)
+        return;
+    m_nKept = nWritten;
 }
 
 bool CCaptureFile::Close() {

@@ -20,8 +20,11 @@ public:
 
     bool IsOpen() const { return m_nFile >= 0; }
     // Appends the bytes whole or not at all: what a short write put in is
-    // taken back, so the file only ever holds whole passes.
+    // taken back, so the file only ever holds whole passes. When another
+    // program wrote behind them meanwhile, they cannot be taken back alone:
+    // false all the same, and Kept() says how many of them stay in the file.
     bool Append(const char* pData, size_t nLength);
+    size_t Kept() const { return m_nKept; }
     // Closes the file; false when the close reported an error.
     bool Close();
 
@@ -32,4 +35,7 @@ private:
     const char* m_pszFileName;
     int m_nFile;  // the descriptor: each pass is one write, so a stream buffer would only cost
     int m_nError = 0;
+    size_t m_nKept = 0;
+
+    void TakeBack(size_t nWritten);
 };

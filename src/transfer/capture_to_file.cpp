@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "transfer/capture_file.h"
+#include "transfer/number_text.h"
 #include "ui/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
@@ -62,6 +63,7 @@ void CZandrelDlg::OnCaptureToFile() {
     if (!OpenJobPort()) return;
     m_eJob = JobCapture;
     m_bChunkHeld = false;
+    m_nChunkStored = 0;
     m_bFaultTold = false;
 
     if (!ConfigureJobPort()) ShowSettingsKept();
@@ -95,7 +97,7 @@ bool CZandrelDlg::CapturePass() {
     // cannot be opened, received data waits in the port.
     CCaptureFile capture(m_strFileName);
     if (!capture.IsOpen()) {
-        TellCaptureFault(capture.FaultText().c_str());
+        HoldCapture(capture.FaultText().c_str());
         return false;
     }
     CCaptureFile companion(m_strAsciFileName);
@@ -109,11 +111,13 @@ bool CZandrelDlg::CapturePass() {
     std::snprintf(szStatus, sizeof szStatus, "%s%s", STATUS_PREFIX, m_captureChunk);
     SetDlgItemText(IDC_STATUS, szStatus);
 
-    if (!capture.Append(m_captureChunk, m_nChunkBytes)) {
-        TellCaptureFault(capture.FaultText().c_str());
+    if (!capture.Append(m_captureChunk + m_nChunkStored, m_nChunkBytes - m_nChunkStored)) {
+        KeepPartOfChunk(capture.Kept());
+        HoldCapture(capture.FaultText().c_str());
         return false;
     }
     m_bChunkHeld = false;
+    m_nChunkStored = 0;
     AfxReportJobProgress(m_nChunkBytes);
     if (!capture.Close()) TellCaptureFault(capture.FaultText().c_str());
 
@@ -123,7 +127,42 @@ bool CZandrelDlg::CapturePass() {
     int nLength = FormatCodes(m_captureChunk, m_nChunkBytes, codes);
     if (!companion.IsOpen() || !companion.Append(codes, static_cast<size_t>(nLength)) || !companion.Close())
         TellCaptureFault(companion.FaultText().c_str());
-    return bWasHeld || m_nChunkBytes == CHUNK_SIZE;
+    const bool bMoreWaiting = bWasHeld || m_nChunkBytes == CHUNK_SIZE;
+    if (!bMoreWaiting) EndCaptureHold();
+    return bMoreWaiting;
+}
+
+void CZandrelDlg::KeepPartOfChunk(size_t nKept) {
+    if (nKept == 0) return;
+    m_nChunkStored += static_cast<DWORD>(nKept);
+    TellJobFault("another program wrote to " + m_strFileName + " during a pass that failed; its first " +
+                 GroupedNumber(nKept) + " bytes stay in the file, the rest follows");
+}
+
+// While the capture file does not take data, nothing announces the data
+// still arriving once the port's queue is full: the capture tries the file
+// again by itself until it has caught up.
+void CZandrelDlg::HoldCapture(const CString& strFault) {
+    TellCaptureFault(strFault);
+    if (m_bCaptureHeld) return;
+    m_bCaptureHeld = true;
+    m_bLostCounted = m_Port.GetLostCount(m_nLostBeforeHold) == 0;
+    SetTimer(CAPTURE_RETRY_TIMER_ID, CAPTURE_RETRY_PERIOD, nullptr);
+}
+
+void CZandrelDlg::EndCaptureHold() {
+    if (!m_bCaptureHeld) return;
+    m_bCaptureHeld = false;
+    KillTimer(CAPTURE_RETRY_TIMER_ID);
+    // A fault that comes again is news again.
+    m_bFaultTold = false;
+    ULONGLONG nLost = 0;
+    if (m_bLostCounted && m_Port.GetLostCount(nLost) == 0 && nLost > m_nLostBeforeHold) {
+        TellJobFault(GroupedNumber(nLost - m_nLostBeforeHold) + " received bytes were lost by the line while " +
+                     m_strFileName + " could not be written");
+        return;
+    }
+    AfxReportJobNotice(m_strFileName + " takes data again; capture resumed");
 }
 
 void CZandrelDlg::ReadChunk() {
@@ -145,16 +184,14 @@ void CZandrelDlg::FinishCapture() {
     } while (CapturePass());
     if (m_bChunkHeld && m_nChunkBytes > 0) {
         // The held chunk and whatever still waits in the port close with it.
-        unsigned long nLost = 0;
-        do {
-            nLost += m_nChunkBytes;
-            ReadChunk();
-        } while (m_nChunkBytes > 0);
-        CString strLost;
-        strLost.Format("%lu received bytes could not be written to %s", nLost, static_cast<const char*>(m_strFileName));
-        TellJobFault(strLost);
+        ULONGLONG nLost = m_nChunkBytes - m_nChunkStored;
+        for (ReadChunk(); m_nChunkBytes > 0; ReadChunk()) nLost += m_nChunkBytes;
+        TellJobFault(GroupedNumber(nLost) + " received bytes could not be written to " + m_strFileName);
     }
     m_bChunkHeld = false;
+    m_nChunkStored = 0;
+    if (m_bCaptureHeld) KillTimer(CAPTURE_RETRY_TIMER_ID);
+    m_bCaptureHeld = false;
 }
 
 void CZandrelDlg::TellCaptureFault(const CString& strFault) {

@@ -5,14 +5,18 @@
 // what was told: the capture file holds every byte once it can be written
 // again, the companion whole passes only.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "faults/console_run.h"
+#include "faults/far_end.h"
 #include "transfer/dialog_on_pty.h"
 
 namespace {
@@ -97,12 +101,43 @@ TEST_F(UnwritableCapture, AFullFileSystemUnderTheCaptureFileLosesNothingOnceTher
     // The companion never gets ahead of the capture file.
     EXPECT_EQ(ReadFile(Path("full_asci/abc")), "");
 
+    // Nothing more arrives: the capture tries the file again by itself.
     std::filesystem::remove(Path("full/filler"));
-    m_pty.Send("c");
-    ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("full/abc")).size() == sent.size() + 1; }, 5000));
-    EXPECT_EQ(ReadFile(Path("full/abc")), sent + "c");
-    EXPECT_EQ(ReadFile(Path("full_asci/abc")), faults::CodesOf(sent + "c"));
+    headless::Advance(CZandrelDlg::CAPTURE_RETRY_PERIOD);
+    EXPECT_EQ(ReadFile(Path("full/abc")), sent);
+    EXPECT_EQ(ReadFile(Path("full_asci/abc")), faults::CodesOf(sent));
     EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{fault});
+    EXPECT_EQ(headless::TakeJobNotices(), std::vector<std::string>{Path("full/abc").string() + " takes data again; capture resumed"});
+    EXPECT_FALSE(headless::TimerSet(m_dlg, CZandrelDlg::CAPTURE_RETRY_TIMER_ID));
+}
+
+TEST_F(UnwritableCapture, ADirectoryGoneLongerThanThePortsQueueLastsLosesNothing) {
+    const auto dir = Path("logs");
+    std::filesystem::create_directory(dir);
+    StartCapture(dir / "cap.txt");
+    std::filesystem::remove_all(dir);
+
+    // Far more than the port's queue holds, sent as fast as the pty takes it:
+    // once queue and pty are full, the far end is held back and no further
+    // data is announced.
+    constexpr size_t kTotal = 512 * 1024;
+    faults::FarEnd farEnd(m_pty.Master(), kTotal, 4096, 1);
+    size_t sent = 0;
+    for (int round = 0; round < 100 && (sent < 64 * 1024 || sent != farEnd.Sent()); ++round) {
+        sent = farEnd.Sent();
+        DispatchFor(200);
+    }
+    ASSERT_LT(sent, kTotal) << "the far end was never held back";
+
+    std::filesystem::create_directory(dir);
+    headless::Advance(CZandrelDlg::CAPTURE_RETRY_PERIOD);
+    ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(dir / "cap.txt").size() >= kTotal; }, 20000))
+        << ReadFile(dir / "cap.txt").size() << " of " << kTotal;
+    std::string expected(kTotal, '\0');
+    for (size_t i = 0; i < kTotal; ++i) expected[i] = faults::Pattern(i);
+    EXPECT_TRUE(ReadFile(dir / "cap.txt") == expected);
+    EXPECT_TRUE(ReadFile(dir / "cap_asci.txt") == faults::CodesOf(expected));
+    ExpectStillCapturing();
 }
 
 TEST_F(UnwritableCapture, StopWhileTheFileSystemIsFullTellsHowManyBytesWereNotWritten) {
@@ -137,6 +172,41 @@ TEST_F(UnwritableCapture, AFullFileSystemUnderTheCompanionLeavesOnlyWholePassesI
     EXPECT_EQ(ReadFile(Path("full/abc")), a + b + c + "D");
     EXPECT_EQ(ReadFile(Path("full_asci/abc")), faults::CodesOf(a + b + "D"));
     EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{fault});
+}
+
+class CaptureUnderAFileSizeLimit : public faults::ConsoleRun {};
+
+// A limit such as `ulimit -f` or a service's LimitFSIZE= is a write failure
+// like a full disk, not the end of the run.
+TEST_F(CaptureUnderAFileSizeLimit, TheWritePastTheLimitFailsAndTheRunGoesOn) {
+    const std::string capture = PathOf("cap.txt");
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    rlimit limited = unlimited;
+    limited.rlim_cur = 2000;
+    setrlimit(RLIMIT_FSIZE, &limited);  // the run inherits it
+    e2e::ChildProcess& zandrel = Start({"-c", "3", "-r", capture});
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+
+    const std::string sent(3000, 'A');
+    m_pty.Send(sent);
+    // The companion, two to four times as long, meets the limit first.
+    const std::string told = "zandrel: cannot write " + PathOf("cap_asci.txt") + ": File too large\n";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (zandrel.Errors().find(told) == std::string::npos && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(zandrel.Errors().find(told), std::string::npos) << zandrel.Errors();
+
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);  // ended by SIGTERM, with bytes left unwritten
+    const std::string captured = ReadFile(capture);
+    EXPECT_LE(captured.size(), 2000u);
+    EXPECT_EQ(captured, sent.substr(0, captured.size()));
+    char unwritten[16];  // 1,000 to 3,000
+    const size_t nUnwritten = sent.size() - captured.size();
+    std::snprintf(unwritten, sizeof unwritten, "%zu,%03zu", nUnwritten / 1000, nUnwritten % 1000);
+    EXPECT_NE(zandrel.Errors().find(unwritten + std::string(" received bytes could not be written to ") + capture),
+              std::string::npos) << zandrel.Errors();
 }
 
 }  // namespace

@@ -25,6 +25,11 @@ sigset_t WatchedSignals() {
 void SignalWatch::BlockSignals() {
     sigset_t set = WatchedSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A file size limit (ulimit -f, a service's LimitFSIZE=) would end the
+    // process in the middle of a capture, the device left raw. Ignored, the
+    // write that passes the limit fails with EFBIG, a write failure like a
+    // full disk.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 SignalWatch::SignalWatch() {
