@@ -29,12 +29,14 @@ void CZandrelDlg::OnWriteToPort() {
         return;
     }
 
+    // Counted before the tick grid starts: a big file takes a few milliseconds.
+    const ULONGLONG nSendChars = SendFileChars(m_pSendFile);
     // An id that is still running after Stop is replaced, so the new period applies.
     m_nSendPeriod = SendTimerPeriod(strTimeDelay);
     m_nHeldChar = -1;
     SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
-    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, SendFileSize(m_strFileName), m_nSendPeriod, IsLoopChecked());
+    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, nSendChars, m_nSendPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, "Status:  Data is being written to the port...");
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
@@ -82,7 +84,7 @@ void CZandrelDlg::EndSendPass() {
         StopSendTimer();
         return;
     }
-    AfxNextJobPass(SendFileSize(m_strFileName));
+    AfxNextJobPass(SendFileChars(m_pSendFile));
 }
 
 void CZandrelDlg::StopSendTimer() {
