@@ -63,7 +63,8 @@ TEST_F(ConsoleRun, AJobFaultIsPrintedAndTheRunExitsOne) {
         AfxReportJobFault("cannot write cap.txt: No space left on device");
         status = headless::FinishConsoleRun();
     });
-    EXPECT_EQ(std::string(program_invocation_short_name) + ": cannot write cap.txt: No space left on device\n", printed);
+    EXPECT_EQ(std::string(program_invocation_short_name) + ": cannot write cap.txt: No space left on device\n",
+              printed);
     EXPECT_EQ(1, status);
 }
 

@@ -26,8 +26,8 @@ int OpenTerminalAgain() {
     if (!isatty(STDERR_FILENO) || ioctl(STDERR_FILENO, TIOCGPTN, &ptyNumber) == 0) return -1;
     int fd = open("/proc/self/fd/2", O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     struct stat opened{}, standardError{};
-    if (fd >= 0 &&
-        (fstat(fd, &opened) != 0 || fstat(STDERR_FILENO, &standardError) != 0 || opened.st_rdev != standardError.st_rdev)) {
+    if (fd >= 0 && (fstat(fd, &opened) != 0 || fstat(STDERR_FILENO, &standardError) != 0 ||
+                    opened.st_rdev != standardError.st_rdev)) {
         close(fd);
         fd = -1;
     }
@@ -141,8 +141,8 @@ void ConsoleOutput::Write() {
         ssize_t n = write(m_fd, chunk.data() + written, std::min<size_t>(chunk.size() - written, PIPE_BUF));
         if (n > 0)
             written += static_cast<size_t>(n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
-            written = chunk.size();  // a terminal hung up takes nothing more: the piece is lost, as a write to it would be
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            written = chunk.size();  // a terminal hung up takes nothing more: the piece is lost
     }
 }
 
