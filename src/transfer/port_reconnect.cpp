@@ -20,6 +20,7 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     if (!bJobRunning) return 0;
 
     if (m_bSending) KillTimer(SEND_TIMER_ID);
+    AfxHoldJobProgress(TRUE);
     m_bWaitingForPort = true;
     DEV_BROADCAST_HDR filter = {sizeof filter, DBT_DEVTYP_PORT, 0};
     m_hDeviceNotify = RegisterDeviceNotificationA(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
@@ -38,6 +39,7 @@ BOOL CZandrelDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
 void CZandrelDlg::TryReconnect() {
     if (!m_bWaitingForPort || !OpenJobDevice()) return;
     StopWaitingForPort();
+    AfxHoldJobProgress(FALSE);
     const bool bSettingsTaken = ApplyJobSettings();
     if (m_eJob == JobWrite) {
         // The tick grid starts again from now.

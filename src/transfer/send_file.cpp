@@ -3,6 +3,17 @@
 #include <filesystem>
 #include <system_error>
 
+#include "transfer/text_mode_reader.h"
+
+namespace {
+
+// Counting reads the file on the user-interface thread, at the start and at
+// every Loop pass, so it is kept to what takes a few milliseconds; a bigger
+// file shows as one of unknown size. At 5 ms a character, 16 MiB is a day.
+constexpr std::uint64_t MAX_COUNTED_BYTES = 16 << 20;
+
+}  // namespace
+
 FILE* OpenSendFile(const char* pszFileName) {
     std::error_code error;
     auto type = std::filesystem::status(pszFileName, error).type();
@@ -10,8 +21,8 @@ FILE* OpenSendFile(const char* pszFileName) {
     return std::fopen(pszFileName, "r");
 }
 
-ULONGLONG SendFileSize(const char* pszFileName) {
-    std::error_code error;
-    std::uintmax_t nSize = std::filesystem::file_size(pszFileName, error);
-    return error ? 0 : nSize;
+ULONGLONG SendFileChars(FILE* pSendFile) {
+    const std::optional<std::uint64_t> nChars = CountTextModeChars(pSendFile, MAX_COUNTED_BYTES);
+    std::rewind(pSendFile);
+    return nChars.value_or(0);
 }

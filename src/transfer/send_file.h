@@ -11,5 +11,7 @@
 
 FILE* OpenSendFile(const char* pszFileName);
 
-// The file's size in bytes, for showing progress; 0 when it cannot be told.
-ULONGLONG SendFileSize(const char* pszFileName);
+// The characters a pass of the send file just opened sends (CR LF is one, a
+// Ctrl-Z ends it), for showing progress; 0 when it cannot be told cheaply.
+// Leaves the file at its start.
+ULONGLONG SendFileChars(FILE* pSendFile);

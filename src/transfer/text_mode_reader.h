@@ -3,7 +3,9 @@
 // byte ends the file (it stays the end however often it is read).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 struct TextModeChar {
     int nChar;   // the character, or EOF
@@ -11,3 +13,8 @@ struct TextModeChar {
 };
 
 TextModeChar ReadTextModeChar(FILE* pFile);
+
+// How many characters ReadTextModeChar yields from the stream's position on,
+// read in large blocks; nothing when more than nMaxBytes bytes would have to be
+// read to tell. Leaves the stream where the count stopped.
+std::optional<std::uint64_t> CountTextModeChars(FILE* pFile, std::uint64_t nMaxBytes);

@@ -30,6 +30,8 @@ void CZandrelDlg::OnWriteToPort() {
         return;
     }
 
+    // Counted before the tick grid starts: a big file takes a few milliseconds.
+    const ULONGLONG nSendChars = SendFileChars(m_pSendFile);
     // An id that is still running after Stop is replaced, so the new period applies.
     m_nSendPeriod = SendTimerPeriod(strTimeDelay);
     m_nHeldChar = -1;
@@ -38,7 +40,7 @@ void CZandrelDlg::OnWriteToPort() {
     m_linePace.Reset();
     SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
-    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, SendFileSize(m_strFileName), m_nSendPeriod, IsLoopChecked());
+    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, nSendChars, m_nSendPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
@@ -115,6 +117,8 @@ void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
         strNews += " is taking data again; write resumed";
         break;
     }
+    // Behind the ticks, the time left at one character a tick would be wrong.
+    AfxHoldJobProgress(m_linePace.IsBehind());
     SetDlgItemText(IDC_STATUS, eNews == CLinePace::TakingAgain ? CString(WRITING_STATUS) : FaultStatusText(strNews));
     AfxReportJobNotice(strNews);
 }
@@ -137,7 +141,7 @@ void CZandrelDlg::EndSendPass() {
         return;
     }
     m_nPassChars = 0;
-    AfxNextJobPass(SendFileSize(m_strFileName));
+    AfxNextJobPass(SendFileChars(m_pSendFile));
 }
 
 void CZandrelDlg::FinishSendWhenLineEmpty() {

@@ -15,31 +15,13 @@
 #include <vector>
 
 #include "e2e/child_process.h"
+#include "e2e/terminal_lines.h"
 #include "support/pty.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 10000;
 constexpr int kColumns = 30;
-
-// What was drawn, split where the terminal goes back to the start of the line
-// or to a new one; the erase-to-end-of-line sequences dropped.
-std::vector<std::string> DrawnLines(const std::string& output) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < output.size(); ++i) {
-        if (output.compare(i, 3, "\033[K") == 0) {
-            i += 2;
-        } else if (output[i] == '\r' || output[i] == '\n') {
-            if (!line.empty()) lines.push_back(line);
-            line.clear();
-        } else {
-            line += output[i];
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
 
 TEST(ProgressOnTerminal, AWriteDrawsItsProgressCutToTheTerminalAndEndsWithASummary) {
     testsupport::Pty port;
@@ -69,7 +51,7 @@ TEST(ProgressOnTerminal, AWriteDrawsItsProgressCutToTheTerminalAndEndsWithASumma
     reader.join();
     std::filesystem::remove_all(dir);
 
-    std::vector<std::string> lines = DrawnLines(output);
+    std::vector<std::string> lines = e2e::DrawnLines(output);
     ASSERT_FALSE(lines.empty()) << output;
     std::smatch summary;
     ASSERT_TRUE(std::regex_match(lines.back(), summary, std::regex(R"(sent 40 characters in (\d+\.\d) s)")))

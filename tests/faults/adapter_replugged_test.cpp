@@ -15,6 +15,7 @@
 #include "e2e/file_watch.h"
 #include "faults/console_run.h"
 #include "faults/process_probe.h"
+#include "faults/stable_name.h"
 #include "transfer/dialog_on_pty.h"
 
 namespace {
@@ -23,20 +24,7 @@ using transfertest::ReadFile;
 
 constexpr char WAITING[] = "Status:  Port disconnected, waiting for it to come back...";
 
-// A stable name that leads to whichever pseudo-terminal is plugged in now.
-class StableName {
-public:
-    explicit StableName(std::filesystem::path link) : m_link(std::move(link)) {}
-    const std::string Path() const { return m_link.string(); }
-    void PointTo(const testsupport::Pty& pty) {
-        std::filesystem::remove(m_link);
-        std::filesystem::create_symlink(pty.SlavePath(), m_link);
-    }
-    void Remove() { std::filesystem::remove(m_link); }
-
-private:
-    std::filesystem::path m_link;
-};
+using faults::StableName;
 
 class AdapterReplugged : public transfertest::DialogOnPty {
 protected:

@@ -24,7 +24,10 @@ protected:
     std::string PathOf(const char* name) const { return (m_dir / name).string(); }
 
     // Starts the program with these switches and waits until it has opened the line.
-    e2e::ChildProcess& Start(const std::vector<std::string>& switches);
+    // Its standard error goes to `errorDevice` when one is given (a terminal
+    // standing in for the user's), and COM3 leads to `device` when one is given.
+    e2e::ChildProcess& Start(const std::vector<std::string>& switches, const std::string& errorDevice = "",
+                             const std::string& device = "");
 
     testsupport::Pty m_pty;
     std::filesystem::path m_dir;

@@ -32,6 +32,14 @@ TEST_F(JobProgress, AWriteIsDrawnTenTimesASecondAtMostAndSummedUpAtTheEndOfTheFi
     EXPECT_EQ(ProgressRedraws(), redrawsAtTheEnd);
 }
 
+TEST_F(JobProgress, AWriteCountsWhatTheTextModeReaderSendsSoAFilePreparedOnWindowsEndsAtAHundredPercent) {
+    std::string lines;
+    for (int i = 0; i < 100; ++i) lines += "line\r\n";
+    StartWrite(lines + "\x1a" "after the end", "10", false);
+    headless::Advance(5000);
+    EXPECT_EQ(ProgressLine(), "sent 500 of 500 (100 %) in 0:05, 0 s left");
+}
+
 TEST_F(JobProgress, StopEndsAWriteWithItsSummaryAndLoopCountsPasses) {
     StartWrite("abc", "10", true);
     // Ten ticks: two passes, each with its end-of-file tick, then a and b.

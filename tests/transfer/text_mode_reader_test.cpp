@@ -4,14 +4,20 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
-// Everything the reader yields until it reports the end, end included as '$'.
-std::string ReadAll(const std::string& bytes) {
+FILE* TemporaryFileOf(const std::string& bytes) {
     FILE* file = std::tmpfile();
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::rewind(file);
+    return file;
+}
+
+// Everything the reader yields until it reports the end, end included as '$'.
+std::string ReadAll(const std::string& bytes) {
+    FILE* file = TemporaryFileOf(bytes);
     std::string got;
     for (int guard = 0; guard < 100; ++guard) {
         TextModeChar c = ReadTextModeChar(file);
@@ -63,4 +69,29 @@ TEST(TextModeReader, AReadErrorEndsTheFileAndIsNeverAByte) {
     EXPECT_TRUE(c.bEnd);
     EXPECT_TRUE(std::ferror(dir));
     std::fclose(dir);
+}
+
+// The count the progress line is given against what the reader yields: the
+// same, wherever the blocks it is read in end.
+TEST(TextModeCount, IsWhatTheReaderYields) {
+    std::string crLfs = "x";  // so that pairs straddle every block boundary
+    for (int i = 0; i < 100000; ++i) crLfs += "\r\n";
+    const std::vector<std::string> files = {"", "a\r\nb", "a\rb", "\r\r\n", "x\r", "\n\n", "ab\x1a" "cd", "\r\x1a\n",
+                                            std::string("a\0b", 3), crLfs, crLfs + "\x1a" + crLfs};
+    for (const std::string& bytes : files) {
+        FILE* file = TemporaryFileOf(bytes);
+        std::uint64_t yielded = 0;
+        while (!ReadTextModeChar(file).bEnd) ++yielded;
+        std::rewind(file);
+        EXPECT_EQ(CountTextModeChars(file, 1u << 30), yielded) << bytes.size() << " bytes";
+        std::fclose(file);
+    }
+}
+
+TEST(TextModeCount, GivesUpOnAFileLongerThanTheLimit) {
+    FILE* file = TemporaryFileOf(std::string(1000, 'x'));
+    EXPECT_EQ(CountTextModeChars(file, 1000), 1000u);
+    std::rewind(file);
+    EXPECT_EQ(CountTextModeChars(file, 999), std::nullopt);
+    std::fclose(file);
 }

@@ -323,6 +323,9 @@ void AfxNextJobPass(ULONGLONG nFileSize);
 // Characters sent or bytes captured since the last call. Only counted here,
 // so it may be called for every character.
 void AfxReportJobProgress(DWORD nCount);
+// While held (the device gone, the line taking nothing), a write's progress
+// says "held" in place of the time left, which does not count down meanwhile.
+void AfxHoldJobProgress(BOOL bHeld);
 // The job ended (by itself, Stop or closing); without a job running, nothing happens.
 void AfxEndJobProgress();
 

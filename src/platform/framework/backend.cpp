@@ -39,4 +39,6 @@ void AfxNextJobPass(ULONGLONG nFileSize) { afx::CurrentBackend().NextJobPass(nFi
 
 void AfxReportJobProgress(DWORD nCount) { afx::CurrentBackend().ReportJobProgress(nCount); }
 
+void AfxHoldJobProgress(BOOL bHeld) { afx::CurrentBackend().HoldJobProgress(bHeld != FALSE); }
+
 void AfxEndJobProgress() { afx::CurrentBackend().EndJobProgress(); }

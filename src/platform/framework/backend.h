@@ -71,6 +71,7 @@ public:
     virtual void BeginJobProgress(const JobProgressStart& start) {}
     virtual void NextJobPass(std::uint64_t fileSize) {}
     virtual void ReportJobProgress(DWORD count) {}
+    virtual void HoldJobProgress(bool held) {}
     virtual void EndJobProgress() {}
 };
 

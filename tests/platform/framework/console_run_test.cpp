@@ -44,26 +44,36 @@ protected:
     CWnd owner;
 };
 
+// Standard error has its own writer: what a run printed is all there once the run has ended.
 TEST_F(ConsoleRun, MessageBoxPrintsCaptionAndTextAndExitsTwo) {
-    headless::UseConsole();
-    std::string printed = CaptureStandardError([&] { owner.MessageBox("File not found.", "Zandrel: Test"); });
+    int status = -1;
+    std::string printed = CaptureStandardError([&] {
+        headless::UseConsole();
+        owner.MessageBox("File not found.", "Zandrel: Test");
+        status = headless::FinishConsoleRun();
+    });
     EXPECT_EQ("Zandrel: Test\nFile not found.\n", printed);
-    EXPECT_EQ(2, headless::FinishConsoleRun());
+    EXPECT_EQ(2, status);
 }
 
-TEST_F(ConsoleRun, AJobFaultIsPrintedAtOnceAndTheRunExitsOne) {
-    headless::UseConsole();
-    EXPECT_EQ(std::string(program_invocation_short_name) + ": cannot write cap.txt: No space left on device\n",
-              CaptureStandardError([] { AfxReportJobFault("cannot write cap.txt: No space left on device"); }));
+TEST_F(ConsoleRun, AJobFaultIsPrintedAndTheRunExitsOne) {
     int status = -1;
-    EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));
+    std::string printed = CaptureStandardError([&] {
+        headless::UseConsole();
+        AfxReportJobFault("cannot write cap.txt: No space left on device");
+        status = headless::FinishConsoleRun();
+    });
+    EXPECT_EQ(std::string(program_invocation_short_name) + ": cannot write cap.txt: No space left on device\n",
+              printed);
     EXPECT_EQ(1, status);
 }
 
 TEST_F(ConsoleRun, RunWithoutTroubleExitsZeroAndPrintsNothing) {
-    headless::UseConsole();
     int status = -1;
-    EXPECT_EQ("", CaptureStandardError([&] { status = headless::FinishConsoleRun(); }));
+    EXPECT_EQ("", CaptureStandardError([&] {
+        headless::UseConsole();
+        status = headless::FinishConsoleRun();
+    }));
     EXPECT_EQ(0, status);
 }
 

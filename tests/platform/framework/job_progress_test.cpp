@@ -34,6 +34,23 @@ TEST(JobProgressLine, WithLoopEachPassCountsAfreshAndNoTimeIsLeft) {
     EXPECT_STREQ(progress.Line(1500, 200), "pass 2, sent 30 of 150 (20 %) in 0:01");
 }
 
+TEST(JobProgressLine, AHeldWriteSaysHeldInPlaceOfTheTimeLeftAndIsDrawnAgainSoon) {
+    JobProgress progress;
+    progress.BeginWrite(0, 5000, 25, false);
+    progress.Add(1234);
+    progress.Line(40000, 200);
+    progress.Hold(true);
+    EXPECT_EQ(progress.NextRedraw(), 40100u);
+    EXPECT_STREQ(progress.Line(41000, 200), "sent 1,234 of 5,000 (24 %) in 0:41, held");
+    // However long it was held, the time left is still that of the characters left.
+    progress.Hold(false);
+    EXPECT_STREQ(progress.Line(600000, 200), "sent 1,234 of 5,000 (24 %) in 10:00, 2 min left");
+
+    progress.BeginWrite(0, 0, 25, true);
+    progress.Hold(true);
+    EXPECT_STREQ(progress.Line(1000, 200), "pass 1, sent 0 in 0:01, held");
+}
+
 TEST(JobProgressLine, AFileOfUnknownSizeShowsOnlyWhatWasSent) {
     JobProgress progress;
     progress.BeginWrite(0, 0, 25, false);

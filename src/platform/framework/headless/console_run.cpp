@@ -8,7 +8,7 @@ void UseConsole() { HeadlessBackend::Instance().Reset(false, true); }
 
 int FinishConsoleRun() {
     HeadlessBackend& backend = HeadlessBackend::Instance();
-    backend.EndStatusLine();
+    backend.EndConsoleOutput();
     if (backend.messageBoxesShown > 0) return 2;
     return backend.jobFaults.empty() ? 0 : 1;
 }

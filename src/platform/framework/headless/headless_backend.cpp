@@ -4,8 +4,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "platform/framework/dialog_units.h"
 #include "platform/framework/message_loop.h"
 #include "platform/framework/message_queue.h"
@@ -41,9 +39,9 @@ HeadlessBackend& HeadlessBackend::Instance() {
 
 void HeadlessBackend::Reset(bool manualClock, bool console) {
     m_manualClock = manualClock;
-    m_console = console;
     m_statusOnTerminal = console && isatty(STDERR_FILENO);
-    m_statusShown = false;
+    m_output.reset();
+    if (console) m_output.emplace();
     m_recordProgress = !console;
     m_progress.End();
     progressLine.clear();
@@ -137,10 +135,7 @@ void HeadlessBackend::ControlChanged(afx::WindowNode& control) {
 }
 
 void HeadlessBackend::ShowStatusLine(const std::string& text) {
-    std::string line = PrintableLine(text, TerminalColumns());
-    std::fprintf(stderr, "\r%s\033[K", line.c_str());
-    std::fflush(stderr);
-    m_statusShown = !line.empty();
+    m_output->ShowStatus(PrintableLine(text, TerminalColumns()).c_str());
 }
 
 void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
@@ -165,9 +160,7 @@ void HeadlessBackend::DrawProgressIfDue() {
         ++progressRedraws;
         return;
     }
-    std::fprintf(stderr, "\r%s\033[K", m_progress.Line(now, TerminalColumns()));
-    std::fflush(stderr);
-    m_statusShown = true;
+    if (m_output) m_output->ShowStatus(m_progress.Line(now, TerminalColumns()));
 }
 
 void HeadlessBackend::EndJobProgress() {
@@ -178,27 +171,17 @@ void HeadlessBackend::EndJobProgress() {
         jobSummaries.push_back(summary);
         return;
     }
-    ClearStatusLine();
-    std::fprintf(stderr, "%s\n", summary.c_str());
-    std::fflush(stderr);
+    PrintLine(summary);
 }
 
-void HeadlessBackend::EndStatusLine() {
-    if (!m_statusShown) return;
-    std::fputc('\n', stderr);
-    m_statusShown = false;
-}
-
-void HeadlessBackend::ClearStatusLine() {
-    if (m_statusShown) std::fputs("\r\033[K", stderr);
-    m_statusShown = false;
+void HeadlessBackend::EndConsoleOutput() {
+    m_statusOnTerminal = false;
+    m_output.reset();
 }
 
 void HeadlessBackend::PrintLine(const std::string& text) {
-    if (!m_console) return;
-    ClearStatusLine();
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
+    if (!m_output) return;
+    m_output->PrintLine(text);
     m_progress.Redraw();  // the progress line comes back below it
 }
 

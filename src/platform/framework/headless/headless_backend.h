@@ -8,9 +8,11 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "platform/framework/backend.h"
+#include "platform/framework/headless/console_output.h"
 #include "platform/framework/headless/headless.h"
 #include "platform/framework/headless/job_progress.h"
 
@@ -43,6 +45,7 @@ public:
     void BeginJobProgress(const afx::JobProgressStart& start) override;
     void NextJobPass(std::uint64_t fileSize) override { m_progress.NextPass(fileSize); }
     void ReportJobProgress(DWORD count) override { m_progress.Add(count); }
+    void HoldJobProgress(bool held) override { m_progress.Hold(held); }
     void EndJobProgress() override;
 
     // Waits in real time until woken or the time point; false on time-out.
@@ -64,24 +67,23 @@ public:
     int progressRedraws = 0;
     std::vector<std::string> jobSummaries;
 
-    // Ends the console's status line so that what follows starts on a line of its own.
-    void EndStatusLine();
+    // Writes what waits for standard error, ending the status line, and stops
+    // its writer; a terminal that takes nothing holds this only briefly.
+    void EndConsoleOutput();
 
     // On the console: a line of its own on standard error, in place of a status line shown there.
     void PrintLine(const std::string& text);
 
 private:
     void ShowStatusLine(const std::string& text);
-    void ClearStatusLine();
     void DrawProgressIfDue();
 
     bool m_manualClock = true;
-    bool m_console = false;
     // A console run on a terminal shows the status line, and there a job's
     // progress; tests record the progress instead.
     bool m_statusOnTerminal = false;
-    bool m_statusShown = false;
     bool m_recordProgress = false;
+    std::optional<ConsoleOutput> m_output;  // a console run's standard error
     JobProgress m_progress;
     std::uint64_t m_manualNow = 0;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();

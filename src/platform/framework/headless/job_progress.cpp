@@ -98,6 +98,12 @@ void JobProgress::NextPass(std::uint64_t fileSize) {
     m_fileSize = fileSize;
 }
 
+void JobProgress::Hold(bool held) {
+    if (held == m_held) return;
+    m_held = held;
+    Redraw();
+}
+
 std::uint64_t JobProgress::NextRedraw() const {
     if (!m_drawn) return m_begun;
     bool changed = m_done != m_doneAtDraw || m_overwritten;
@@ -135,8 +141,9 @@ const char* JobProgress::Line(std::uint64_t now, int columns) {
             std::uint64_t counted = std::min(sent, m_fileSize);
             append("sent %s of %s (%llu %%) in %s", Grouped(sent).s, Grouped(m_fileSize).s,
                    static_cast<unsigned long long>(counted * 100 / m_fileSize), Clock(now - m_begun).s);
-            if (!m_loop) append(", %s left", Left((m_fileSize - counted) * m_delay).s);
+            if (!m_loop && !m_held) append(", %s left", Left((m_fileSize - counted) * m_delay).s);
         }
+        if (m_held) append(", held");
     } else {
         if (m_done != m_doneAtDraw) {
             m_lastDataAt = now;

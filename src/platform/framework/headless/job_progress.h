@@ -23,6 +23,8 @@ public:
     void NextPass(std::uint64_t fileSize);
     // Characters sent or bytes captured.
     void Add(std::uint64_t count) { m_done += count; }
+    // A held write shows "held" in place of the time left; either way the line is drawn again soon.
+    void Hold(bool held);
     void End() { m_running = false; }
     bool Running() const { return m_running; }
 
@@ -51,6 +53,7 @@ private:
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_delay = 0;
     bool m_loop = false;
+    bool m_held = false;
     unsigned m_pass = 1;
     std::uint64_t m_doneBeforePass = 0;
     // Capture: the rate is taken over the last few seconds from samples a

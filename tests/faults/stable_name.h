@@ -1,0 +1,27 @@
+// A stable name for a device (a symbolic link, as under /dev/serial/by-id)
+// that leads to whichever pseudo-terminal is plugged in now.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "support/pty.h"
+
+namespace faults {
+
+class StableName {
+public:
+    explicit StableName(std::filesystem::path link) : m_link(std::move(link)) {}
+    const std::string Path() const { return m_link.string(); }
+    void PointTo(const testsupport::Pty& pty) {
+        std::filesystem::remove(m_link);
+        std::filesystem::create_symlink(pty.SlavePath(), m_link);
+    }
+    void Remove() { std::filesystem::remove(m_link); }
+
+private:
+    std::filesystem::path m_link;
+};
+
+}  // namespace faults
