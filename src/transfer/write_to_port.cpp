@@ -43,7 +43,7 @@ void CZandrelDlg::OnWriteToPort() {
 void CZandrelDlg::OnTimer(UINT nIDEvent) {
     // After Stop the timer goes on firing; its ticks find no file.
     if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) SendNextChar();
-    if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect();
+    if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect(true);
     Default();
 }
 
