@@ -304,6 +304,14 @@ DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max);
 // /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0".
 // Returns and fails as QueryDosDeviceA does.
 DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
+// Not in Windows: which physical device a port name (as QueryDosDeviceA takes it) leads to now, read without
+// opening it, so that a job can tell its adapter plugged back from another device that took the name. key compares
+// equal for the same device only: a USB one by vendor, product, interface and serial number, wherever it is plugged
+// ("usb 0403:6001 if00 serial=A50285BI"), any other by its device number ("char 4:65"); every pseudo-terminal is
+// the same ("pty"), as a pty's number goes to whichever one is made next. text names it for a user: "FTDI FT232R
+// USB UART A50285BI", "ttyS1 (device 4:65)", "a pseudo-terminal". Both NUL-terminated; fails with the open's codes
+// (ERROR_FILE_NOT_FOUND where nothing is), ERROR_INSUFFICIENT_BUFFER, or ERROR_INVALID_PARAMETER for a null pointer.
+BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR text, DWORD textSize);
 
 // ---------------------------------------------------------------- windows and messages
 

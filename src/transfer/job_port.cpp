@@ -20,10 +20,13 @@ bool CZandrelDlg::OpenJobPort() {
         // Refused, never cut: a shortened name could open another device.
         strWhy.Format("a port name is at most %d characters", MAX_PORT_TEXT_LENGTH);
     } else if (OpenJobDevice()) {
+        // Which device this is, so that only it is taken up again after it was away.
+        m_strJobDeviceKey.Empty();
+        m_strJobDeviceText.Empty();
+        ReadJobDeviceIdentity(m_strJobDeviceKey, m_strJobDeviceText);
         return true;
     } else {
-        strWhy = GetLastErrorText();
-        if (strWhy.IsEmpty()) strWhy.Format("error %lu", static_cast<unsigned long>(GetLastError()));
+        strWhy = LastErrorWords();
         const CString strDevice = JobDevicePath();
         if (strDevice != strPort) strPort += " (" + strDevice + ")";
     }
@@ -57,6 +60,12 @@ bool CZandrelDlg::ApplyJobSettings() {
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
     if (m_eJob == JobCapture) m_Port.SetHandshake(CSerialPort::HandshakeOff);
     return bTaken;
+}
+
+CString LastErrorWords() {
+    CString strWhy = GetLastErrorText();
+    if (strWhy.IsEmpty()) strWhy.Format("error %lu", static_cast<unsigned long>(GetLastError()));
+    return strWhy;
 }
 
 CString CZandrelDlg::JobDevicePath() const {

@@ -1,7 +1,8 @@
 // A job's device that goes away (a USB adapter pulled, a hub that browns out)
 // is let go at once, and the job waits for the same device to come back, then
 // goes on where it was: a capture appends to the same files, a write sends the
-// character the port did not take and keeps its Loop.
+// character the port did not take and keeps its Loop. Another device that
+// takes the name meanwhile is left alone: not even opened.
 
 #include "ui/zandrel_dlg.h"
 
@@ -22,6 +23,7 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     if (m_bSending) KillTimer(SEND_TIMER_ID);
     AfxHoldJobProgress(TRUE);
     m_bWaitingForPort = true;
+    m_strWaitTold.Empty();
     DEV_BROADCAST_HDR filter = {sizeof filter, DBT_DEVTYP_PORT, 0};
     m_hDeviceNotify = RegisterDeviceNotificationA(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     // Also tried now and then: not every device appears where arrivals are watched.
@@ -32,12 +34,30 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
 }
 
 BOOL CZandrelDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
-    if (nEventType == DBT_DEVICEARRIVAL) TryReconnect();
+    if (nEventType == DBT_DEVICEARRIVAL) TryReconnect(false);
     return TRUE;
 }
 
-void CZandrelDlg::TryReconnect() {
-    if (!m_bWaitingForPort || !OpenJobDevice()) return;
+void CZandrelDlg::TryReconnect(bool bTellWhy) {
+    if (!m_bWaitingForPort) return;
+    CString strKey, strText;
+    // One whose identity could not be read at the job's open is taken up whatever it is.
+    if (ReadJobDeviceIdentity(strKey, strText) && !m_strJobDeviceKey.IsEmpty() && strKey != m_strJobDeviceKey) {
+        TellWhileWaiting("other " + strKey, JobDevicePath() + " is now a different device (" + m_strJobDeviceText +
+                                                " was expected); still waiting");
+        return;
+    }
+    if (!OpenJobDevice()) {
+        const DWORD dwError = GetLastError();
+        const bool bAway = dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND ||
+                           dwError == ERROR_DEVICE_NOT_CONNECTED;
+        if (bTellWhy && !bAway) {
+            const CString strWhy = LastErrorWords();
+            TellWhileWaiting("cannot open " + strWhy,
+                             JobDevicePath() + " is back but cannot be opened: " + strWhy + "; still waiting");
+        }
+        return;
+    }
     StopWaitingForPort();
     AfxHoldJobProgress(FALSE);
     const bool bSettingsTaken = ApplyJobSettings();
@@ -50,6 +70,23 @@ void CZandrelDlg::TryReconnect() {
     }
     AfxReportJobNotice(JobDevicePath() + " is back; " + (m_eJob == JobWrite ? "write" : "capture") + " resumed");
     if (!bSettingsTaken) ShowSettingsKept();
+}
+
+bool CZandrelDlg::ReadJobDeviceIdentity(CString& strKey, CString& strText) const {
+    char szKey[1024];
+    char szText[1024];
+    if (!GetCommDeviceIdentityA(m_szJobDevice + DEVICE_PREFIX_LENGTH, szKey, sizeof szKey, szText, sizeof szText))
+        return false;
+    strKey = szKey;
+    strText = szText;
+    return true;
+}
+
+void CZandrelDlg::TellWhileWaiting(const CString& strWhat, const CString& strNotice) {
+    if (strWhat == m_strWaitTold) return;
+    m_strWaitTold = strWhat;
+    SetDlgItemText(IDC_STATUS, FaultStatusText(strNotice));
+    AfxReportJobNotice(strNotice);
 }
 
 void CZandrelDlg::StopWaitingForPort() {

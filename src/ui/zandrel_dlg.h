@@ -15,6 +15,8 @@
 
 // "cannot write x: reason" as the status line shows it: "Status:  Cannot write x: reason".
 CString FaultStatusText(const CString& strFault);
+// Why the calling thread's last call failed: its words, else its code.
+CString LastErrorWords();
 
 class CZandrelDlg : public CDialog {
 public:
@@ -87,6 +89,12 @@ private:
     // The job's device went away; the job goes on once it is back.
     bool m_bWaitingForPort = false;
     HDEVNOTIFY m_hDeviceNotify = nullptr;
+    // The device the job first opened: only that one is taken up again.
+    CString m_strJobDeviceKey;
+    CString m_strJobDeviceText;  // "FTDI FT232R USB UART A50285BI"
+    // What the wait last told besides waiting, so that each thing is told once:
+    // why the device cannot be opened, or which other device has its name.
+    CString m_strWaitTold;
 
     void BrowseInto(int nIDEdit);
     // The chunk of the current capture pass. It stays held while the capture
@@ -122,7 +130,13 @@ private:
     CString m_strSettingsRefusal;  // "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1"
     // The Linux device the job's port is, for telling the user.
     CString JobDevicePath() const;
-    void TryReconnect();
+    // Reopens the job's device if it is back and the same one. bTellWhy: say
+    // why it cannot be opened (not on arrival notices, which come before the
+    // device's permissions are set).
+    void TryReconnect(bool bTellWhy);
+    // The identity of the device the job's port leads to now; false when nothing is there.
+    bool ReadJobDeviceIdentity(CString& strKey, CString& strText) const;
+    void TellWhileWaiting(const CString& strWhat, const CString& strNotice);
     void StopWaitingForPort();
     // A fault the job goes on through: in the status line, and on the console.
     void TellJobFault(const CString& strFault);

@@ -4,10 +4,15 @@
 // on the new device with the same settings and goes on where it was.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -52,9 +57,31 @@ protected:
         return pty;
     }
 
-    std::vector<std::string> Notices(const char* job) {
-        return {m_name->Path() + " disconnected; waiting for it to come back",
-                m_name->Path() + " is back; " + job + " resumed"};
+    std::vector<std::string> Notices(const char* job, const std::string& toldWhileWaiting = "") {
+        std::vector<std::string> notices{m_name->Path() + " disconnected; waiting for it to come back"};
+        if (!toldWhileWaiting.empty()) notices.push_back(m_name->Path() + toldWhileWaiting + "; still waiting");
+        notices.push_back(m_name->Path() + " is back; " + job + " resumed");
+        return notices;
+    }
+
+    // A capture whose device was pulled, its name now leading to something
+    // else for a few of the job's tries, then to a pty again.
+    void CaptureWithTheNameElsewhere(const std::function<void()>& whileElsewhere) {
+        StartCapture(Path("cap.txt"));
+        ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
+        Pull(m_pty);
+        whileElsewhere();
+        auto replugged = PlugBack();
+        EXPECT_EQ(Status(), "");
+        replugged->Send("after");
+        ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("cap.txt")).size() == 11; }, 5000));
+        EXPECT_EQ(ReadFile(Path("cap.txt")), "beforeafter");
+    }
+
+    void TriesWhileElsewhere(const std::string& toldWhileWaiting) {
+        for (int i = 0; i < 3; ++i) headless::Advance(CZandrelDlg::RECONNECT_PERIOD);
+        const CString told((m_name->Path() + toldWhileWaiting + "; still waiting").c_str());
+        EXPECT_EQ(Status(), std::string(FaultStatusText(told)));
     }
 
     std::unique_ptr<StableName> m_name;
@@ -75,6 +102,57 @@ TEST_F(AdapterReplugged, ACaptureAppendsToTheSameFilesWithTheSameSettings) {
     EXPECT_EQ(ReadFile(Path("cap_asci.txt")), faults::CodesOf("beforeafter"));
     EXPECT_EQ(headless::TakeJobNotices(), Notices("capture"));
     EXPECT_TRUE(headless::TakeJobFaults().empty());
+}
+
+TEST_F(AdapterReplugged, AnotherDeviceAtTheNameIsNotTakenUpAndIsToldOnce) {
+    // Not a pseudo-terminal: a device of another kind.
+    CaptureWithTheNameElsewhere([&] {
+        m_name->PointTo("/dev/ptmx");
+        TriesWhileElsewhere(" is now a different device (a pseudo-terminal was expected)");
+    });
+    EXPECT_EQ(headless::TakeJobNotices(),
+              Notices("capture", " is now a different device (a pseudo-terminal was expected)"));
+}
+
+TEST_F(AdapterReplugged, ADeviceBackButBusyIsToldOnceAndTakenUpOnceFree) {
+    testsupport::Pty busy;
+    CaptureWithTheNameElsewhere([&] {
+        const int holder = open(busy.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(holder, 0);
+        ASSERT_EQ(flock(holder, LOCK_EX), 0);
+        m_name->PointTo(busy);
+        TriesWhileElsewhere(" is back but cannot be opened: Device or resource busy");
+        close(holder);
+        m_name->Remove();
+    });
+    EXPECT_EQ(headless::TakeJobNotices(),
+              Notices("capture", " is back but cannot be opened: Device or resource busy"));
+}
+
+// The hung-up descriptor cannot be given its line back, and the device returns
+// with the raw line the job left on it (as a USB serial driver hands a minor's
+// last termios to the next device on it): Stop puts back the line the device
+// had before the job, not the raw one found at the reopen.
+TEST_F(AdapterReplugged, StopAfterAHangUpPutsBackTheLineTheDeviceHadBeforeTheJob) {
+    termios before{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &before), 0);
+    before.c_lflag |= ECHO | ICANON;
+    before.c_cc[VKILL] = 0x0B;  // none other has this
+    ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &before), 0);
+    StartCapture(Path("cap.txt"));
+    Pull(m_pty);
+
+    auto replugged = std::make_unique<testsupport::Pty>();
+    ASSERT_TRUE(replugged->MakeRaw());
+    m_name->PointTo(*replugged);
+    headless::Advance(CZandrelDlg::RECONNECT_PERIOD);
+    ASSERT_EQ(Status(), "");
+    headless::Click(m_dlg, IDC_STOP);
+
+    termios after{};
+    ASSERT_EQ(tcgetattr(replugged->Master(), &after), 0);
+    EXPECT_EQ(after.c_lflag & (ECHO | ICANON), tcflag_t(ECHO | ICANON));
+    EXPECT_EQ(after.c_cc[VKILL], 0x0B);
 }
 
 TEST_F(AdapterReplugged, ALoopWriteResumesWithTheCharacterTheLineDidNotTake) {

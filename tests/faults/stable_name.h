@@ -14,9 +14,10 @@ class StableName {
 public:
     explicit StableName(std::filesystem::path link) : m_link(std::move(link)) {}
     const std::string Path() const { return m_link.string(); }
-    void PointTo(const testsupport::Pty& pty) {
+    void PointTo(const testsupport::Pty& pty) { PointTo(pty.SlavePath()); }
+    void PointTo(const std::string& device) {
         std::filesystem::remove(m_link);
-        std::filesystem::create_symlink(pty.SlavePath(), m_link);
+        std::filesystem::create_symlink(device, m_link);
     }
     void Remove() { std::filesystem::remove(m_link); }
 

@@ -31,6 +31,9 @@ TRACE_EVENTS = ["usb_serial_set_baud", "usb_serial_set_data", "usb_serial_handle
                 "usb_serial_unsupported_parity", "usb_serial_unsupported_stopbits",
                 "usb_serial_unsupported_data_bits", "serial_update_parameters", "serial_write"]
 BOOT_SECONDS = 90  # emulation on a loaded two-core machine
+# A real FT232 carries its serial number in its EEPROM; QEMU's default is made
+# from the socket it is plugged into, and a re-plug may take another socket.
+ADAPTER_SERIAL = "A50285BI"
 
 INIT = r"""#!/bin/sh
 /bin/busybox --install -s /bin
@@ -254,7 +257,8 @@ class Machine:
             "-chardev", f"socket,id=telnet,path={telnet_path},server=on,wait=off,telnet=on",
             "-chardev", f"socket,id=adapter,path={servers['adapter'][1]}",
             "-serial", "chardev:console", "-serial", "chardev:uart", "-serial", "chardev:telnet",
-            "-device", "qemu-xhci,id=xhci", "-device", "usb-serial,id=adapter,chardev=adapter,bus=xhci.0",
+            "-device", "qemu-xhci,id=xhci",
+            "-device", f"usb-serial,id=adapter,chardev=adapter,bus=xhci.0,serial={ADAPTER_SERIAL}",
             "-qmp", f"unix:{self.qmp_path},server=on,wait=off",
         ]
         for event in TRACE_EVENTS:
@@ -300,10 +304,11 @@ class Machine:
         self.qmp("device_del", id="adapter")
         self.check("await ! /dev/ttyUSB0")
 
-    def plug_adapter(self):
-        """Plugs the FT232 in again; returns once the guest has /dev/ttyUSB0."""
+    def plug_adapter(self, serial=ADAPTER_SERIAL):
+        """Plugs the FT232 in again (with another serial number: another
+        adapter); returns once the guest has /dev/ttyUSB0."""
         self._qmp.wait_event("DEVICE_DELETED", 10)
-        self.qmp("device_add", driver="usb-serial", id="adapter", chardev="adapter", bus="xhci.0")
+        self.qmp("device_add", driver="usb-serial", id="adapter", chardev="adapter", bus="xhci.0", serial=serial)
         self.check("await /dev/ttyUSB0")
 
     def close(self):

@@ -16,7 +16,7 @@ import time
 import unittest
 
 import chips
-from machine import Machine
+from machine import ADAPTER_SERIAL, Machine
 
 # Set by run_rig.py: work directory, kernel directory, the program, the probe.
 CONFIG = {}
@@ -299,3 +299,37 @@ class AdapterPulled(GuestTest):
         status, _ = self.vm.run("wait $(cat /tmp/pid)", 30)
         self.assertEqual(status, 0)
         self.expect_told_once_each_way("write")
+
+    def test_4_capture_leaves_another_adapter_alone_and_resumes_on_its_own(self):
+        """Plugged back with another serial number, the adapter is not even
+        opened, and that is told once; plugged back as itself, the capture goes
+        on. Stop then puts back the line the adapter had before the job, not
+        the raw one ftdi_sio kept for it over the pull."""
+        line_before = self.vm.check(f"stty -F {ADAPTER} -g")
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
+        self.vm.adapter.send(b"before")
+        self.vm.check("await_size /tmp/cap.bin 6")
+        self.vm.unplug_adapter()
+        self.vm.check("await_text /tmp/err 'disconnected; waiting'")
+
+        plugged = self.vm.trace.mark()
+        self.vm.plug_adapter(serial="A50285BJ")
+        self.vm.check("await_text /tmp/err 'is now a different device'")
+        self.vm.adapter.send(b"not ours")
+        self.vm.check("sleep 2")  # two more tries
+        self.assertEqual(self.vm.trace.lines(plugged, "usb_serial_set_baud"), [], "the other adapter was opened")
+        self.vm.unplug_adapter()
+        self.vm.plug_adapter()
+        self.vm.check("await_text /tmp/err 'is back; '")
+        self.vm.adapter.send(b"after")
+        self.vm.check("await_size /tmp/cap.bin 11")
+        self.assertEqual(self.stop_zandrel(), 0)
+
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"beforeafter")
+        self.assertEqual(self.vm.check(f"stty -F {ADAPTER} -g"), line_before)
+        self.assertEqual(self.vm.check("cat /tmp/err"),
+                         f"zandrel: {ADAPTER} disconnected; waiting for it to come back\n"
+                         f"zandrel: {ADAPTER} is now a different device (QEMU USB SERIAL {ADAPTER_SERIAL} was expected); "
+                         "still waiting\n"
+                         f"zandrel: {ADAPTER} is back; capture resumed\n")

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "platform/comm/errno_map.h"
+#include "platform/comm/kept_lines.h"
 #include "platform/comm/tty_close.h"
 
 namespace comm {
@@ -34,14 +35,15 @@ int PollTimeout(std::optional<Clock::time_point> deadline, Clock::time_point now
 
 }  // namespace
 
-kernel::Ref<CommDevice> CommDevice::Start(int fd, std::string path, const SavedLine& original) {
+kernel::Ref<CommDevice> CommDevice::Start(int fd, std::string path, std::string identityKey,
+                                          const SavedLine& original) {
     int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
         SetLastError(Win32FromErrno(errno));
         close(fd);
         return {};
     }
-    auto* created = new (std::nothrow) CommDevice(fd, wakeFd, std::move(path), original);
+    auto* created = new (std::nothrow) CommDevice(fd, wakeFd, std::move(path), std::move(identityKey), original);
     if (!created) {
         close(wakeFd);
         close(fd);
@@ -58,10 +60,11 @@ kernel::Ref<CommDevice> CommDevice::Start(int fd, std::string path, const SavedL
     return device;
 }
 
-CommDevice::CommDevice(int fd, int wakeFd, std::string path, const SavedLine& original)
+CommDevice::CommDevice(int fd, int wakeFd, std::string path, std::string identityKey, const SavedLine& original)
     : m_fd(fd),
       m_wakeFd(wakeFd),
       m_path(std::move(path)),
+      m_identityKey(std::move(identityKey)),
       m_original(original),
       m_traits(TraitsOf(fd)),
       m_dcb(DcbFromLine(fd, m_traits)),
@@ -73,8 +76,10 @@ CommDevice::CommDevice(int fd, int wakeFd, std::string path, const SavedLine& or
 }
 
 CommDevice::~CommDevice() {
-    // The device is left as it was found (a vanished one refuses, which is fine).
-    RestoreLine(m_fd, m_original);
+    // The device is left as it was found. A vanished one refuses: its line
+    // waits for the device to be back.
+    if (RestoreLine(m_fd, m_original) == 0) ForgetLine(m_path, m_identityKey);
+    else KeepLine(m_path, m_identityKey, m_original);
     // Exclusive use ends with the descriptor; a pty's slave would otherwise keep the flag.
     ioctl(m_fd, TIOCNXCL);
     CloseWithoutWaiting(m_fd);

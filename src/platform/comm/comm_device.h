@@ -49,8 +49,9 @@ class CommDevice final : public kernel::IoTarget {
 public:
     // Takes an open, exclusive, raw, non-blocking descriptor and starts the
     // driver thread. On failure closes the descriptor and sets the last error.
-    // The line is put back to original when the device closes.
-    static kernel::Ref<CommDevice> Start(int fd, std::string path, const SavedLine& original);
+    // The line is put back to original when the device closes; when it cannot
+    // be (a hang-up), it is kept for the device's identity key at path.
+    static kernel::Ref<CommDevice> Start(int fd, std::string path, std::string identityKey, const SavedLine& original);
 
     // The Win32 operations; FALSE with the last error set on failure. The
     // caller has checked its pointers (the entry check in comm_api.cpp); each
@@ -78,7 +79,7 @@ public:
     ~CommDevice() override;
 
 private:
-    CommDevice(int fd, int wakeFd, std::string path, const SavedLine& original);
+    CommDevice(int fd, int wakeFd, std::string path, std::string identityKey, const SavedLine& original);
 
     // The device lock, taken at the start of every operation; one that owns
     // nothing (with ERROR_INVALID_HANDLE set) once the handle was closed.
@@ -109,6 +110,7 @@ private:
     const int m_fd;
     const int m_wakeFd;
     const std::string m_path;
+    const std::string m_identityKey;
     const SavedLine m_original;
     const DriverTraits m_traits;
     std::thread m_driver;

@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "platform/comm/comm_device.h"
+#include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
+#include "platform/comm/kept_lines.h"
 
 namespace comm {
 namespace {
@@ -21,18 +23,22 @@ std::string ErrnoText(int error) {
 
 // An open descriptor or -errno. Exclusive as share mode 0 is: flock keeps out
 // every other opener (TIOCEXCL alone lets root in), TIOCEXCL also keeps out
-// programs that do not take the lock. original receives the line as it was.
-int OpenExclusive(const std::string& path, SavedLine& original) {
+// programs that do not take the lock. original receives the line as it was:
+// as this process first found it, if the device hung up since.
+int OpenExclusive(const std::string& path, DeviceIdentity& identity, SavedLine& original) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -errno;
     int error = 0;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno == EWOULDBLOCK ? EBUSY : errno;  // busy: another opener holds it
     else if (ioctl(fd, TIOCEXCL) != 0) error = errno;
-    else {
-        original = SaveLine(fd);
-        error = original.valid ? MakeRaw(fd) : errno;
-        if (error == 0) return fd;
-        RestoreLine(fd, original);
+    else if ((error = IdentityOfDescriptor(fd, identity)) == 0) {
+        const SavedLine found = SaveLine(fd);
+        error = found.valid ? MakeRaw(fd) : errno;
+        if (error == 0) {
+            original = KeptLine(path, identity.key).value_or(found);
+            return fd;
+        }
+        RestoreLine(fd, found);
     }
     close(fd);  // also drops the lock
     return -error;
@@ -56,10 +62,11 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     // Every transfer on a device handle is overlapped; there is no blocking variant.
     if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return OpenFailed(ERROR_NOT_SUPPORTED, "only overlapped use is supported");
 
+    DeviceIdentity identity;
     SavedLine original;
-    int fd = OpenExclusive(*path, original);
+    int fd = OpenExclusive(*path, identity, original);
     if (fd < 0) return OpenFailed(Win32FromErrno(-fd), ErrnoText(-fd));
-    auto device = CommDevice::Start(fd, *path, original);
+    auto device = CommDevice::Start(fd, *path, identity.key, original);
     if (!device) return OpenFailed(GetLastError(), "cannot start the device's driver thread");
     HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
     if (!handle) {

@@ -13,9 +13,6 @@
 namespace comm {
 namespace {
 
-// Unix98 pty slaves (136..143) and the old BSD ones (3).
-bool IsPtySlave(unsigned major) { return (major >= 136 && major <= 143) || major == 3; }
-
 struct KnownDriver {
     std::string_view name;
     unsigned dataBitsTaken;
@@ -43,6 +40,8 @@ std::string DriverName(int fd) {
 }
 
 }  // namespace
+
+bool IsPtySlave(unsigned major) { return (major >= 136 && major <= 143) || major == 3; }
 
 DriverTraits TraitsOf(int fd) {
     DriverTraits traits;

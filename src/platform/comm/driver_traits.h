@@ -15,6 +15,9 @@ struct DriverTraits {
     unsigned minimumBaud = 1;
 };
 
+// Unix98 pty slaves (136..143) and the old BSD ones (3).
+bool IsPtySlave(unsigned major);
+
 // Known by the tty's major number (a pty) or by its driver's name in sysfs
 // (device/driver, for example "ftdi_sio").
 DriverTraits TraitsOf(int fd);

@@ -1,0 +1,159 @@
+// Which device a port is: read from sysfs on a tree that stands in for it,
+// and from the devices this machine has.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "platform/comm/device_identity.h"
+#include "platform/win32.h"
+#include "support/pty.h"
+#include "support/test_directory.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kFtdiUsb[] = "pci0000:00/0000:00:14.0/usb1/1-2";
+const std::map<std::string, std::string> kFtdi = {
+    {"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A50285BI"},
+    {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}};
+
+// A sysfs tree as the kernel lays it out, relative links included.
+class StandInSysfs : public ::testing::Test {
+protected:
+    void SetUp() override { m_root = testsupport::MakeTestDirectory("zandrel-sysfs"); }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    fs::path Devices() const { return m_root / "sys/devices"; }
+
+    void Attributes(const fs::path& dir, const std::map<std::string, std::string>& attributes) {
+        fs::create_directories(dir);
+        for (const auto& [name, value] : attributes) std::ofstream(dir / name) << value << "\n";
+    }
+
+    void UsbDevice(const std::string& usb, const std::map<std::string, std::string>& attributes) {
+        Attributes(Devices() / usb, attributes);
+    }
+
+    void Interface(const std::string& path, const char* number) {
+        Attributes(Devices() / path, {{"bInterfaceNumber", number}});
+    }
+
+    // The tty's class directory at node (under devices), its number's link
+    // in dev/char and its device link to device.
+    void Tty(const std::string& number, const std::string& node, const std::string& device) {
+        const fs::path classDir = Devices() / node;
+        fs::create_directories(classDir);
+        fs::create_directories(m_root / "sys/dev/char");
+        fs::create_directory_symlink(classDir.lexically_relative(m_root / "sys/dev/char"),
+                                     m_root / "sys/dev/char" / number);
+        fs::create_directories(Devices() / device);
+        fs::create_directory_symlink((Devices() / device).lexically_relative(classDir), classDir / "device");
+    }
+
+    // An FT232-style adapter: the tty's device is a port below the interface.
+    void UsbSerialPort(const std::string& number, const std::string& usb, const char* interface, const char* tty) {
+        const std::string port = usb + "/" + usb.substr(usb.rfind('/') + 1) + ":1." + interface + "/" + tty;
+        Interface(port.substr(0, port.rfind('/')), interface);
+        Tty(number, port + "/tty/" + tty, port);
+    }
+
+    comm::DeviceIdentity Identity(unsigned major, unsigned minor) const {
+        return comm::IdentityOf(major, minor, m_root.string());
+    }
+
+    fs::path m_root;
+};
+
+TEST_F(StandInSysfs, AUsbAdapterIsItsVendorProductInterfaceAndSerialNumberWhereverItIsPlugged) {
+    struct Case {
+        const char* what;
+        std::map<std::string, std::string> attributes;
+        const char* usb;
+        const char* interface;
+        const char* key;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"FT232", kFtdi, kFtdiUsb, "00", "usb 0403:6001 if00 serial=A50285BI", "FTDI FT232R USB UART A50285BI"},
+        {"the same in another socket", kFtdi, "pci0000:00/0000:00:14.0/usb1/1-3", "00",
+         "usb 0403:6001 if00 serial=A50285BI", "FTDI FT232R USB UART A50285BI"},
+        {"the second port of a dual chip", kFtdi, kFtdiUsb, "01", "usb 0403:6001 if01 serial=A50285BI",
+         "FTDI FT232R USB UART A50285BI"},
+        {"no serial number, no maker", {{"idVendor", "1a86"}, {"idProduct", "7523"}, {"product", "USB Serial"}},
+         kFtdiUsb, "00", "usb 1a86:7523 if00", "USB Serial"},
+        {"a product named after its maker, a serial with a space",
+         {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "QEMU"}, {"product", "QEMU USB SERIAL"},
+          {"serial", "1 2"}},
+         kFtdiUsb, "00", "usb 0403:6001 if00 serial=1 2", "QEMU USB SERIAL 1 2"},
+        {"no strings at all", {{"idVendor", "067b"}, {"idProduct", "2303"}}, kFtdiUsb, "00", "usb 067b:2303 if00",
+         "USB 067b:2303"},
+    };
+    unsigned minor = 0;
+    for (const Case& c : cases) {
+        UsbDevice(c.usb, c.attributes);
+        const std::string tty = "ttyUSB" + std::to_string(minor);
+        UsbSerialPort("188:" + std::to_string(minor), c.usb, c.interface, tty.c_str());
+        const comm::DeviceIdentity identity = Identity(188, minor);
+        EXPECT_EQ(identity.key, c.key) << c.what;
+        EXPECT_EQ(identity.text, c.text) << c.what;
+        fs::remove_all(Devices() / c.usb);
+        ++minor;
+    }
+}
+
+TEST_F(StandInSysfs, AnAcmDeviceHangsFromItsInterfaceDirectly) {
+    UsbDevice("pci0000:00/usb1/1-1", {{"idVendor", "2e8a"}, {"idProduct", "000a"}, {"serial", "E6614103E7"},
+                                      {"manufacturer", "Raspberry Pi"}, {"product", "Pico"}});
+    Interface("pci0000:00/usb1/1-1/1-1:1.0", "00");
+    Tty("166:0", "pci0000:00/usb1/1-1/1-1:1.0/tty/ttyACM0", "pci0000:00/usb1/1-1/1-1:1.0");
+    EXPECT_EQ(Identity(166, 0).key, "usb 2e8a:000a if00 serial=E6614103E7");
+    EXPECT_EQ(Identity(166, 0).text, "Raspberry Pi Pico E6614103E7");
+}
+
+TEST_F(StandInSysfs, OtherDevicesAreTheirNumberAndEveryPtyIsOne) {
+    Tty("4:65", "platform/serial8250/tty/ttyS1", "platform/serial8250");
+    EXPECT_EQ(Identity(4, 65).key, "char 4:65");
+    EXPECT_EQ(Identity(4, 65).text, "ttyS1 (device 4:65)");
+    EXPECT_EQ(Identity(188, 9).key, "char 188:9") << "not in sysfs";
+    EXPECT_EQ(Identity(188, 9).text, "device 188:9");
+    EXPECT_EQ(Identity(136, 3).key, "pty");
+    EXPECT_EQ(Identity(136, 40).key, "pty");
+}
+
+// The identity, or "" and the error.
+std::pair<std::string, std::string> IdentityOfName(const std::string& name, DWORD size = 256) {
+    char key[256];
+    char text[256];
+    if (!GetCommDeviceIdentityA(name.c_str(), key, size, text, size)) return {"", std::to_string(GetLastError())};
+    return {key, text};
+}
+
+TEST(CommDeviceIdentity, OfThisMachinesDevicesWithoutOpeningThem) {
+    testsupport::Pty pty;
+    EXPECT_EQ(IdentityOfName(pty.SlavePath()), std::make_pair(std::string("pty"), std::string("a pseudo-terminal")));
+    EXPECT_EQ(IdentityOfName("/dev/ptmx").first, "char 5:2");
+    EXPECT_EQ(IdentityOfName("/dev/null"), std::make_pair(std::string("char 1:3"), std::string("null (device 1:3)")));
+    setenv("ZANDREL_COM9", "/dev/null", 1);
+    EXPECT_EQ(IdentityOfName("COM9").first, "char 1:3");
+    unsetenv("ZANDREL_COM9");
+}
+
+TEST(CommDeviceIdentity, FailsWhereNoDeviceIsOrTheBufferIsShort) {
+    const fs::path file = testsupport::MakeTestDirectory("zandrel-identity") / "plain";
+    std::ofstream(file) << "x";
+    const std::string notFound = std::to_string(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(IdentityOfName("/dev/no-such-tty").second, notFound);
+    EXPECT_EQ(IdentityOfName(file.string()).second, notFound) << "not a device";
+    EXPECT_EQ(IdentityOfName("LPT1").second, notFound);
+    EXPECT_EQ(IdentityOfName("/dev/null", 8).second, std::to_string(ERROR_INSUFFICIENT_BUFFER));
+    char key[8];
+    EXPECT_FALSE(GetCommDeviceIdentityA("/dev/null", key, sizeof key, nullptr, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    fs::remove_all(file.parent_path());
+}
+
+}  // namespace
