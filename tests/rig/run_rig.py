@@ -50,7 +50,7 @@ def main():
     rig_test.CONFIG.update(work=options.work, kernel=guest_kernel.fetch(os.path.join(options.work, "kernel")),
                            zandrel=options.zandrel, probe=options.probe)
     loader = unittest.TestLoader()
-    suite = (loader.loadTestsFromNames(options.tests, rig_test) if options.tests
+    suite = (loader.loadTestsFromNames(options.tests) if options.tests
              else loader.loadTestsFromModule(rig_test))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     print(f"rig: console logs and QEMU traces are in {options.work}/<boot>/")
