@@ -1,5 +1,7 @@
 """The guest's kernel: the image the distribution's linux-image-amd64 points at,
-unpacked once into the build tree with only what the rig boots."""
+unpacked once into the build tree with only the modules the rig's boots load,
+each with the modules it depends on (the package has no modules.dep: each
+module's own depends= line tells)."""
 
 import glob
 import lzma
@@ -9,8 +11,11 @@ import shutil
 import subprocess
 import tempfile
 
-# insmod order: each needs the ones before it.
-USB_SERIAL_MODULES = ["usb-common", "usbcore", "xhci-hcd", "xhci-pci", "usbserial", "ftdi_sio"]
+# What a boot loads; load_order() adds what they depend on.
+USB_SERIAL_MODULES = ["xhci-pci", "ftdi_sio"]
+# A gadget on dummy_hcd, the guest's own USB host, bound by cdc_acm. g_serial
+# asks for its ACM function (usb_f_acm) by name, so no depends= line names it.
+CDC_ACM_MODULES = ["dummy_hcd", "cdc-acm", "usb_f_acm", "g_serial"]
 
 
 def _image_package():
@@ -22,7 +27,30 @@ def _image_package():
     return match.group(1)
 
 
+def _depends(module_path):
+    """The modules a module needs loaded first, from its .modinfo strings."""
+    with open(module_path, "rb") as module:
+        match = re.search(rb"\0depends=([^\0]*)\0", module.read())
+    return [name for name in match.group(1).decode().split(",") if name] if match else []
+
+
+def load_order(kernel_dir, modules):
+    """modules with everything they depend on, each after what it needs."""
+    order = []
+
+    def visit(name):
+        if name not in order:
+            for needed in _depends(os.path.join(kernel_dir, name + ".ko")):
+                visit(needed)
+            order.append(name)
+
+    for name in modules:
+        visit(name)
+    return order
+
+
 def _copy_module(tree, name, into):
+    """Unpacks module name into into/name.ko; returns the modules it needs."""
     found = glob.glob(os.path.join(tree, "lib/modules/*/kernel/**/", name + ".ko*"), recursive=True)
     if not found:
         raise RuntimeError(f"the kernel package has no module {name}")
@@ -38,11 +66,21 @@ def _copy_module(tree, name, into):
             subprocess.run(["zstd", "-dc", source], check=True, stdout=plain)
     else:
         raise RuntimeError(f"cannot unpack {source}")
+    return _depends(target)
+
+
+def _complete(kernel_dir):
+    """Whether kernel_dir has the image and every module a boot loads."""
+    try:
+        load_order(kernel_dir, USB_SERIAL_MODULES + CDC_ACM_MODULES)
+    except OSError:
+        return False
+    return os.path.exists(os.path.join(kernel_dir, "vmlinuz"))
 
 
 def fetch(kernel_dir):
-    """Makes kernel_dir hold vmlinuz and the USB serial modules; returns it."""
-    if os.path.exists(os.path.join(kernel_dir, "vmlinuz")):
+    """Makes kernel_dir hold vmlinuz and the modules the boots load; returns it."""
+    if _complete(kernel_dir):
         return kernel_dir
     package = _image_package()
     os.makedirs(os.path.dirname(os.path.abspath(kernel_dir)), exist_ok=True)
@@ -55,10 +93,14 @@ def fetch(kernel_dir):
         staged = os.path.join(work, "kernel")
         os.makedirs(staged)
         shutil.copyfile(glob.glob(os.path.join(tree, "boot/vmlinuz-*"))[0], os.path.join(staged, "vmlinuz"))
-        for name in USB_SERIAL_MODULES:
-            _copy_module(tree, name, staged)
+        wanted = USB_SERIAL_MODULES + CDC_ACM_MODULES
+        while wanted:
+            name = wanted.pop()
+            if not os.path.exists(os.path.join(staged, name + ".ko")):
+                wanted += _copy_module(tree, name, staged)
         with open(os.path.join(staged, "package"), "w") as note:
             note.write(package + "\n")
+        shutil.rmtree(kernel_dir, ignore_errors=True)  # one from before the boots loaded more
         os.replace(staged, kernel_dir)  # whole or not at all
     return kernel_dir
 

@@ -1,4 +1,4 @@
-"""The guest's root file system: busybox, the USB serial modules, the programs
+"""The guest's root file system: busybox, the boot's modules, the programs
 under test with the libraries ldd lists for them, and the init script. Written
 as a newc cpio archive, the format the kernel unpacks."""
 

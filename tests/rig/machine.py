@@ -1,12 +1,14 @@
 """A QEMU guest running the kernel's real serial drivers, and the far ends of
 its lines on the host.
 
-The guest boots an initramfs whose init loads the USB serial modules and then
+The guest boots an initramfs whose init loads the boot's modules and then
 serves shell commands on its console (ttyS0): the host sends a line, the guest
 runs it and answers "@@done <status>". Its lines under test:
   /dev/ttyUSB0  an emulated FT232 on ftdi_sio, far end Machine.adapter
   /dev/ttyS1    a 16550 on the 8250 driver, far end Machine.uart
   /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
+  /dev/ttyACM0  with the cdc_acm modules: g_serial's gadget on dummy_hcd, far end
+                /dev/ttyGS0 in the guest itself (see gadget.py)
 The host listens on the console's, the adapter's and ttyS1's unix sockets and
 QEMU connects at start, so those lines are connected before the guest looks for
 them (the adapter attaches only then); ttyS2's socket is QEMU's, since QEMU
@@ -24,7 +26,7 @@ import subprocess
 import threading
 import time
 
-from guest_kernel import USB_SERIAL_MODULES
+import guest_kernel
 import initramfs
 
 TRACE_EVENTS = ["usb_serial_set_baud", "usb_serial_set_data", "usb_serial_handle_control",
@@ -57,12 +59,20 @@ await_size() {
   while [ "$(stat -c %%s "$1" 2>/dev/null || echo 0)" -lt "$2" ] && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done
   [ "$(stat -c %%s "$1" 2>/dev/null || echo 0)" -ge "$2" ]
 }
-# Waits up to ten seconds for a file to hold the text $2.
+# Waits up to ten seconds (or $3) for a file to hold the text $2.
 await_text() {
   n=0
-  while ! grep -q "$2" "$1" 2>/dev/null && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done
+  while ! grep -q "$2" "$1" 2>/dev/null && [ $n -lt $((${3:-10} * 20)) ]; do usleep 50000; n=$((n+1)); done
   grep -q "$2" "$1" 2>/dev/null
 }
+# Waits up to ten seconds for a tty's termios to be other than $2 (stty -g).
+await_termios_change() {
+  n=0
+  while [ "$(stty -g -F "$1")" = "$2" ] && [ $n -lt 200 ]; do usleep 50000; n=$((n+1)); done
+  [ "$(stty -g -F "$1")" != "$2" ]
+}
+# the guest's uptime in hundredths of a second
+uptime_cs() { awk '{ printf "%%d\n", $1 * 100 }' /proc/uptime; }
 # user and system clock ticks a process has used
 ticks() { set -- $(cat /proc/$1/stat 2>/dev/null | sed 's/.*) //'); echo $(( ${12:-0} + ${13:-0} )); }
 export HOME=/tmp PATH=/bin:/usr/bin
@@ -211,14 +221,16 @@ class Trace:
 
 class Machine:
     """One guest boot. programs and files (guest path: host path, guest path:
-    bytes) go into the guest; setup is shell run before it starts serving."""
+    bytes) go into the guest; modules (with what they depend on) are loaded
+    first; setup is shell run before it starts serving."""
 
-    def __init__(self, name, work_dir, kernel_dir, programs, files=None, setup=""):
+    def __init__(self, name, work_dir, kernel_dir, programs, modules, files=None, setup=""):
         self.name = name
         self.dir = os.path.join(work_dir, name)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         self._kernel_dir = kernel_dir
+        self._modules = guest_kernel.load_order(kernel_dir, modules)
         self._programs = programs
         self._files = files or {}
         self._setup = setup
@@ -242,9 +254,9 @@ class Machine:
         return connection
 
     def start(self):
-        image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, USB_SERIAL_MODULES,
+        image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, self._modules,
                                 self._programs, self._files,
-                                INIT % {"modules": " ".join(USB_SERIAL_MODULES), "setup": self._setup})
+                                INIT % {"modules": " ".join(self._modules), "setup": self._setup})
         servers = {name: self._listen(name) for name in ("console", "adapter", "uart")}
         telnet_path = os.path.join(self.dir, "telnet.sock")
         self.qmp_path = os.path.join(self.dir, "qmp.sock")

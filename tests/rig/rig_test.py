@@ -1,14 +1,15 @@
-"""The program on the kernel's real serial drivers: an FT232 on ftdi_sio and
-16550s on the 8250 driver, in a QEMU guest (see machine.py). Each test class
-is one boot; its tests run in the order of their names.
+"""The program on the kernel's real serial drivers: an FT232 on ftdi_sio,
+16550s on the 8250 driver and a USB gadget on cdc_acm, in a QEMU guest (see
+machine.py). Each test class is one boot; its tests run in the order of their
+names.
 
 A new scenario is a GuestTest subclass (one more boot, about 10 s) or a test
 in an existing one: self.vm.check() runs guest shell, start_zandrel() and
 stop_zandrel() drive a console run, self.vm.unplug_adapter() and
 plug_adapter() pull and plug the FT232 through QMP (self.vm.qmp() sends any
 other command), self.vm.trace and the far ends (self.vm.adapter, uart,
-telnet) tell what happened on the line. guest_setup is shell the guest runs
-before it serves the host."""
+telnet; for ttyACM0 a GadgetEnd) tell what happened on the line. guest_setup
+is shell the guest runs before it serves the host; modules are what it loads."""
 
 import os
 import re
@@ -16,13 +17,16 @@ import time
 import unittest
 
 import chips
+from gadget import GadgetEnd
+from guest_kernel import CDC_ACM_MODULES, USB_SERIAL_MODULES
 from machine import ADAPTER_SERIAL, Machine
 
-# Set by run_rig.py: work directory, kernel directory, the program, the probe.
+# Set by run_rig.py: work directory, kernel directory, the program, the probe,
+# the line filler.
 CONFIG = {}
 
-ADAPTER, UART, TELNET_UART = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2"
-COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3}
+ADAPTER, UART, TELNET_UART, ACM = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyACM0"
+COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3, ACM: 4}
 # What the dialog offers.
 BAUDS = [110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000]
 DATA_BITS = [5, 6, 7, 8]
@@ -49,63 +53,71 @@ def frame_text(frame):
     return f"{baud} {bits}{PARITY_LETTERS[parity]}{STOP_TEXTS[stop]}"
 
 
-def boot(name, guest_setup=""):
-    """A guest with the program, the probe and the test data, COM1 to COM3
-    mapped to the three lines."""
-    programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"]}
+def boot(name, modules, guest_setup=""):
+    """A guest with the program, the probe, the filler and the test data, COM1
+    to COM4 mapped to the lines."""
+    programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"],
+                "/bin/line_filler": CONFIG["filler"]}
     files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE,
              "/data/count.txt": COUNT_FILE}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
-    return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, files, setup + "\n" + guest_setup).start()
+    return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, modules, files,
+                   setup + "\n" + guest_setup).start()
 
 
 class GuestTest(unittest.TestCase):
     """A boot shared by the class's tests."""
 
     guest_setup = ""
+    modules = USB_SERIAL_MODULES
+    device = ADAPTER  # the boot is up once it is there
 
     @classmethod
     def setUpClass(cls):
-        cls.vm = boot(cls.__name__, cls.guest_setup)
-        cls.vm.check(f"await {ADAPTER}")
+        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup)
+        cls.vm.check(f"await {cls.device}")
+        cls.gadget = GadgetEnd(cls.vm)
 
     @classmethod
     def tearDownClass(cls):
         cls.vm.close()
 
     def far_end(self, device):
-        return {ADAPTER: self.vm.adapter, UART: self.vm.uart, TELNET_UART: self.vm.telnet}[device]
+        return {ADAPTER: self.vm.adapter, UART: self.vm.uart, TELNET_UART: self.vm.telnet, ACM: self.gadget}[device]
 
     def start_zandrel(self, device, switches, baud=115200):
         """Starts a console run in the background; returns once the trace
-        shows its port set to baud (as close as the chip's divisor gets)."""
+        shows its port set to baud (as close as the chip's divisor gets), or
+        for ttyACM0, whose line coding no trace shows, once its termios has
+        changed (busybox stty cannot read a termios2 speed)."""
         mark = self.vm.trace.mark()
+        termios = self.vm.check(f"stty -g -F {device}").strip() if device == ACM else None
         self.vm.check(f"zandrel -c {COM_OF[device]} -b {baud} {switches} </dev/null >/tmp/out 2>/tmp/err & "
                       "echo $! >/tmp/pid")
+        if termios:
+            status, _ = self.vm.run(f"await_termios_change {device} {termios}")
+            self.assertEqual(status, 0, f"{device} was never set up: " + self.vm.run("cat /tmp/err")[1])
+            return
         pattern = r"usb_serial_set_baud .* baud rate (\d+)" if device == ADAPTER else r"serial_update_parameters baudrate=(\d+)"
         set_up = self.vm.trace.wait_for(pattern, mark, 20, lambda match: chips.close_enough(int(match.group(1)), baud))
         self.assertTrue(set_up, f"{device} was never set to {baud}: " + self.vm.run("cat /tmp/err")[1])
 
     def stop_zandrel(self, seconds=10):
         """SIGTERM to the console run; its exit status, once it has ended."""
-        status, output = self.vm.run(f"kill -TERM $(cat /tmp/pid); timeout {seconds} sh -c "
-                                     "'while [ -e /proc/$(cat /tmp/pid) ]; do usleep 20000; done'; "
-                                     "wait $(cat /tmp/pid)", seconds + 20)
-        return status
+        return self.stop_zandrel_timed(seconds)[0]
+
+    def stop_zandrel_timed(self, seconds=10):
+        """SIGTERM to the console run: its exit status and the seconds it took
+        to end (to a hundredth, by the guest's uptime); one still running after
+        that many seconds is killed (status 137)."""
+        status, output = self.vm.run(f"p=$(cat /tmp/pid); a=$(uptime_cs); kill -TERM $p; timeout {seconds} sh -c "
+                                     "\"while [ -e /proc/$p ]; do usleep 20000; done\"; echo @@ended $(($(uptime_cs) - a)); "
+                                     "kill -KILL $p 2>/dev/null; wait $p", seconds + 20)
+        return status, int(re.search(r"@@ended (\d+)", output).group(1)) / 100
 
     def guest_bytes(self, path):
         output = self.vm.check(f"xxd -p {path} | tr -d '\\n'; echo")
         return bytes.fromhex(output.strip())
-
-    def cpu_ticks(self, seconds):
-        """Clock ticks the console run used over that many seconds."""
-        output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
-                               "echo ticks $((b - a))")
-        return int(re.search(r"ticks (-?\d+)", output).group(1))
-
-
-class Lines(GuestTest):
-    """Data both ways, every line setting, a break, and the write pacing."""
 
     def capture_all_bytes(self, device):
         self.vm.check("rm -f /tmp/cap*")
@@ -122,6 +134,16 @@ class Lines(GuestTest):
         since = line.mark()
         self.vm.check(f"zandrel -c {COM_OF[device]} -b 115200 -m 5 -l n -w /data/send.bin </dev/null", 60)
         self.assertEqual(line.wait_for(len(SENT_BYTES), since, 10, quiet=0.5), SENT_BYTES)
+
+    def cpu_ticks(self, seconds):
+        """Clock ticks the console run used over that many seconds."""
+        output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
+                               "echo ticks $((b - a))")
+        return int(re.search(r"ticks (-?\d+)", output).group(1))
+
+
+class Lines(GuestTest):
+    """Data both ways, every line setting, a break, and the write pacing."""
 
     def test_1_adapter_captures_every_byte_value(self):
         self.capture_all_bytes(ADAPTER)
@@ -333,3 +355,91 @@ class AdapterPulled(GuestTest):
                          f"zandrel: {ADAPTER} is now a different device (QEMU USB SERIAL {ADAPTER_SERIAL} was expected); "
                          "still waiting\n"
                          f"zandrel: {ADAPTER} is back; capture resumed\n")
+
+
+class AcmLines(GuestTest):
+    """Data both ways on cdc_acm, g_serial's gadget (ttyGS0) at the far end."""
+
+    modules = CDC_ACM_MODULES
+    device = ACM
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.gadget.open()
+        cls.gadget.start_reading()
+
+    def test_1_captures_every_byte_value(self):
+        self.capture_all_bytes(ACM)
+
+    def test_2_writes_every_byte_value(self):
+        self.write_all_bytes(ACM)
+
+
+FILLER = 0xFF  # not in COUNT_FILE
+HOLDING = r"zandrel: /dev/ttyACM0 is not taking data; holding the file at character (\d{1,3}(?:,\d{3})*)"
+
+
+class AcmLineFull(GuestTest):
+    """A Loop write at 5 ms on cdc_acm while the line takes nothing: ttyGS0 is
+    held open and not read, and a second writer (line_filler) fills what is
+    left. The run says so and holds its character; once the far end reads
+    again it goes on with no character skipped or sent twice; SIGTERM while
+    the line is full ends it at once, the device's termios as before.
+    The tests run in order on one run of the program."""
+
+    modules = CDC_ACM_MODULES
+    device = ACM
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.gadget.open()
+        cls.termios_before = cls.vm.check(f"stty -g -F {ACM}").strip()
+
+    def fill_line(self):
+        """Starts the filler; returns once the line has stopped taking data."""
+        self.vm.check(f"line_filler {ACM} {FILLER} >/tmp/fill & echo $! >/tmp/fill_pid")
+        self.vm.check("await_text /tmp/fill @@full 30")
+
+    def stop_filler(self):
+        self.vm.check("kill $(cat /tmp/fill_pid); wait $(cat /tmp/fill_pid); true")
+
+    def test_1_told_when_the_line_stops_taking_data(self):
+        self.start_zandrel(ACM, "-m 5 -l y -w /data/count.txt")
+        self.fill_line()
+        full = time.monotonic()
+        told = self.vm.run("await_text /tmp/err 'is not taking data' 10")[0] == 0
+        with open(os.path.join(self.vm.dir, "stall.txt"), "w") as out:
+            out.write(f"told {time.monotonic() - full:.1f} s after the line was full\n" if told else "never told\n")
+        self.assertRegex(self.vm.check("cat /tmp/err"), "^" + HOLDING + "\n$")
+
+    def test_2_goes_on_unbroken_once_the_far_end_reads(self):
+        self.stop_filler()
+        self.gadget.start_reading()
+        # Two passes of the file past what was sent before the line filled.
+        sent = self.gadget.wait_for(300, timeout=20, without=FILLER)
+        self.vm.run("await_text /tmp/err 'is taking data again'")
+        self.assertGreaterEqual(len(sent), 300)
+        passes = COUNT_FILE * (len(sent) // len(COUNT_FILE) + 1)
+        self.assertEqual(sent, passes[:len(sent)], "the far end did not get the file unbroken from its start")
+        told = self.vm.check("cat /tmp/err").splitlines()
+        self.assertEqual(len(told), 2, told)
+        self.assertRegex(told[0], "^" + HOLDING + "$")
+        self.assertIn("is taking data again", told[1])
+
+    def test_3_sigterm_on_a_full_line_ends_the_run_at_once(self):
+        self.gadget.stop_reading()
+        self.fill_line()
+        self.stop_filler()  # the run is the line's last opener: its close cannot wait for the line to drain
+        status, seconds = self.stop_zandrel_timed()
+        with open(os.path.join(self.vm.dir, "stall.txt"), "a") as out:
+            out.write(f"SIGTERM on the full line: ended in {seconds:.2f} s, status {status}\n")
+        self.gadget.start_reading("/dev/null")  # so that nothing of the run is left for stty's close to wait on
+        termios_after = self.vm.check(f"stty -g -F {ACM}").strip()
+        with self.subTest("ends within a second (goal: 0.1 s)"):
+            self.assertLess(seconds, 1.0)
+        with self.subTest("exit status"):
+            self.assertEqual(status, 0)
+        with self.subTest("termios put back"):
+            self.assertEqual(termios_after, self.termios_before)

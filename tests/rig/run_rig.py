@@ -39,6 +39,7 @@ def main():
     parser.add_argument("--work", required=True, help="where the kernel, the boots and their logs go")
     parser.add_argument("--zandrel", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--filler", required=True, help="the guest's second writer that keeps a line full")
     parser.add_argument("tests", nargs="*", help="unittest names, for example rig_test.Lines")
     options = parser.parse_args()
 
@@ -48,9 +49,9 @@ def main():
         return SKIPPED
     os.makedirs(options.work, exist_ok=True)
     rig_test.CONFIG.update(work=options.work, kernel=guest_kernel.fetch(os.path.join(options.work, "kernel")),
-                           zandrel=options.zandrel, probe=options.probe)
+                           zandrel=options.zandrel, probe=options.probe, filler=options.filler)
     loader = unittest.TestLoader()
-    suite = (loader.loadTestsFromNames(options.tests, rig_test) if options.tests
+    suite = (loader.loadTestsFromNames(options.tests) if options.tests
              else loader.loadTestsFromModule(rig_test))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     print(f"rig: console logs and QEMU traces are in {options.work}/<boot>/")
