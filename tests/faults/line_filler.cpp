@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace faults {
 
@@ -22,9 +24,13 @@ LineFiller::~LineFiller() { close(m_fd); }
 
 void LineFiller::Fill() const {
     const std::string block(512, kByte);
-    while (write(m_fd, block.data(), block.size()) > 0) {
-    }
-    while (write(m_fd, block.data(), 1) == 1) {
+    // Full once the kernel, given a moment to move its buffers on, takes nothing more.
+    for (int round = 0; round < 100; ++round) {
+        bool took = false;
+        while (write(m_fd, block.data(), block.size()) > 0) took = true;
+        while (write(m_fd, block.data(), 1) == 1) took = true;
+        if (!took && round > 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 

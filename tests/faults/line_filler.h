@@ -18,7 +18,8 @@ public:
     LineFiller& operator=(const LineFiller&) = delete;
 
     // Writes until the line takes no more. The kernel moves buffered bytes on
-    // behind the writer's back, so a line kept full is filled again and again.
+    // behind the writer's back, so this writes again after a moment until
+    // nothing more goes in; a line kept full is filled again and again.
     void Fill() const;
 
 private:
