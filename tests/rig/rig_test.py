@@ -13,6 +13,7 @@ is shell the guest runs before it serves the host; modules are what it loads."""
 
 import os
 import re
+import threading
 import time
 import unittest
 
@@ -241,6 +242,28 @@ class Lines(GuestTest):
         self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
         self.assertEqual(self.stop_zandrel(), 0)
         self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+
+    def test_7_uart_capture_held_longer_than_its_queue_loses_nothing(self):
+        """While the capture file cannot be written, the port's queue and then
+        the kernel's buffer fill; the 8250 driver then throttles (it stops
+        taking the UART's FIFO), QEMU holds the far end back, and nothing is
+        dropped. Once the file is back the capture catches up by itself, with
+        nothing more sent, and says so."""
+        self.vm.check("rm -rf /tmp/logs; mkdir /tmp/logs")
+        self.start_zandrel(UART, "-r /tmp/logs/cap.bin")
+        self.vm.check("rmdir /tmp/logs")
+        sent = bytes(i * 7 % 251 for i in range(200_000))  # three times what queue and tty hold
+        sender = threading.Thread(target=self.vm.uart.send, args=(sent,))
+        sender.start()
+        self.vm.check("await_text /tmp/err 'No such file or directory'; sleep 3")
+        self.vm.check("mkdir /tmp/logs")
+        sender.join(60)
+        self.vm.check(f"await_size /tmp/logs/cap.bin {len(sent)}")
+        self.assertEqual(self.stop_zandrel(), 1)  # the file could not be written for a while: told, status 1
+        self.assertEqual(self.guest_bytes("/tmp/logs/cap.bin"), sent)
+        self.assertEqual(self.vm.check("cat /tmp/err"),
+                         "zandrel: cannot write /tmp/logs/cap.bin: No such file or directory\n"
+                         "zandrel: /tmp/logs/cap.bin takes data again; capture resumed\n")
 
     def test_6_write_pacing_over_the_adapter(self):
         """A figure, not a gate: the emulator adds its own jitter."""
