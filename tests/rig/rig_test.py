@@ -384,8 +384,8 @@ class AdapterPulled(GuestTest):
                          f"zandrel: {ADAPTER} is back; capture resumed\n")
 
 
-class AcmLines(GuestTest):
-    """Data both ways on cdc_acm, g_serial's gadget (ttyGS0) at the far end."""
+class AcmTest(GuestTest):
+    """A boot with cdc_acm's line, its far end (g_serial's ttyGS0) open."""
 
     modules = CDC_ACM_MODULES
     device = ACM
@@ -394,6 +394,14 @@ class AcmLines(GuestTest):
     def setUpClass(cls):
         super().setUpClass()
         cls.gadget.open()
+
+
+class AcmLines(AcmTest):
+    """Data both ways on cdc_acm, g_serial's gadget (ttyGS0) at the far end."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
         cls.gadget.start_reading()
 
     def test_1_captures_every_byte_value(self):
@@ -407,7 +415,7 @@ FILLER = 0xFF  # not in COUNT_FILE
 HOLDING = r"zandrel: /dev/ttyACM0 is not taking data; holding the file at character (\d{1,3}(?:,\d{3})*)"
 
 
-class AcmLineFull(GuestTest):
+class AcmLineFull(AcmTest):
     """A Loop write at 5 ms on cdc_acm while the line takes nothing: ttyGS0 is
     held open and not read, and a second writer (line_filler) fills what is
     left. The run says so and holds its character; once the far end reads
@@ -415,13 +423,9 @@ class AcmLineFull(GuestTest):
     the line is full ends it at once, the device's termios as before.
     The tests run in order on one run of the program."""
 
-    modules = CDC_ACM_MODULES
-    device = ACM
-
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.gadget.open()
         cls.termios_before = cls.vm.check(f"stty -g -F {ACM}").strip()
 
     def fill_line(self):
