@@ -35,6 +35,7 @@ using LPTSTR = char*;
 using LPVOID = void*;
 using LPCVOID = const void*;
 using LPDWORD = DWORD*;
+using LPBOOL = BOOL*;
 
 using HANDLE = void*;
 struct HWND__;
@@ -312,6 +313,25 @@ DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
 // USB UART A50285BI", "ttyS1 (device 4:65)", "a pseudo-terminal". Both NUL-terminated; fails with the open's codes
 // (ERROR_FILE_NOT_FOUND where nothing is), ERROR_INSUFFICIENT_BUFFER, or ERROR_INVALID_PARAMETER for a null pointer.
 BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR text, DWORD textSize);
+// Not in Windows: the environment variable that chooses the device a COMn name (as QueryDosDeviceA takes it) opens,
+// "ZANDREL_COM3", NUL-terminated, and whether it is set (else the name opens /dev/ttyS<n-1>). Fails with
+// ERROR_FILE_NOT_FOUND for a name no variable chooses (a device path, or not a port name), ERROR_INSUFFICIENT_BUFFER,
+// or ERROR_INVALID_PARAMETER for a null pointer.
+BOOL GetCommDeviceVariableA(LPCSTR deviceName, LPSTR variable, DWORD size, LPBOOL isSet);
+
+// Not in Windows (where the Setup API lists the ports): a serial device this machine has, for a user to pick.
+constexpr DWORD COMM_DEVICE_TEXT_SIZE = 256;
+struct COMMDEVICEINFOA {
+    // What to open as a port text: the stable /dev/serial/by-id/ name where there is one that fits, else the node.
+    CHAR szPath[COMM_DEVICE_TEXT_SIZE];
+    CHAR szNode[COMM_DEVICE_TEXT_SIZE];         // "/dev/ttyUSB0"
+    CHAR szDescription[COMM_DEVICE_TEXT_SIZE];  // "FTDI FT232R USB UART A50285BI", "16550A UART"; may be empty
+};
+// Not in Windows: the serial devices this machine has now, read without opening any: USB ones (ttyACM, ttyUSB)
+// first, then the ttyS ports that have a UART behind them (the kernel makes ttyS0..3 whether or not one is there),
+// each only when its node is in /dev. Fills up to max entries (devices may be null when max is 0) and returns how
+// many there are: more than max, call again with more room. Never fails; 0 when there are none.
+DWORD EnumCommDevicesA(COMMDEVICEINFOA* devices, DWORD max);
 
 // ---------------------------------------------------------------- windows and messages
 

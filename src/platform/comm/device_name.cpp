@@ -31,15 +31,29 @@ struct Mapping {
     std::string variable;  // the environment variable that chose the device, if one did
 };
 
+// The port number of a \\.\COMn name.
+std::optional<unsigned> ComNumber(std::string_view name) {
+    if (!name.starts_with(kDevicePrefix)) return std::nullopt;
+    std::string_view rest = name.substr(kDevicePrefix.size());
+    if (!IsComPrefix(rest)) return std::nullopt;
+    return PortNumber(rest.substr(3));
+}
+
+std::string VariableOf(unsigned number) { return "ZANDREL_COM" + std::to_string(number); }
+
+const char* MappedDevice(const std::string& variable) {
+    const char* mapped = std::getenv(variable.c_str());
+    return mapped && *mapped ? mapped : nullptr;
+}
+
 std::optional<Mapping> Map(std::string_view name) {
     if (!name.starts_with(kDevicePrefix)) return std::nullopt;
     std::string_view rest = name.substr(kDevicePrefix.size());
     if (rest.starts_with('/')) return Mapping{std::string(rest), ""};
-    if (!IsComPrefix(rest)) return std::nullopt;
-    auto number = PortNumber(rest.substr(3));
+    auto number = ComNumber(name);
     if (!number) return std::nullopt;
-    std::string variable = "ZANDREL_COM" + std::to_string(*number);
-    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) return Mapping{mapped, variable};
+    std::string variable = VariableOf(*number);
+    if (const char* mapped = MappedDevice(variable)) return Mapping{mapped, variable};
     return Mapping{"/dev/ttyS" + std::to_string(*number - 1), ""};
 }
 
@@ -59,6 +73,14 @@ std::optional<std::string> DescribeDevice(std::string_view name) {
     std::string description = std::string(given) + " -> " + mapping->device;
     if (!mapping->variable.empty()) description += " through " + mapping->variable;
     return description;
+}
+
+std::optional<DeviceVariable> VariableFor(std::string_view name) {
+    auto number = ComNumber(name);
+    if (!number) return std::nullopt;
+    std::string variable = VariableOf(*number);
+    const bool set = MappedDevice(variable) != nullptr;
+    return DeviceVariable{std::move(variable), set};
 }
 
 }  // namespace comm

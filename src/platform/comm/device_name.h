@@ -17,4 +17,12 @@ std::optional<std::string> LinuxDeviceFor(std::string_view name);
 // names no device.
 std::optional<std::string> DescribeDevice(std::string_view name);
 
+// The variable that chooses what a \\.\COMn name opens ("ZANDREL_COM3") and
+// whether it is set; nothing for a name no variable chooses.
+struct DeviceVariable {
+    std::string name;
+    bool set;
+};
+std::optional<DeviceVariable> VariableFor(std::string_view name);
+
 }  // namespace comm

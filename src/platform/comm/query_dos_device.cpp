@@ -1,4 +1,5 @@
-// QueryDosDeviceA and DescribeCommDeviceA: the Linux device behind a port name.
+// QueryDosDeviceA, DescribeCommDeviceA and GetCommDeviceVariableA: the Linux
+// device behind a port name, and what chooses it.
 #include <cstring>
 #include <optional>
 #include <string>
@@ -38,4 +39,23 @@ DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max) {
 
 DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max) {
     return Answer(deviceName, comm::DescribeDevice, description, max);
+}
+
+BOOL GetCommDeviceVariableA(LPCSTR deviceName, LPSTR variable, DWORD size, LPBOOL isSet) {
+    if (!deviceName || !variable || !isSet) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::optional<comm::DeviceVariable> chosen = comm::VariableFor(std::string("\\\\.\\") + deviceName);
+    if (!chosen) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (chosen->name.size() + 1 > size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(variable, chosen->name.c_str(), chosen->name.size() + 1);
+    *isSet = chosen->set ? TRUE : FALSE;
+    return TRUE;
 }

@@ -9,6 +9,7 @@
 
 #include "platform/comm/device_identity.h"
 #include "platform/win32.h"
+#include "platform/comm/stand_in_sysfs.h"
 #include "support/pty.h"
 #include "support/test_directory.h"
 
@@ -16,56 +17,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kFtdiUsb[] = "pci0000:00/0000:00:14.0/usb1/1-2";
-const std::map<std::string, std::string> kFtdi = {
-    {"idVendor", "0403"}, {"idProduct", "6001"}, {"serial", "A50285BI"},
-    {"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}};
+using testsupport::kFtdi;
+using testsupport::kFtdiUsb;
 
-// A sysfs tree as the kernel lays it out, relative links included.
-class StandInSysfs : public ::testing::Test {
+class StandInSysfs : public testsupport::StandInSysfs {
 protected:
-    void SetUp() override { m_root = testsupport::MakeTestDirectory("zandrel-sysfs"); }
-    void TearDown() override { fs::remove_all(m_root); }
-
-    fs::path Devices() const { return m_root / "sys/devices"; }
-
-    void Attributes(const fs::path& dir, const std::map<std::string, std::string>& attributes) {
-        fs::create_directories(dir);
-        for (const auto& [name, value] : attributes) std::ofstream(dir / name) << value << "\n";
-    }
-
-    void UsbDevice(const std::string& usb, const std::map<std::string, std::string>& attributes) {
-        Attributes(Devices() / usb, attributes);
-    }
-
-    void Interface(const std::string& path, const char* number) {
-        Attributes(Devices() / path, {{"bInterfaceNumber", number}});
-    }
-
-    // The tty's class directory at node (under devices), its number's link
-    // in dev/char and its device link to device.
-    void Tty(const std::string& number, const std::string& node, const std::string& device) {
-        const fs::path classDir = Devices() / node;
-        fs::create_directories(classDir);
-        fs::create_directories(m_root / "sys/dev/char");
-        fs::create_directory_symlink(classDir.lexically_relative(m_root / "sys/dev/char"),
-                                     m_root / "sys/dev/char" / number);
-        fs::create_directories(Devices() / device);
-        fs::create_directory_symlink((Devices() / device).lexically_relative(classDir), classDir / "device");
-    }
-
-    // An FT232-style adapter: the tty's device is a port below the interface.
-    void UsbSerialPort(const std::string& number, const std::string& usb, const char* interface, const char* tty) {
-        const std::string port = usb + "/" + usb.substr(usb.rfind('/') + 1) + ":1." + interface + "/" + tty;
-        Interface(port.substr(0, port.rfind('/')), interface);
-        Tty(number, port + "/tty/" + tty, port);
-    }
-
     comm::DeviceIdentity Identity(unsigned major, unsigned minor) const {
         return comm::IdentityOf(major, minor, m_root.string());
     }
-
-    fs::path m_root;
 };
 
 TEST_F(StandInSysfs, AUsbAdapterIsItsVendorProductInterfaceAndSerialNumberWhereverItIsPlugged) {

@@ -1,0 +1,25 @@
+// The serial devices this machine has, read from sysfs and /dev without
+// opening any: what a user can pick when they do not know Linux's names.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace comm {
+
+struct SerialDevice {
+    // What to open: the stable /dev/serial/by-id/ name where the device has
+    // one that fits a port name, else the node.
+    std::string path;
+    std::string node;         // "/dev/ttyUSB0"
+    std::string description;  // "FTDI FT232R USB UART A50285BI", "16550A UART"
+};
+
+// USB devices (ttyACM*, ttyUSB*) and the ttyS* ports that have a UART behind
+// them (the kernel makes ttyS0..3 whether or not one is there), each only
+// when its node is in /dev; USB ones first, each kind in number order.
+// Everything is read under root ("/"; a test's stand-in tree), and the paths
+// are as seen from it.
+std::vector<SerialDevice> SerialDevicesPresent(const std::string& root);
+
+}  // namespace comm

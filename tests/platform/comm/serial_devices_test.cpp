@@ -1,0 +1,115 @@
+// Which serial devices a user is offered: read from a tree that stands in for
+// sysfs and /dev, and from this machine.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/comm/serial_devices.h"
+#include "platform/comm/stand_in_sysfs.h"
+#include "platform/win32.h"
+
+namespace {
+
+using testsupport::kFtdi;
+using testsupport::kFtdiUsb;
+
+class SerialDevices : public testsupport::StandInSysfs {
+protected:
+    // A UART port of serial8250 with its serial_core type (0: none behind it).
+    void Uart(const std::string& name, const std::string& number, const char* type) {
+        Attributes(Tty(number, "platform/serial8250/tty/" + name, "platform/serial8250"), {{"type", type}});
+    }
+};
+
+TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUart) {
+    const std::string longName = "usb-" + std::string(226, 'x') + "-if00-port0";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* path;  // listed as; null when left out
+        const char* description;
+    };
+    const Case cases[] = {
+        {"a Pico on cdc_acm, by its stable name",
+         [&] {
+             UsbDevice("pci0000:00/usb1/1-1", {{"idVendor", "2e8a"}, {"idProduct", "000a"}, {"serial", "E6614103E7"},
+                                               {"manufacturer", "Raspberry Pi"}, {"product", "Pico"}});
+             Interface("pci0000:00/usb1/1-1/1-1:1.0", "00");
+             Tty("166:0", "pci0000:00/usb1/1-1/1-1:1.0/tty/ttyACM0", "pci0000:00/usb1/1-1/1-1:1.0");
+             Node("ttyACM0");
+             StableName("usb-Raspberry_Pi_Pico_E6614103E7-if00", "ttyACM0");
+         },
+         "/dev/serial/by-id/usb-Raspberry_Pi_Pico_E6614103E7-if00", "Raspberry Pi Pico E6614103E7"},
+        {"an FT232, by its stable name",
+         [&] {
+             UsbDevice(kFtdiUsb, kFtdi);
+             UsbSerialPort("188:0", kFtdiUsb, "00", "ttyUSB0");
+             Node("ttyUSB0");
+             StableName("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+         },
+         "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "FTDI FT232R USB UART A50285BI"},
+        {"a CH340 without a serial number has no stable name",
+         [&] {
+             UsbDevice("pci0000:00/usb1/1-4", {{"idVendor", "1a86"}, {"idProduct", "7523"}, {"product", "USB Serial"}});
+             UsbSerialPort("188:1", "pci0000:00/usb1/1-4", "00", "ttyUSB1");
+             Node("ttyUSB1");
+         },
+         "/dev/ttyUSB1", "USB Serial"},
+        {"a stable name too long for a port name",
+         [&] {
+             UsbDevice("pci0000:00/usb1/1-5", kFtdi);
+             UsbSerialPort("188:2", "pci0000:00/usb1/1-5", "00", "ttyUSB2");
+             Node("ttyUSB2");
+             StableName(longName, "ttyUSB2");
+         },
+         "/dev/ttyUSB2", "FTDI FT232R USB UART A50285BI"},
+        {"an adapter in sysfs whose node is not in /dev",
+         [&] {
+             UsbDevice("pci0000:00/usb1/1-6", kFtdi);
+             UsbSerialPort("188:3", "pci0000:00/usb1/1-6", "00", "ttyUSB3");
+         },
+         nullptr, nullptr},
+        {"a 16550A", [&] { Uart("ttyS0", "4:64", "4"); Node("ttyS0"); }, "/dev/ttyS0", "16550A UART"},
+        {"a ttyS with no UART behind it", [&] { Uart("ttyS1", "4:65", "0"); Node("ttyS1"); }, nullptr, nullptr},
+        {"an 8250, in number order", [&] { Uart("ttyS2", "4:66", "1"); Node("ttyS2"); }, "/dev/ttyS2", "8250 UART"},
+        {"a UART of a type without a name", [&] { Uart("ttyS10", "4:74", "123"); Node("ttyS10"); }, "/dev/ttyS10",
+         "UART"},
+        {"a virtual console", [&] { Tty("4:5", "virtual/tty/tty5", "virtual"); Node("tty5"); }, nullptr, nullptr},
+    };
+    std::vector<std::pair<std::string, std::string>> expected;
+    // Made in reverse, so that the order listed is not the order made.
+    for (auto c = std::rbegin(cases); c != std::rend(cases); ++c) c->make();
+    for (const Case& c : cases)
+        if (c.path) expected.emplace_back(c.path, c.description);
+
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (const comm::SerialDevice& device : comm::SerialDevicesPresent(m_root.string())) {
+        listed.emplace_back(device.path, device.description);
+        EXPECT_TRUE(device.node.starts_with("/dev/tty")) << device.node;
+        EXPECT_TRUE(std::filesystem::exists(m_root / device.node.substr(1))) << device.node;
+    }
+    EXPECT_EQ(listed, expected);
+}
+
+TEST_F(SerialDevices, NoneInATreeWithoutSysfs) {
+    EXPECT_TRUE(comm::SerialDevicesPresent(m_root.string()).empty());
+}
+
+TEST(EnumCommDevices, ListsThisMachinesDevicesEachANodeThatIsThere) {
+    const DWORD count = EnumCommDevicesA(nullptr, 0);
+    std::vector<COMMDEVICEINFOA> devices(count + 1);
+    ASSERT_EQ(EnumCommDevicesA(devices.data(), static_cast<DWORD>(devices.size())), count);
+    for (DWORD i = 0; i < count; ++i) {
+        struct stat info {};
+        EXPECT_EQ(stat(devices[i].szPath, &info), 0) << devices[i].szPath;
+        EXPECT_TRUE(S_ISCHR(info.st_mode)) << devices[i].szPath;
+        EXPECT_EQ(stat(devices[i].szNode, &info), 0) << devices[i].szNode;
+    }
+    std::cout << count << " serial devices here" << (count ? ", first " + std::string(devices[0].szPath) : "") << "\n";
+}
+
+}  // namespace
