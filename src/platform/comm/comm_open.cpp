@@ -12,6 +12,7 @@
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/kept_lines.h"
+#include "platform/comm/permission_hint.h"
 
 namespace comm {
 namespace {
@@ -19,6 +20,14 @@ namespace {
 std::string ErrnoText(int error) {
     char buffer[256];
     return strerror_r(error, buffer, sizeof buffer);
+}
+
+// Why the open failed, with what to do about a permission the user lacks.
+std::string OpenFailureText(int error, const std::string& path) {
+    std::string text = ErrnoText(error);
+    if (error != EACCES) return text;
+    const std::string hint = PermissionHint(path);
+    return hint.empty() ? text : text + "; " + hint;
 }
 
 // An open descriptor or -errno. Exclusive as share mode 0 is: flock keeps out
@@ -65,7 +74,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     DeviceIdentity identity;
     SavedLine original;
     int fd = OpenExclusive(*path, identity, original);
-    if (fd < 0) return OpenFailed(Win32FromErrno(-fd), ErrnoText(-fd));
+    if (fd < 0) return OpenFailed(Win32FromErrno(-fd), OpenFailureText(-fd, *path));
     auto device = CommDevice::Start(fd, *path, identity.key, original);
     if (!device) return OpenFailed(GetLastError(), "cannot start the device's driver thread");
     HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
