@@ -1,9 +1,11 @@
 // Entry point. A console run without any switch has nothing to do, so it
-// explains the switches instead of waiting for a job that cannot come.
+// explains the switches, and which devices there are to use them on, instead
+// of waiting for a job that cannot come.
 
 #include <cstdio>
 
 #include "platform/framework/afxwin.h"
+#include "ui/devices_present.h"
 
 namespace {
 
@@ -31,6 +33,7 @@ const char USAGE[] =
 int main(int argc, char** argv) {
     if (AfxIsHeadless() && argc <= 1) {
         std::fputs(USAGE, stderr);
+        std::fputs(DevicesUsage(), stderr);
         return EXIT_USAGE;
     }
     return AfxWinMain(argc, argv);

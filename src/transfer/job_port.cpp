@@ -1,5 +1,6 @@
 // Opening and setting up the port a job asks for in the dialog's Port Details.
 
+#include "ui/devices_present.h"
 #include "ui/port_settings.h"
 #include "ui/zandrel_dlg.h"
 
@@ -7,11 +8,20 @@ namespace {
 
 constexpr DWORD QUEUE_SIZE = 2048;
 
+// The variable a COMn port text could be mapped with but is not ("ZANDREL_COM3"); empty for any other text.
+CString UnmappedVariable(const char* pszPort) {
+    char szVariable[64];
+    BOOL bSet = FALSE;
+    if (!GetCommDeviceVariableA(pszPort, szVariable, sizeof szVariable, &bSet) || bSet) return "";
+    return szVariable;
+}
+
 }  // namespace
 
 // A port that cannot be opened is told as "cannot open COM2 (/dev/ttyS1): No
 // such file or directory": in the status line until the next job or Stop, and
-// on the console.
+// on the console. A COMn left to its default device also names the devices
+// there are and the variable that would open one.
 bool CZandrelDlg::OpenJobPort() {
     CString strPort;
     GetDlgItemText(IDC_COM_PORT, strPort);
@@ -29,6 +39,8 @@ bool CZandrelDlg::OpenJobPort() {
         strWhy = LastErrorWords();
         const CString strDevice = JobDevicePath();
         if (strDevice != strPort) strPort += " (" + strDevice + ")";
+        const CString strVariable = UnmappedVariable(m_szJobDevice + DEVICE_PREFIX_LENGTH);
+        if (!strVariable.IsEmpty()) strWhy += "; " + DevicesHint(strVariable, strDevice);
     }
     TellJobFault("cannot open " + strPort + ": " + strWhy);
     m_bOpenFailureShown = true;
