@@ -361,8 +361,10 @@ constexpr UINT BM_SETCHECK = 0x00F1;
 constexpr UINT BST_UNCHECKED = 0;
 constexpr UINT BST_CHECKED = 1;
 constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_RESETCONTENT = 0x014B;  // empties the list and the edit field
 constexpr UINT CBN_SELCHANGE = 1;   // the user picked a list entry
 constexpr UINT CBN_EDITCHANGE = 5;  // the user changed the text of the edit field
+constexpr UINT CBN_DROPDOWN = 7;    // the list is about to open
 
 constexpr WPARAM ICON_SMALL = 0;
 constexpr WPARAM ICON_BIG = 1;

@@ -118,6 +118,7 @@ protected:                                             \
      AFX_HANDLER(self_->memberFxn(); return 0;)},
 #define ON_CBN_EDITCHANGE(id, memberFxn) ON_CONTROL(CBN_EDITCHANGE, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
+#define ON_CBN_DROPDOWN(id, memberFxn) ON_CONTROL(CBN_DROPDOWN, id, memberFxn)
 #define ON_WM_SYSCOMMAND() \
     {WM_SYSCOMMAND, 0, 0, nullptr, AFX_HANDLER(self_->OnSysCommand(static_cast<UINT>(wParam_), lParam_); return 0;)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, nullptr, AFX_HANDLER(self_->OnPaint(); return 0;)},

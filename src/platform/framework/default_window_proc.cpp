@@ -101,6 +101,13 @@ LRESULT DefaultWindowProcedure(WindowNode& window, UINT message, WPARAM wParam, 
         window.list.emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
         NotifyChanged(window);
         return static_cast<LRESULT>(window.list.size() - 1);
+    case CB_RESETCONTENT:
+        // As on Windows, the edit field is emptied with the list.
+        if (window.kind != WindowKind::Control || window.controlKind != ControlKind::DropDownCombo) return 0;
+        window.list.clear();
+        window.text.clear();
+        NotifyChanged(window);
+        return 0;
     default:
         // WM_PAINT, WM_TIMER, WM_ICONERASEBKGND, WM_CONTEXTMENU and the rest: nothing to do.
         return 0;

@@ -36,6 +36,10 @@ void UserPicked(WindowNode& control, int index) {
     NotifyParent(control, CBN_SELCHANGE);
 }
 
+void UserOpeningList(WindowNode& control) {
+    if (control.enabled && IsCombo(control)) NotifyParent(control, CBN_DROPDOWN);
+}
+
 void UserSystemCommand(WindowNode& window, UINT command) {
     DispatchToWindow(window.hwnd, WM_SYSCOMMAND, command, 0);
 }

@@ -17,6 +17,9 @@ void UserTyped(WindowNode& control, const char* text);
 // notification; here the handler already reads the picked text, since the
 // program reads combo boxes only through their text.)
 void UserPicked(WindowNode& control, int index);
+// A combo box's list is about to open: the dialog receives CBN_DROPDOWN and
+// may fill the list before it is shown.
+void UserOpeningList(WindowNode& control);
 void UserSystemCommand(WindowNode& window, UINT command);
 void UserCloseBox(WindowNode& window);  // WM_SYSCOMMAND SC_CLOSE
 void UserEscape(WindowNode& window);    // the Cancel command

@@ -21,6 +21,7 @@
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
 #include "platform/framework/qt/dialog_units.h"
+#include "platform/framework/qt/drop_down_combo.h"
 #include "platform/framework/qt/program_text.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/user_input.h"
@@ -162,7 +163,9 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
         widget = new QLineEdit(this);
         break;
     case ControlKind::DropDownCombo: {
-        auto* combo = new QComboBox(this);
+        auto* combo = new DropDownCombo(this, [this, handle = control.hwnd] {
+            if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing) afx::UserOpeningList(*node);
+        });
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // No inline completion: the box shows exactly the text the dialog reads.
@@ -234,6 +237,8 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
     }
     case ControlKind::DropDownCombo: {
         auto* combo = static_cast<QComboBox*>(widget);
+        // Every change of the list is mirrored as it happens (a refill starts from CB_RESETCONTENT's empty list),
+        // so its length tells whether it changed.
         if (combo->count() != static_cast<int>(control.list.size())) {
             combo->clear();
             for (const std::string& entry : control.list) combo->addItem(FromText(entry));
