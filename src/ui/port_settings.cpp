@@ -55,3 +55,9 @@ bool FormatDeviceName(const char* pszPort, char (&szDevice)[DEVICE_NAME_SIZE]) {
     szDevice[0] = '\0';
     return false;
 }
+
+CString ListedComPort(int nNumber) {
+    CString strPort;
+    strPort.Format("COM%d", nNumber);
+    return strPort;
+}

@@ -43,3 +43,7 @@ constexpr int DEVICE_PREFIX_LENGTH = 4;  // "\\.\"
 constexpr int MAX_PORT_TEXT_LENGTH = 255;
 constexpr int DEVICE_NAME_SIZE = DEVICE_PREFIX_LENGTH + MAX_PORT_TEXT_LENGTH + 1;
 bool FormatDeviceName(const char* pszPort, char (&szDevice)[DEVICE_NAME_SIZE]);
+
+// The port box's own entries, COM1 to COM25, ahead of the devices present.
+constexpr int LISTED_COM_PORTS = 25;
+CString ListedComPort(int nNumber);

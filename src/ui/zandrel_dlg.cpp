@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "ui/about_dlg.h"
+#include "ui/devices_present.h"
 #include "ui/port_settings.h"
 
 namespace {
@@ -38,6 +39,7 @@ BEGIN_MESSAGE_MAP(CZandrelDlg, CDialog)
     ON_WM_CONTEXTMENU()
     ON_CBN_EDITCHANGE(IDC_COM_PORT, OnPortTextChanged)
     ON_CBN_SELCHANGE(IDC_COM_PORT, OnPortTextChanged)
+    ON_CBN_DROPDOWN(IDC_COM_PORT, OnPortListOpening)
     ON_REGISTERED_MESSAGE(CSerialWnd::s_nDefaultComMsg, OnComEvent)
     ON_REGISTERED_MESSAGE(CSerialWnd::s_nDisconnectMsg, OnPortDisconnected)
     ON_WM_DEVICECHANGE()
@@ -205,4 +207,18 @@ void CZandrelDlg::OnPortTextChanged() {
         strTip = "\"" + strPort + "\" is not a port name: COMn, or a device path such as /dev/ttyUSB0";
     }
     GetDlgItem(IDC_COM_PORT)->SetToolTipText(strTip);
+}
+
+// COM1 to COM25, then the devices there are now, so that a user can pick an
+// adapter plugged in since without knowing its name or setting a variable.
+void CZandrelDlg::OnPortListOpening() {
+    CWnd* pPortBox = GetDlgItem(IDC_COM_PORT);
+    CString strPort;
+    GetDlgItemText(IDC_COM_PORT, strPort);
+    pPortBox->SendMessage(CB_RESETCONTENT);  // which empties the text too
+    for (int n = 1; n <= LISTED_COM_PORTS; ++n)
+        pPortBox->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<const char*>(ListedComPort(n))));
+    for (const COMMDEVICEINFOA& device : DevicesPresent())
+        pPortBox->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(device.szPath));
+    SetDlgItemText(IDC_COM_PORT, strPort);
 }

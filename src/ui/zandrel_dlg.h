@@ -60,6 +60,7 @@ protected:
     afx_msg void OnCaptureToFile();
     afx_msg void OnContextMenu(CWnd* pWnd, CPoint point);
     afx_msg void OnPortTextChanged();
+    afx_msg void OnPortListOpening();
     afx_msg LRESULT OnComEvent(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnPortDisconnected(WPARAM wParam, LPARAM lParam);
     afx_msg BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);

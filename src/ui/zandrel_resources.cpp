@@ -3,6 +3,7 @@
 // static initialisation, before any window exists.
 
 #include "platform/framework/afxres.h"
+#include "ui/port_settings.h"
 #include "ui/resource.h"
 
 namespace {
@@ -61,7 +62,7 @@ DialogTemplate AboutBox() {
 
 std::vector<std::string> PortNames() {
     std::vector<std::string> names;
-    for (int n = 1; n <= 25; ++n) names.push_back("COM" + std::to_string(n));
+    for (int n = 1; n <= LISTED_COM_PORTS; ++n) names.push_back(ListedComPort(n).str());
     return names;
 }
 
