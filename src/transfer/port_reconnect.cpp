@@ -61,14 +61,17 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
     StopWaitingForPort();
     AfxHoldJobProgress(FALSE);
     const bool bSettingsTaken = ApplyJobSettings();
+    const CString strBack = JobDevicePath() + " is back; " + (m_eJob == JobWrite ? "write" : "capture") + " resumed";
     if (m_eJob == JobWrite) {
         // The tick grid starts again from now.
         SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
+        // A running write always says so, as when its line takes data again.
         SetDlgItemText(IDC_STATUS, WRITING_STATUS);
     } else {
-        SetDlgItemText(IDC_STATUS, "");
+        // A capture shows what it receives; until something comes, that it is back.
+        SetDlgItemText(IDC_STATUS, "Status:  " + strBack);
     }
-    AfxReportJobNotice(JobDevicePath() + " is back; " + (m_eJob == JobWrite ? "write" : "capture") + " resumed");
+    AfxReportJobNotice(strBack);
     if (!bSettingsTaken) ShowSettingsKept();
 }
 

@@ -57,6 +57,9 @@ protected:
         return pty;
     }
 
+    // A capture has nothing else to show until data comes.
+    std::string BackStatus() const { return "Status:  " + m_name->Path() + " is back; capture resumed"; }
+
     std::vector<std::string> Notices(const char* job, const std::string& toldWhileWaiting = "") {
         std::vector<std::string> notices{m_name->Path() + " disconnected; waiting for it to come back"};
         if (!toldWhileWaiting.empty()) notices.push_back(m_name->Path() + toldWhileWaiting + "; still waiting");
@@ -72,7 +75,7 @@ protected:
         Pull(m_pty);
         whileElsewhere();
         auto replugged = PlugBack();
-        EXPECT_EQ(Status(), "");
+        EXPECT_EQ(Status(), BackStatus());
         replugged->Send("after");
         ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("cap.txt")).size() == 11; }, 5000));
         EXPECT_EQ(ReadFile(Path("cap.txt")), "beforeafter");
@@ -94,7 +97,7 @@ TEST_F(AdapterReplugged, ACaptureAppendsToTheSameFilesWithTheSameSettings) {
     EXPECT_TRUE(m_dlg.IsBusy());
 
     auto replugged = PlugBack();
-    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Status(), BackStatus());
     EXPECT_EQ(transfertest::DeviceSpeed(replugged->SlavePath()), 57600);
     replugged->Send("after");
     ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("cap.txt")).size() == 11; }, 5000));
@@ -146,7 +149,7 @@ TEST_F(AdapterReplugged, StopAfterAHangUpPutsBackTheLineTheDeviceHadBeforeTheJob
     ASSERT_TRUE(replugged->MakeRaw());
     m_name->PointTo(*replugged);
     headless::Advance(CZandrelDlg::RECONNECT_PERIOD);
-    ASSERT_EQ(Status(), "");
+    ASSERT_EQ(Status(), BackStatus());
     headless::Click(m_dlg, IDC_STOP);
 
     termios after{};
