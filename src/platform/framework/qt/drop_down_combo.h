@@ -2,7 +2,9 @@
 // with CBN_DROPDOWN, so that the list can be filled before it is shown.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QScrollBar>
 
 #include <functional>
 #include <utility>
@@ -15,6 +17,10 @@ public:
 
     void showPopup() override {
         m_opening();  // the list may change under it: shown only after
+        // Wide enough for a long device name (/dev/serial/by-id/...), never narrower than the box.
+        QAbstractItemView* list = view();
+        list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
+                              2 * list->frameWidth());
         QComboBox::showPopup();
     }
 
