@@ -60,23 +60,19 @@ TEST_F(FindingAPort, UsageEndsWithTheDevicesPresentAndHowToUseOne) {
     const std::string usage = zandrel.Errors();
     const size_t end = usage.find(kUsageEnd);
     ASSERT_NE(end, std::string::npos) << usage;
-    ASSERT_EQ(usage.find("-c N      port COMn, n from 1 to 25\n"), usage.find("-c N")) << "the switches come first";
 
+    const std::string listed = usage.substr(end + std::strlen(kUsageEnd));
     const std::vector<COMMDEVICEINFOA> devices = DevicesHere();
-    std::string listed;
     if (devices.empty()) {
-        listed = "No serial devices found on this machine.\n";
-    } else {
-        listed = "Serial devices on this machine:\n";
-        for (const COMMDEVICEINFOA& device : devices) {
-            std::string text = device.szDescription;
-            if (std::string(device.szPath) != device.szNode) text += std::string(" (") + device.szNode + ")";
-            listed += std::string("  ") + device.szPath + ": " + text + "\n";
-        }
-        listed += std::string("To use one as COM3: ZANDREL_COM3=") + devices[0].szPath + " zandrel -c 3 -r capture.txt\n";
+        EXPECT_EQ(listed, "No serial devices found on this machine.\n");
+        return;
     }
-    EXPECT_EQ(usage.substr(end + std::strlen(kUsageEnd)), listed);
-    std::cout << usage.substr(end + std::strlen(kUsageEnd));
+    EXPECT_TRUE(listed.starts_with("Serial devices on this machine:\n")) << listed;
+    for (const COMMDEVICEINFOA& device : devices)
+        EXPECT_NE(listed.find(std::string("\n  ") + device.szPath + ": "), std::string::npos) << listed;
+    EXPECT_TRUE(listed.ends_with(std::string("\nTo use one as COM3: ZANDREL_COM3=") + devices[0].szPath +
+                                 " zandrel -c 3 -r capture.txt\n"))
+        << listed;
 }
 
 TEST_F(FindingAPort, ACOMnLeftToItsDefaultNamesTheDevicesHereAndTheVariableToSet) {
@@ -97,7 +93,6 @@ TEST_F(FindingAPort, ACOMnLeftToItsDefaultNamesTheDevicesHereAndTheVariableToSet
         EXPECT_NE(errors.find("; devices here: " + node), std::string::npos) << errors;
         EXPECT_NE(errors.find(std::string("ZANDREL_COM9=") + others[0].szPath + "\n"), std::string::npos) << errors;
     }
-    std::cout << errors;
 
     // Mapped by a variable, the user has chosen: the reason alone.
     e2e::ChildProcess mapped = Run({"-c", "9", "-r", PathOf("capture.txt")}, {{"ZANDREL_COM9", PathOf("gone")}});
