@@ -20,6 +20,7 @@
 #include "platform/framework/default_window_proc.h"
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
+#include "platform/framework/qt/controls.h"
 #include "platform/framework/qt/dialog_units.h"
 #include "platform/framework/qt/program_text.h"
 #include "platform/framework/qt/qt_icons.h"
@@ -151,18 +152,16 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
         break;
     }
     case ControlKind::Static:
-    case ControlKind::StaticIcon: {
-        auto* label = new QLabel(this);
-        label->setTextFormat(Qt::PlainText);  // shown text may be received data: never markup
-        label->setWordWrap(false);
-        widget = label;
+        widget = new StaticText(this);
         break;
-    }
+    case ControlKind::StaticIcon:
+        widget = new QLabel(this);
+        break;
     case ControlKind::Edit:
         widget = new QLineEdit(this);
         break;
     case ControlKind::DropDownCombo: {
-        auto* combo = new QComboBox(this);
+        auto* combo = new DropDownCombo(this);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // No inline completion: the box shows exactly the text the dialog reads.

@@ -1,0 +1,31 @@
+// Qt widgets that behave as the Windows controls they stand for, where Qt's
+// own would differ in what the user sees.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+
+namespace qtui {
+
+// A static text control: its lines drawn from the top left of its fixed
+// rectangle and clipped to it. A line break in the text (CR LF, CR or LF)
+// starts a new line; nothing else wraps, and no text moves the control.
+class StaticText : public QLabel {
+public:
+    explicit StaticText(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A drop-down combo box whose list opens on the first entry that its text
+// begins, ignoring case, as a Windows combo box finds it; on none when no
+// entry does.
+class DropDownCombo : public QComboBox {
+public:
+    explicit DropDownCombo(QWidget* parent);
+
+    void showPopup() override;
+};
+
+}  // namespace qtui
