@@ -183,6 +183,7 @@ public:
             dialog.selectNameFilter(filters.value(static_cast<int>(index) - 1, filters.first()));
         }
         dialog.setWindowModality(Qt::ApplicationModal);
+        WidenForDetails(dialog);
         if (!RunModal(dialog) || dialog.selectedFiles().isEmpty()) return std::nullopt;
         return ToText(dialog.selectedFiles().first());
     }
