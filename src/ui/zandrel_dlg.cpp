@@ -1,5 +1,5 @@
 // The main dialog's own handlers: initialisation, the system menu, painting
-// while minimised, Stop, closing and the browse buttons.
+// while minimised, Stop, cancelling and the browse buttons.
 
 #include "ui/zandrel_dlg.h"
 
@@ -30,7 +30,6 @@ BEGIN_MESSAGE_MAP(CZandrelDlg, CDialog)
     ON_WM_QUERYDRAGICON()
     ON_BN_CLICKED(IDC_WRITE_TO_PORT, OnWriteToPort)
     ON_BN_CLICKED(IDC_STOP, OnStop)
-    ON_WM_CLOSE()
     ON_WM_TIMER()
     ON_BN_CLICKED(IDC_BROWSE_SEND, OnBrowseSendFile)
     ON_BN_CLICKED(IDC_BROWSE_CAPTURE, OnBrowseCaptureFile)
@@ -120,9 +119,12 @@ void CZandrelDlg::EnableJobButtons(BOOL bEnable) {
     GetDlgItem(IDC_CAPTURE_TO_FILE)->EnableWindow(bEnable);
 }
 
-void CZandrelDlg::OnClose() {
-    CDialog::OnClose();
+// Every way out (Escape, the close box, Alt+F4, a signal: the close box's
+// WM_CLOSE becomes this command) ends the job as Stop does, while the port's
+// last data can still reach the files.
+void CZandrelDlg::OnCancel() {
     CloseJob();
+    CDialog::OnCancel();
 }
 
 // The send timer is left running: its ticks find no file, and the next
