@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "gui/main_window.h"
@@ -124,6 +125,9 @@ TEST_F(MainWindow, AllFilterOfTheBrowseDialogListsFilesWithoutAnExtension) {
 
 TEST_F(MainWindow, BrowseDialogOpensWideEnoughForANameASizeAndADate) {
     transfertest::WriteFile(Path("placement.txt"), std::string(147, 'x'));
+    // More than the view shows at once: a scroll bar takes its share.
+    constexpr int kFiles = 60;
+    for (int i = 1; i < kFiles; ++i) transfertest::WriteFile(Path("z" + std::to_string(i) + ".txt"), "");
     QObject scope;
     EXPECT_EQ(IDOK, Run([&] {
         WhenOpen(scope, [&] {
@@ -134,7 +138,9 @@ TEST_F(MainWindow, BrowseDialogOpensWideEnoughForANameASizeAndADate) {
             ASSERT_NE(nullptr, view);
             ASSERT_TRUE(view->isVisible());
             const QModelIndex root = view->rootIndex();
-            ASSERT_TRUE(WaitFor([&] { return view->model()->rowCount(root) == 1; }, 5000));
+            ASSERT_TRUE(WaitFor([&] { return view->model()->rowCount(root) == kFiles; }, 5000));
+            view->sortByColumn(0, Qt::AscendingOrder);
+            ASSERT_TRUE(WaitFor([&] { return view->verticalScrollBar()->isVisible(); }, 5000));
             const QModelIndex file = view->model()->index(0, 0, root);
             EXPECT_EQ("placement.txt", file.data().toString());
             EXPECT_EQ("147 bytes", file.siblingAtColumn(1).data().toString());

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLocale>
+#include <QScrollBar>
 #include <QSpacerItem>
 #include <QStyle>
 #include <QTreeView>
@@ -44,7 +45,10 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::Show) return false;
-        const int lacking = m_view.header()->length() - m_view.viewport()->width();
+        // Room for the scroll bar that a long folder brings, too.
+        const QScrollBar& scrollBar = *m_view.verticalScrollBar();
+        const int lacking = m_view.header()->length() + (scrollBar.isVisible() ? 0 : scrollBar.sizeHint().width()) -
+                            m_view.viewport()->width();
         if (lacking > 0) m_dialog.resize(m_dialog.width() + lacking, m_dialog.height());
         return false;
     }
