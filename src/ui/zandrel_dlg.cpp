@@ -1,5 +1,5 @@
 // The main dialog's own handlers: initialisation, the system menu, painting
-// while minimised, Stop, closing and the browse buttons.
+// while minimised, Stop, closing and cancelling, and the browse buttons.
 
 #include "ui/zandrel_dlg.h"
 
@@ -125,6 +125,14 @@ void CZandrelDlg::EnableJobButtons(BOOL bEnable) {
 void CZandrelDlg::OnClose() {
     CDialog::OnClose();
     CloseJob();
+}
+
+// Escape ends the dialog without WM_CLOSE (and so does the close box, whose
+// default processing is this command): the job ends here as Stop ends it,
+// while the port's last data can still reach the files.
+void CZandrelDlg::OnCancel() {
+    CloseJob();
+    CDialog::OnCancel();
 }
 
 // The send timer is left running: its ticks find no file, and the next

@@ -54,6 +54,7 @@ protected:
     afx_msg void OnWriteToPort();
     afx_msg void OnStop();
     afx_msg void OnClose();
+    void OnCancel() override;
     afx_msg void OnTimer(UINT nIDEvent);
     afx_msg void OnBrowseSendFile();
     afx_msg void OnBrowseCaptureFile();

@@ -4,7 +4,8 @@
 // Enter; every combo box is
 // typed into; Write to Port, Stop and Capture To File are pressed; the bytes
 // are checked at the far end of a pseudo-terminal, and the window is closed
-// with Alt+F4, which the window manager turns into the close box.
+// with Alt+F4, which the window manager turns into the close box. The About
+// box opens centred over the window.
 #include <gtest/gtest.h>
 
 #include <sys/inotify.h>
@@ -197,6 +198,22 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
     Keys({"alt+F4"});
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0) << zandrel.Errors();
     EXPECT_EQ(zandrel.Errors(), "");
+}
+
+TEST_F(DesktopRun, AboutBoxOpensCentredOverTheWindow) {
+    e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel"}, Desktop(), OutputDir("zandrel"));
+    const std::string window = Activate("Zandrel");
+    // Elsewhere than where a new window would go by itself.
+    Xdo({"windowmove", "--sync", window, "300", "250"});
+    Keys({"F1"});
+    auto [boxX, boxY] = Centre(Activate("About Zandrel"));
+    auto [windowX, windowY] = Centre(window);
+    EXPECT_NEAR(boxX, windowX, 2);
+    EXPECT_NEAR(boxY, windowY, 2);
+    Keys({"Return"});
+    Activate("Zandrel");
+    Keys({"alt+F4"});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0) << zandrel.Errors();
 }
 
 }  // namespace

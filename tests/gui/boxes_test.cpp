@@ -1,17 +1,21 @@
 // Message boxes and the browse dialog as the user meets them: a box stands
 // centred on its owner wherever the owner is placed, is wide enough for its
 // caption, and is captioned with the program's name by default; under the
-// "All (*.*)" filter the browse dialog lists every file.
+// "All (*.*)" filter the browse dialog lists every file, and it opens wide
+// enough to show a file's name, size and date uncut.
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
+#include <QScrollBar>
+#include <QTreeView>
 
 #include "gui/main_window.h"
 #include "transfer/dialog_on_pty.h"
@@ -116,6 +120,48 @@ TEST_F(MainWindow, AllFilterOfTheBrowseDialogListsFilesWithoutAnExtension) {
     }));
     EXPECT_EQ((QStringList{"notes.txt"}), listedText);
     EXPECT_EQ((QStringList{"Makefile", "notes.txt"}), listedAll);
+}
+
+
+TEST_F(MainWindow, BrowseDialogOpensWideEnoughForANameASizeAndADate) {
+    transfertest::WriteFile(Path("placement.txt"), std::string(147, 'x'));
+    // More than the view shows at once: a scroll bar takes its share.
+    constexpr int kFiles = 60;
+    for (int i = 1; i < kFiles; ++i) transfertest::WriteFile(Path("z" + std::to_string(i) + ".txt"), "");
+    QObject scope;
+    EXPECT_EQ(IDOK, Run([&] {
+        WhenOpen(scope, [&] {
+            auto* dialog = OpenTopLevel<QFileDialog>();
+            ASSERT_NE(nullptr, dialog);
+            dialog->setDirectory(QString::fromStdString(m_dir.string()));
+            auto* view = dialog->findChild<QTreeView*>("treeView");
+            ASSERT_NE(nullptr, view);
+            ASSERT_TRUE(view->isVisible());
+            const QModelIndex root = view->rootIndex();
+            ASSERT_TRUE(WaitFor([&] { return view->model()->rowCount(root) == kFiles; }, 5000));
+            view->sortByColumn(0, Qt::AscendingOrder);
+            ASSERT_TRUE(WaitFor([&] { return view->verticalScrollBar()->isVisible(); }, 5000));
+            const QModelIndex file = view->model()->index(0, 0, root);
+            EXPECT_EQ("placement.txt", file.data().toString());
+            EXPECT_EQ("147 bytes", file.siblingAtColumn(1).data().toString());
+            struct Column {
+                int index;
+                const char* name;
+            };
+            for (Column column : {Column{0, "name"}, Column{1, "size"}, Column{3, "date"}}) {
+                SCOPED_TRACE(column.name);
+                // What the items ask for: icon, text and margins, uncut.
+                const QAbstractItemView& items = *view;
+                EXPECT_GE(view->header()->sectionSize(column.index), items.sizeHintForColumn(column.index));
+                EXPECT_FALSE(view->header()->isSectionHidden(column.index));
+            }
+            // All of them inside the view, none scrolled out of sight.
+            EXPECT_LE(view->header()->length(), view->viewport()->width());
+            dialog->reject();
+        });
+        Click(IDC_BROWSE_SEND);
+        m_dlg->EndDialog(IDOK);
+    }));
 }
 
 }  // namespace

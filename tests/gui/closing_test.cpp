@@ -1,8 +1,13 @@
-// The two ways out of the window during a job: Escape cancels the dialog
-// through the framework alone, the close box goes through OnClose, which
-// releases the port and the send file before the dialog is gone.
+// The ways out of the window during a job: Escape cancels the dialog and the
+// close box closes it, and both end the job as Stop does, before the dialog
+// is gone: the capture's last pass, the line put back, the files released.
+#include <termios.h>
+
 #include <QApplication>
 #include <QTest>
+
+#include <chrono>
+#include <thread>
 
 #include "gui/main_window.h"
 #include "transfer/dialog_on_pty.h"
@@ -10,15 +15,32 @@
 namespace guitest {
 namespace {
 
-TEST_F(MainWindow, EscapeCancelsTheDialogWithoutClosingThePort) {
+termios LineOf(const testsupport::Pty& pty) {
+    termios line{};
+    EXPECT_EQ(0, tcgetattr(pty.Master(), &line));
+    return line;
+}
+
+bool SameLine(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+           cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+TEST_F(MainWindow, EscapeDuringACaptureStoresWhatJustArrivedAndPutsTheLineBack) {
+    const termios before = LineOf(m_pty);
     EXPECT_EQ(IDCANCEL, Run([&] {
         StartCapture();
-        ASSERT_FALSE(PortFree());
+        ASSERT_FALSE(SameLine(before, LineOf(m_pty)));  // the job's 9600 8N1, raw
+        m_pty.Send("z");
+        // The byte reaches the port's queue; its notice waits, undispatched.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     }));
-    EXPECT_FALSE(PortFree());  // OnClose did not run; the port goes with the dialog
-    m_dlg.reset();
+    // The dialog object still lives: the way out ended the job.
     EXPECT_TRUE(PortFree());
+    EXPECT_TRUE(SameLine(before, LineOf(m_pty)));
+    EXPECT_EQ("z", transfertest::ReadFile(Path("capture.txt")));
+    EXPECT_EQ("122|", transfertest::ReadFile(Path("capture_asci.txt")));
 }
 
 TEST_F(MainWindow, CloseBoxClosesThePortAndTheSendFile) {
@@ -28,7 +50,7 @@ TEST_F(MainWindow, CloseBoxClosesThePortAndTheSendFile) {
         ASSERT_EQ(1, transfertest::OpenDescriptors(Path("send.txt")));
         Window()->close();
     }));
-    // The dialog object still lives: OnClose released both.
+    // The dialog object still lives: OnCancel released both.
     EXPECT_TRUE(PortFree());
     EXPECT_EQ(0, transfertest::OpenDescriptors(Path("send.txt")));
 }

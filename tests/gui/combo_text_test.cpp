@@ -1,5 +1,7 @@
 // The editable combo boxes show exactly the text the dialog reads: typing is
-// never completed from the list behind the user's back.
+// never completed from the list behind the user's back, and an opened list
+// starts on the entry the text begins, as a Windows list finds it.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -34,6 +36,34 @@ TEST_F(MainWindow, ComboBoxShowsExactlyWhatTheDialogReads) {
             m_dlg->GetDlgItemText(typing.id, read);
             EXPECT_STREQ(typing.text, read);
             EXPECT_EQ(typing.text, combo->currentText());
+        }
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+TEST_F(MainWindow, OpenedListStartsOnTheEntryTheTextBegins) {
+    struct Opening {
+        int id;
+        const char* typed;  // null: the dialog's default
+        const char* entry;  // null: no entry begins so
+    };
+    const Opening openings[] = {
+        {IDC_BAUD, nullptr, "9600"},
+        {IDC_BAUD, "192", "19200"},
+        {IDC_PARITY, "evenparity", "EVENPARITY"},
+        {IDC_STOP_BITS, "2", "2"},
+        {IDC_BAUD, "12345", nullptr},
+    };
+    EXPECT_EQ(IDOK, Run([&] {
+        for (const Opening& opening : openings) {
+            auto* combo = Control<QComboBox>(opening.id);
+            SCOPED_TRACE(opening.typed ? opening.typed : combo->currentText().toStdString());
+            if (opening.typed) TypeInto(opening.id, opening.typed);
+            QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+            ASSERT_TRUE(combo->view()->isVisible());
+            const int expected = opening.entry ? combo->findText(opening.entry) : -1;
+            EXPECT_EQ(expected, combo->view()->currentIndex().row());
+            combo->hidePopup();
         }
         m_dlg->EndDialog(IDOK);
     }));

@@ -1,10 +1,13 @@
 // The two jobs driven through the window: a click on Stop, received data on
-// its way from the port's thread to the status line and the files, and a
-// message box that does not hold up the writing.
+// its way from the port's thread to the status line and the files, the status
+// line holding still whatever the data, and a message box that does not hold
+// up the writing.
 #include <poll.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -78,6 +81,44 @@ TEST_F(MainWindow, DataReceivedDuringACaptureShowsInTheStatusLineAndTheFiles) {
     }));
     EXPECT_EQ(text, ReadFile(Path("capture.txt")));
     EXPECT_EQ("72|105|32|116|104|101|114|101|", ReadFile(Path("capture_asci.txt")));
+}
+
+// Where a control's text is drawn: the bounding box of what differs from its
+// background, taken at the bottom right corner, which short text never reaches.
+QRect Ink(QWidget& control) {
+    QImage image = control.grab().toImage();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background) ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+// As a static control without word wrap: lines from the top left of a fixed
+// rectangle, the second one cut at its bottom edge.
+TEST_F(MainWindow, StatusLineStaysInPlaceAndDrawsFromItsTopLeftWhenDataHoldsLineBreaks) {
+    EXPECT_EQ(IDOK, Run([&] {
+        auto* status = Control<QLabel>(IDC_STATUS);
+        const QRect place = status->geometry();
+        StartCapture();
+        m_pty.Send("one");
+        ASSERT_TRUE(WaitFor([&] { return Status().endsWith("one"); }, 5000));
+        const QRect oneLine = Ink(*status);
+        m_pty.Send("two\r\nthree");
+        ASSERT_TRUE(WaitFor([&] { return Status().endsWith("three"); }, 5000));
+        const QRect twoLines = Ink(*status);
+
+        EXPECT_EQ(place, status->geometry());
+        const QFontMetrics metrics(status->font());
+        // The top of the capital S of "Status" on the first line.
+        EXPECT_LE(oneLine.top(), metrics.ascent() - metrics.capHeight() + 1);
+        EXPECT_EQ(oneLine.topLeft(), twoLines.topLeft());
+        EXPECT_GT(twoLines.bottom(), metrics.height());  // "three", below
+        EXPECT_EQ(twoLines.bottom(), status->height() - 1);  // and clipped
+        Click(IDC_STOP);
+        m_dlg->EndDialog(IDOK);
+    }));
 }
 
 TEST_F(MainWindow, WritingGoesOnWhileAMessageBoxIsOpen) {

@@ -63,7 +63,7 @@ TEST_P(SignalInWindow, ClosesTheOpenBoxThenTheWindowAndThePort) {
         GetParam().open(*this);
     }));
     EXPECT_FALSE(leftOpen) << "the box waited for a user";
-    EXPECT_TRUE(PortFree());  // through OnClose, as the close box does
+    EXPECT_TRUE(PortFree());  // through OnCancel, as the close box goes
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -78,7 +78,7 @@ TEST_F(MainWindow, AltF4ClosesThePortAsTheCloseBoxDoes) {
         StartCapture();
         ASSERT_FALSE(PortFree());
         QTest::keyClick(Window(), Qt::Key_F4, Qt::AltModifier);
-        // OnClose ran at once and released the port; a key that did nothing must not hang the test.
+        // OnCancel ran at once and released the port; a key that did nothing must not hang the test.
         EXPECT_TRUE(PortFree());
         if (!PortFree()) m_dlg->EndDialog(SCRIPT_FAILED);
     }));

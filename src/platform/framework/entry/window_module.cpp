@@ -16,7 +16,7 @@ std::filesystem::path FindModule() {
     if (error) return kModuleName;
     std::filesystem::path directory = program.parent_path();
     for (const std::filesystem::path& candidate :
-         {directory / kModuleName, directory.parent_path() / "lib" / "zandrel" / kModuleName}) {
+         {directory / kModuleName, directory.parent_path() / ZANDREL_MODULE_DIR / kModuleName}) {
         if (std::filesystem::exists(candidate, error)) return candidate;
     }
     return directory / kModuleName;  // not there: dlopen says so

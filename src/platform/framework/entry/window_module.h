@@ -1,7 +1,7 @@
 // The Qt back-end as a module loaded at run time: a console run then maps no
 // Qt library at all, which keeps it small and quick to start. The module is
-// zandrel-qt.so beside the program (build tree) or in lib/zandrel/ beside the
-// program's bin/ (installed).
+// zandrel-qt.so beside the program (build tree) or, installed, in
+// lib/<multiarch>/zandrel/ beside the program's bin/ (lib/x86_64-linux-gnu/zandrel/).
 #pragma once
 
 #include <string>

@@ -4,14 +4,59 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QLocale>
+#include <QScrollBar>
 #include <QSpacerItem>
 #include <QStyle>
+#include <QTreeView>
+
+#include <algorithm>
+#include <initializer_list>
 
 namespace qtui {
 namespace {
 
 // The window icon and the minimise, maximise and close buttons.
 constexpr int kTitleBarButtons = 4;
+
+// The columns of QFileDialog's detail view.
+constexpr int kSizeColumn = 1;
+constexpr int kDateColumn = 3;
+
+// Grows a column to the widest of the texts, with an item's margins.
+void FitColumn(QTreeView& view, int column, std::initializer_list<QString> texts) {
+    const QFontMetrics metrics(view.font());
+    const int margins = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
+    int width = view.header()->sectionSize(column);
+    for (const QString& text : texts) width = std::max(width, metrics.horizontalAdvance(text) + margins);
+    view.header()->resizeSection(column, width);
+}
+
+// Widens the dialog by what its view lacks for all its columns, once it is
+// laid out for showing (the side bar takes its share only then) and before
+// it reaches the screen.
+class WidenOnShow : public QObject {
+public:
+    WidenOnShow(QWidget& dialog, QTreeView& view) : QObject(&dialog), m_dialog(dialog), m_view(view) {
+        dialog.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Show) return false;
+        // Room for the scroll bar that a long folder brings, too.
+        const QScrollBar& scrollBar = *m_view.verticalScrollBar();
+        const int lacking = m_view.header()->length() + (scrollBar.isVisible() ? 0 : scrollBar.sizeHint().width()) -
+                            m_view.viewport()->width();
+        if (lacking > 0) m_dialog.resize(m_dialog.width() + lacking, m_dialog.height());
+        return false;
+    }
+
+private:
+    QWidget& m_dialog;
+    QTreeView& m_view;
+};
 
 }  // namespace
 
@@ -47,6 +92,20 @@ void WidenForCaption(QMessageBox& box) {
                 kTitleBarButtons * box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
     layout->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), layout->rowCount(), 0, 1,
                     layout->columnCount());
+}
+
+
+void WidenForDetails(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>("treeView");
+    if (!view) return;
+    // As QFileSystemModel writes them: the longest byte count before KiB,
+    // and a date-time with the widest hours, either side of noon.
+    const QLocale locale = QLocale::system();
+    FitColumn(*view, kSizeColumn, {locale.formattedDataSize(1023), locale.formattedDataSize(1023 * 1024 + 1023)});
+    const QDate date(2000, 12, 28);
+    FitColumn(*view, kDateColumn, {locale.toString(QDateTime(date, QTime(10, 58)), QLocale::ShortFormat),
+                                   locale.toString(QDateTime(date, QTime(22, 58)), QLocale::ShortFormat)});
+    new WidenOnShow(dialog, *view);
 }
 
 }  // namespace qtui

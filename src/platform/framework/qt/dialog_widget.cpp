@@ -20,8 +20,8 @@
 #include "platform/framework/default_window_proc.h"
 #include "platform/framework/icons.h"
 #include "platform/framework/message_loop.h"
+#include "platform/framework/qt/controls.h"
 #include "platform/framework/qt/dialog_units.h"
-#include "platform/framework/qt/drop_down_combo.h"
 #include "platform/framework/qt/program_text.h"
 #include "platform/framework/qt/qt_icons.h"
 #include "platform/framework/user_input.h"
@@ -152,13 +152,11 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
         break;
     }
     case ControlKind::Static:
-    case ControlKind::StaticIcon: {
-        auto* label = new QLabel(this);
-        label->setTextFormat(Qt::PlainText);  // shown text may be received data: never markup
-        label->setWordWrap(false);
-        widget = label;
+        widget = new StaticText(this);
         break;
-    }
+    case ControlKind::StaticIcon:
+        widget = new QLabel(this);
+        break;
     case ControlKind::Edit:
         widget = new QLineEdit(this);
         break;

@@ -122,7 +122,11 @@ public:
         CWinApp* app = AfxGetApp();
         const bool mainWindow = app && app->m_pMainWnd == &dialog;
         if (!mainWindow && m_closing) return IDCANCEL;
-        if (!mainWindow) widget->setWindowModality(Qt::ApplicationModal);
+        if (!mainWindow) {
+            widget->setWindowModality(Qt::ApplicationModal);
+            // A dialog without an owner of its own is owned by the main window, and opens over it.
+            new CentreOnOwner(*widget, app && app->m_pMainWnd ? Parent(app->m_pMainWnd->m_hWnd) : nullptr);
+        }
         widget->show();
         widget->activateWindow();
         widget->FocusFirstTabStop();
@@ -179,6 +183,7 @@ public:
             dialog.selectNameFilter(filters.value(static_cast<int>(index) - 1, filters.first()));
         }
         dialog.setWindowModality(Qt::ApplicationModal);
+        WidenForDetails(dialog);
         if (!RunModal(dialog) || dialog.selectedFiles().isEmpty()) return std::nullopt;
         return ToText(dialog.selectedFiles().first());
     }
