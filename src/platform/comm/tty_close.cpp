@@ -1,7 +1,5 @@
 #include "platform/comm/tty_close.h"
 
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/kernel/interrupt.h"
+
 namespace comm {
 namespace {
 
@@ -17,30 +17,16 @@ namespace {
 // enough that Stop is immediate to the user.
 constexpr std::chrono::milliseconds kCloseGrace{40};
 
-// Only breaks the kernel's wait: no SA_RESTART, and close is never restarted.
-void Interrupted(int) {}
-
-int InterruptSignal() {
-    static const int signal = [] {
-        struct sigaction action {};
-        action.sa_handler = Interrupted;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGRTMIN, &action, nullptr);
-        return SIGRTMIN;
-    }();
-    return signal;
-}
-
 }  // namespace
 
 void CloseWithoutWaiting(int fd) {
-    const int signal = InterruptSignal();
     std::mutex lock;
     std::condition_variable closed;
     bool done = false;
     std::thread closer;
     try {
         closer = std::thread([&] {
+            kernel::AllowInterrupt();
             close(fd);
             std::lock_guard guard(lock);
             done = true;
@@ -51,9 +37,8 @@ void CloseWithoutWaiting(int fd) {
         return;
     }
     std::unique_lock wait(lock);
-    // A signal that came before the closer reached the kernel's wait broke
-    // nothing: it is sent again after each grace until the close returns.
-    while (!closed.wait_for(wait, kCloseGrace, [&] { return done; })) pthread_kill(closer.native_handle(), signal);
+    // Sent again after each grace until the close returns.
+    while (!closed.wait_for(wait, kCloseGrace, [&] { return done; })) kernel::Interrupt(closer.native_handle());
     wait.unlock();
     closer.join();
 }

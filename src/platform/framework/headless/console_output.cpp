@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/kernel/interrupt.h"
+
 namespace headless {
 namespace {
 
@@ -34,6 +36,8 @@ int OpenTerminalAgain() {
     return fd;
 }
 
+constexpr std::chrono::milliseconds kInterruptAgain{40};
+
 int PollTimeout(bool closing, std::chrono::steady_clock::time_point giveUpAt) {
     if (!closing) return -1;
     auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUpAt - std::chrono::steady_clock::now());
@@ -49,12 +53,22 @@ ConsoleOutput::ConsoleOutput() : m_fd(OpenTerminalAgain()), m_ownFd(m_fd >= 0), 
 
 void ConsoleOutput::Close(std::chrono::milliseconds patience) {
     if (m_thread.joinable()) {
-        {
-            std::lock_guard lock(m_lock);
-            m_closing = true;
-            m_giveUpAt = std::chrono::steady_clock::now() + patience;
-        }
+        std::unique_lock lock(m_lock);
+        m_closing = true;
+        m_giveUpAt = std::chrono::steady_clock::now() + patience;
+        lock.unlock();
         Wake();
+        lock.lock();
+        // Without a descriptor of its own, the writer's write on a stopped
+        // terminal blocks, poll or not: it is broken out of it once the
+        // patience is out, again until it has ended.
+        const auto ended = [this] { return m_writerEnded; };
+        if (!m_writerDone.wait_until(lock, m_giveUpAt, ended)) {
+            do {
+                kernel::Interrupt(m_thread.native_handle());
+            } while (!m_writerDone.wait_for(lock, kInterruptAgain, ended));
+        }
+        lock.unlock();
         m_thread.join();
     }
     if (m_wakeFd >= 0) close(m_wakeFd);
@@ -66,7 +80,10 @@ void ConsoleOutput::Close(std::chrono::milliseconds patience) {
 void ConsoleOutput::PrintLine(const std::string& text) {
     {
         std::lock_guard lock(m_lock);
-        m_lines.push_back(text);
+        if (m_lines.size() < kMaxLinesWaiting)
+            m_lines.push_back(text);
+        else
+            ++m_linesNotShown;
         // It would be cleared at once; the progress line is drawn again after the line.
         m_statusPending = false;
     }
@@ -96,6 +113,9 @@ void ConsoleOutput::TakeNext(std::string& chunk) {
         chunk += '\n';
         m_lines.pop_front();
         m_statusShown = false;
+    } else if (m_linesNotShown > 0) {
+        chunk += std::to_string(m_linesNotShown) + " more lines were not shown: the terminal took nothing meanwhile\n";
+        m_linesNotShown = 0;
     } else if (m_statusPending) {
         chunk += '\r';
         chunk += m_status;
@@ -112,6 +132,14 @@ void ConsoleOutput::TakeNext(std::string& chunk) {
 // terminal takes more of what it is writing; a piece once begun is finished,
 // so that no escape sequence is cut.
 void ConsoleOutput::Write() {
+    kernel::AllowInterrupt();
+    WriteUntilClosed();
+    std::lock_guard lock(m_lock);
+    m_writerEnded = true;
+    m_writerDone.notify_one();
+}
+
+void ConsoleOutput::WriteUntilClosed() {
     std::string chunk;
     chunk.reserve(kStatusSize + 8);  // a status line never allocates
     size_t written = 0;
@@ -127,7 +155,7 @@ void ConsoleOutput::Write() {
             closing = m_closing;
             giveUpAt = m_giveUpAt;
         }
-        if (chunk.empty() && closing) return;
+        if (closing && (chunk.empty() || std::chrono::steady_clock::now() >= giveUpAt)) return;
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_fd, POLLOUT, 0}};
         int ready = poll(fds, chunk.empty() ? 1 : 2, PollTimeout(closing, giveUpAt));
         if (ready == 0) return;  // closing, and the terminal took nothing in time
