@@ -1,17 +1,10 @@
 // GetCommDeviceIdentityA: which physical device a port name leads to now.
-#include <cstring>
-
 #include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
+#include "platform/comm/text_out.h"
 
 namespace {
-
-bool CopyOut(const std::string& value, LPSTR out, DWORD size) {
-    if (value.size() + 1 > size) return false;
-    std::memcpy(out, value.c_str(), value.size() + 1);
-    return true;
-}
 
 BOOL Fail(DWORD error) {
     SetLastError(error);
@@ -26,7 +19,7 @@ BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR t
     if (!path) return Fail(ERROR_FILE_NOT_FOUND);
     comm::DeviceIdentity identity;
     if (int error = comm::IdentityOfPath(*path, identity); error != 0) return Fail(comm::Win32FromErrno(error));
-    if (!CopyOut(identity.key, key, keySize) || !CopyOut(identity.text, text, textSize))
+    if (!comm::CopyText(identity.key, key, keySize) || !comm::CopyText(identity.text, text, textSize))
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     return TRUE;
 }

@@ -18,14 +18,7 @@ namespace fs = std::filesystem;
 // USB strings are at most 126 characters; anything longer is not one.
 constexpr size_t kMaxAttribute = 512;
 
-// A sysfs attribute's first line; empty when there is none.
-std::string Attribute(const fs::path& dir, const char* name) {
-    std::ifstream in(dir / name);
-    std::string line;
-    std::getline(in, line);
-    if (line.size() > kMaxAttribute) line.resize(kMaxAttribute);
-    return line;
-}
+std::string Attribute(const fs::path& dir, const char* name) { return SysfsAttribute(dir / name); }
 
 void Append(std::string& text, const std::string& part) {
     if (part.empty()) return;
@@ -69,6 +62,14 @@ int IdentityOfFile(int statResult, const struct stat& info, DeviceIdentity& iden
 }
 
 }  // namespace
+
+std::string SysfsAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    if (line.size() > kMaxAttribute) line.resize(kMaxAttribute);
+    return line;
+}
 
 DeviceIdentity IdentityOf(unsigned major, unsigned minor, const std::string& root) {
     if (IsPtySlave(major)) return {"pty", "a pseudo-terminal"};

@@ -3,6 +3,7 @@
 // name.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace comm {
@@ -19,6 +20,9 @@ struct DeviceIdentity {
 // and the same: its number goes to whichever pty is made next, so it tells
 // nothing. sysfs is looked up under root ("/"; a test's stand-in tree).
 DeviceIdentity IdentityOf(unsigned major, unsigned minor, const std::string& root);
+
+// A sysfs attribute's first line, at most 512 characters; empty when there is none.
+std::string SysfsAttribute(const std::filesystem::path& file);
 
 // The identity of the character device an open descriptor or a path leads to;
 // 0 or an errno value (ENODEV: not a character device).

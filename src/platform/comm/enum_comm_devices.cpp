@@ -8,7 +8,7 @@
 namespace {
 
 // Cut to fit: a description is only shown. (A by-id path that does not fit is never chosen.)
-void CopyText(const std::string& text, CHAR (&out)[COMM_DEVICE_TEXT_SIZE]) {
+void CutToFit(const std::string& text, CHAR (&out)[COMM_DEVICE_TEXT_SIZE]) {
     const size_t size = std::min<size_t>(text.size(), COMM_DEVICE_TEXT_SIZE - 1);
     std::memcpy(out, text.data(), size);
     out[size] = '\0';
@@ -19,9 +19,9 @@ void CopyText(const std::string& text, CHAR (&out)[COMM_DEVICE_TEXT_SIZE]) {
 DWORD EnumCommDevicesA(COMMDEVICEINFOA* devices, DWORD max) {
     const std::vector<comm::SerialDevice> present = comm::SerialDevicesPresent("/");
     for (DWORD i = 0; i < max && i < present.size() && devices; ++i) {
-        CopyText(present[i].path, devices[i].szPath);
-        CopyText(present[i].node, devices[i].szNode);
-        CopyText(present[i].description, devices[i].szDescription);
+        CutToFit(present[i].path, devices[i].szPath);
+        CutToFit(present[i].node, devices[i].szNode);
+        CutToFit(present[i].description, devices[i].szDescription);
     }
     return static_cast<DWORD>(present.size());
 }

@@ -1,10 +1,10 @@
 // QueryDosDeviceA, DescribeCommDeviceA and GetCommDeviceVariableA: the Linux
 // device behind a port name, and what chooses it.
-#include <cstring>
 #include <optional>
 #include <string>
 
 #include "platform/comm/device_name.h"
+#include "platform/comm/text_out.h"
 #include "platform/win32.h"
 
 namespace {
@@ -23,11 +23,10 @@ DWORD Answer(LPCSTR deviceName, Lookup lookup, LPSTR out, DWORD max) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    if (answer->size() + 1 > max) {
+    if (!comm::CopyText(*answer, out, max)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    std::memcpy(out, answer->c_str(), answer->size() + 1);
     return static_cast<DWORD>(answer->size() + 1);
 }
 
@@ -51,11 +50,10 @@ BOOL GetCommDeviceVariableA(LPCSTR deviceName, LPSTR variable, DWORD size, LPBOO
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (chosen->name.size() + 1 > size) {
+    if (!comm::CopyText(chosen->name, variable, size)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    std::memcpy(variable, chosen->name.c_str(), chosen->name.size() + 1);
     *isSet = chosen->set ? TRUE : FALSE;
     return TRUE;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -41,11 +40,14 @@ std::optional<Found> Listed(const std::string& name) {
     return std::nullopt;
 }
 
-std::string FirstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
+// A directory's entries, none when it cannot be read. Never throws: a
+// range-for over a directory_iterator does when reading fails midway.
+std::vector<fs::path> Entries(const fs::path& dir) {
+    std::vector<fs::path> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error))
+        entries.push_back(it->path());
+    return entries;
 }
 
 // serial_core's port types (PORT_* in linux/serial_core.h); 0 is PORT_UNKNOWN: no UART.
@@ -59,7 +61,7 @@ std::string UartName(const std::string& type) {
 
 // What the tty's dev attribute ("188:0") names, described as the reconnect tells it.
 std::string UsbDescription(const fs::path& classDir, const std::string& root) {
-    const std::string dev = FirstLine(classDir / "dev");
+    const std::string dev = SysfsAttribute(classDir / "dev");
     unsigned major = 0;
     unsigned minor = 0;
     if (std::sscanf(dev.c_str(), "%u:%u", &major, &minor) != 2) return "";
@@ -70,11 +72,11 @@ std::string UsbDescription(const fs::path& classDir, const std::string& root) {
 std::map<std::string, std::string> StableNames(const fs::path& root) {
     std::map<std::string, std::string> names;
     const fs::path dir = root / "dev/serial/by-id";
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
-        const fs::path target = fs::read_symlink(entry.path(), error);
+    for (const fs::path& link : Entries(dir)) {
+        std::error_code error;
+        const fs::path target = fs::read_symlink(link, error);
         if (error) continue;
-        const std::string stable = "/dev/serial/by-id/" + entry.path().filename().string();
+        const std::string stable = "/dev/serial/by-id/" + link.filename().string();
         if (stable.size() > kMaxPath) continue;
         const std::string name = (dir / target).lexically_normal().filename().string();
         // Sorted, so that the same name is chosen every time if two links lead to one device.
@@ -89,13 +91,13 @@ std::map<std::string, std::string> StableNames(const fs::path& root) {
 std::vector<SerialDevice> SerialDevicesPresent(const std::string& root) {
     const fs::path base(root);
     std::vector<Found> found;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(base / "sys/class/tty", error)) {
-        std::optional<Found> listed = Listed(entry.path().filename().string());
+    for (const fs::path& classDir : Entries(base / "sys/class/tty")) {
+        std::optional<Found> listed = Listed(classDir.filename().string());
         if (!listed) continue;
+        std::error_code error;
         if (!fs::exists(base / "dev" / listed->name, error)) continue;
         if (kKinds[listed->kind] == std::string_view("ttyS")) {
-            const std::string type = FirstLine(entry.path() / "type");
+            const std::string type = SysfsAttribute(classDir / "type");
             if (type.empty() || type == "0") continue;
         }
         found.push_back(*listed);
@@ -109,7 +111,7 @@ std::vector<SerialDevice> SerialDevicesPresent(const std::string& root) {
         const fs::path classDir = base / "sys/class/tty" / each.name;
         const bool uart = kKinds[each.kind] == std::string_view("ttyS");
         SerialDevice device{"/dev/" + each.name, "/dev/" + each.name,
-                            uart ? UartName(FirstLine(classDir / "type")) : UsbDescription(classDir, root)};
+                            uart ? UartName(SysfsAttribute(classDir / "type")) : UsbDescription(classDir, root)};
         if (auto named = stable.find(each.name); named != stable.end()) device.path = named->second;
         devices.push_back(std::move(device));
     }
