@@ -63,7 +63,8 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
     const bool bSettingsTaken = ApplyJobSettings();
     const CString strBack = JobDevicePath() + " is back; " + (m_eJob == JobWrite ? "write" : "capture") + " resumed";
     if (m_eJob == JobWrite) {
-        // The tick grid starts again from now.
+        // The tick grid starts again from now, and so does the line's pace.
+        m_linePace.Reset();
         SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
         // A running write always says so, as when its line takes data again.
         SetDlgItemText(IDC_STATUS, WRITING_STATUS);
