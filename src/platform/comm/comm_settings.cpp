@@ -86,7 +86,9 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
     m_errors = 0;
     if (status) {
         *status = COMSTAT{};
+        // What the driver thread leaves in the kernel while nobody waits has arrived all the same.
         status->cbInQue = static_cast<DWORD>(m_input.Size());
+        if (!m_hungUp) status->cbInQue += InputHeld(m_fd);
         m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
         if (!m_hungUp) status->cbOutQue += OutputHeld(m_fd);
     }

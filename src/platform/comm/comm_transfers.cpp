@@ -115,6 +115,9 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
     if (m_mask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
+    // Data the driver has left in the kernel for nobody counts as arrived.
+    const bool wasGathering = m_gatherUntil.has_value() && !m_hungUp;
+    if (wasGathering && !m_history) ReadLine(Clock::now());
     // Events from before a hang-up are still told: the data they announce can still be read.
     if (m_history) {
         *bits = m_history;
@@ -127,6 +130,7 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
     m_wait->eventBits = bits;
+    if (wasGathering) Wake();  // the driver watches the line again from now
     return Pending();
 }
 

@@ -194,10 +194,18 @@ void FlushLine(int fd, bool input, bool output) {
     else if (output) tcflush(fd, TCOFLUSH);
 }
 
-DWORD OutputHeld(int fd) {
+namespace {
+
+DWORD QueueCount(int fd, unsigned long request) {
     int held = 0;
-    if (ioctl(fd, TIOCOUTQ, &held) != 0 || held < 0) return 0;
+    if (ioctl(fd, request, &held) != 0 || held < 0) return 0;
     return static_cast<DWORD>(held);
 }
+
+}  // namespace
+
+DWORD OutputHeld(int fd) { return QueueCount(fd, TIOCOUTQ); }
+
+DWORD InputHeld(int fd) { return QueueCount(fd, TIOCINQ); }
 
 }  // namespace comm

@@ -38,4 +38,8 @@ void FlushLine(int fd, bool input, bool output);
 // where the driver does not say (a pty).
 DWORD OutputHeld(int fd);
 
+// Bytes received that wait in the tty for a read (with PARMRK, the marks of
+// line errors count too).
+DWORD InputHeld(int fd);
+
 }  // namespace comm

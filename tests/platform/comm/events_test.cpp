@@ -43,6 +43,26 @@ TEST_F(Events, EventsWhileNoWaitIsPendingCompleteTheNextWaitAtOnce) {
     CancelIo(m_port);
 }
 
+// After it has read data, the driver leaves what follows in the kernel while
+// nobody waits for it; it has arrived all the same.
+TEST_F(Events, DataFollowingATakenEventCompletesTheNextWaitAtOnceAndIsCounted) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    m_pty.Send("A");
+    OVERLAPPED record;
+    if (!StartWait(record)) {
+        ASSERT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);
+    }
+    m_pty.Send("B");
+    Sleep(5);
+    COMSTAT status{};
+    ASSERT_TRUE(ClearCommError(m_port, nullptr, &status));
+    EXPECT_EQ(status.cbInQue, 2u);
+    m_bits = 0;
+    EXPECT_TRUE(StartWait(record));
+    EXPECT_EQ(m_bits, EV_RXCHAR);
+    CancelIo(m_port);
+}
+
 TEST_F(Events, CharactersArrivingBeforeTheFirstMaskIsSetCompleteTheFirstWait) {
     m_pty.Send("early");
     Sleep(50);
