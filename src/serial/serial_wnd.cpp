@@ -5,6 +5,18 @@
 const UINT CSerialWnd::s_nDefaultComMsg = RegisterWindowMessageA("CSerialWnd_DefaultComMsg");
 const UINT CSerialWnd::s_nDisconnectMsg = RegisterWindowMessageA("CSerialWnd_DisconnectMsg");
 
+namespace {
+
+// After telling the window of received data, the worker lets the line run
+// this long before it waits again: what arrives meanwhile is told in one
+// message, as a UART's driver hands over a FIFO's worth at a time. A stream
+// then costs the window one read and one pass per gather rather than per few
+// bytes, and is on its way to the window at most this much later; the first
+// byte after a quiet line is told at once.
+constexpr DWORD RECEIVE_GATHER_MS = 4;
+
+}  // namespace
+
 CSerialWnd::CSerialWnd()
     : m_hThread(nullptr),
       m_hStopEvent(nullptr),
@@ -97,6 +109,7 @@ DWORD CSerialWnd::WatchPortEvents() {
         // A wait ended by a change of the event mask reports no bits: nothing to tell.
         if (dwEvents != 0)
             PostMessageA(m_hWndNotify, m_nNotifyMsg, MAKEWPARAM(LOWORD(dwEvents), LOWORD(dwErrors)), m_lNotifyParam);
+        if ((dwEvents & EV_RXCHAR) && WaitForSingleObject(m_hStopEvent, RECEIVE_GATHER_MS) == WAIT_OBJECT_0) return 0;
     }
 }
 

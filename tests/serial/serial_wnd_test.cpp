@@ -3,7 +3,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/framework/headless/headless.h"
@@ -99,6 +101,31 @@ TEST_F(SerialWnd, ReceivedCharacterIsAnnouncedToTheWindowWithTheCallersParameter
     m_pty.Send("B");
     ASSERT_TRUE(AwaitNotifications(2));
     EXPECT_EQ(ReadAvailable(), "B");
+}
+
+// A stream of single bytes half a millisecond apart, as a slow device sends:
+// the bytes that come while the window is being told fold into the next
+// notification instead of one each.
+TEST_F(SerialWnd, ARunningStreamIsToldInGathersNotPerByte) {
+    ASSERT_EQ(OpenNotifying(), 0);
+    constexpr int kBytes = 100;
+    std::thread sender([this] {
+        for (int i = 0; i < kBytes; ++i) {
+            m_pty.Send(std::string(1, static_cast<char>('a' + i % 26)));
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    std::string received;
+    headless::DispatchUntil(
+        [&] {
+            received += ReadAvailable();
+            return received.size() >= kBytes;
+        },
+        10000);
+    sender.join();
+    ASSERT_EQ(received.size(), static_cast<size_t>(kBytes));
+    for (int i = 0; i < kBytes; ++i) EXPECT_EQ(received[i], 'a' + i % 26) << "at " << i;
+    EXPECT_LE(m_window.m_received.size(), static_cast<size_t>(kBytes / 2));
 }
 
 TEST_F(SerialWnd, CustomMessageIsPostedInsteadOfTheDefault) {
