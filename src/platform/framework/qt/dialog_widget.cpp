@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -28,6 +29,11 @@
 
 namespace qtui {
 namespace {
+
+// A capture changes the status line with every chunk it stores, faster than
+// anyone can read it, and laying out a line of received bytes costs far more
+// than receiving them: labels show their latest text this often at most.
+constexpr qint64 kLabelRefreshMs = 100;
 
 QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
     return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
@@ -73,12 +79,24 @@ bool Focusable(ControlKind kind) {
 
 }  // namespace
 
+template <class Action>
+void DialogWidget::ActOn(HWND control, Action action) {
+    afx::WindowNode* node = afx::FindWindowNode(control);
+    if (!node || m_syncing) return;
+    QPointer<DialogWidget> self(this);  // the action may close the dialog
+    action(*node);
+    // What the action changed in the labels is its answer: shown at once.
+    if (self) self->ShowStaleLabels();
+}
+
 DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     const DialogTemplate& tmpl = *window.dialogTemplate;
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     if (tmpl.style & DS_SYSMENU) flags |= Qt::WindowSystemMenuHint;
     if (tmpl.style & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
+    m_labelRefresh.setSingleShot(true);
+    connect(&m_labelRefresh, &QTimer::timeout, this, &DialogWidget::ShowStaleLabels);
 
     // The desktop's font, the same as in message boxes and tooltips.
     QSizeF unit = DialogUnits(tmpl, font(), *style());
@@ -161,9 +179,8 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
         widget = new QLineEdit(this);
         break;
     case ControlKind::DropDownCombo: {
-        auto* combo = new DropDownCombo(this, [this, handle = control.hwnd] {
-            if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing) afx::UserOpeningList(*node);
-        });
+        auto* combo = new DropDownCombo(
+            this, [this, handle = control.hwnd] { ActOn(handle, [](afx::WindowNode& node) { afx::UserOpeningList(node); }); });
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // No inline completion: the box shows exactly the text the dialog reads.
@@ -182,12 +199,9 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
 
 void DialogWidget::Connect(QWidget* widget, afx::WindowNode& control) {
     HWND handle = control.hwnd;
-    auto clicked = [this, handle] {
-        if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing) afx::UserClicked(*node);
-    };
+    auto clicked = [this, handle] { ActOn(handle, [](afx::WindowNode& node) { afx::UserClicked(node); }); };
     auto typed = [this, handle](const QString& text) {
-        if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing)
-            afx::UserTyped(*node, ToText(text).c_str());
+        ActOn(handle, [&text](afx::WindowNode& node) { afx::UserTyped(node, ToText(text).c_str()); });
     };
     if (auto* button = qobject_cast<QPushButton*>(widget)) connect(button, &QPushButton::clicked, this, clicked);
     if (auto* check = qobject_cast<QCheckBox*>(widget)) connect(check, &QCheckBox::clicked, this, clicked);
@@ -196,7 +210,7 @@ void DialogWidget::Connect(QWidget* widget, afx::WindowNode& control) {
         // Typing and picking are told apart as Windows does: CBN_EDITCHANGE or CBN_SELCHANGE.
         connect(combo->lineEdit(), &QLineEdit::textEdited, this, typed);
         connect(combo, &QComboBox::activated, this, [this, handle](int index) {
-            if (afx::WindowNode* node = afx::FindWindowNode(handle); node && !m_syncing) afx::UserPicked(*node, index);
+            ActOn(handle, [index](afx::WindowNode& node) { afx::UserPicked(node, index); });
         });
     }
 }
@@ -246,6 +260,25 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
     }
     }
     m_syncing = false;
+}
+
+void DialogWidget::SyncLabelSoon(const afx::WindowNode& control) {
+    if (std::find(m_staleLabels.begin(), m_staleLabels.end(), control.hwnd) == m_staleLabels.end())
+        m_staleLabels.push_back(control.hwnd);
+    if (m_labelRefresh.isActive()) return;
+    const qint64 sinceShown = m_labelsShown.isValid() ? m_labelsShown.elapsed() : kLabelRefreshMs;
+    if (sinceShown >= kLabelRefreshMs) ShowStaleLabels();
+    else m_labelRefresh.start(static_cast<int>(kLabelRefreshMs - sinceShown));
+}
+
+void DialogWidget::ShowStaleLabels() {
+    if (m_staleLabels.empty()) return;
+    m_labelRefresh.stop();
+    // A label destroyed meanwhile is no longer found.
+    for (HWND label : m_staleLabels)
+        if (afx::WindowNode* control = afx::FindWindowNode(label)) SyncControl(*control);
+    m_staleLabels.clear();
+    m_labelsShown.start();
 }
 
 void DialogWidget::SyncWindow(const afx::WindowNode& window) {

@@ -3,8 +3,12 @@
 // back as the messages Windows would send.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QTimer>
 #include <QWidget>
+
+#include <vector>
 
 #include "platform/framework/window_registry.h"
 
@@ -19,6 +23,10 @@ public:
     // Mirror the records into the widgets.
     void SyncControl(const afx::WindowNode& control);
     void SyncWindow(const afx::WindowNode& window);
+    // A label's new text is shown at once, or with the next refresh if the
+    // labels were refreshed less than a refresh period ago; what answers a
+    // user's action is always shown at once.
+    void SyncLabelSoon(const afx::WindowNode& control);
 
     void FocusFirstTabStop();
     void ShowSystemMenu();
@@ -40,6 +48,11 @@ private:
     void Connect(QWidget* widget, afx::WindowNode& control);
     void CentreLabelsOnTheirBoxes(const afx::WindowNode& window);
     afx::WindowNode* Node() const { return afx::FindWindowNode(m_hwnd); }
+    void ShowStaleLabels();
+    // Hands a user's action on a control to the framework, unless the change
+    // came from SyncControl itself.
+    template <class Action>
+    void ActOn(HWND control, Action action);
 
     HWND m_hwnd;
     bool m_syncing = false;  // changes made by SyncControl are not user input
@@ -47,6 +60,9 @@ private:
     QPainter* m_painter = nullptr;
     bool m_drawn = false;
     QMenu m_systemMenu;
+    std::vector<HWND> m_staleLabels;  // changed since the labels were last shown
+    QTimer m_labelRefresh;
+    QElapsedTimer m_labelsShown;
 };
 
 }  // namespace qtui

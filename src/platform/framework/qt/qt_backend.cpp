@@ -99,7 +99,10 @@ public:
     }
 
     void ControlChanged(afx::WindowNode& control) override {
-        if (control.parent && DialogOf(*control.parent)) DialogOf(*control.parent)->SyncControl(control);
+        DialogWidget* dialog = control.parent ? DialogOf(*control.parent) : nullptr;
+        if (!dialog) return;
+        if (control.controlKind == ControlKind::Static) dialog->SyncLabelSoon(control);
+        else dialog->SyncControl(control);
     }
 
     void WindowStateChanged(afx::WindowNode& window) override {
