@@ -51,6 +51,19 @@ class GadgetEnd(GuestFileEnd):
         self._vm.check(f"sleep 1000000 <{GADGET} & echo $! >/tmp/gadget_hold; "
                        f"stty -F {GADGET} raw -echo -ixon; : >{RECEIVED}")
 
+    def reopening(self):
+        """Shell that, after close and g_serial loaded again, holds and reads
+        ttyGS0 as soon as it is there (a device that reads at once), what it
+        receives appended to what came before."""
+        return (f"await {GADGET} && {{ sleep 1000000 <{GADGET} & echo $! >/tmp/gadget_hold; "
+                f"stty -F {GADGET} raw -echo -ixon; cat {GADGET} >>{RECEIVED} & echo $! >/tmp/gadget_cat; }}")
+
+    def close(self):
+        """Closes ttyGS0 (its hold and its reader): g_serial cannot be unloaded
+        while its tty is open."""
+        self._vm.check("kill $(cat /tmp/gadget_hold) $(cat /tmp/gadget_cat) 2>/dev/null; "
+                       "wait $(cat /tmp/gadget_hold) $(cat /tmp/gadget_cat); true")
+
     def start_reading(self, into=RECEIVED):
         self._vm.check(f"cat {GADGET} >>{into} & echo $! >/tmp/gadget_cat")
 
