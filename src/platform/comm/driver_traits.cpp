@@ -27,11 +27,13 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // it programs 8 into the chip), and their 14-bit divisor of 3 MHz stops at
 // 183.1 baud (asked for 110, ftdi_sio programs about 275). ch341 and cp210x
 // program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
-// driver never asks for them), while termios reads as 1.5 there.
+// driver never asks for them), and cdc_acm asks its device for 2 (its line
+// coding has 1.5), while termios reads as 1.5 there.
 constexpr KnownDriver kKnownDrivers[] = {
     {"ftdi_sio", (1u << 7) | (1u << 8), 184, true},
     {"ch341-uart", kFiveToEightBits, 1, false},  // ch341's usb-serial driver
     {"cp210x", kFiveToEightBits, 1, false},
+    {"cdc_acm", kFiveToEightBits, 1, false},
 };
 
 std::string DriverName(int fd) {
