@@ -1,7 +1,7 @@
 """A USB-serial chip played in the guest: a configfs gadget on dummy_hcd whose
 one function is FunctionFS, served by chip_emulator (guest/chip_emulator.cpp),
 so that the kernel's own ch341, cp210x or pl2303 driver binds it as
-/dev/ttyUSB0. The emulator's record of the control requests comes to the host
+/dev/ttyUSB0, or cdc-acm as /dev/ttyACM0. The emulator's record of the control requests comes to the host
 over ttyS1 (Machine.chip); the far end of the line is a pair of guest files
 (ChipEnd). Unbinding the gadget from the UDC pulls the chip out, binding it
 again plugs it back, with another serial number another adapter."""
@@ -23,6 +23,8 @@ CP2102 = Chip("cp210x", 0x10C4, 0xEA60, 0x0100, 0x00, "Silicon Labs", "CP2102 US
               "0001", 2)
 PL2303 = Chip("pl2303", 0x067B, 0x2303, 0x0300, 0x00, "Prolific Technology Inc.", "USB-Serial Controller",
               "PL23A001", 3)
+# pid.codes' test ID: no quirk of cdc-acm's applies to it.
+ACM_DEVICE = Chip("cdc-acm", 0x1209, 0x0001, 0x0100, 0x02, "Zandrel rig", "CDC ACM line", "ACM0001", 3)
 
 
 def identity_text(chip, serial=None):

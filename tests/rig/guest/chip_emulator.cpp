@@ -1,13 +1,13 @@
-// Runs inside the rig's guest: plays a USB-serial chip (CH340, CP2102 or
-// PL2303) through FunctionFS, so that the kernel's own driver (ch341, cp210x,
-// pl2303) binds to it. Every control request the driver sends is answered as
+// Runs inside the rig's guest: plays a USB-serial chip (CH340, CP2102, PL2303
+// or a CDC ACM device) through FunctionFS, so that the kernel's own driver
+// (ch341, cp210x, pl2303, cdc-acm) binds to it. Every control request the driver sends is answered as
 // the chip would and written to LOG, one line each, with what it set decoded:
 //   request TYPE REQ VALUE INDEX LENGTH [data HEX] [reply HEX]
 //   frame BAUD BITS PARITY STOP   (DCB codes: parity 0..4 NOEMS, stop 0..2 for 1, 1.5, 2)
 //   modem DTR RTS                 break ON                plugged / pulled
 // The bulk endpoints are the far end of the line: what the host sends is
 // appended to RECEIVED, what is written into the FIFO SEND goes to the host.
-//   usage: chip_emulator CHIP FFS_DIR LOG RECEIVED SEND
+//   usage: chip_emulator ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND
 #include <fcntl.h>
 #include <linux/usb/ch9.h>
 #include <linux/usb/functionfs.h>
@@ -177,10 +177,12 @@ private:
     Bytes chars_ = Bytes(6, 0);
 };
 
-// The PL2303 (TA type): CDC-like line requests; rates outside its table come
-// as a divisor, 12 MHz * 32 / (mantissa << exponent).
-class Pl2303 : public Chip {
+// CDC ACM's class requests, which the PL2303 takes too (as the TA type, with
+// rates outside its table as a divisor, 12 MHz * 32 / (mantissa << exponent)).
+class LineRequests : public Chip {
 public:
+    explicit LineRequests(bool divisors) : divisors_(divisors) {}
+
     bool In(const usb_ctrlrequest& setup, Bytes& reply) override {
         if (setup.bRequest == 0x21) reply = line_;
         else reply.assign(setup.wLength, 0);  // vendor reads
@@ -190,7 +192,8 @@ public:
     void Out(const usb_ctrlrequest& setup, const Bytes& data) override {
         if (setup.bRequest == 0x20 && data.size() == 7) {
             line_ = data;
-            LogFrame(Baud(LittleEndian(data, 0, 4)), data[6], data[5], data[4]);
+            uint32_t rate = LittleEndian(data, 0, 4);
+            LogFrame(divisors_ ? Baud(rate) : rate, data[6], data[5], data[4]);
         } else if (setup.bRequest == 0x22) {
             LogModem(setup.wValue & 1, setup.wValue & 2);
         } else if (setup.bRequest == 0x23) {
@@ -206,6 +209,7 @@ private:
         return mantissa ? (12000000u * 32 / mantissa) >> exponent : 0;
     }
 
+    const bool divisors_;
     Bytes line_ = {0x80, 0x25, 0x00, 0x00, 0x00, 0x00, 0x08};
 };
 
@@ -213,6 +217,9 @@ struct ChipKind {
     const char* name;
     std::vector<Endpoint> endpoints;  // in the order of their ep1.. files
     Chip* (*make)();
+    uint8_t interfaceClass = USB_CLASS_VENDOR_SPEC;
+    uint8_t interfaceSubClass = 0;
+    uint8_t interfaceProtocol = 0;
 };
 
 const ChipKind kChips[] = {
@@ -221,7 +228,12 @@ const ChipKind kChips[] = {
     {"cp210x", {{0x81, kBulk, kFullSpeedBulk}, {0x02, kBulk, kFullSpeedBulk}},
      [] { return static_cast<Chip*>(new Cp2102); }},
     {"pl2303", {{0x81, kInterrupt, 10}, {0x02, kBulk, kFullSpeedBulk}, {0x83, kBulk, kFullSpeedBulk}},
-     [] { return static_cast<Chip*>(new Pl2303); }},
+     [] { return static_cast<Chip*>(new LineRequests(true)); }},
+    // One interface with all three endpoints, as some devices have: FunctionFS
+    // takes no CDC functional descriptors, and without a union descriptor
+    // cdc-acm looks for the endpoints in the one interface.
+    {"cdc-acm", {{0x81, kInterrupt, 16}, {0x82, kBulk, kFullSpeedBulk}, {0x03, kBulk, kFullSpeedBulk}},
+     [] { return static_cast<Chip*>(new LineRequests(false)); }, USB_CLASS_COMM, 2, 1},
 };
 
 void Append(Bytes& out, const void* data, size_t size) {
@@ -231,15 +243,27 @@ void Append(Bytes& out, const void* data, size_t size) {
 
 // FunctionFS's descriptors: one vendor interface, full and high speed, with
 // every control request passed on (the drivers address theirs to the device).
-Bytes Descriptors(const std::vector<Endpoint>& endpoints) {
+Bytes Descriptors(const ChipKind& kind) {
+    const std::vector<Endpoint>& endpoints = kind.endpoints;
+    const bool communications = kind.interfaceClass == USB_CLASS_COMM;
     Bytes speeds;
     for (uint16_t bulkSize : {uint16_t{kFullSpeedBulk}, uint16_t{512}}) {
         usb_interface_descriptor interface{};
         interface.bLength = USB_DT_INTERFACE_SIZE;
         interface.bDescriptorType = USB_DT_INTERFACE;
         interface.bNumEndpoints = static_cast<uint8_t>(endpoints.size());
-        interface.bInterfaceClass = USB_CLASS_VENDOR_SPEC;
+        interface.bInterfaceClass = kind.interfaceClass;
+        interface.bInterfaceSubClass = kind.interfaceSubClass;
+        interface.bInterfaceProtocol = kind.interfaceProtocol;
         Append(speeds, &interface, USB_DT_INTERFACE_SIZE);
+        if (communications) {
+            // cdc-acm wants some descriptor after the interface's own; an OTG
+            // one (no OTG features) is one FunctionFS takes and hosts pass over.
+            usb_otg_descriptor otg{};
+            otg.bLength = sizeof otg;
+            otg.bDescriptorType = USB_DT_OTG;
+            Append(speeds, &otg, sizeof otg);
+        }
         for (const Endpoint& endpoint : endpoints) {
             usb_endpoint_descriptor_no_audio descriptor{};
             descriptor.bLength = USB_DT_ENDPOINT_SIZE;
@@ -254,7 +278,7 @@ Bytes Descriptors(const std::vector<Endpoint>& endpoints) {
     usb_functionfs_descs_head_v2 head{};
     head.magic = FUNCTIONFS_DESCRIPTORS_MAGIC_V2;
     head.flags = FUNCTIONFS_HAS_FS_DESC | FUNCTIONFS_HAS_HS_DESC | FUNCTIONFS_ALL_CTRL_RECIP;
-    uint32_t count = static_cast<uint32_t>(endpoints.size() + 1);
+    uint32_t count = static_cast<uint32_t>(endpoints.size() + (communications ? 2 : 1));
     Bytes all;
     Append(all, &head, sizeof head);
     Append(all, &count, sizeof count);
@@ -344,7 +368,7 @@ int Open(const std::string& path, int flags) {
 
 int main(int argc, char** argv) {
     if (argc != 6) {
-        std::fprintf(stderr, "usage: %s ch341|cp210x|pl2303 FFS_DIR LOG RECEIVED SEND\n", argv[0]);
+        std::fprintf(stderr, "usage: %s ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND\n", argv[0]);
         return 2;
     }
     const ChipKind* kind = nullptr;
@@ -366,7 +390,7 @@ int main(int argc, char** argv) {
     strings.length = sizeof strings;
     Bytes noStrings;
     Append(noStrings, &strings, sizeof strings);
-    if (!WriteAll(ep0, Descriptors(kind->endpoints)) || !WriteAll(ep0, noStrings)) {
+    if (!WriteAll(ep0, Descriptors(*kind)) || !WriteAll(ep0, noStrings)) {
         std::fprintf(stderr, "chip_emulator: FunctionFS took no descriptors: %s\n", std::strerror(errno));
         return 1;
     }
