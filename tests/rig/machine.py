@@ -9,9 +9,10 @@ runs it and answers "@@done <status>". Its lines under test:
   /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
   /dev/ttyACM0  with the cdc_acm modules: g_serial's gadget on dummy_hcd, far end
                 /dev/ttyGS0 in the guest itself (see gadget.py)
-  /dev/ttyUSB0  with a chip's modules instead: a CH340, CP2102 or PL2303 played by
-                chip_emulator through FunctionFS (see chip_gadget.py); the emulator's
-                record of the requests it got comes out of ttyS1 (Machine.chip)
+  /dev/ttyUSB0  with a chip's modules instead: a CH340, CP2102 or PL2303 (or on
+                /dev/ttyACM0 an ACM device) played by chip_emulator through FunctionFS
+                (see chip_gadget.py); the emulator's record of the requests it got
+                comes out of ttyS1 (Machine.chip)
 The host listens on the console's, the adapter's and ttyS1's unix sockets and
 QEMU connects at start, so those lines are connected before the guest looks for
 them (the adapter attaches only then); ttyS2's socket is QEMU's, since QEMU
@@ -180,7 +181,8 @@ class Console(Line):
 
 
 class Trace:
-    """QEMU's trace lines, read from its standard error."""
+    """A record's lines as they come: QEMU's trace from its standard error, or
+    the chip emulator's from ttyS1."""
 
     def __init__(self, stream, log_path):
         self._lock = threading.Condition()
