@@ -16,6 +16,11 @@ USB_SERIAL_MODULES = ["xhci-pci", "ftdi_sio"]
 # A gadget on dummy_hcd, the guest's own USB host, bound by cdc_acm. g_serial
 # asks for its ACM function (usb_f_acm) by name, so no depends= line names it.
 CDC_ACM_MODULES = ["dummy_hcd", "cdc-acm", "usb_f_acm", "g_serial"]
+# A chip played in user space through FunctionFS on dummy_hcd, bound by the
+# driver named last (see guest/chip_emulator.cpp).
+CHIP_GADGET_MODULES = ["dummy_hcd", "libcomposite", "usb_f_fs"]
+CHIP_DRIVERS = ["ch341", "cp210x", "pl2303"]
+_WANTED = USB_SERIAL_MODULES + CDC_ACM_MODULES + CHIP_GADGET_MODULES + CHIP_DRIVERS
 
 
 def _image_package():
@@ -72,7 +77,7 @@ def _copy_module(tree, name, into):
 def _complete(kernel_dir):
     """Whether kernel_dir has the image and every module a boot loads."""
     try:
-        load_order(kernel_dir, USB_SERIAL_MODULES + CDC_ACM_MODULES)
+        load_order(kernel_dir, _WANTED)
     except OSError:
         return False
     return os.path.exists(os.path.join(kernel_dir, "vmlinuz"))
@@ -93,7 +98,7 @@ def fetch(kernel_dir):
         staged = os.path.join(work, "kernel")
         os.makedirs(staged)
         shutil.copyfile(glob.glob(os.path.join(tree, "boot/vmlinuz-*"))[0], os.path.join(staged, "vmlinuz"))
-        wanted = USB_SERIAL_MODULES + CDC_ACM_MODULES
+        wanted = list(_WANTED)
         while wanted:
             name = wanted.pop()
             if not os.path.exists(os.path.join(staged, name + ".ko")):

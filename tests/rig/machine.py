@@ -9,6 +9,10 @@ runs it and answers "@@done <status>". Its lines under test:
   /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
   /dev/ttyACM0  with the cdc_acm modules: g_serial's gadget on dummy_hcd, far end
                 /dev/ttyGS0 in the guest itself (see gadget.py)
+  /dev/ttyUSB0  with a chip's modules instead: a CH340, CP2102 or PL2303 (or on
+                /dev/ttyACM0 an ACM device) played by chip_emulator through FunctionFS
+                (see chip_gadget.py); the emulator's record of the requests it got
+                comes out of ttyS1 (Machine.chip)
 The host listens on the console's, the adapter's and ttyS1's unix sockets and
 QEMU connects at start, so those lines are connected before the guest looks for
 them (the adapter attaches only then); ttyS2's socket is QEMU's, since QEMU
@@ -43,7 +47,7 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 echo 3 > /proc/sys/kernel/printk
-for module in %(modules)s; do insmod /lib/modules/$module.ko; done
+%(insmods)s
 # Waits up to ten seconds for a path to appear (or, with !, to go away).
 await() {
   n=0
@@ -177,7 +181,8 @@ class Console(Line):
 
 
 class Trace:
-    """QEMU's trace lines, read from its standard error."""
+    """A record's lines as they come: QEMU's trace from its standard error, or
+    the chip emulator's from ttyS1."""
 
     def __init__(self, stream, log_path):
         self._lock = threading.Condition()
@@ -187,7 +192,7 @@ class Trace:
 
     def _read(self, stream):
         for raw in stream:
-            line = raw.decode("latin-1").rstrip("\n")
+            line = raw.decode("latin-1").rstrip("\r\n")
             if "serial_write" in line and "addr 0x03" not in line:
                 continue  # the UARTs' data; only their line control register tells the frame
             self._log.write(line + "\n")
@@ -218,13 +223,27 @@ class Trace:
                     return found
                 self._lock.wait(left)
 
+    def wait_until(self, holds, timeout):
+        """Whether holds(lines) came true within timeout."""
+        deadline = time.monotonic() + timeout
+        with self._lock:
+            while not holds(self._lines):
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return False
+                self._lock.wait(left)
+            return True
+
 
 class Machine:
     """One guest boot. programs and files (guest path: host path, guest path:
     bytes) go into the guest; modules (with what they depend on) are loaded
-    first; setup is shell run before it starts serving."""
+    first, with module_options (name: arguments); setup is shell run before it
+    starts serving. With chip_log, ttyS1's far end is the chip emulator's record
+    (Machine.chip, read like the trace) rather than a line (Machine.uart)."""
 
-    def __init__(self, name, work_dir, kernel_dir, programs, modules, files=None, setup=""):
+    def __init__(self, name, work_dir, kernel_dir, programs, modules, files=None, setup="", module_options=None,
+                 chip_log=False):
         self.name = name
         self.dir = os.path.join(work_dir, name)
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -234,9 +253,12 @@ class Machine:
         self._programs = programs
         self._files = files or {}
         self._setup = setup
+        self._module_options = module_options or {}
+        self._chip_log = chip_log
         self.process = None
         self.console_log = os.path.join(self.dir, "console.log")
         self.trace_log = os.path.join(self.dir, "trace.log")
+        self.chip_log = os.path.join(self.dir, "chip.log")
 
     def _listen(self, name):
         path = os.path.join(self.dir, name + ".sock")
@@ -256,7 +278,7 @@ class Machine:
     def start(self):
         image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, self._modules,
                                 self._programs, self._files,
-                                INIT % {"modules": " ".join(self._modules), "setup": self._setup})
+                                INIT % {"insmods": self._insmods(), "setup": self._setup})
         servers = {name: self._listen(name) for name in ("console", "adapter", "uart")}
         telnet_path = os.path.join(self.dir, "telnet.sock")
         self.qmp_path = os.path.join(self.dir, "qmp.sock")
@@ -283,7 +305,12 @@ class Machine:
         try:
             self.console = Console(self._accept(servers["console"][0]), self.console_log)
             self.adapter = Line(self._accept(servers["adapter"][0]))
-            self.uart = Line(self._accept(servers["uart"][0]))
+            uart = self._accept(servers["uart"][0])
+            if self._chip_log:
+                self.chip = Trace(uart.makefile("rb"), self.chip_log)
+                self.uart = None
+            else:
+                self.uart = Line(uart)
             self._qmp = Qmp(self.qmp_path)
             self.telnet = Line(_connect(telnet_path))
             self.console.wait_text(r"@@ready", 0, BOOT_SECONDS)
@@ -291,6 +318,10 @@ class Machine:
             self.close()  # no test class tears down a boot that never came up
             raise
         return self
+
+    def _insmods(self):
+        return "\n".join(f"insmod /lib/modules/{name}.ko {self._module_options.get(name, '')}".rstrip()
+                         for name in self._modules)
 
     def run(self, command, timeout=30.0):
         """Runs one shell line in the guest; returns (status, output)."""

@@ -1,15 +1,19 @@
 """The program on the kernel's real serial drivers: an FT232 on ftdi_sio,
-16550s on the 8250 driver and a USB gadget on cdc_acm, in a QEMU guest (see
-machine.py). Each test class is one boot; its tests run in the order of their
-names.
+16550s on the 8250 driver, a USB gadget on cdc_acm and a CH340, CP2102 and
+PL2303 played through FunctionFS on ch341, cp210x and pl2303, in a QEMU guest
+(see machine.py and chip_gadget.py). Each test class is one boot; its tests
+run in the order of their names.
 
 A new scenario is a GuestTest subclass (one more boot, about 10 s) or a test
 in an existing one: self.vm.check() runs guest shell, start_zandrel() and
 stop_zandrel() drive a console run, self.vm.unplug_adapter() and
 plug_adapter() pull and plug the FT232 through QMP (self.vm.qmp() sends any
-other command), self.vm.trace and the far ends (self.vm.adapter, uart,
-telnet; for ttyACM0 a GadgetEnd) tell what happened on the line. guest_setup
-is shell the guest runs before it serves the host; modules are what it loads."""
+other command), self.vm.trace (for an emulated chip self.vm.chip) and the far
+ends (self.vm.adapter, uart, telnet; for ttyACM0 a GadgetEnd, for a chip a
+ChipEnd) tell what happened on the line. guest_setup is shell the guest runs
+before it serves the host; modules are what it loads. The mixins below hold
+the tests every driver gets; a class names its device and how its chip's
+record is read."""
 
 import os
 import re
@@ -17,13 +21,14 @@ import threading
 import time
 import unittest
 
+import chip_gadget
 import chips
 from gadget import GadgetEnd
-from guest_kernel import CDC_ACM_MODULES, USB_SERIAL_MODULES
+from guest_kernel import CDC_ACM_MODULES, CHIP_GADGET_MODULES, USB_SERIAL_MODULES
 from machine import ADAPTER_SERIAL, Machine
 
 # Set by run_rig.py: work directory, kernel directory, the program, the probe,
-# the line filler.
+# the line filler, the chip emulator.
 CONFIG = {}
 
 ADAPTER, UART, TELNET_UART, ACM = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyACM0"
@@ -54,16 +59,16 @@ def frame_text(frame):
     return f"{baud} {bits}{PARITY_LETTERS[parity]}{STOP_TEXTS[stop]}"
 
 
-def boot(name, modules, guest_setup=""):
-    """A guest with the program, the probe, the filler and the test data, COM1
-    to COM4 mapped to the lines."""
+def boot(name, modules, guest_setup="", **machine_options):
+    """A guest with the program, the probe, the filler, the chip emulator and
+    the test data, COM1 to COM4 mapped to the lines."""
     programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"],
-                "/bin/line_filler": CONFIG["filler"]}
+                "/bin/line_filler": CONFIG["filler"], "/bin/chip_emulator": CONFIG["chip"]}
     files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE,
              "/data/count.txt": COUNT_FILE}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
     return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, modules, files,
-                   setup + "\n" + guest_setup).start()
+                   setup + "\n" + guest_setup, **machine_options).start()
 
 
 class GuestTest(unittest.TestCase):
@@ -71,11 +76,12 @@ class GuestTest(unittest.TestCase):
 
     guest_setup = ""
     modules = USB_SERIAL_MODULES
+    machine_options = {}
     device = ADAPTER  # the boot is up once it is there
 
     @classmethod
     def setUpClass(cls):
-        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup)
+        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup, **cls.machine_options)
         cls.vm.check(f"await {cls.device}")
         cls.gadget = GadgetEnd(cls.vm)
 
@@ -86,21 +92,32 @@ class GuestTest(unittest.TestCase):
     def far_end(self, device):
         return {ADAPTER: self.vm.adapter, UART: self.vm.uart, TELNET_UART: self.vm.telnet, ACM: self.gadget}[device]
 
+    def record(self, device):
+        """What tells how device's chip was programmed (read like the trace),
+        the pattern of a line saying its rate (the rate its first group), and
+        how to decode the frame from it; None where nothing shows it."""
+        if device == ADAPTER:
+            return self.vm.trace, r"usb_serial_set_baud .* baud rate (\d+)", chips.ft232
+        if device in (UART, TELNET_UART):
+            return self.vm.trace, r"serial_update_parameters baudrate=(\d+)", chips.uart16550
+        return None
+
     def start_zandrel(self, device, switches, baud=115200):
-        """Starts a console run in the background; returns once the trace
-        shows its port set to baud (as close as the chip's divisor gets), or
-        for ttyACM0, whose line coding no trace shows, once its termios has
-        changed (busybox stty cannot read a termios2 speed)."""
-        mark = self.vm.trace.mark()
-        termios = self.vm.check(f"stty -g -F {device}").strip() if device == ACM else None
+        """Starts a console run in the background; returns once the chip's
+        record shows its port set to baud (as close as the chip's divisor
+        gets), or for ttyACM0, whose line coding nothing shows, once its
+        termios has changed (busybox stty cannot read a termios2 speed)."""
+        record = self.record(device)
+        mark = record[0].mark() if record else None
+        termios = None if record else self.vm.check(f"stty -g -F {device}").strip()
         self.vm.check(f"zandrel -c {COM_OF[device]} -b {baud} {switches} </dev/null >/tmp/out 2>/tmp/err & "
                       "echo $! >/tmp/pid")
         if termios:
             status, _ = self.vm.run(f"await_termios_change {device} {termios}")
             self.assertEqual(status, 0, f"{device} was never set up: " + self.vm.run("cat /tmp/err")[1])
             return
-        pattern = r"usb_serial_set_baud .* baud rate (\d+)" if device == ADAPTER else r"serial_update_parameters baudrate=(\d+)"
-        set_up = self.vm.trace.wait_for(pattern, mark, 20, lambda match: chips.close_enough(int(match.group(1)), baud))
+        source, pattern, _ = record
+        set_up = source.wait_for(pattern, mark, 20, lambda match: chips.close_enough(int(match.group(1)), baud))
         self.assertTrue(set_up, f"{device} was never set to {baud}: " + self.vm.run("cat /tmp/err")[1])
 
     def stop_zandrel(self, seconds=10):
@@ -136,11 +153,81 @@ class GuestTest(unittest.TestCase):
         self.vm.check(f"zandrel -c {COM_OF[device]} -b 115200 -m 5 -l n -w /data/send.bin </dev/null", 60)
         self.assertEqual(line.wait_for(len(SENT_BYTES), since, 10, quiet=0.5), SENT_BYTES)
 
+    def line_settings(self, device):
+        """Each setting the dialog offers through SetCommState, one at a time:
+        taken, the chip runs it; refused (87), the chip and GetCommState keep
+        what ran before. Returns the table of what happened."""
+        source, _, decode = self.record(device)
+
+        def runs(chip, frame):
+            return chip is not None and chip[1:] == frame[1:] and chips.close_enough(chip[0], frame[0])
+
+        steps = [(baud, 8, 0, 0) for baud in BAUDS]
+        steps += [(9600, bits, parity, stop) for bits in DATA_BITS for parity in PARITIES for stop in STOP_BITS]
+        arguments = " ".join("set:%d:%d:%d:%d" % step for step in steps)
+        console = self.vm.console
+        since = console.mark()
+        console.send(f"port_probe {device} {arguments}\n".encode())
+        table, faults = [], []
+        kept = None
+        for asked in steps:
+            match, _ = console.wait_text(r"@@set (\d) (\d+) (\d+) (\d) (\d) (\d)\r?\n", since, 20)
+            since += match.end()
+            taken, error = match.group(1) == "1", int(match.group(2))
+            reported = tuple(int(match.group(i)) for i in range(3, 7))
+            expected = asked if taken else kept
+            # The record comes by a path of its own: wait for what should be
+            # there, and after a refusal a little more, for what should not.
+            if expected:
+                source.wait_until(lambda lines: runs(decode(lines), expected), 3)
+            if not taken or not expected:
+                time.sleep(0.1)
+            chip = decode(source.lines())
+            console.send(b"\n")
+            outcome = "taken" if taken else f"refused ({error})"
+            table.append(f"{frame_text(asked):>12}  {outcome:<14} GetCommState {frame_text(reported):>12}  "
+                         f"chip {frame_text(chip) if chip else '?':>12}")
+            if not taken and error != ERROR_INVALID_PARAMETER:
+                faults.append(f"{frame_text(asked)}: error {error}")
+            elif expected is not None and reported != expected:
+                faults.append(f"{frame_text(asked)}: GetCommState says {frame_text(reported)}")
+            elif expected is not None and not runs(chip, expected):
+                faults.append(f"{frame_text(asked)} {outcome}: the chip runs {frame_text(chip) if chip else '?'}")
+            kept = reported
+        console.wait_text(r"@@done 0\r?\n", since, 20)
+        with open(os.path.join(self.vm.dir, f"settings-{os.path.basename(device)}.txt"), "w") as out:
+            out.write("\n".join(table) + "\n")
+        self.assertEqual(faults, [], "\n".join(table))
+        return table
+
+    def refusal_told(self, device, switches, refused):
+        """A capture asked for a frame the driver would run otherwise: told
+        once, and the line it kept takes data."""
+        # Another rate first: cdc-acm sends only a line coding that differs.
+        self.vm.check(f"rm -f /tmp/cap*; stty -F {device} 19200")
+        self.start_zandrel(device, f"{switches} -r /tmp/cap.bin", baud=9600)
+        self.far_end(device).send(b"kept")
+        self.vm.check("await_size /tmp/cap.bin 4")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.vm.check("cat /tmp/err").replace("\r", ""),
+                         f"zandrel: {device} cannot take {refused}, kept 9600 8N1\n")
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"kept")
+
     def cpu_ticks(self, seconds):
         """Clock ticks the console run used over that many seconds."""
         output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
                                "echo ticks $((b - a))")
         return int(re.search(r"ticks (-?\d+)", output).group(1))
+
+
+class DataBothWays:
+    """Every byte value captured (with its companion file) and written."""
+
+    def test_1_captures_every_byte_value(self):
+        self.capture_all_bytes(self.device)
+
+    def test_2_writes_every_byte_value(self):
+        self.write_all_bytes(self.device)
 
 
 class Lines(GuestTest):
@@ -158,63 +245,18 @@ class Lines(GuestTest):
     def test_2_uart_writes_every_byte_value(self):
         self.write_all_bytes(UART)
 
-    def line_settings(self, device, chip_state):
-        """Each setting the dialog offers through SetCommState, one at a time:
-        taken, the chip runs it; refused (87), the chip and GetCommState keep
-        what ran before. Returns the table of what happened."""
-        steps = [(baud, 8, 0, 0) for baud in BAUDS]
-        steps += [(9600, bits, parity, stop) for bits in DATA_BITS for parity in PARITIES for stop in STOP_BITS]
-        arguments = " ".join("set:%d:%d:%d:%d" % step for step in steps)
-        console = self.vm.console
-        since = console.mark()
-        console.send(f"port_probe {device} {arguments}\n".encode())
-        table, faults = [], []
-        kept = None
-        for asked in steps:
-            match, _ = console.wait_text(r"@@set (\d) (\d+) (\d+) (\d) (\d) (\d)\r?\n", since, 20)
-            since += match.end()
-            time.sleep(0.1)  # the trace reader is a thread of its own
-            taken, error = match.group(1) == "1", int(match.group(2))
-            reported = tuple(int(match.group(i)) for i in range(3, 7))
-            chip = chip_state(self.vm.trace.lines())
-            console.send(b"\n")
-            expected = asked if taken else kept
-            outcome = "taken" if taken else f"refused ({error})"
-            table.append(f"{frame_text(asked):>12}  {outcome:<14} GetCommState {frame_text(reported):>12}  "
-                         f"chip {frame_text(chip) if chip else '?':>12}")
-            if not taken and error != ERROR_INVALID_PARAMETER:
-                faults.append(f"{frame_text(asked)}: error {error}")
-            elif expected is not None and reported != expected:
-                faults.append(f"{frame_text(asked)}: GetCommState says {frame_text(reported)}")
-            elif expected is not None and (chip is None or chip[1:] != expected[1:] or
-                                           not chips.close_enough(chip[0], expected[0])):
-                faults.append(f"{frame_text(asked)} {outcome}: the chip runs {frame_text(chip) if chip else '?'}")
-            kept = reported
-        console.wait_text(r"@@done 0\r?\n", since, 20)
-        with open(os.path.join(self.vm.dir, f"settings-{os.path.basename(device)}.txt"), "w") as out:
-            out.write("\n".join(table) + "\n")
-        self.assertEqual(faults, [], "\n".join(table))
-        return table
-
     def test_3_adapter_runs_each_setting_or_refuses_it(self):
-        table = self.line_settings(ADAPTER, chips.ft232)
+        table = self.line_settings(ADAPTER)
         refused = [row for row in table if "refused" in row]
         # ftdi_sio takes 5 and 6 data bits into termios, but its chips send only 7 and 8.
         self.assertTrue(any(row.strip().startswith("9600 5N1") for row in refused), "\n".join(table))
         self.assertTrue(any(row.strip().startswith("9600 6N1") for row in refused), "\n".join(table))
 
     def test_3_uart_runs_each_setting_or_refuses_it(self):
-        self.line_settings(UART, chips.uart16550)
+        self.line_settings(UART)
 
     def test_4_console_run_says_once_which_settings_the_adapter_refused(self):
-        self.vm.check("rm -f /tmp/cap*")
-        self.start_zandrel(ADAPTER, "-d 6 -p s -r /tmp/cap.bin", baud=9600)
-        self.vm.adapter.send(b"kept")
-        self.vm.check("await_size /tmp/cap.bin 4")
-        self.assertEqual(self.stop_zandrel(), 0)
-        self.assertEqual(self.vm.check("cat /tmp/err").replace("\r", ""),
-                         "zandrel: /dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1\n")
-        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"kept")
+        self.refusal_told(ADAPTER, "-d 6 -p s", "6 data bits")
 
     def test_5_uart_break_is_an_event_and_no_byte(self):
         console = self.vm.console
@@ -284,17 +326,19 @@ class Lines(GuestTest):
         print("\n" + "\n".join(figures))
 
 
-class AdapterPulled(GuestTest):
-    """The FT232 pulled out (device_del) under a running job, then plugged back
-    (device_add): the job says so, waits without spinning and goes on.
-    A write blocked on a full line cannot be made on this adapter: QEMU's
-    FT232 hands the guest's data to its chardev with a blocking write, so a far
-    end that stops reading stops the whole guest (and QMP with it)."""
+class PulledAndBack:
+    """The device pulled out under a running job, then plugged back: the job
+    says so, waits without spinning and goes on; plugged back as another
+    adapter, it is left alone and that is told. A class names how to pull
+    (pull, plug_back), what the program calls the device (identity) and how
+    to tell that a port was opened (opened_since)."""
+
+    other_serial = "A50285BJ"
 
     def pull_and_plug_back(self, measure_cpu=True):
         """Pulls the adapter out under the running console run, checks it says
         so and idles, then plugs it back and waits until the job has resumed."""
-        self.vm.unplug_adapter()
+        self.pull()
         self.vm.check("await_text /tmp/err 'disconnected; waiting for it to come back'")
         if measure_cpu:
             waiting = self.cpu_ticks(2)
@@ -302,21 +346,21 @@ class AdapterPulled(GuestTest):
                 out.write(f"{self.id()}: {waiting} ticks in 2 s while the adapter was out\n")
             # A spin would take all of the one CPU (200 ticks).
             self.assertLess(waiting, CPU_TICKS_PER_SECOND // 10, f"{waiting} ticks of CPU in 2 s while waiting")
-        self.vm.plug_adapter()
+        self.plug_back()
         self.vm.check("await_text /tmp/err 'is back; '")
 
     def expect_told_once_each_way(self, job):
         told = self.vm.check("cat /tmp/err")
-        self.assertEqual(told, f"zandrel: {ADAPTER} disconnected; waiting for it to come back\n"
-                               f"zandrel: {ADAPTER} is back; {job} resumed\n")
+        self.assertEqual(told, f"zandrel: {self.device} disconnected; waiting for it to come back\n"
+                               f"zandrel: {self.device} is back; {job} resumed\n")
 
-    def test_1_capture_goes_on_into_the_same_files(self):
+    def test_6_pulled_capture_goes_on_into_the_same_files(self):
         self.vm.check("rm -f /tmp/cap*")
-        self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
-        self.vm.adapter.send(ALL_BYTES)
+        self.start_zandrel(self.device, "-r /tmp/cap.bin")
+        self.far_end(self.device).send(ALL_BYTES)
         self.vm.check("await_size /tmp/cap.bin 256")
-        self.pull_and_plug_back()
-        self.vm.adapter.send(b"after the plug")
+        self.pull_and_plug_back(self.measure_cpu)
+        self.far_end(self.device).send(b"after the plug")
         self.vm.check("await_size /tmp/cap.bin 270")
         self.assertEqual(self.stop_zandrel(), 0)
         self.assertEqual(self.guest_bytes("/tmp/cap.bin"), ALL_BYTES + b"after the plug")
@@ -324,64 +368,87 @@ class AdapterPulled(GuestTest):
         self.assertEqual(self.vm.check("cat /tmp/cap_asci.bin; echo").strip(), codes)
         self.expect_told_once_each_way("capture")
 
-    def test_2_loop_write_resumes_the_file(self):
-        since = self.vm.adapter.mark()
-        self.start_zandrel(ADAPTER, "-m 5 -l y -w /data/count.txt")
-        self.vm.adapter.wait_for(30, since, 10)
-        self.pull_and_plug_back()
-        resumed = self.vm.adapter.mark()
-        self.vm.adapter.wait_for(2 * len(COUNT_FILE), resumed, 10)
+    def test_7_pulled_loop_write_resumes_the_file(self):
+        line = self.far_end(self.device)
+        since = line.mark()
+        self.start_zandrel(self.device, "-m 5 -l y -w /data/count.txt")
+        line.wait_for(30, since, 10)
+        self.pull_and_plug_back(self.measure_cpu)
+        resumed = line.mark()
+        line.wait_for(2 * len(COUNT_FILE), resumed, 10)
         self.assertEqual(self.stop_zandrel(), 0)
         # Past the plug the far end sees the file again from where it was, pass after pass.
-        after = self.vm.adapter.received(resumed)
+        after = line.received(resumed)
         start = (COUNT_FILE * 2).find(after[:len(COUNT_FILE) // 2])
         self.assertGreaterEqual(start, 0, after)
         self.assertTrue((COUNT_FILE * 8)[start:].startswith(after), after)
         self.expect_told_once_each_way("write")
 
-    def test_3_write_without_loop_completes_and_ends_with_status_0(self):
-        since = self.vm.adapter.mark()
-        self.vm.check("zandrel -c 1 -b 115200 -m 50 -l n -w /data/count.txt </dev/null >/tmp/out 2>/tmp/err & "
-                      "echo $! >/tmp/pid")
-        self.vm.adapter.wait_for(10, since, 10)
+    def test_8_pulled_write_without_loop_completes_and_ends_with_status_0(self):
+        line = self.far_end(self.device)
+        since = line.mark()
+        self.vm.check(f"zandrel -c {COM_OF[self.device]} -b 115200 -m 50 -l n -w /data/count.txt </dev/null "
+                      ">/tmp/out 2>/tmp/err & echo $! >/tmp/pid")
+        line.wait_for(10, since, 10)
         self.pull_and_plug_back(measure_cpu=False)
         status, _ = self.vm.run("wait $(cat /tmp/pid)", 30)
         self.assertEqual(status, 0)
         self.expect_told_once_each_way("write")
 
-    def test_4_capture_leaves_another_adapter_alone_and_resumes_on_its_own(self):
+    def test_9_pulled_capture_leaves_another_adapter_alone_and_resumes_on_its_own(self):
         """Plugged back with another serial number, the adapter is not even
         opened, and that is told once; plugged back as itself, the capture goes
         on. Stop then puts back the line the adapter had before the job, not
-        the raw one ftdi_sio kept for it over the pull."""
-        line_before = self.vm.check(f"stty -F {ADAPTER} -g")
+        the raw one the driver kept for it over the pull."""
+        device, line = self.device, self.far_end(self.device)
+        line_before = self.vm.check(f"stty -F {device} -g")
         self.vm.check("rm -f /tmp/cap*")
-        self.start_zandrel(ADAPTER, "-r /tmp/cap.bin")
-        self.vm.adapter.send(b"before")
+        self.start_zandrel(device, "-r /tmp/cap.bin")
+        line.send(b"before")
         self.vm.check("await_size /tmp/cap.bin 6")
-        self.vm.unplug_adapter()
+        self.pull()
         self.vm.check("await_text /tmp/err 'disconnected; waiting'")
 
-        plugged = self.vm.trace.mark()
-        self.vm.plug_adapter(serial="A50285BJ")
+        record = self.record(device)
+        plugged = record[0].mark() if record else None
+        self.plug_back(serial=self.other_serial)
         self.vm.check("await_text /tmp/err 'is now a different device'")
-        self.vm.adapter.send(b"not ours")
+        line.send(b"not ours")
         self.vm.check("sleep 2")  # two more tries
-        self.assertEqual(self.vm.trace.lines(plugged, "usb_serial_set_baud"), [], "the other adapter was opened")
-        self.vm.unplug_adapter()
-        self.vm.plug_adapter()
+        self.assertFalse(self.opened_since(plugged), "the other adapter was opened")
+        self.pull()
+        self.plug_back()
         self.vm.check("await_text /tmp/err 'is back; '")
-        self.vm.adapter.send(b"after")
+        line.send(b"after")
         self.vm.check("await_size /tmp/cap.bin 11")
         self.assertEqual(self.stop_zandrel(), 0)
 
         self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"beforeafter")
-        self.assertEqual(self.vm.check(f"stty -F {ADAPTER} -g"), line_before)
+        self.assertEqual(self.vm.check(f"stty -F {device} -g"), line_before)
         self.assertEqual(self.vm.check("cat /tmp/err"),
-                         f"zandrel: {ADAPTER} disconnected; waiting for it to come back\n"
-                         f"zandrel: {ADAPTER} is now a different device (QEMU USB SERIAL {ADAPTER_SERIAL} was expected); "
+                         f"zandrel: {device} disconnected; waiting for it to come back\n"
+                         f"zandrel: {device} is now a different device ({self.identity} was expected); "
                          "still waiting\n"
-                         f"zandrel: {ADAPTER} is back; capture resumed\n")
+                         f"zandrel: {device} is back; capture resumed\n")
+
+
+class AdapterPulled(PulledAndBack, GuestTest):
+    """The FT232 pulled out (device_del) and plugged back (device_add) through
+    QMP. A write blocked on a full line cannot be made on this adapter: QEMU's
+    FT232 hands the guest's data to its chardev with a blocking write, so a far
+    end that stops reading stops the whole guest (and QMP with it)."""
+
+    identity = f"QEMU USB SERIAL {ADAPTER_SERIAL}"
+    measure_cpu = True
+
+    def pull(self):
+        self.vm.unplug_adapter()
+
+    def plug_back(self, serial=ADAPTER_SERIAL):
+        self.vm.plug_adapter(serial)
+
+    def opened_since(self, mark):
+        return self.vm.trace.lines(mark, "usb_serial_set_baud") != []
 
 
 class AcmTest(GuestTest):
@@ -396,19 +463,35 @@ class AcmTest(GuestTest):
         cls.gadget.open()
 
 
-class AcmLines(AcmTest):
-    """Data both ways on cdc_acm, g_serial's gadget (ttyGS0) at the far end."""
+class AcmLines(DataBothWays, PulledAndBack, AcmTest):
+    """cdc_acm, g_serial's gadget (ttyGS0) at the far end: data both ways,
+    and the gadget pulled (rmmod g_serial) and plugged back (insmod), with
+    another serial number as another adapter. g_serial shows no line coding:
+    AcmDevice has the settings."""
+
+    serial, other_serial = "GS0001", "GS0002"
+    machine_options = {"module_options": {"g_serial": f"iSerialNumber={serial}"}}
+    measure_cpu = False  # the FT232's boot measures the wait; the program's code is the same
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
         cls.gadget.start_reading()
+        usb = f"/sys/class/tty/{os.path.basename(ACM)}/device/.."
+        maker, name = (cls.vm.check(f"cat {usb}/{attribute}").strip() for attribute in ("manufacturer", "product"))
+        cls.identity = " ".join(([] if name.startswith(maker) else [maker]) + [name, cls.serial])
 
-    def test_1_captures_every_byte_value(self):
-        self.capture_all_bytes(ACM)
+    def pull(self):
+        self.gadget.close()
+        self.vm.check(f"rmmod g_serial; await ! {ACM}")
 
-    def test_2_writes_every_byte_value(self):
-        self.write_all_bytes(ACM)
+    def plug_back(self, serial=None):
+        self.vm.check(f"insmod /lib/modules/g_serial.ko iSerialNumber={serial or self.serial} && "
+                      f"{self.gadget.reopening()} && await {ACM}")
+
+    def opened_since(self, mark):
+        """Nothing records cdc_acm's opens: whether the run holds the device now."""
+        return self.vm.run(f"ls -l /proc/$(cat /tmp/pid)/fd | grep -q {ACM}")[0] == 0
 
 
 FILLER = 0xFF  # not in COUNT_FILE
@@ -474,3 +557,81 @@ class AcmLineFull(AcmTest):
             self.assertEqual(status, 0)
         with self.subTest("termios put back"):
             self.assertEqual(termios_after, self.termios_before)
+
+
+class ChipBoot:
+    """A boot with one USB-serial chip played through FunctionFS on its own
+    driver (chip_gadget.py): every setting the dialog offers and the modem
+    lines at open, as the chip's requests show them. must_refuse are frames
+    the driver would take and run otherwise."""
+
+    chip = None
+    must_refuse = []
+    device = ADAPTER
+    measure_cpu = False  # the FT232's boot measures the wait; the program's code is the same
+    machine_options = {"module_options": {"dummy_hcd": "is_high_speed=0"}, "chip_log": True}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.modules = CHIP_GADGET_MODULES + [cls.chip.driver]
+        cls.guest_setup = chip_gadget.bring_up(cls.chip)
+        cls.identity = chip_gadget.identity_text(cls.chip)
+        super().setUpClass()
+        cls.chip_end = chip_gadget.ChipEnd(cls.vm)
+
+    def far_end(self, device):
+        return self.chip_end
+
+    def record(self, device):
+        return self.vm.chip, r"^frame (\d+) ", chip_gadget.frame
+
+    def pull(self):
+        chip_gadget.pull(self.vm, self.device)
+
+    def plug_back(self, serial=None):
+        chip_gadget.plug(self.vm, self.device, serial or self.chip.serial)
+
+    def opened_since(self, mark):
+        return self.vm.chip.lines(mark, r"^modem 1 1") != []
+
+    def test_3_runs_each_setting_or_refuses_it(self):
+        table = self.line_settings(self.device)
+        refused = [row.strip().split("  ")[0] for row in table if "refused" in row]
+        self.assertEqual([frame for frame in self.must_refuse if frame not in refused], [], "\n".join(table))
+
+    def test_4_open_raises_dtr_and_rts(self):
+        mark = self.vm.chip.mark()
+        self.vm.check(f"port_probe {self.device}")
+        self.assertTrue(self.vm.chip.wait_for(r"^modem 1 1$", mark, 5), self.vm.chip.lines(mark))
+
+
+# With 5 data bits and CSTOPB, ch341 and cp210x program 2 stop bits and
+# cdc-acm asks its device for 2.
+NO_ONE_AND_A_HALF = [f"9600 5{parity}1.5" for parity in PARITY_LETTERS]
+
+
+class RefusesOneAndAHalf:
+    must_refuse = NO_ONE_AND_A_HALF
+
+    def test_5_console_run_says_once_which_settings_the_chip_refused(self):
+        self.refusal_told(self.device, "-d 5 -s 1.5", "1.5 stop bits")
+
+
+class Ch341(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+    chip = chip_gadget.CH340
+
+
+class Cp210x(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+    chip = chip_gadget.CP2102
+
+
+class Pl2303(ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+    chip = chip_gadget.PL2303
+
+
+class AcmDevice(RefusesOneAndAHalf, ChipBoot, GuestTest):
+    """cdc-acm on an ACM device played through FunctionFS, for the line coding
+    it is asked (AcmLines has g_serial's gadget for the rest)."""
+
+    chip = chip_gadget.ACM_DEVICE
+    device = ACM

@@ -40,6 +40,7 @@ def main():
     parser.add_argument("--zandrel", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--filler", required=True, help="the guest's second writer that keeps a line full")
+    parser.add_argument("--chip", required=True, help="the guest's USB-serial chip emulator")
     parser.add_argument("tests", nargs="*", help="unittest names, for example rig_test.Lines")
     options = parser.parse_args()
 
@@ -49,7 +50,8 @@ def main():
         return SKIPPED
     os.makedirs(options.work, exist_ok=True)
     rig_test.CONFIG.update(work=options.work, kernel=guest_kernel.fetch(os.path.join(options.work, "kernel")),
-                           zandrel=options.zandrel, probe=options.probe, filler=options.filler)
+                           zandrel=options.zandrel, probe=options.probe, filler=options.filler,
+                           chip=options.chip)
     loader = unittest.TestLoader()
     suite = (loader.loadTestsFromNames(options.tests) if options.tests
              else loader.loadTestsFromModule(rig_test))

@@ -17,14 +17,23 @@ struct KnownDriver {
     std::string_view name;
     unsigned dataBitsTaken;
     unsigned minimumBaud;
+    bool oneAndAHalfStopBits;
 };
+
+constexpr unsigned kFiveToEightBits = 0x1E0;
 
 // Drivers whose chips take fewer frames than termios lets through. FTDI chips
 // send only 7 or 8 data bits (asked for 5, ftdi_sio keeps cs5 in termios while
 // it programs 8 into the chip), and their 14-bit divisor of 3 MHz stops at
-// 183.1 baud (asked for 110, ftdi_sio programs about 275).
+// 183.1 baud (asked for 110, ftdi_sio programs about 275). ch341 and cp210x
+// program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
+// driver never asks for them), and cdc_acm asks its device for 2 (its line
+// coding has 1.5), while termios reads as 1.5 there.
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8), 184},
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true},
+    {"ch341-uart", kFiveToEightBits, 1, false},  // ch341's usb-serial driver
+    {"cp210x", kFiveToEightBits, 1, false},
+    {"cdc_acm", kFiveToEightBits, 1, false},
 };
 
 std::string DriverName(int fd) {
@@ -55,15 +64,17 @@ DriverTraits TraitsOf(int fd) {
         if (known.name != name) continue;
         traits.dataBitsTaken = known.dataBitsTaken;
         traits.minimumBaud = known.minimumBaud;
+        traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
     }
     return traits;
 }
 
-unsigned PartsBeyondDriver(const DriverTraits& traits, unsigned baud, unsigned byteSize) {
+unsigned PartsBeyondDriver(const DriverTraits& traits, const DCB& dcb) {
     if (traits.ignoresFrame) return 0;
     unsigned parts = 0;
-    if (baud < traits.minimumBaud) parts |= kPartBaud;
-    if (!TakesDataBits(traits, byteSize)) parts |= kPartDataBits;
+    if (dcb.BaudRate < traits.minimumBaud) parts |= kPartBaud;
+    if (!TakesDataBits(traits, dcb.ByteSize)) parts |= kPartDataBits;
+    if (dcb.StopBits == ONE5STOPBITS && !traits.oneAndAHalfStopBits) parts |= kPartStopBits;
     return parts;
 }
 

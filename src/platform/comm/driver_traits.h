@@ -2,6 +2,8 @@
 // cannot tell.
 #pragma once
 
+#include "platform/win32.h"
+
 namespace comm {
 
 struct DriverTraits {
@@ -13,6 +15,9 @@ struct DriverTraits {
     // The slowest rate the chip's divisor reaches; below it the driver
     // programs a divisor that overflows into a different rate.
     unsigned minimumBaud = 1;
+    // With 5 data bits CSTOPB gives 1.5 stop bits, as on a 16550; false
+    // where the driver programs 2 stop bits whatever the data bits.
+    bool oneAndAHalfStopBits = true;
 };
 
 // Unix98 pty slaves (136..143) and the old BSD ones (3).
@@ -25,6 +30,6 @@ DriverTraits TraitsOf(int fd);
 bool TakesDataBits(const DriverTraits& traits, unsigned byteSize);
 
 // The LineParts of a frame the driver would take and then run otherwise.
-unsigned PartsBeyondDriver(const DriverTraits& traits, unsigned baud, unsigned byteSize);
+unsigned PartsBeyondDriver(const DriverTraits& traits, const DCB& dcb);
 
 }  // namespace comm

@@ -137,7 +137,8 @@ DCB DcbFromLine(int fd, const DriverTraits& traits) {
     if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) dcb.ByteSize = 8;  // the chip's fallback
     dcb.Parity = ParityOf(line.c_cflag);
     dcb.fParity = dcb.Parity != NOPARITY;
-    dcb.StopBits = (line.c_cflag & CSTOPB) ? (dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS) : ONESTOPBIT;
+    bool oneAndAHalf = dcb.ByteSize == 5 && (traits.ignoresFrame || traits.oneAndAHalfStopBits);
+    dcb.StopBits = (line.c_cflag & CSTOPB) ? (oneAndAHalf ? ONE5STOPBITS : TWOSTOPBITS) : ONESTOPBIT;
     bool rtscts = (line.c_cflag & CRTSCTS) != 0;
     dcb.fOutxCtsFlow = rtscts;
     dcb.fRtsControl = rtscts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
@@ -153,7 +154,7 @@ DCB DcbFromLine(int fd, const DriverTraits& traits) {
 
 DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts) {
     // Refused before the line is touched: the driver would take it and run something else.
-    refusedParts = PartsBeyondDriver(traits, dcb.BaudRate, dcb.ByteSize);
+    refusedParts = PartsBeyondDriver(traits, dcb);
     if (refusedParts != 0) return ERROR_INVALID_PARAMETER;
     SavedLine before = SaveLine(fd);
     termios line;
