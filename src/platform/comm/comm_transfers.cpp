@@ -33,8 +33,11 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     DWORD taken = 0;
     if (first) {
         // A read that will not wait takes what the line holds now, not only
-        // what the driver thread has moved to the queue so far.
-        if (rule.atOnce && !m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
+        // what the driver thread has moved to the queue so far. While a
+        // stream is gathered, what the queue holds was taken from the line
+        // a moment ago: the rest comes with the next read.
+        bool gathered = m_gatherUntil.has_value() && m_input.Size() > 0;
+        if (rule.atOnce && !m_hungUp && m_input.Size() < length && !gathered) ReadLine(Clock::now());
         taken = static_cast<DWORD>(m_input.Pop(buffer, length));
         if (taken > 0 && m_inputPaused) Wake();
     }
