@@ -32,6 +32,9 @@ constexpr size_t kReadChunk = 16384;
 // still emptied into the queue long before it fills. The first byte after a
 // quiet line, and any byte someone waits for, is read and told at once.
 constexpr auto kGatherTime = std::chrono::milliseconds(20);
+// A read this large means the kernel's buffer fills faster than leaving it
+// would save anything (a tty hands over at most 4 KiB a read): the line is
+// read again as soon as there is more.
 constexpr ssize_t kGatherBelow = 2048;
 
 int PollTimeout(std::optional<Clock::time_point> deadline, Clock::time_point now) {
