@@ -167,7 +167,7 @@ class GuestTest(unittest.TestCase):
         arguments = " ".join("set:%d:%d:%d:%d" % step for step in steps)
         console = self.vm.console
         since = console.mark()
-        console.send(f"port_probe {device} {arguments}\n".encode())
+        self.vm.send_command(f"port_probe {device} {arguments}")
         table, faults = [], []
         kept = None
         for asked in steps:
@@ -261,7 +261,7 @@ class Lines(GuestTest):
     def test_5_uart_break_is_an_event_and_no_byte(self):
         console = self.vm.console
         since = console.mark()
-        console.send(f"port_probe {TELNET_UART} set:9600:8:0:0 watch:4000\n".encode())
+        self.vm.send_command(f"port_probe {TELNET_UART} set:9600:8:0:0 watch:4000")
         match, _ = console.wait_text(r"@@set 1 .*\r?\n", since, 20)
         console.send(b"\n")
         time.sleep(0.5)
