@@ -92,7 +92,7 @@ echo @@ready
 # syntax error would end this shell.
 while IFS= read -r rig_line; do
   rig_command=${rig_line#* }
-  if [ "${#rig_command}" = "${rig_line%%%% *}" ]; then eval "$rig_command"; echo "@@done $?"; else echo "@@garbled"; fi
+  if [ "${#rig_command}" = "${rig_line%%%% *}" ]; then eval "$rig_command"; echo "@@done $?"; else echo "@@garbled $rig_line"; fi
 done
 poweroff -f
 """
@@ -343,7 +343,7 @@ class Machine:
         for _ in range(GARBLED_TRIES):
             since = self.console.mark()
             self.send_command(command)
-            match, text = self.console.wait_text(r"@@(?:done (\d+)|garbled)\r?\n", since, timeout)
+            match, text = self.console.wait_text(r"@@(?:done (\d+)|garbled .*)\r?\n", since, timeout)
             if match.group(1) is not None:
                 return int(match.group(1)), text[:match.start()]
             self.console.note("the guest got that line garbled")
