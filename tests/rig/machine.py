@@ -2,8 +2,9 @@
 its lines on the host.
 
 The guest boots an initramfs whose init loads the boot's modules and then
-serves shell commands on its console (ttyS0): the host sends a line, the guest
-runs it and answers "@@done <status>". Its lines under test:
+serves shell commands on its console (ttyS0): the host sends a line with its
+length, the guest runs it and answers "@@done <status>", or "@@garbled" for a
+line that did not come whole, which the host sends again. Its lines under test:
   /dev/ttyUSB0  an emulated FT232 on ftdi_sio, far end Machine.adapter
   /dev/ttyS1    a 16550 on the 8250 driver, far end Machine.uart
   /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
@@ -40,6 +41,7 @@ BOOT_SECONDS = 90  # emulation on a loaded two-core machine
 # A real FT232 carries its serial number in its EEPROM; QEMU's default is made
 # from the socket it is plugged into, and a re-plug may take another socket.
 ADAPTER_SERIAL = "A50285BI"
+GARBLED_TRIES = 3
 
 INIT = r"""#!/bin/sh
 /bin/busybox --install -s /bin
@@ -85,7 +87,13 @@ stty -F /dev/ttyS0 raw -echo
 exec </dev/ttyS0 >/dev/ttyS0 2>&1
 %(setup)s
 echo @@ready
-while read -r line; do eval "$line"; echo "@@done $?"; done
+# Each line comes as "LENGTH COMMAND": one that lost characters on the way
+# (or to another reader of the console) is refused rather than run, since a
+# syntax error would end this shell.
+while IFS= read -r rig_line; do
+  rig_command=${rig_line#* }
+  if [ "${#rig_command}" = "${rig_line%%%% *}" ]; then eval "$rig_command"; echo "@@done $?"; else echo "@@garbled $rig_line"; fi
+done
 poweroff -f
 """
 
@@ -323,13 +331,23 @@ class Machine:
         return "\n".join(f"insmod /lib/modules/{name}.ko {self._module_options.get(name, '')}".rstrip()
                          for name in self._modules)
 
-    def run(self, command, timeout=30.0):
-        """Runs one shell line in the guest; returns (status, output)."""
+    def send_command(self, command):
+        """Sends one shell line to the guest, framed as its loop takes it."""
         self.console.note(command)
-        since = self.console.mark()
-        self.console.send(command.encode() + b"\n")
-        match, text = self.console.wait_text(r"@@done (\d+)\r?\n", since, timeout)
-        return int(match.group(1)), text[:match.start()]
+        line = command.encode()
+        self.console.send(b"%d %s\n" % (len(line), line))
+
+    def run(self, command, timeout=30.0):
+        """Runs one shell line in the guest; returns (status, output). A line
+        the guest got garbled is sent again."""
+        for _ in range(GARBLED_TRIES):
+            since = self.console.mark()
+            self.send_command(command)
+            match, text = self.console.wait_text(r"@@(?:done (\d+)|garbled .*)\r?\n", since, timeout)
+            if match.group(1) is not None:
+                return int(match.group(1)), text[:match.start()]
+            self.console.note("the guest got that line garbled")
+        raise RuntimeError(f"the guest got {command!r} garbled {GARBLED_TRIES} times; see {self.console_log}")
 
     def check(self, command, timeout=30.0):
         """Runs one shell line that must succeed; returns its output."""
