@@ -7,12 +7,13 @@ const UINT CSerialWnd::s_nDisconnectMsg = RegisterWindowMessageA("CSerialWnd_Dis
 
 namespace {
 
-// After telling the window of received data, the worker lets the line run
-// this long before it waits again: what arrives meanwhile is told in one
-// message, as a UART's driver hands over a FIFO's worth at a time. A stream
-// then costs the window one read and one pass per gather rather than per few
-// bytes, and is on its way to the window at most this much later; the first
-// byte after a quiet line is told at once.
+// After telling the window of data that came soon after the last, the worker
+// lets the line run this long before it waits again: what arrives meanwhile
+// is told in one message, as a UART's driver hands over a FIFO's worth at a
+// time. A stream then costs the window one read and one pass per gather
+// rather than per few bytes, and is on its way to the window at most this
+// much later. Data after a line quiet for longer is told at once, and the
+// worker waits again at once.
 constexpr DWORD RECEIVE_GATHER_MS = 4;
 
 }  // namespace
@@ -87,6 +88,7 @@ DWORD CSerialWnd::WatchPortEvents() {
     const HANDLE handles[2] = {m_hStopEvent, m_hWaitEvent};
 
     for (;;) {
+        const DWORD dwWaitStarted = GetTickCount();
         const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
         if (nStarted == ERROR_DEVICE_NOT_CONNECTED)
             PostMessageA(m_hWndNotify, s_nDisconnectMsg, static_cast<WPARAM>(nStarted), m_lNotifyParam);
@@ -109,7 +111,10 @@ DWORD CSerialWnd::WatchPortEvents() {
         // A wait ended by a change of the event mask reports no bits: nothing to tell.
         if (dwEvents != 0)
             PostMessageA(m_hWndNotify, m_nNotifyMsg, MAKEWPARAM(LOWORD(dwEvents), LOWORD(dwErrors)), m_lNotifyParam);
-        if ((dwEvents & EV_RXCHAR) && WaitForSingleObject(m_hStopEvent, RECEIVE_GATHER_MS) == WAIT_OBJECT_0) return 0;
+        const bool bCameAfterQuiet = GetTickCount() - dwWaitStarted >= RECEIVE_GATHER_MS;
+        if ((dwEvents & EV_RXCHAR) && !bCameAfterQuiet &&
+            WaitForSingleObject(m_hStopEvent, RECEIVE_GATHER_MS) == WAIT_OBJECT_0)
+            return 0;
     }
 }
 

@@ -26,8 +26,8 @@ constexpr size_t kDefaultInQueue = 65536;
 constexpr size_t kReadChunk = 16384;
 
 // Data nobody waits for is left in the kernel for a while: after a read that
-// found data and completed every wait and read there was, the line is read
-// again only this much later, or as soon as someone waits. A stream then
+// found data nobody was waiting for, the line is read again only this much
+// later, or as soon as someone waits. A stream then
 // costs no wake-up of the driver per few bytes, while the kernel's buffer is
 // still emptied into the queue long before it fills. The first byte after a
 // quiet line, and any byte someone waits for, is read and told at once.
@@ -181,6 +181,8 @@ void CommDevice::ReadLine(Clock::time_point now) {
         HangUp();
         return;
     }
+    // Data a wait or a read was there for: its taker is likely to wait again at once.
+    const bool awaited = m_wait || !m_reads.Empty();
     DWORD errors = 0;
     DWORD events = 0;
     TakeDriverCounts(errors, events);
@@ -195,7 +197,7 @@ void CommDevice::ReadLine(Clock::time_point now) {
     m_errors |= errors;
     RaiseEvents(events);
     // A gather already running keeps its time: the driver sleeps until then.
-    if (got >= kGatherBelow || m_wait || !m_reads.Empty()) m_gatherUntil.reset();
+    if (got >= kGatherBelow || awaited || m_wait || !m_reads.Empty()) m_gatherUntil.reset();
     else if (!m_gatherUntil) m_gatherUntil = now + kGatherTime;
 }
 
