@@ -25,17 +25,6 @@ namespace {
 constexpr size_t kDefaultInQueue = 65536;
 constexpr size_t kReadChunk = 16384;
 
-// Data nobody waits for is left in the kernel for a while: after a read that
-// found data nobody was waiting for, the line is read again only this much
-// later, or as soon as someone waits. A stream then
-// costs no wake-up of the driver per few bytes, while the kernel's buffer is
-// still emptied into the queue long before it fills. The first byte after a
-// quiet line, and any byte someone waits for, is read and told at once.
-constexpr auto kGatherTime = std::chrono::milliseconds(20);
-// A read this large means the kernel's buffer fills faster than leaving it
-// would save anything (a tty hands over at most 4 KiB a read): the line is
-// read again as soon as there is more.
-constexpr ssize_t kGatherBelow = 2048;
 
 int PollTimeout(std::optional<Clock::time_point> deadline, Clock::time_point now) {
     if (!deadline) return -1;
@@ -131,13 +120,14 @@ void CommDevice::Drive() {
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         std::optional<Clock::time_point> deadline = NearestDeadline();
         if (!m_hungUp) {
-            // A full queue stops reading: the bytes wait in the kernel, whose
-            // buffer and flow control hold them, instead of being dropped.
+            // What arrives is taken out of the kernel at once: its buffer is
+            // small, a full one throttles a USB adapter into overrunning, and
+            // a hang-up discards it. Only a full queue stops reading: the bytes
+            // then wait in the kernel, whose flow control holds them.
             m_inputPaused = m_input.Free() == 0;
-            short events = m_inputPaused || Gathering() ? 0 : POLLIN;
+            short events = m_inputPaused ? 0 : POLLIN;
             if (m_outputBlocked) events |= POLLOUT;
             fds[1] = {m_fd, events, 0};  // hang-ups are reported even with no events asked
-            if (Gathering() && (!deadline || *m_gatherUntil < *deadline)) deadline = m_gatherUntil;
         }
         int timeout = PollTimeout(deadline, Clock::now());
         lock.unlock();
@@ -154,22 +144,12 @@ void CommDevice::Drive() {
             [[maybe_unused]] ssize_t got = ::read(m_wakeFd, &count, sizeof count);
         }
         short line = fds[1].revents;
-        if (line & POLLIN) {
-            ReadLine(now);
-        } else if (!m_hungUp && Gathering() && *m_gatherUntil <= now) {
-            // The gather's read; one that finds nothing leaves the line quiet.
-            m_gatherUntil.reset();
-            ReadLine(now);
-        }
+        if (line & POLLIN) ReadLine(now);
         if (line & (POLLHUP | POLLERR | POLLNVAL)) HangUp();
         if (line & POLLOUT) m_outputBlocked = false;
         PumpWrites(now);
         ExpireDeadlines(now);
     }
-}
-
-bool CommDevice::Gathering() const {
-    return m_gatherUntil.has_value() && !m_wait && m_reads.Empty();
 }
 
 void CommDevice::ReadLine(Clock::time_point now) {
@@ -181,8 +161,6 @@ void CommDevice::ReadLine(Clock::time_point now) {
         HangUp();
         return;
     }
-    // Data a wait or a read was there for: its taker is likely to wait again at once.
-    const bool awaited = m_wait || !m_reads.Empty();
     DWORD errors = 0;
     DWORD events = 0;
     TakeDriverCounts(errors, events);
@@ -196,9 +174,6 @@ void CommDevice::ReadLine(Clock::time_point now) {
     }
     m_errors |= errors;
     RaiseEvents(events);
-    // A gather already running keeps its time: the driver sleeps until then.
-    if (got >= kGatherBelow || awaited || m_wait || !m_reads.Empty()) m_gatherUntil.reset();
-    else if (!m_gatherUntil) m_gatherUntil = now + kGatherTime;
 }
 
 void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {

@@ -104,7 +104,6 @@ private:
 
     // The driver thread.
     void Drive();
-    bool Gathering() const;
     void ReadLine(Clock::time_point now);
     void TakeDriverCounts(DWORD& errors, DWORD& events);
 
@@ -122,8 +121,6 @@ private:
     bool m_hungUp = false;
     bool m_outputBlocked = false;  // the last write found the line full
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading
-    // While set, the line is read again at this time rather than when data comes.
-    std::optional<Clock::time_point> m_gatherUntil;
 
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};

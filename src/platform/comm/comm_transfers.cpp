@@ -33,11 +33,8 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     DWORD taken = 0;
     if (first) {
         // A read that will not wait takes what the line holds now, not only
-        // what the driver thread has moved to the queue so far. While a
-        // stream is gathered, what the queue holds was taken from the line
-        // a moment ago: the rest comes with the next read.
-        bool gathered = m_gatherUntil.has_value() && m_input.Size() > 0;
-        if (rule.atOnce && !m_hungUp && m_input.Size() < length && !gathered) ReadLine(Clock::now());
+        // what the driver thread has moved to the queue so far.
+        if (rule.atOnce && !m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
         taken = static_cast<DWORD>(m_input.Pop(buffer, length));
         if (taken > 0 && m_inputPaused) Wake();
     }
@@ -118,9 +115,6 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
     if (m_mask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
-    // Data the driver has left in the kernel for nobody counts as arrived.
-    const bool wasGathering = m_gatherUntil.has_value() && !m_hungUp;
-    if (wasGathering && !m_history) ReadLine(Clock::now());
     // Events from before a hang-up are still told: the data they announce can still be read.
     if (m_history) {
         *bits = m_history;
@@ -133,7 +127,6 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
     m_wait->eventBits = bits;
-    if (wasGathering) Wake();  // the driver watches the line again from now
     return Pending();
 }
 
