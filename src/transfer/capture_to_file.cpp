@@ -1,6 +1,7 @@
 // Capture to File: what the port receives goes unchanged into the capture
 // file and, as "%d|" codes of the low seven bits, into its companion.
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +66,8 @@ void CZandrelDlg::OnCaptureToFile() {
     m_bChunkHeld = false;
     m_nChunkStored = 0;
     m_bFaultTold = false;
+    m_bLineLossTold = false;
+    m_nLineLostEarlier = 0;
 
     if (!ConfigureJobPort()) ShowSettingsKept();
     EnableJobButtons(FALSE);
@@ -72,6 +75,7 @@ void CZandrelDlg::OnCaptureToFile() {
 }
 
 LRESULT CZandrelDlg::OnComEvent(WPARAM wParam, LPARAM lParam) {
+    if (m_eJob == JobCapture && (HIWORD(wParam) & (CE_OVERRUN | CE_RXOVER)) != 0) TellLineLoss();
     if ((LOWORD(wParam) & EV_RXCHAR) == 0) return 0;
     // A write job has no use for received data, but it must not fill the input queue.
     if (m_eJob == JobWrite) {
@@ -192,6 +196,31 @@ void CZandrelDlg::FinishCapture() {
     m_nChunkStored = 0;
     if (m_bCaptureHeld) KillTimer(CAPTURE_RETRY_TIMER_ID);
     m_bCaptureHeld = false;
+}
+
+ULONGLONG CZandrelDlg::LineLostSoFar() {
+    ULONGLONG nLost = 0;
+    if (m_Port.IsOpen() && m_Port.GetLostCount(nLost) != 0) nLost = 0;
+    return m_nLineLostEarlier + nLost;
+}
+
+// Each overrun the driver counts lost one byte or more: "at least".
+void CZandrelDlg::TellLineLoss() {
+    // A held capture tells what the line lost meanwhile when it catches up.
+    if (m_bLineLossTold || m_bCaptureHeld) return;
+    m_bLineLossTold = true;
+    const ULONGLONG nLost = std::max<ULONGLONG>(LineLostSoFar(), 1);
+    TellJobFault(JobDevicePath() + " overran: received bytes were lost by the line (at least " +
+                 GroupedNumber(nLost) + ")");
+}
+
+void CZandrelDlg::TellLineLossAtEnd() {
+    if (!m_bLineLossTold) return;
+    m_bLineLossTold = false;
+    const ULONGLONG nLost = std::max<ULONGLONG>(LineLostSoFar(), 1);
+    m_nLineLostEarlier = 0;
+    TellJobFault("received bytes lost by the line during the capture into " + m_strFileName + ": at least " +
+                 GroupedNumber(nLost));
 }
 
 void CZandrelDlg::TellCaptureFault(const CString& strFault) {

@@ -139,6 +139,7 @@ void CZandrelDlg::OnCancel() {
 // Write to Port replaces it.
 void CZandrelDlg::CloseJob() {
     ClosePort();
+    if (m_eJob == JobCapture) TellLineLossAtEnd();
     if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
     m_pSendFile = nullptr;
     m_bSending = false;
@@ -152,7 +153,10 @@ void CZandrelDlg::ClosePort() {
         TellJobFault(JobDevicePath() + " did not come back before the job ended");
     }
     if (!m_Port.IsOpen()) return;
-    if (m_eJob == JobCapture) FinishCapture();
+    if (m_eJob == JobCapture) {
+        FinishCapture();
+        m_nLineLostEarlier = LineLostSoFar();  // the count starts again with the next open
+    }
     m_Port.Close();
 }
 

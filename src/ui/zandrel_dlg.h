@@ -112,6 +112,11 @@ private:
     ULONGLONG m_nLostBeforeHold = 0;
     // A capture's faults are told once per job on the console (always in the status line).
     bool m_bFaultTold = false;
+    // Received bytes the line dropped (its UART or the kernel's buffer
+    // overran), as its driver counts them: told once as it happens, and
+    // the total when the capture ends.
+    bool m_bLineLossTold = false;
+    ULONGLONG m_nLineLostEarlier = 0;  // in the job's earlier opens of its device
 
     void CloseJob();   // the port, then the send file
     // Write to Port and Capture to File: disabled while a job runs, enabled again by Stop.
@@ -158,6 +163,9 @@ private:
     void HoldCapture(const CString& strFault);
     void EndCaptureHold();
     void FinishCapture();
+    ULONGLONG LineLostSoFar();
+    void TellLineLoss();
+    void TellLineLossAtEnd();
     // A capture file's fault: in the status line on every pass, on the console once a job.
     void TellCaptureFault(const CString& strFault);
 };

@@ -109,6 +109,25 @@ TEST_F(CaptureToFile, ANotificationWithoutReceivedCharactersDoesNothing) {
     EXPECT_FALSE(std::filesystem::exists(Path("cap_asci.txt")));
 }
 
+// Overruns show only in the driver's counters; the port tells them as
+// EV_ERR with CE_OVERRUN (the kernel's buffer: CE_RXOVER). A pty counts none,
+// so the count here is the least an overrun loses.
+TEST_F(CaptureToFile, ALineThatOverranIsToldOnceAsItHappensAndAgainAtTheEnd) {
+    StartCapture(Path("cap.txt"));
+    headless::TakeJobFaults();
+    for (WORD errors : {CE_OVERRUN, CE_RXOVER, CE_OVERRUN})
+        m_dlg.SendMessage(CSerialWnd::s_nDefaultComMsg, MAKEWPARAM(EV_ERR, errors), 0);
+    const std::string& device = m_pty.SlavePath();
+    EXPECT_EQ(headless::TakeJobFaults(),
+              std::vector<std::string>{device + " overran: received bytes were lost by the line (at least 1)"});
+    EXPECT_EQ(Status(), "Status:  " + device + " overran: received bytes were lost by the line (at least 1)");
+
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_EQ(headless::TakeJobFaults(),
+              std::vector<std::string>{"received bytes lost by the line during the capture into " +
+                                       Path("cap.txt").string() + ": at least 1"});
+}
+
 TEST_F(CaptureToFile, ANotificationAfterStopShowsThePrefixAndTouchesBothFiles) {
     StartCapture(Path("cap.txt"));
     headless::Click(m_dlg, IDC_STOP);
