@@ -54,5 +54,7 @@ bool CCaptureFile::Close() {
 }
 
 std::string CCaptureFile::FaultText() const {
-    return std::string("cannot write ") + m_pszFileName + ": " + std::strerror(m_nError);
+    // The open refuses what is not a regular file (put there after the capture started) with EINVAL.
+    const bool bNotAFile = m_nError == EINVAL && !IsCaptureTarget(m_pszFileName);
+    return std::string("cannot write ") + m_pszFileName + ": " + (bNotAFile ? "not a regular file" : std::strerror(m_nError));
 }

@@ -1,8 +1,6 @@
 #include "transfer/send_file.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "platform/io.h"
 #include "transfer/text_mode_reader.h"
 
 namespace {
@@ -15,10 +13,11 @@ constexpr std::uint64_t MAX_COUNTED_BYTES = 16 << 20;
 }  // namespace
 
 FILE* OpenSendFile(const char* pszFileName) {
-    std::error_code error;
-    auto type = std::filesystem::status(pszFileName, error).type();
-    if (type == std::filesystem::file_type::fifo || type == std::filesystem::file_type::directory) return nullptr;
-    return std::fopen(pszFileName, "r");
+    const int nFile = _open(pszFileName, _O_RDONLY, 0);
+    if (nFile < 0) return nullptr;
+    FILE* pFile = _fdopen(nFile, "r");
+    if (pFile == nullptr) _close(nFile);
+    return pFile;
 }
 
 ULONGLONG SendFileChars(FILE* pSendFile) {

@@ -1,8 +1,9 @@
-// Opening the send file, in each pass. A FIFO is refused as a file that cannot
-// be opened: opening one for reading waits until some process opens it for
-// writing, and each read waits for data, so the user-interface thread would
-// hang inside a tick, with no way to Stop or close. A directory is refused too:
-// it opens, but reads as an empty file, so a Loop would reopen it forever.
+// Opening the send file, in each pass. Only a regular file opens; anything
+// else is refused as a file that cannot be opened: opening a FIFO for reading
+// waits until some process opens it for writing, and each read waits for
+// data, so the user-interface thread would hang inside a tick, with no way to
+// Stop or close. A directory opens but reads as an empty file, so a Loop
+// would reopen it forever, and a device may never end or never answer.
 #pragma once
 
 #include <cstdio>

@@ -1,5 +1,6 @@
 // Capture to File over a real pseudo-terminal: the far end sends, the port's
 // notifications arrive in real time and are handled by the dialog.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <thread>
 
 #include "dialog_on_pty.h"
@@ -157,21 +160,51 @@ TEST_F(CaptureToFile, ACompanionThatCannotBeOpenedLeavesTheCaptureGoingAndIsTold
     EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot " + why});
 }
 
+// Each pass opens the file anew, so what is at its path may have changed since
+// the capture started: a directory gone, or a FIFO (whose open would wait for
+// a reader, holding the window) put there.
 TEST_F(CaptureToFile, DataWaitsInThePortWhileTheCaptureFileCannotBeOpened) {
-    StartCapture(Path("later/cap.txt"));
-    m_pty.Send("abc");
-    const std::string why = "write " + Path("later/cap.txt").string() + ": No such file or directory";
-    EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == "Status:  Cannot " + why; }, 5000));
-    m_pty.Send("def");
-    DispatchFor(200);
-    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot " + why});
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        std::function<void()> mend;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"later/cap.txt", [] {}, [&] { std::filesystem::create_directory(Path("later")); },
+         "No such file or directory"},
+        {"fifo.txt", [&] { ASSERT_EQ(mkfifo(Path("fifo.txt").c_str(), 0600), 0); },
+         [&] { std::filesystem::remove(Path("fifo.txt")); }, "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path file = Path(c.name);
+        StartCapture(file.string());
+        c.spoil();
+        // Should the open wait on the FIFO after all, a reader lets it go on, and the test fail.
+        std::promise<void> caseOver;
+        std::thread release([&, over = caseOver.get_future()] {
+            if (over.wait_for(std::chrono::seconds(6)) == std::future_status::timeout)
+                close(open(file.c_str(), O_RDONLY | O_NONBLOCK));
+        });
+        m_pty.Send("abc");
+        const std::string why = "write " + file.string() + ": " + c.reason;
+        EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == "Status:  Cannot " + why; }, 5000));
+        m_pty.Send("def");
+        DispatchFor(200);
+        EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{"cannot " + why});
 
-    std::filesystem::create_directory(Path("later"));
-    ASSERT_TRUE(ReceiveInto("g", Path("later/cap.txt"), 7));
-    EXPECT_EQ(ReadFile(Path("later/cap.txt")), "abcdefg");
-    EXPECT_EQ(ReadFile(Path("later/cap_asci.txt")), "97|98|99|100|101|102|103|");
-    EXPECT_EQ(Status(), std::string(READING) + "abcdefg");
-    EXPECT_TRUE(TakeMessageBoxes().empty());
+        c.mend();
+        EXPECT_TRUE(ReceiveInto("g", file, 7));
+        EXPECT_EQ(ReadFile(file), "abcdefg");
+        EXPECT_EQ(ReadFile(static_cast<const char*>(CompanionFileName(file.c_str()))), "97|98|99|100|101|102|103|");
+        EXPECT_EQ(Status(), std::string(READING) + "abcdefg");
+        EXPECT_TRUE(TakeMessageBoxes().empty());
+        caseOver.set_value();
+        release.join();
+        headless::Click(m_dlg, IDC_STOP);
+        headless::TakeJobFaults();
+    }
 }
 
 TEST_F(CaptureToFile, StopAndTheCloseBoxStoreWhatArrivedButWasNotAnnouncedYet) {

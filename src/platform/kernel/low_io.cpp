@@ -7,8 +7,22 @@
 
 #include "platform/io.h"
 
+namespace {
+
+bool IsRegular(int statResult, const struct stat& info) { return statResult != 0 || S_ISREG(info.st_mode); }
+
+}  // namespace
+
 int _open(const char* filename, int oflag, int pmode) {
-    int flags = O_CLOEXEC;
+    // Looked at before the open, which on a device can itself act (a tty
+    // raises its modem lines), and again on what was opened, which may have
+    // been put there meanwhile.
+    struct stat info {};
+    if (!IsRegular(::stat(filename, &info), info)) {
+        errno = EINVAL;
+        return -1;
+    }
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     flags |= (oflag & _O_WRONLY) ? O_WRONLY : O_RDONLY;
     if (oflag & _O_APPEND) flags |= O_APPEND;
     if (oflag & _O_CREAT) flags |= O_CREAT;
@@ -16,8 +30,19 @@ int _open(const char* filename, int oflag, int pmode) {
     mode_t mode = 0;
     if (pmode & _S_IREAD) mode |= 0444;
     if (pmode & _S_IWRITE) mode |= 0222;
-    return ::open(filename, flags, mode);
+    int fd = ::open(filename, flags, mode);
+    if (fd < 0) return errno == ENXIO ? (errno = EINVAL, -1) : -1;  // ENXIO: a FIFO with no reader
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    // A regular file never waits; clearing the flag keeps later users' reads ordinary.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
+
+FILE* _fdopen(int fd, const char* mode) { return ::fdopen(fd, mode); }
 
 int _write(int fd, const void* buffer, unsigned int count) {
     const char* bytes = static_cast<const char*>(buffer);
