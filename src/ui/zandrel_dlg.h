@@ -144,8 +144,9 @@ private:
     void TellWhileWaiting(const CString& strWhat, const CString& strNotice);
     // Which pseudo-terminal the job's device is, read at each open.
     void RememberJobPty();
-    // False, told once, for what a waiting job never takes up whatever it is:
-    // a pty other than a new one made for the job's name, and a terminal in use.
+    // False for what a waiting job never takes up whatever identity it shows:
+    // a pty other than a new one made for the job's name (told once unless its
+    // link still leads where it did), and a terminal in use (told once).
     bool JobDeviceFreeToTakeUp();
     void StopWaitingForPort();
     // A fault the job goes on through: in the status line, and on the console.
