@@ -318,6 +318,17 @@ BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR t
 // ERROR_FILE_NOT_FOUND for a name no variable chooses (a device path, or not a port name), ERROR_INSUFFICIENT_BUFFER,
 // or ERROR_INVALID_PARAMETER for a null pointer.
 BOOL GetCommDeviceVariableA(LPCSTR deviceName, LPSTR variable, DWORD size, LPBOOL isSet);
+// Not in Windows: which pseudo-terminal a port name (as QueryDosDeviceA takes it) leads to now, for a pty has no
+// identity of its own (its number goes to whichever one is made next). One reached through a symbolic link (socat's
+// link=) is told apart by the link, made anew with each pty: instance names it, NUL-terminated. For a pty named by its
+// own node instance is empty: nothing tells it from the next one given that number. Fails with ERROR_NOT_SUPPORTED
+// for a device that is not a pty, ERROR_FILE_NOT_FOUND where nothing is, ERROR_INSUFFICIENT_BUFFER, or
+// ERROR_INVALID_PARAMETER for a null pointer.
+BOOL GetCommPtyInstanceA(LPCSTR deviceName, LPSTR instance, DWORD size);
+// Not in Windows, where a port is never a terminal someone types on: the device node a port name leads to now
+// ("/dev/pts/4"), NUL-terminated, and the process whose session has it as its controlling terminal (the session's
+// leader), 0 when none. Fails as GetCommDeviceIdentityA does.
+BOOL GetCommTerminalSessionA(LPCSTR deviceName, LPSTR node, DWORD nodeSize, LPDWORD processId);
 
 // Not in Windows (where the Setup API lists the ports): a serial device this machine has, for a user to pick.
 constexpr DWORD COMM_DEVICE_TEXT_SIZE = 256;

@@ -2,7 +2,8 @@
 // is let go at once, and the job waits for the same device to come back, then
 // goes on where it was: a capture appends to the same files, a write sends the
 // character the port did not take and keeps its Loop. Another device that
-// takes the name meanwhile is left alone: not even opened.
+// takes the name meanwhile is left alone: not even opened; nor is a terminal
+// in use, or a pseudo-terminal that is not a new one made for the name.
 
 #include "ui/zandrel_dlg.h"
 
@@ -47,6 +48,7 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
                                                 " was expected); still waiting");
         return;
     }
+    if (!JobDeviceFreeToTakeUp()) return;
     if (!OpenJobDevice()) {
         const DWORD dwError = GetLastError();
         const bool bAway = dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND ||

@@ -94,6 +94,9 @@ private:
     // The device the job first opened: only that one is taken up again.
     CString m_strJobDeviceKey;
     CString m_strJobDeviceText;  // "FTDI FT232R USB UART A50285BI"
+    // The job's device is a pseudo-terminal, and which one (empty: named by its node).
+    bool m_bJobPty = false;
+    CString m_strJobPtyInstance;
     // What the wait last told besides waiting, so that each thing is told once:
     // why the device cannot be opened, or which other device has its name.
     CString m_strWaitTold;
@@ -144,6 +147,12 @@ private:
     // The identity of the device the job's port leads to now; false when nothing is there.
     bool ReadJobDeviceIdentity(CString& strKey, CString& strText) const;
     void TellWhileWaiting(const CString& strWhat, const CString& strNotice);
+    // Which pseudo-terminal the job's device is, read at each open.
+    void RememberJobPty();
+    // False for what a waiting job never takes up whatever identity it shows:
+    // a pty other than a new one made for the job's name (told once unless its
+    // link still leads where it did), and a terminal in use (told once).
+    bool JobDeviceFreeToTakeUp();
     void StopWaitingForPort();
     // A fault the job goes on through: in the status line, and on the console.
     void TellJobFault(const CString& strFault);

@@ -30,6 +30,10 @@ void SignalWatch::BlockSignals() {
     // write that passes the limit fails with EFBIG, a write failure like a
     // full disk.
     signal(SIGXFSZ, SIG_IGN);
+    // Standard error may be a pipe whose reader is gone (`2>&1 | head`, a
+    // closed SSH channel): the notice is dropped, as on a terminal that never
+    // reads, instead of the run ending mid-job with its device left raw.
+    signal(SIGPIPE, SIG_IGN);
 }
 
 SignalWatch::SignalWatch() {

@@ -13,7 +13,8 @@ class SignalWatch {
 public:
     // Blocks the signals in the calling thread; threads started afterwards
     // inherit the mask. Call before any other thread exists. Also ignores
-    // SIGXFSZ, so that a file size limit fails writes instead of the process.
+    // SIGXFSZ and SIGPIPE, so that a file size limit or a reader gone fails
+    // writes instead of ending the process.
     static void BlockSignals();
 
     // Starts watching; each signal closes the application's main window.
