@@ -302,8 +302,9 @@ BOOL PurgeComm(HANDLE comm, DWORD flags);
 // null name).
 DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max);
 // Not in Windows: where a port name leads, for telling a user: "COM3 ->
-// /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0".
-// Returns and fails as QueryDosDeviceA does.
+// /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0",
+// control characters written as escapes ("\x1B"). Returns and fails as
+// QueryDosDeviceA does.
 DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
 // Not in Windows: which physical device a port name (as QueryDosDeviceA takes it) leads to now, read without
 // opening it, so that a job can tell its adapter plugged back from another device that took the name. key compares
@@ -322,10 +323,13 @@ BOOL GetCommDeviceVariableA(LPCSTR deviceName, LPSTR variable, DWORD size, LPBOO
 // Not in Windows (where the Setup API lists the ports): a serial device this machine has, for a user to pick.
 constexpr DWORD COMM_DEVICE_TEXT_SIZE = 256;
 struct COMMDEVICEINFOA {
-    // What to open as a port text: the stable /dev/serial/by-id/ name where there is one that fits, else the node.
+    // What to open as a port text: the stable /dev/serial/by-id/ name where there is one that fits and is shown as it
+    // is (no control characters), else the node.
     CHAR szPath[COMM_DEVICE_TEXT_SIZE];
     CHAR szNode[COMM_DEVICE_TEXT_SIZE];         // "/dev/ttyUSB0"
-    CHAR szDescription[COMM_DEVICE_TEXT_SIZE];  // "FTDI FT232R USB UART A50285BI", "16550A UART"; may be empty
+    // "FTDI FT232R USB UART A50285BI", "16550A UART"; may be empty. Control characters are written as escapes ("\x1B"),
+    // and a device's own strings are cut to 200 bytes ("...").
+    CHAR szDescription[COMM_DEVICE_TEXT_SIZE];
 };
 // Not in Windows: the serial devices this machine has now, read without opening any: USB ones (ttyACM, ttyUSB)
 // first, then the ttyS ports that have a UART behind them (the kernel makes ttyS0..3 whether or not one is there),

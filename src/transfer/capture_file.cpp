@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/framework/afxwin.h"
 #include "platform/io.h"
 
 bool IsCaptureTarget(const char* pszFileName) {
@@ -54,5 +55,6 @@ bool CCaptureFile::Close() {
 }
 
 std::string CCaptureFile::FaultText() const {
-    return std::string("cannot write ") + m_pszFileName + ": " + std::strerror(m_nError);
+    return std::string("cannot write ") + static_cast<const char*>(AfxVisibleText(m_pszFileName)) + ": " +
+           std::strerror(m_nError);
 }

@@ -130,7 +130,7 @@ private:
     // Tells the user which line settings the port refused and what it kept.
     void ShowSettingsKept();
     CString m_strSettingsRefusal;  // "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1"
-    // The Linux device the job's port is, for telling the user.
+    // The Linux device the job's port is, for telling the user: made visible.
     CString JobDevicePath() const;
     // Reopens the job's device if it is back and the same one. bTellWhy: say
     // why it cannot be opened (not on arrival notices, which come before the

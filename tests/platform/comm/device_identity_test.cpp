@@ -83,6 +83,35 @@ TEST_F(StandInSysfs, OtherDevicesAreTheirNumberAndEveryPtyIsOne) {
     EXPECT_EQ(Identity(136, 40).key, "pty");
 }
 
+TEST_F(StandInSysfs, ADevicesOwnStringsAreShownVisibleAndCutButItsKeyIsWhole) {
+    // Each as long as a USB string can be: 126 characters, 378 bytes in UTF-8.
+    std::string longest;
+    for (int i = 0; i < 126; ++i) longest += "€";
+    const std::map<std::string, std::string> hostile = {
+        {"idVendor", "1a86"}, {"idProduct", "7523"}, {"manufacturer", "\x1B[31m\x1BP$q\"p\x1B\\"},
+        {"product", "USB Serial \x1B]0;OWNED\x07\x1B[2J\r\xC2\x9B fake"}, {"serial", "A\x7F\xFF"}};
+    UsbDevice(kFtdiUsb, hostile);
+    UsbSerialPort("188:0", kFtdiUsb, "00", "ttyUSB0");
+    EXPECT_EQ(Identity(188, 0).text,
+              "\\x1B[31m\\x1BP$q\"p\\x1B\\\\ USB Serial \\x1B]0;OWNED\\x07\\x1B[2J\\x0D\\xC2\\x9B fake A\\x7F\\xFF");
+    EXPECT_EQ(Identity(188, 0).key, "usb 1a86:7523 if00 serial=A\x7F\xFF") << "compared as it is";
+
+    // Two adapters whose strings come to more than 1 KiB, told apart by the serial number's last character.
+    const std::string usb2 = "pci0000:00/0000:00:14.0/usb1/1-3";
+    UsbDevice(kFtdiUsb, {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", longest},
+                         {"product", longest}, {"serial", longest + "1"}});
+    UsbDevice(usb2, {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", longest}, {"product", longest},
+                     {"serial", longest + "2"}});
+    UsbSerialPort("188:1", usb2, "00", "ttyUSB1");
+    const comm::DeviceIdentity first = Identity(188, 0);
+    const comm::DeviceIdentity second = Identity(188, 1);
+    EXPECT_EQ(first.key, "usb 0403:6001 if00 serial=" + longest + "1");
+    EXPECT_EQ(second.key, "usb 0403:6001 if00 serial=" + longest + "2");
+    EXPECT_LE(first.text.size(), comm::kMaxIdentityText);
+    EXPECT_TRUE(first.text.starts_with("€€€")) << first.text;
+    EXPECT_TRUE(first.text.ends_with("€...")) << "cut after a whole character: " << first.text;
+}
+
 // The identity, or "" and the error.
 std::pair<std::string, std::string> IdentityOfName(const std::string& name, DWORD size = 256) {
     char key[256];
