@@ -311,9 +311,13 @@ DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
 // equal for the same device only: a USB one by vendor, product, interface and serial number, wherever it is plugged
 // ("usb 0403:6001 if00 serial=A50285BI"), any other by its device number ("char 4:65"); every pseudo-terminal is
 // the same ("pty"), as a pty's number goes to whichever one is made next. text names it for a user: "FTDI FT232R
-// USB UART A50285BI", "ttyS1 (device 4:65)", "a pseudo-terminal". Both NUL-terminated; fails with the open's codes
-// (ERROR_FILE_NOT_FOUND where nothing is), ERROR_INSUFFICIENT_BUFFER, or ERROR_INVALID_PARAMETER for a null pointer.
-BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR text, DWORD textSize);
+// USB UART A50285BI", "ttyS1 (device 4:65)", "a pseudo-terminal", its control characters written as escapes
+// ("\x1B") and cut to at most 200 bytes; key is whole, however long. Both NUL-terminated. *keySize and *textSize give
+// the buffers' sizes and receive the sizes the two need, NUL included, as the call succeeds or fails with
+// ERROR_INSUFFICIENT_BUFFER (then nothing is written, and a call with that much room reads the whole identity; a
+// null buffer with size 0 asks only the sizes). Fails with the open's codes and words (ERROR_FILE_NOT_FOUND where
+// nothing is), or ERROR_INVALID_PARAMETER for a null name or size, or a null buffer with room.
+BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR text, LPDWORD textSize);
 // Not in Windows: the environment variable that chooses the device a COMn name (as QueryDosDeviceA takes it) opens,
 // "ZANDREL_COM3", NUL-terminated, and whether it is set (else the name opens /dev/ttyS<n-1>). Fails with
 // ERROR_FILE_NOT_FOUND for a name no variable chooses (a device path, or not a port name), ERROR_INSUFFICIENT_BUFFER,

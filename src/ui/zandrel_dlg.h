@@ -136,7 +136,8 @@ private:
     // why it cannot be opened (not on arrival notices, which come before the
     // device's permissions are set).
     void TryReconnect(bool bTellWhy);
-    // The identity of the device the job's port leads to now; false when nothing is there.
+    // The identity of the device the job's port leads to now, whole; false,
+    // with the last error, when it cannot be read (nothing there among others).
     bool ReadJobDeviceIdentity(CString& strKey, CString& strText) const;
     void TellWhileWaiting(const CString& strWhat, const CString& strNotice);
     void StopWaitingForPort();
