@@ -302,17 +302,22 @@ BOOL PurgeComm(HANDLE comm, DWORD flags);
 // null name).
 DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max);
 // Not in Windows: where a port name leads, for telling a user: "COM3 ->
-// /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0".
-// Returns and fails as QueryDosDeviceA does.
+// /dev/ttyUSB0 through ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0",
+// control characters written as escapes ("\x1B"). Returns and fails as
+// QueryDosDeviceA does.
 DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
 // Not in Windows: which physical device a port name (as QueryDosDeviceA takes it) leads to now, read without
 // opening it, so that a job can tell its adapter plugged back from another device that took the name. key compares
 // equal for the same device only: a USB one by vendor, product, interface and serial number, wherever it is plugged
 // ("usb 0403:6001 if00 serial=A50285BI"), any other by its device number ("char 4:65"); every pseudo-terminal is
 // the same ("pty"), as a pty's number goes to whichever one is made next. text names it for a user: "FTDI FT232R
-// USB UART A50285BI", "ttyS1 (device 4:65)", "a pseudo-terminal". Both NUL-terminated; fails with the open's codes
-// (ERROR_FILE_NOT_FOUND where nothing is), ERROR_INSUFFICIENT_BUFFER, or ERROR_INVALID_PARAMETER for a null pointer.
-BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR text, DWORD textSize);
+// USB UART A50285BI", "ttyS1 (device 4:65)", "a pseudo-terminal", its control characters written as escapes
+// ("\x1B") and cut to at most 200 bytes; key is whole, however long. Both NUL-terminated. *keySize and *textSize give
+// the buffers' sizes and receive the sizes the two need, NUL included, as the call succeeds or fails with
+// ERROR_INSUFFICIENT_BUFFER (then nothing is written, and a call with that much room reads the whole identity; a
+// null buffer with size 0 asks only the sizes). Fails with the open's codes and words (ERROR_FILE_NOT_FOUND where
+// nothing is), or ERROR_INVALID_PARAMETER for a null name or size, or a null buffer with room.
+BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR text, LPDWORD textSize);
 // Not in Windows: the environment variable that chooses the device a COMn name (as QueryDosDeviceA takes it) opens,
 // "ZANDREL_COM3", NUL-terminated, and whether it is set (else the name opens /dev/ttyS<n-1>). Fails with
 // ERROR_FILE_NOT_FOUND for a name no variable chooses (a device path, or not a port name), ERROR_INSUFFICIENT_BUFFER,
@@ -333,10 +338,13 @@ BOOL GetCommTerminalSessionA(LPCSTR deviceName, LPSTR node, DWORD nodeSize, LPDW
 // Not in Windows (where the Setup API lists the ports): a serial device this machine has, for a user to pick.
 constexpr DWORD COMM_DEVICE_TEXT_SIZE = 256;
 struct COMMDEVICEINFOA {
-    // What to open as a port text: the stable /dev/serial/by-id/ name where there is one that fits, else the node.
+    // What to open as a port text: the stable /dev/serial/by-id/ name where there is one that fits and is shown as it
+    // is (no control characters), else the node.
     CHAR szPath[COMM_DEVICE_TEXT_SIZE];
     CHAR szNode[COMM_DEVICE_TEXT_SIZE];         // "/dev/ttyUSB0"
-    CHAR szDescription[COMM_DEVICE_TEXT_SIZE];  // "FTDI FT232R USB UART A50285BI", "16550A UART"; may be empty
+    // "FTDI FT232R USB UART A50285BI", "16550A UART"; may be empty. Control characters are written as escapes ("\x1B"),
+    // and a device's own strings are cut to 200 bytes ("...").
+    CHAR szDescription[COMM_DEVICE_TEXT_SIZE];
 };
 // Not in Windows: the serial devices this machine has now, read without opening any: USB ones (ttyACM, ttyUSB)
 // first, then the ttyS ports that have a UART behind them (the kernel makes ttyS0..3 whether or not one is there),

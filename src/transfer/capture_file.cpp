@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/framework/afxwin.h"
 #include "platform/io.h"
 
 bool IsCaptureTarget(const char* pszFileName) {
@@ -56,5 +57,6 @@ bool CCaptureFile::Close() {
 std::string CCaptureFile::FaultText() const {
     // The open refuses what is not a regular file (put there after the capture started) with EINVAL.
     const bool bNotAFile = m_nError == EINVAL && !IsCaptureTarget(m_pszFileName);
-    return std::string("cannot write ") + m_pszFileName + ": " + (bNotAFile ? "not a regular file" : std::strerror(m_nError));
+    return std::string("cannot write ") + static_cast<const char*>(AfxVisibleText(m_pszFileName)) + ": " +
+           (bNotAFile ? "not a regular file" : std::strerror(m_nError));
 }

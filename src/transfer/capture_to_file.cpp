@@ -71,7 +71,7 @@ void CZandrelDlg::OnCaptureToFile() {
 
     if (!ConfigureJobPort()) ShowSettingsKept();
     EnableJobButtons(FALSE);
-    AfxBeginJobProgress(AFX_JOB_CAPTURE, m_strFileName, 0, 0, FALSE);
+    AfxBeginJobProgress(AFX_JOB_CAPTURE, AfxVisibleText(m_strFileName), 0, 0, FALSE);
 }
 
 LRESULT CZandrelDlg::OnComEvent(WPARAM wParam, LPARAM lParam) {
@@ -139,7 +139,7 @@ bool CZandrelDlg::CapturePass() {
 void CZandrelDlg::KeepPartOfChunk(size_t nKept) {
     if (nKept == 0) return;
     m_nChunkStored += static_cast<DWORD>(nKept);
-    TellJobFault("another program wrote to " + m_strFileName + " during a pass that failed; its first " +
+    TellJobFault("another program wrote to " + AfxVisibleText(m_strFileName) + " during a pass that failed; its first " +
                  GroupedNumber(nKept) + " bytes stay in the file, the rest follows");
 }
 
@@ -163,10 +163,10 @@ void CZandrelDlg::EndCaptureHold() {
     ULONGLONG nLost = 0;
     if (m_bLostCounted && m_Port.GetLostCount(nLost) == 0 && nLost > m_nLostBeforeHold) {
         TellJobFault(GroupedNumber(nLost - m_nLostBeforeHold) + " received bytes were lost by the line while " +
-                     m_strFileName + " could not be written");
+                     AfxVisibleText(m_strFileName) + " could not be written");
         return;
     }
-    AfxReportJobNotice(m_strFileName + " takes data again; capture resumed");
+    AfxReportJobNotice(AfxVisibleText(m_strFileName) + " takes data again; capture resumed");
 }
 
 void CZandrelDlg::ReadChunk() {
@@ -190,7 +190,7 @@ void CZandrelDlg::FinishCapture() {
         // The held chunk and whatever still waits in the port close with it.
         ULONGLONG nLost = m_nChunkBytes - m_nChunkStored;
         for (ReadChunk(); m_nChunkBytes > 0; ReadChunk()) nLost += m_nChunkBytes;
-        TellJobFault(GroupedNumber(nLost) + " received bytes could not be written to " + m_strFileName);
+        TellJobFault(GroupedNumber(nLost) + " received bytes could not be written to " + AfxVisibleText(m_strFileName));
     }
     m_bChunkHeld = false;
     m_nChunkStored = 0;
@@ -219,7 +219,7 @@ void CZandrelDlg::TellLineLossAtEnd() {
     m_bLineLossTold = false;
     const ULONGLONG nLost = std::max<ULONGLONG>(LineLostSoFar(), 1);
     m_nLineLostEarlier = 0;
-    TellJobFault("received bytes lost by the line during the capture into " + m_strFileName + ": at least " +
+    TellJobFault("received bytes lost by the line during the capture into " + AfxVisibleText(m_strFileName) + ": at least " +
                  GroupedNumber(nLost));
 }
 

@@ -37,6 +37,7 @@ bool CZandrelDlg::OpenJobPort() {
         return true;
     } else {
         strWhy = LastErrorWords();
+        strPort = AfxVisibleText(strPort);
         const CString strDevice = JobDevicePath();
         if (strDevice != strPort) strPort += " (" + strDevice + ")";
         const CString strVariable = UnmappedVariable(m_szJobDevice + DEVICE_PREFIX_LENGTH);
@@ -84,5 +85,5 @@ CString LastErrorWords() {
 CString CZandrelDlg::JobDevicePath() const {
     char szPath[MAX_PATH];
     const char* pszPort = m_szJobDevice + DEVICE_PREFIX_LENGTH;
-    return QueryDosDeviceA(pszPort, szPath, sizeof szPath) != 0 ? CString(szPath) : CString(pszPort);
+    return AfxVisibleText(QueryDosDeviceA(pszPort, szPath, sizeof szPath) != 0 ? szPath : pszPort);
 }

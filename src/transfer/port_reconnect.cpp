@@ -2,14 +2,22 @@
 // is let go at once, and the job waits for the same device to come back, then
 // goes on where it was: a capture appends to the same files, a write sends the
 // character the port did not take and keeps its Loop. Another device that
-// takes the name meanwhile is left alone: not even opened; nor is a terminal
-// in use, or a pseudo-terminal that is not a new one made for the name.
+// takes the name meanwhile is left alone: not even opened, and so is a device
+// whose identity cannot be read (it might be any), a terminal in use, or a
+// pseudo-terminal that is not a new one made for the name.
+
+#include <vector>
 
 #include "ui/zandrel_dlg.h"
 
 namespace {
 
 constexpr char WAITING_STATUS[] = "Status:  Port disconnected, waiting for it to come back...";
+
+// Nothing is at the path (yet): waited for without a word.
+bool IsAway(DWORD dwError) {
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_DEVICE_NOT_CONNECTED;
+}
 
 }  // namespace
 
@@ -42,18 +50,28 @@ BOOL CZandrelDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
 void CZandrelDlg::TryReconnect(bool bTellWhy) {
     if (!m_bWaitingForPort) return;
     CString strKey, strText;
-    // One whose identity could not be read at the job's open is taken up whatever it is.
-    if (ReadJobDeviceIdentity(strKey, strText) && !m_strJobDeviceKey.IsEmpty() && strKey != m_strJobDeviceKey) {
+    if (!ReadJobDeviceIdentity(strKey, strText)) {
+        if (bTellWhy && !IsAway(GetLastError())) {
+            const CString strWhy = LastErrorWords();
+            TellWhileWaiting("unknown " + strWhy, JobDevicePath() + " is back but its identity cannot be read: " +
+                                                      strWhy + "; still waiting");
+        }
+        return;
+    }
+    // An empty key: the identity could not be read at the job's open, so no device can be told to be that one.
+    if (m_strJobDeviceKey.IsEmpty()) {
+        TellWhileWaiting("unknown at open", JobDevicePath() + " is back but its identity could not be read when the "
+                                                              "job opened it; still waiting");
+        return;
+    }
+    if (strKey != m_strJobDeviceKey) {
         TellWhileWaiting("other " + strKey, JobDevicePath() + " is now a different device (" + m_strJobDeviceText +
                                                 " was expected); still waiting");
         return;
     }
     if (!JobDeviceFreeToTakeUp()) return;
     if (!OpenJobDevice()) {
-        const DWORD dwError = GetLastError();
-        const bool bAway = dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND ||
-                           dwError == ERROR_DEVICE_NOT_CONNECTED;
-        if (bTellWhy && !bAway) {
+        if (bTellWhy && !IsAway(GetLastError())) {
             const CString strWhy = LastErrorWords();
             TellWhileWaiting("cannot open " + strWhy,
                              JobDevicePath() + " is back but cannot be opened: " + strWhy + "; still waiting");
@@ -79,12 +97,22 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
 }
 
 bool CZandrelDlg::ReadJobDeviceIdentity(CString& strKey, CString& strText) const {
-    char szKey[1024];
-    char szText[1024];
-    if (!GetCommDeviceIdentityA(m_szJobDevice + DEVICE_PREFIX_LENGTH, szKey, sizeof szKey, szText, sizeof szText))
-        return false;
-    strKey = szKey;
-    strText = szText;
+    std::vector<char> key;
+    std::vector<char> text;
+    // Asked first for the sizes, then again with that much room, whole; once
+    // more if another device took the path in between and needs more.
+    for (;;) {
+        DWORD dwKeySize = static_cast<DWORD>(key.size());
+        DWORD dwTextSize = static_cast<DWORD>(text.size());
+        if (GetCommDeviceIdentityA(m_szJobDevice + DEVICE_PREFIX_LENGTH, key.data(), &dwKeySize, text.data(),
+                                   &dwTextSize))
+            break;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+        key.resize(dwKeySize);
+        text.resize(dwTextSize);
+    }
+    strKey = key.data();
+    strText = text.data();
     return true;
 }
 

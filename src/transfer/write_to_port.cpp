@@ -40,7 +40,7 @@ void CZandrelDlg::OnWriteToPort() {
     m_linePace.Reset();
     SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
-    AfxBeginJobProgress(AFX_JOB_WRITE, m_strFileName, nSendChars, m_nSendPeriod, IsLoopChecked());
+    AfxBeginJobProgress(AFX_JOB_WRITE, AfxVisibleText(m_strFileName), nSendChars, m_nSendPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();

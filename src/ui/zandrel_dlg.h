@@ -138,13 +138,14 @@ private:
     // Tells the user which line settings the port refused and what it kept.
     void ShowSettingsKept();
     CString m_strSettingsRefusal;  // "/dev/ttyUSB0 cannot take 6 data bits, kept 9600 8N1"
-    // The Linux device the job's port is, for telling the user.
+    // The Linux device the job's port is, for telling the user: made visible.
     CString JobDevicePath() const;
     // Reopens the job's device if it is back and the same one. bTellWhy: say
     // why it cannot be opened (not on arrival notices, which come before the
     // device's permissions are set).
     void TryReconnect(bool bTellWhy);
-    // The identity of the device the job's port leads to now; false when nothing is there.
+    // The identity of the device the job's port leads to now, whole; false,
+    // with the last error, when it cannot be read (nothing there among others).
     bool ReadJobDeviceIdentity(CString& strKey, CString& strText) const;
     void TellWhileWaiting(const CString& strWhat, const CString& strNotice);
     // Which pseudo-terminal the job's device is, read at each open.

@@ -100,6 +100,30 @@ TEST_F(FindingAPort, ACOMnLeftToItsDefaultNamesTheDevicesHereAndTheVariableToSet
     EXPECT_EQ(mapped.Errors(), "zandrel: cannot open COM9 (" + PathOf("gone") + "): No such file or directory\n");
 }
 
+// A name that a terminal would act on (retitle, clear) reaches standard error seen, not acted on.
+TEST_F(FindingAPort, NamesFromOutsideReachTheConsoleOnlyInAVisibleForm) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> switches;
+        e2e::ChildProcess::Environment environment;
+        int status;
+        std::string told;
+    };
+    const Case cases[] = {
+        {"a device path", {"-c", "9", "-r", PathOf("capture.txt")}, {{"ZANDREL_COM9", "/dev/tty\x1B]0;OWNED\x07"}}, 1,
+         "zandrel: cannot open COM9 (/dev/tty\\x1B]0;OWNED\\x07): No such file or directory\n"},
+        {"a switch's value", {"-b", "\x1B[2J\r96\xC2\x9B"}, {}, 2,
+         "Zandrel: Unsupported Buad Rate\nUnsupported Buad Rate: \\x1B[2J\\x0D96\\xC2\\x9B bps\n"},
+    };
+    for (const Case& c : cases) {
+        e2e::ChildProcess zandrel = Run(c.switches, c.environment);
+        EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), c.status) << c.what;
+        const std::string errors = zandrel.Errors();
+        EXPECT_TRUE(errors.starts_with(c.told)) << c.what << ": " << errors;
+        EXPECT_EQ(errors.find_first_of("\x1B\x07\r"), std::string::npos) << c.what << ": " << errors;
+    }
+}
+
 // A device node owned as serial devices are, root:dialout 0660, and the
 // program run as nobody. (The permission is checked before the device is
 // reached, so any device does; a pty's slave opens only through devpts, so

@@ -117,6 +117,19 @@ TEST_F(AdapterReplugged, AnotherDeviceAtTheNameIsNotTakenUpAndIsToldOnce) {
               Notices("capture", " is now a different device (a pseudo-terminal was expected)"));
 }
 
+// What cannot be told from another device is not taken up as this one.
+TEST_F(AdapterReplugged, ANameWhoseDeviceCannotBeReadIsNotTakenUpAndIsToldOnce) {
+    const std::string told = " is back but its identity cannot be read: Too many levels of symbolic links";
+    CaptureWithTheNameElsewhere([&] {
+        const std::filesystem::path loop = Path("loop");
+        std::filesystem::create_symlink(loop.filename(), loop);
+        m_name->PointTo(loop.string());
+        TriesWhileElsewhere(told);
+        m_name->Remove();
+    });
+    EXPECT_EQ(headless::TakeJobNotices(), Notices("capture", told));
+}
+
 TEST_F(AdapterReplugged, ADeviceBackButBusyIsToldOnceAndTakenUpOnceFree) {
     testsupport::Pty busy;
     CaptureWithTheNameElsewhere([&] {

@@ -32,6 +32,25 @@ def identity_text(chip, serial=None):
     return f"{chip.maker} {chip.name} {serial or chip.serial}"
 
 
+def visible(text):
+    """A text as the program shows a device's strings: control characters
+    (ASCII ones here) as \\xHH, a backslash as \\\\."""
+    return "".join("\\\\" if c == "\\" else f"\\x{ord(c):02X}" if ord(c) < 0x20 or ord(c) == 0x7F else c
+                   for c in text)
+
+
+def rename(vm, device, chip):
+    """Pulls the chip, gives it chip's maker, name and serial number (any
+    bytes: written with printf's octal escapes) and plugs it back."""
+    def octal(text):
+        return "".join(c if c.isalnum() or c == " " else f"\\{ord(c):03o}" for c in text)
+
+    strings = f"{GADGET}/strings/0x409"
+    pull(vm, device)
+    vm.check(f"printf '{octal(chip.maker)}' >{strings}/manufacturer; printf '{octal(chip.name)}' >{strings}/product")
+    plug(vm, device, f"\"$(printf '{octal(chip.serial)}')\"")
+
+
 def bring_up(chip):
     """Guest shell that builds the gadget, starts the emulator and plugs it in."""
     strings = f"{GADGET}/strings/0x409"

@@ -630,6 +630,32 @@ class RefusesOneAndAHalf:
 class Ch341(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
     chip = chip_gadget.CH340
 
+    def test_a_strings_that_would_work_the_terminal_are_shown_as_escapes(self):
+        """A device chooses its strings, and sysfs passes control bytes on:
+        the usage's device list and the hint after a failed open show them
+        visibly, none reaching the terminal to retitle it, clear it or make
+        it answer a query."""
+        hostile = self.chip._replace(maker="wch.cn \x1bP$q\"p\x1b\\", name="USB Serial \x1b]0;OWNED\x07\x1b[2J\r fake",
+                                     serial="CH34\x1b[8mA0001")
+        shown = " ".join(chip_gadget.visible(text) for text in (hostile.maker, hostile.name, hostile.serial))
+        chip_gadget.rename(self.vm, self.device, hostile)
+        try:
+            status, _ = self.vm.run("zandrel </dev/null >/tmp/out 2>/tmp/usage")
+            self.assertEqual(status, 2)
+            usage = self.guest_bytes("/tmp/usage")
+            status, _ = self.vm.run("zandrel -c 9 -r /tmp/hint.bin </dev/null >/tmp/out 2>/tmp/hint")
+            self.assertEqual(status, 1)
+            hint = self.guest_bytes("/tmp/hint")
+        finally:
+            chip_gadget.rename(self.vm, self.device, self.chip)
+        self.assertIn(f"\n  {self.device}: {shown}\n".encode(), usage)
+        self.assertIn(f"; devices here: ".encode(), hint)
+        self.assertIn(f"{self.device} ({shown})".encode(), hint)
+        for told in (usage, hint):
+            self.assertNotIn(b"\x1b", told)
+            self.assertNotIn(b"\x07", told)
+            self.assertNotIn(b"\r", told)
+
 
 class Cp210x(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
     chip = chip_gadget.CP2102

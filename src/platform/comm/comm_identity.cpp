@@ -13,13 +13,23 @@ BOOL Fail(DWORD error) {
 
 }  // namespace
 
-BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, DWORD keySize, LPSTR text, DWORD textSize) {
-    if (!deviceName || !key || !text) return Fail(ERROR_INVALID_PARAMETER);
+BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR text, LPDWORD textSize) {
+    if (!deviceName || !keySize || !textSize || (!key && *keySize > 0) || (!text && *textSize > 0))
+        return Fail(ERROR_INVALID_PARAMETER);
     auto path = comm::LinuxDeviceFor(std::string("\\\\.\\") + deviceName);
     if (!path) return Fail(ERROR_FILE_NOT_FOUND);
     comm::DeviceIdentity identity;
-    if (int error = comm::IdentityOfPath(*path, identity); error != 0) return Fail(comm::Win32FromErrno(error));
-    if (!comm::CopyText(identity.key, key, keySize) || !comm::CopyText(identity.text, text, textSize))
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (int error = comm::IdentityOfPath(*path, identity); error != 0) {
+        SetLastErrorText(comm::Win32FromErrno(error), comm::ErrnoText(error).c_str());
+        return FALSE;
+    }
+    const DWORD keyRoom = *keySize;
+    const DWORD textRoom = *textSize;
+    *keySize = static_cast<DWORD>(identity.key.size() + 1);
+    *textSize = static_cast<DWORD>(identity.text.size() + 1);
+    // Both or neither: a caller given the sizes asks again with room for both.
+    if (*keySize > keyRoom || *textSize > textRoom) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    comm::CopyText(identity.key, key, keyRoom);
+    comm::CopyText(identity.text, text, textRoom);
     return TRUE;
 }

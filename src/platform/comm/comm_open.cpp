@@ -17,11 +17,6 @@
 namespace comm {
 namespace {
 
-std::string ErrnoText(int error) {
-    char buffer[256];
-    return strerror_r(error, buffer, sizeof buffer);
-}
-
 // Why the open failed, with what to do about a permission the user lacks.
 std::string OpenFailureText(int error, const std::string& path) {
     std::string text = ErrnoText(error);

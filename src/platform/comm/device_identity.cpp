@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/comm/driver_traits.h"
+#include "platform/kernel/visible_text.h"
 
 namespace comm {
 namespace {
@@ -54,6 +55,21 @@ std::optional<DeviceIdentity> UsbIdentity(const fs::path& sys, const fs::path& n
     return std::nullopt;
 }
 
+// The identity as sysfs tells it, its text unchecked.
+DeviceIdentity IdentityRead(unsigned major, unsigned minor, const std::string& root) {
+    if (IsPtySlave(major)) return {"pty", "a pseudo-terminal"};
+    const std::string number = std::to_string(major) + ":" + std::to_string(minor);
+    std::error_code error;
+    const fs::path sys = fs::canonical(fs::path(root) / "sys", error);
+    const fs::path node = sys / "dev" / "char" / number;
+    if (!error) {
+        if (auto usb = UsbIdentity(sys, node)) return *usb;
+    }
+    const fs::path named = fs::canonical(node, error);
+    const std::string text = "device " + number;
+    return {"char " + number, error ? text : named.filename().string() + " (" + text + ")"};
+}
+
 int IdentityOfFile(int statResult, const struct stat& info, DeviceIdentity& identity) {
     if (statResult != 0) return errno;
     if (!S_ISCHR(info.st_mode)) return ENODEV;
@@ -72,17 +88,10 @@ std::string SysfsAttribute(const fs::path& file) {
 }
 
 DeviceIdentity IdentityOf(unsigned major, unsigned minor, const std::string& root) {
-    if (IsPtySlave(major)) return {"pty", "a pseudo-terminal"};
-    const std::string number = std::to_string(major) + ":" + std::to_string(minor);
-    std::error_code error;
-    const fs::path sys = fs::canonical(fs::path(root) / "sys", error);
-    const fs::path node = sys / "dev" / "char" / number;
-    if (!error) {
-        if (auto usb = UsbIdentity(sys, node)) return *usb;
-    }
-    const fs::path named = fs::canonical(node, error);
-    const std::string text = "device " + number;
-    return {"char " + number, error ? text : named.filename().string() + " (" + text + ")"};
+    DeviceIdentity identity = IdentityRead(major, minor, root);
+    // A device chooses its own strings, control characters and all.
+    identity.text = kernel::VisibleText(identity.text, kMaxIdentityText);
+    return identity;
 }
 
 int IdentityOfDescriptor(int fd, DeviceIdentity& identity) {

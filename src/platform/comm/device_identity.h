@@ -11,9 +11,14 @@ namespace comm {
 struct DeviceIdentity {
     // Compares: "usb 0403:6001 if00 serial=A50285BI", "char 4:65", "pty".
     std::string key;
-    // For a user: "FTDI FT232R USB UART A50285BI", "ttyS1 (device 4:65)".
+    // For a user: "FTDI FT232R USB UART A50285BI", "ttyS1 (device 4:65)";
+    // control characters made visible, at most kMaxIdentityText bytes.
     std::string text;
 };
+
+// Room for a maker's, a product's and a serial number's strings of common
+// length; a device's own strings may each be 126 characters, and are cut.
+constexpr size_t kMaxIdentityText = 200;
 
 // A USB device by vendor, product, interface and serial number, wherever it
 // is plugged; any other device by its number. Every pseudo-terminal is one

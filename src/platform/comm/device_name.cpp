@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/kernel/visible_text.h"
+
 namespace comm {
 namespace {
 
@@ -69,8 +71,9 @@ std::optional<std::string> DescribeDevice(std::string_view name) {
     std::optional<Mapping> mapping = Map(name);
     if (!mapping) return std::nullopt;
     std::string_view given = name.substr(kDevicePrefix.size());
-    if (given.starts_with('/')) return std::move(mapping->device);
-    std::string description = std::string(given) + " -> " + mapping->device;
+    // Typed or set by whoever ran the program: shown, not acted on.
+    if (given.starts_with('/')) return kernel::VisibleText(mapping->device);
+    std::string description = kernel::VisibleText(given) + " -> " + kernel::VisibleText(mapping->device);
     if (!mapping->variable.empty()) description += " through " + mapping->variable;
     return description;
 }

@@ -13,8 +13,8 @@ namespace comm {
 std::optional<std::string> LinuxDeviceFor(std::string_view name);
 
 // Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through
-// ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0"; nothing when the name
-// names no device.
+// ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0", control characters
+// made visible; nothing when the name names no device.
 std::optional<std::string> DescribeDevice(std::string_view name);
 
 // The variable that chooses what a \\.\COMn name opens ("ZANDREL_COM3") and

@@ -1,6 +1,7 @@
 #include "platform/comm/errno_map.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace comm {
 
@@ -23,6 +24,11 @@ DWORD Win32FromErrno(int error) {
         case EIO: return ERROR_DEVICE_NOT_CONNECTED;
         default: return ERROR_GEN_FAILURE;
     }
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
 }
 
 }  // namespace comm

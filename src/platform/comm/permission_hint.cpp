@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "platform/kernel/visible_text.h"
+
 namespace comm {
 
 std::string PermissionHint(const std::string& path) {
@@ -15,7 +17,7 @@ std::string PermissionHint(const std::string& path) {
     struct group entry {};
     struct group* found = nullptr;
     if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return "";
-    const std::string name = found->gr_name;
+    const std::string name = kernel::VisibleText(found->gr_name);
     // A new group reaches a user's processes only at their next login.
     return "the device belongs to group " + name + ": sudo usermod -aG " + name + " $USER, then log in again";
 }

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "platform/comm/device_identity.h"
+#include "platform/kernel/visible_text.h"
 
 namespace comm {
 namespace {
@@ -59,7 +60,7 @@ std::string UartName(const std::string& type) {
     return known == kNames.end() ? "UART" : known->second + " UART";
 }
 
-// What the tty's dev attribute ("188:0") names, described as the reconnect tells it.
+// What the tty's dev attribute ("188:0") names, described as the reconnect tells it: visible, bounded.
 std::string UsbDescription(const fs::path& classDir, const std::string& root) {
     const std::string dev = SysfsAttribute(classDir / "dev");
     unsigned major = 0;
@@ -77,7 +78,9 @@ std::map<std::string, std::string> StableNames(const fs::path& root) {
         const fs::path target = fs::read_symlink(link, error);
         if (error) continue;
         const std::string stable = "/dev/serial/by-id/" + link.filename().string();
-        if (stable.size() > kMaxPath) continue;
+        // Shown as it opens, so a name that could not be shown as it is (udev
+        // never makes one) is no name to offer: the node is.
+        if (stable.size() > kMaxPath || kernel::VisibleText(stable) != stable) continue;
         const std::string name = (dir / target).lexically_normal().filename().string();
         // Sorted, so that the same name is chosen every time if two links lead to one device.
         auto [it, added] = names.emplace(name, stable);

@@ -12,7 +12,9 @@ struct SerialDevice {
     // one that fits a port name, else the node.
     std::string path;
     std::string node;         // "/dev/ttyUSB0"
-    std::string description;  // "FTDI FT232R USB UART A50285BI", "16550A UART"
+    // "FTDI FT232R USB UART A50285BI", "16550A UART": control characters made
+    // visible, at most kMaxIdentityText bytes.
+    std::string description;
 };
 
 // USB devices (ttyACM*, ttyUSB*) and the ttyS* ports that have a UART behind

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/comm/dcb_rules.h"
+#include "platform/kernel/visible_text.h"
 
 namespace comm {
 namespace {
@@ -41,7 +42,7 @@ std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB
     std::string refused;
     for (size_t i = 0; i < parts.size(); ++i) refused += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
     if (refused.empty()) refused = "these handshake settings";
-    return path + " cannot take " + refused + ", kept " + FrameText(kept);
+    return kernel::VisibleText(path) + " cannot take " + refused + ", kept " + FrameText(kept);
 }
 
 }  // namespace comm

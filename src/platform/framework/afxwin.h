@@ -301,6 +301,12 @@ constexpr UINT ID_HELP = 0xE146;
 // offscreen and minimal platforms need ZANDREL_WINDOW=1).
 bool AfxIsHeadless();
 
+// A text from outside the program (a file or device name, a switch's value) as
+// it may be put in a message: control characters and bytes that are not UTF-8
+// written as escapes ("\x1B"), a backslash as "\\", so that on a terminal they
+// are seen rather than acted on; printable UTF-8 as it is.
+CString AfxVisibleText(const char* pszText);
+
 // Tells the user of a fault that a running job carries on through (a capture
 // file that cannot be written, a port text that names no port). A window shows
 // such faults in its status line, so only the console run prints this, as

@@ -27,6 +27,13 @@ TEST(DeviceDescription, NamesTheDeviceAndTheVariableThatChoseIt) {
     EXPECT_EQ("/dev/ttyACM0", Describe("/dev/ttyACM0"));
 }
 
+TEST(DeviceDescription, ShowsControlCharactersInTheDeviceNameVisibly) {
+    setenv("ZANDREL_COM3", "/dev/\x1B]0;OWNED\x07tty", 1);
+    EXPECT_EQ("COM3 -> /dev/\\x1B]0;OWNED\\x07tty through ZANDREL_COM3", Describe("COM3"));
+    unsetenv("ZANDREL_COM3");
+    EXPECT_EQ("/dev/\\x1B[2Jtty\\x9B", Describe("/dev/\x1B[2Jtty\x9B"));
+}
+
 TEST(DeviceDescription, NothingForNamesThatOpenNoDevice) {
     for (const char* name : {"COM0", "COM", "COMx", "LPT1", "relative/path", ""}) {
         EXPECT_EQ("", Describe(name)) << name;

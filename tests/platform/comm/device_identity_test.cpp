@@ -83,11 +83,43 @@ TEST_F(StandInSysfs, OtherDevicesAreTheirNumberAndEveryPtyIsOne) {
     EXPECT_EQ(Identity(136, 40).key, "pty");
 }
 
+TEST_F(StandInSysfs, ADevicesOwnStringsAreShownVisibleAndCutButItsKeyIsWhole) {
+    // Each as long as a USB string can be: 126 characters, 378 bytes in UTF-8.
+    std::string longest;
+    for (int i = 0; i < 126; ++i) longest += "€";
+    const std::map<std::string, std::string> hostile = {
+        {"idVendor", "1a86"}, {"idProduct", "7523"}, {"manufacturer", "\x1B[31m\x1BP$q\"p\x1B\\"},
+        {"product", "USB Serial \x1B]0;OWNED\x07\x1B[2J\r\xC2\x9B fake"}, {"serial", "A\x7F\xFF"}};
+    UsbDevice(kFtdiUsb, hostile);
+    UsbSerialPort("188:0", kFtdiUsb, "00", "ttyUSB0");
+    EXPECT_EQ(Identity(188, 0).text,
+              "\\x1B[31m\\x1BP$q\"p\\x1B\\\\ USB Serial \\x1B]0;OWNED\\x07\\x1B[2J\\x0D\\xC2\\x9B fake A\\x7F\\xFF");
+    EXPECT_EQ(Identity(188, 0).key, "usb 1a86:7523 if00 serial=A\x7F\xFF") << "compared as it is";
+
+    // Two adapters whose strings come to more than 1 KiB, told apart by the serial number's last character.
+    const std::string usb2 = "pci0000:00/0000:00:14.0/usb1/1-3";
+    UsbDevice(kFtdiUsb, {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", longest},
+                         {"product", longest}, {"serial", longest + "1"}});
+    UsbDevice(usb2, {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", longest}, {"product", longest},
+                     {"serial", longest + "2"}});
+    UsbSerialPort("188:1", usb2, "00", "ttyUSB1");
+    const comm::DeviceIdentity first = Identity(188, 0);
+    const comm::DeviceIdentity second = Identity(188, 1);
+    EXPECT_EQ(first.key, "usb 0403:6001 if00 serial=" + longest + "1");
+    EXPECT_EQ(second.key, "usb 0403:6001 if00 serial=" + longest + "2");
+    EXPECT_LE(first.text.size(), comm::kMaxIdentityText);
+    EXPECT_TRUE(first.text.starts_with("€€€")) << first.text;
+    EXPECT_TRUE(first.text.ends_with("€...")) << "cut after a whole character: " << first.text;
+}
+
 // The identity, or "" and the error.
-std::pair<std::string, std::string> IdentityOfName(const std::string& name, DWORD size = 256) {
+std::pair<std::string, std::string> IdentityOfName(const std::string& name) {
     char key[256];
     char text[256];
-    if (!GetCommDeviceIdentityA(name.c_str(), key, size, text, size)) return {"", std::to_string(GetLastError())};
+    DWORD keySize = sizeof key;
+    DWORD textSize = sizeof text;
+    if (!GetCommDeviceIdentityA(name.c_str(), key, &keySize, text, &textSize))
+        return {"", std::to_string(GetLastError())};
     return {key, text};
 }
 
@@ -101,18 +133,48 @@ TEST(CommDeviceIdentity, OfThisMachinesDevicesWithoutOpeningThem) {
     unsetenv("ZANDREL_COM9");
 }
 
-TEST(CommDeviceIdentity, FailsWhereNoDeviceIsOrTheBufferIsShort) {
-    const fs::path file = testsupport::MakeTestDirectory("zandrel-identity") / "plain";
-    std::ofstream(file) << "x";
+TEST(CommDeviceIdentity, FailsWhereNoDeviceIsWithTheWordsWhy) {
+    const fs::path dir = testsupport::MakeTestDirectory("zandrel-identity");
+    std::ofstream(dir / "plain") << "x";
+    fs::create_symlink("loop", dir / "loop");
     const std::string notFound = std::to_string(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(IdentityOfName("/dev/no-such-tty").second, notFound);
-    EXPECT_EQ(IdentityOfName(file.string()).second, notFound) << "not a device";
+    EXPECT_STREQ(GetLastErrorText(), "No such file or directory");
+    EXPECT_EQ(IdentityOfName((dir / "plain").string()).second, notFound) << "not a device";
     EXPECT_EQ(IdentityOfName("LPT1").second, notFound);
-    EXPECT_EQ(IdentityOfName("/dev/null", 8).second, std::to_string(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(IdentityOfName((dir / "loop").string()).second, std::to_string(ERROR_GEN_FAILURE));
+    EXPECT_STREQ(GetLastErrorText(), "Too many levels of symbolic links");
     char key[8];
-    EXPECT_FALSE(GetCommDeviceIdentityA("/dev/null", key, sizeof key, nullptr, 0));
+    DWORD size = sizeof key;
+    DWORD none = 0;
+    EXPECT_FALSE(GetCommDeviceIdentityA("/dev/null", key, &size, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    fs::remove_all(file.parent_path());
+    EXPECT_FALSE(GetCommDeviceIdentityA("/dev/null", key, &size, nullptr, &(none = 1)));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "a null buffer with room";
+    fs::remove_all(dir);
+}
+
+// As Win32 calls that return names: a short buffer tells the size needed, and a call with that much room reads it whole.
+TEST(CommDeviceIdentity, AShortBufferTellsTheSizesNeededAndTakesNothing) {
+    DWORD keySize = 0;
+    DWORD textSize = 0;
+    EXPECT_FALSE(GetCommDeviceIdentityA("/dev/null", nullptr, &keySize, nullptr, &textSize));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(keySize, sizeof "char 1:3");
+    EXPECT_EQ(textSize, sizeof "null (device 1:3)");
+
+    std::string key(keySize, '#');
+    std::string text(textSize - 1, '#');  // one short: neither is written
+    DWORD textRoom = textSize - 1;
+    EXPECT_FALSE(GetCommDeviceIdentityA("/dev/null", key.data(), &keySize, text.data(), &textRoom));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(key, std::string(key.size(), '#'));
+    EXPECT_EQ(textRoom, textSize);
+
+    text.resize(textSize);
+    ASSERT_TRUE(GetCommDeviceIdentityA("/dev/null", key.data(), &keySize, text.data(), &textSize));
+    EXPECT_STREQ(key.c_str(), "char 1:3");
+    EXPECT_STREQ(text.c_str(), "null (device 1:3)");
 }
 
 }  // namespace

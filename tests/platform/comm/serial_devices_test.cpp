@@ -27,11 +27,12 @@ protected:
 
 TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUart) {
     const std::string longName = "usb-" + std::string(226, 'x') + "-if00-port0";
+    const std::string longString(126, 'L');  // as long as a USB string can be
     struct Case {
         const char* what;
         std::function<void()> make;
         const char* path;  // listed as; null when left out
-        const char* description;
+        std::string description;
     };
     const Case cases[] = {
         {"a Pico on cdc_acm, by its stable name",
@@ -67,18 +68,39 @@ TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUart) {
              StableName(longName, "ttyUSB2");
          },
          "/dev/ttyUSB2", "FTDI FT232R USB UART A50285BI"},
+        {"strings that would retitle the terminal and clear it, and a stable name with an ESC: by its node",
+         [&] {
+             UsbDevice("pci0000:00/usb1/1-7", {{"idVendor", "1a86"}, {"idProduct", "7523"},
+                                               {"manufacturer", "\x1BP$q\"p\x1B\\"},
+                                               {"product", "USB Serial \x1B]0;OWNED\x07\x1B[2J\r fake"},
+                                               {"serial", "\x1B[8m1"}});
+             UsbSerialPort("188:4", "pci0000:00/usb1/1-7", "00", "ttyUSB4");
+             Node("ttyUSB4");
+             StableName("usb-\x1B[2J-if00-port0", "ttyUSB4");
+         },
+         "/dev/ttyUSB4",
+         "\\x1BP$q\"p\\x1B\\\\ USB Serial \\x1B]0;OWNED\\x07\\x1B[2J\\x0D fake \\x1B[8m1"},
+        {"strings as long as USB allows: cut and marked",
+         [&] {
+             UsbDevice("pci0000:00/usb1/1-8", {{"idVendor", "1a86"}, {"idProduct", "7523"},
+                                               {"manufacturer", "M" + longString}, {"product", "P" + longString},
+                                               {"serial", "S" + longString}});
+             UsbSerialPort("188:5", "pci0000:00/usb1/1-8", "00", "ttyUSB5");
+             Node("ttyUSB5");
+         },
+         "/dev/ttyUSB5", ("M" + longString + " P" + longString).substr(0, 197) + "..."},
         {"an adapter in sysfs whose node is not in /dev",
          [&] {
              UsbDevice("pci0000:00/usb1/1-6", kFtdi);
              UsbSerialPort("188:3", "pci0000:00/usb1/1-6", "00", "ttyUSB3");
          },
-         nullptr, nullptr},
+         nullptr, ""},
         {"a 16550A", [&] { Uart("ttyS0", "4:64", "4"); Node("ttyS0"); }, "/dev/ttyS0", "16550A UART"},
-        {"a ttyS with no UART behind it", [&] { Uart("ttyS1", "4:65", "0"); Node("ttyS1"); }, nullptr, nullptr},
+        {"a ttyS with no UART behind it", [&] { Uart("ttyS1", "4:65", "0"); Node("ttyS1"); }, nullptr, ""},
         {"an 8250, in number order", [&] { Uart("ttyS2", "4:66", "1"); Node("ttyS2"); }, "/dev/ttyS2", "8250 UART"},
         {"a UART of a type without a name", [&] { Uart("ttyS10", "4:74", "123"); Node("ttyS10"); }, "/dev/ttyS10",
          "UART"},
-        {"a virtual console", [&] { Tty("4:5", "virtual/tty/tty5", "virtual"); Node("tty5"); }, nullptr, nullptr},
+        {"a virtual console", [&] { Tty("4:5", "virtual/tty/tty5", "virtual"); Node("tty5"); }, nullptr, ""},
     };
     std::vector<std::pair<std::string, std::string>> expected;
     // Made in reverse, so that the order listed is not the order made.

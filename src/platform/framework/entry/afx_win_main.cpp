@@ -5,6 +5,7 @@
 #include "platform/framework/entry/window_module.h"
 #include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
+#include "platform/kernel/visible_text.h"
 
 int AfxWinMain(int argc, char** argv) {
     AfxSetCommandLine(argc, argv);
@@ -16,7 +17,9 @@ int AfxWinMain(int argc, char** argv) {
     WindowModule window;
     std::string reason;
     if (!console && !window.Open(argc > 0 ? argv[0] : "zandrel", reason)) {
-        std::fprintf(stderr, "zandrel: no window (%s); running on the console\n", reason.c_str());
+        // The reason may hold the display's name or the program's path as they were given.
+        std::fprintf(stderr, "zandrel: no window (%s); running on the console\n",
+                     kernel::VisibleText(reason).c_str());
         console = true;
     }
 #else
