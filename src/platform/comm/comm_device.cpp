@@ -12,9 +12,11 @@
 #include <new>
 #include <system_error>
 
+#include "platform/comm/device_number.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/kept_lines.h"
 #include "platform/comm/tty_close.h"
+#include "platform/kernel/background_close.h"
 
 namespace comm {
 namespace {
@@ -88,6 +90,37 @@ CommDevice::CommDevice(int fd, int wakeFd, std::string path, std::string identit
 }
 
 CommDevice::~CommDevice() {
+    // A device whose handle never closed (its driver thread could not start) closes here.
+    if (!m_closeStarted) CloseLine(false, {}, {});
+}
+
+void CommDevice::OnHandleClosed() {
+    bool drain;
+    Clock::duration characterTime;
+    LineBacklog backlog;
+    {
+        std::lock_guard lock(m_lock);
+        m_closed = true;
+        while (Request* read = m_reads.Front()) Abort(read);
+        while (Request* write = m_writes.Front()) Abort(write);
+        if (m_wait) Abort(m_wait);
+        drain = m_drainAtClose && !m_hungUp;
+        characterTime = CharacterTime(m_dcb);
+        backlog = m_backlog;
+    }
+    Wake();
+    m_closeStarted = true;
+    const Clock::duration allowance = kCloseAllowance + (drain ? DrainLimit(m_fd, characterTime) : Clock::duration{});
+    kernel::StartBackgroundClose(DeviceNumberOf(m_fd), m_path,
+                                 std::chrono::ceil<std::chrono::milliseconds>(allowance),
+                                 [device = kernel::Ref<CommDevice>::Share(this), drain, characterTime, backlog] {
+                                     if (device->m_driver.joinable()) device->m_driver.join();
+                                     device->CloseLine(drain, characterTime, backlog);
+                                 });
+}
+
+void CommDevice::CloseLine(bool drain, Clock::duration characterTime, const LineBacklog& backlog) {
+    if (drain) DrainLine(m_fd, m_traits, characterTime, backlog);
     // The device is left as it was found. A vanished one refuses: its line
     // waits for the device to be back.
     if (RestoreLine(m_fd, m_original) == 0) ForgetLine(m_path, m_identityKey);
@@ -96,18 +129,6 @@ CommDevice::~CommDevice() {
     ioctl(m_fd, TIOCNXCL);
     CloseWithoutWaiting(m_fd);
     close(m_wakeFd);
-}
-
-void CommDevice::OnHandleClosed() {
-    {
-        std::lock_guard lock(m_lock);
-        m_closed = true;
-        while (Request* read = m_reads.Front()) Abort(read);
-        while (Request* write = m_writes.Front()) Abort(write);
-        if (m_wait) Abort(m_wait);
-    }
-    Wake();
-    if (m_driver.joinable()) m_driver.join();
 }
 
 std::unique_lock<std::mutex> CommDevice::LockOpen() {
@@ -227,6 +248,7 @@ void CommDevice::PumpWrites(Clock::time_point now) {
             return;
         }
         write->done += static_cast<DWORD>(put);
+        m_backlog.Written(static_cast<size_t>(put), now, CharacterTime(m_dcb));
         if (write->done < write->length) continue;
         m_writes.PopFront();
         Complete(write, ERROR_SUCCESS);
