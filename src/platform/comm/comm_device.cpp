@@ -240,7 +240,7 @@ void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {
 void CommDevice::PumpWrites(Clock::time_point now) {
     while (!m_hungUp && !m_outputBlocked && !m_writes.Empty()) {
         Request* write = m_writes.Front();
-        ssize_t put = ::write(m_fd, write->data + write->done, write->length - write->done);
+        ssize_t put = WriteLine(write->data + write->done, write->length - write->done, now);
         if (put < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN) m_outputBlocked = true;
@@ -248,13 +248,18 @@ void CommDevice::PumpWrites(Clock::time_point now) {
             return;
         }
         write->done += static_cast<DWORD>(put);
-        m_backlog.Written(static_cast<size_t>(put), now, CharacterTime(m_dcb));
         if (write->done < write->length) continue;
         m_writes.PopFront();
         Complete(write, ERROR_SUCCESS);
         StartHead(m_writes, now);
         if (m_writes.Empty()) RaiseEvents(EV_TXEMPTY);
     }
+}
+
+ssize_t CommDevice::WriteLine(const BYTE* data, size_t length, Clock::time_point now) {
+    ssize_t put = ::write(m_fd, data, length);
+    if (put > 0) m_backlog.Written(static_cast<size_t>(put), now, CharacterTime(m_dcb));
+    return put;
 }
 
 void CommDevice::HangUp() {

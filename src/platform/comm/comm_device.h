@@ -102,6 +102,8 @@ private:
     void Deliver(const BYTE* data, size_t count, Clock::time_point now);
     void RaiseEvents(DWORD events);
     void PumpWrites(Clock::time_point now);
+    // ::write to the line; what it took counts in m_backlog.
+    ssize_t WriteLine(const BYTE* data, size_t length, Clock::time_point now);
     void ExpireDeadlines(Clock::time_point now);
     std::optional<Clock::time_point> NearestDeadline() const;
     void HangUp();

@@ -13,7 +13,7 @@ namespace {
 constexpr DWORD kLargestChipBuffer = 256;
 // What the time a chip takes is reckoned from is when the tty took the bytes;
 // they reach the chip a little later.
-constexpr Clock::duration kTransferAllowance = std::chrono::milliseconds(20);
+constexpr Clock::duration kTransferAllowance = std::chrono::milliseconds(50);
 constexpr DWORD kCharactersAllowed = 2;
 
 }  // namespace
