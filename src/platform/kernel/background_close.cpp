@@ -43,6 +43,7 @@ void JoinDone(Registry& registry) {
 
 void Run(Registry& registry, Close& close) {
     close.run();
+    close.run = nullptr;  // what it holds (the device) is released here, not under the lock
     std::lock_guard lock(registry.lock);
     close.done = true;
     registry.changed.notify_all();
@@ -85,7 +86,15 @@ bool WaitForBackgroundClose(const std::string& key, std::chrono::milliseconds pa
 std::vector<std::string> WaitForBackgroundCloses() {
     Registry& registry = Closes();
     std::unique_lock lock(registry.lock);
-    for (Close& close : registry.closes) registry.changed.wait_until(lock, close.due, [&] { return close.done; });
+    // Looked for afresh after each wake-up: meanwhile an open may have joined and removed closes.
+    for (;;) {
+        const auto now = Clock::now();
+        auto waited = std::find_if(registry.closes.begin(), registry.closes.end(),
+                                   [&](const Close& close) { return !close.done && close.due > now; });
+        if (waited == registry.closes.end()) break;
+        const Clock::time_point due = waited->due;
+        registry.changed.wait_until(lock, due);
+    }
     JoinDone(registry);
     std::vector<std::string> running;
     for (const Close& close : registry.closes) running.push_back(close.name);
