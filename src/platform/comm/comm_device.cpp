@@ -95,6 +95,7 @@ CommDevice::~CommDevice() {
 }
 
 void CommDevice::OnHandleClosed() {
+    bool hungUp;
     bool drain;
     Clock::duration characterTime;
     LineBacklog backlog;
@@ -104,11 +105,15 @@ void CommDevice::OnHandleClosed() {
         while (Request* read = m_reads.Front()) Abort(read);
         while (Request* write = m_writes.Front()) Abort(write);
         if (m_wait) Abort(m_wait);
+        hungUp = m_hungUp;
         drain = m_drainAtClose && !m_hungUp;
         characterTime = CharacterTime(m_dcb);
         backlog = m_backlog;
     }
     Wake();
+    // A device that hung up takes no line back: kept now, so that an open of
+    // the device come back (another number, the close still running) finds it.
+    if (hungUp) KeepLine(m_path, m_identityKey, m_original);
     m_closeStarted = true;
     const Clock::duration allowance = kCloseAllowance + (drain ? DrainLimit(m_fd, characterTime) : Clock::duration{});
     kernel::StartBackgroundClose(DeviceNumberOf(m_fd), m_path,
