@@ -40,8 +40,9 @@ Clock::duration DrainLimit(int fd, Clock::duration characterTime) {
 }
 
 void DrainLine(int fd, const DriverTraits& traits, Clock::duration characterTime, const LineBacklog& backlog) {
-    const Clock::time_point deadline = Clock::now() + DrainLimit(fd, characterTime);
-    DrainWithin(fd, deadline - Clock::now());
+    const Clock::duration limit = DrainLimit(fd, characterTime);
+    const Clock::time_point deadline = Clock::now() + limit;
+    DrainWithin(fd, limit);
     if (traits.chipBufferNotWaitedFor == 0) return;
     const Clock::time_point now = Clock::now();
     const Clock::duration inChip = std::min(backlog.Left(now), traits.chipBufferNotWaitedFor * characterTime);
