@@ -46,7 +46,8 @@ void DrainLine(int fd, const DriverTraits& traits, Clock::duration characterTime
     if (traits.chipBufferNotWaitedFor == 0) return;
     const Clock::time_point now = Clock::now();
     const Clock::duration inChip = std::min(backlog.Left(now), traits.chipBufferNotWaitedFor * characterTime);
-    std::this_thread::sleep_until(std::min(now + inChip + kCharactersAllowed * characterTime + kTransferAllowance, deadline));
+    const Clock::duration allowance = kCharactersAllowed * characterTime + kTransferAllowance;
+    std::this_thread::sleep_until(std::min(now + inChip + allowance, deadline));
 }
 
 }  // namespace comm
