@@ -41,6 +41,15 @@ void JoinDone(Registry& registry) {
     });
 }
 
+// Joins, as the process ends, the closes that ended after the last wait.
+struct JoinAtExit {
+    ~JoinAtExit() {
+        Registry& registry = Closes();
+        std::lock_guard lock(registry.lock);
+        JoinDone(registry);
+    }
+} joinAtExit;
+
 void Run(Registry& registry, Close& close) {
     close.run();
     close.run = nullptr;  // what it holds (the device) is released here, not under the lock
