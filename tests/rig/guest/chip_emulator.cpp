@@ -297,7 +297,9 @@ private:
 struct ChipKind {
     const char* name;
     std::vector<Endpoint> endpoints;  // in the order of their ep1.. files
-    size_t transmitBuffer;            // as the program's driver traits allow for it
+    // What the chip holds to send: the CP2102's 640 and the PL2303's 256 bytes; the
+    // CH340's figure is not published, and an ACM device's is its own: as the program allows.
+    size_t transmitBuffer;
     Chip* (*make)();
     uint8_t interfaceClass = USB_CLASS_VENDOR_SPEC;
     uint8_t interfaceSubClass = 0;
@@ -314,7 +316,7 @@ const ChipKind kChips[] = {
     // One interface with all three endpoints, as some devices have: FunctionFS
     // takes no CDC functional descriptors, and without a union descriptor
     // cdc-acm looks for the endpoints in the one interface.
-    {"cdc-acm", {{0x81, kInterrupt, 16}, {0x82, kBulk, kFullSpeedBulk}, {0x03, kBulk, kFullSpeedBulk}}, 128,
+    {"cdc-acm", {{0x81, kInterrupt, 16}, {0x82, kBulk, kFullSpeedBulk}, {0x03, kBulk, kFullSpeedBulk}}, 64,
      [] { return static_cast<Chip*>(new LineRequests(false)); }, USB_CLASS_COMM, 2, 1},
 };
 
