@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/background_close.h"
 #include "platform/win32.h"
 
 namespace {
@@ -116,6 +117,7 @@ int main(int argc, char** argv) {
     CloseHandle(port);
     CloseHandle(watch.stop);
     CloseHandle(watch.seen);
+    kernel::WaitForBackgroundCloses();  // the port's close runs on a thread of its own
     close(master);
     return 0;
 }

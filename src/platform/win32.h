@@ -109,9 +109,12 @@ struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 
-// Closing a port ends its pending I/O (ERROR_OPERATION_ABORTED) and restores the line settings it had before the open.
-// It does not wait on a line that stopped taking data: what the line has not sent within a few tens of milliseconds
-// is dropped, as the writes a Windows port still has queued are cancelled.
+// Closing a port ends its pending I/O (ERROR_OPERATION_ABORTED) and returns at once; the rest runs on a thread of its
+// own (a device whose firmware stopped answering takes seconds): after a FlushFileBuffers, letting the line send what
+// it holds, then restoring the line settings it had before the open. It does not wait on a line that stopped taking
+// data: what the line has not sent within a few tens of milliseconds is dropped, as the writes a Windows port still
+// has queued are cancelled. The next open of the device waits up to 3 s for that close (then fails with
+// ERROR_ACCESS_DENIED, "its last close has not finished"); the process waits for its closes as it ends.
 BOOL CloseHandle(HANDLE object);
 DWORD GetLastError();
 void SetLastError(DWORD code);  // also clears the thread's last error text
@@ -291,7 +294,13 @@ BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
 // overruns, each at least one byte, and the kernel buffer's). FALSE with ERROR_NOT_SUPPORTED where the driver keeps no
 // counts; a pty drops nothing, it holds its writer back.
 BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost);
+// PURGE_TXABORT or PURGE_TXCLEAR also cancel a FlushFileBuffers.
 BOOL PurgeComm(HANDLE comm, DWORD flags);
+// On a port it does not wait (Windows waits until the line has sent what it holds): the port's close lets the line
+// send it before the settings are put back, bounded by the time that takes at the line's rate, on the close's own
+// thread. Where the driver does not wait for its chip's buffer (ch341, pl2303, cdc_acm), the time what was written
+// may still take there is waited too.
+BOOL FlushFileBuffers(HANDLE file);
 
 // The device a DOS device name ("COM3", or a device path typed as a port)
 // stands for, as a NUL-terminated path: "/dev/ttyUSB0" where Windows gives

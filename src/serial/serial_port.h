@@ -37,6 +37,9 @@ public:
     // The bytes written that the line has not sent yet (it clears the line's
     // error bits, as ClearCommError does).
     LONG GetUnsentCount(DWORD& dwUnsent);
+    // The port's close lets the line send what it holds before the settings
+    // are put back (FlushFileBuffers); a later purge of the output cancels it.
+    LONG DrainAtClose();
     // The received bytes the line dropped since the open; ERROR_NOT_SUPPORTED
     // where its driver keeps no count.
     LONG GetLostCount(ULONGLONG& nLost);

@@ -11,6 +11,11 @@ LONG CSerialPort::GetUnsentCount(DWORD& dwUnsent) {
     return 0;
 }
 
+LONG CSerialPort::DrainAtClose() {
+    if (const LONG nResult = BeginOperation()) return nResult;
+    return FlushFileBuffers(m_hComm) ? 0 : StoreLastError();
+}
+
 LONG CSerialPort::GetLostCount(ULONGLONG& nLost) {
     nLost = 0;
     if (const LONG nResult = BeginOperation()) return nResult;

@@ -145,13 +145,14 @@ void CZandrelDlg::EndSendPass() {
 }
 
 void CZandrelDlg::FinishSendWhenLineEmpty() {
-    // The write is done once the line has sent what it took: closing the
-    // port drops whatever it still holds.
+    // The write is done once the line has sent what it took; what its chip
+    // may still hold goes before the port's close puts the settings back.
     DWORD dwUnsent = 0;
     if (m_Port.GetUnsentCount(dwUnsent) == 0 && dwUnsent > 0) {
         TellLinePace(m_linePace.Held());
         return;
     }
+    m_Port.DrainAtClose();
     if (m_linePace.IsBehind()) AfxReportJobNotice(JobDevicePath() + " has sent the end of the file");
     StopSendTimer();
     SetDlgItemText(IDC_STATUS, "");

@@ -21,6 +21,7 @@
 #include "faults/console_run.h"
 #include "faults/process_probe.h"
 #include "faults/stable_name.h"
+#include "platform/kernel/background_close.h"
 #include "transfer/dialog_on_pty.h"
 
 namespace {
@@ -164,6 +165,7 @@ TEST_F(AdapterReplugged, StopAfterAHangUpPutsBackTheLineTheDeviceHadBeforeTheJob
     headless::Advance(CZandrelDlg::RECONNECT_PERIOD);
     ASSERT_EQ(Status(), BackStatus());
     headless::Click(m_dlg, IDC_STOP);
+    kernel::WaitForBackgroundCloses();  // the line is put back on the close's own thread
 
     termios after{};
     ASSERT_EQ(tcgetattr(replugged->Master(), &after), 0);

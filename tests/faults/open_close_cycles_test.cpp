@@ -4,6 +4,7 @@
 
 #include "faults/far_end.h"
 #include "faults/process_probe.h"
+#include "platform/kernel/background_close.h"
 #include "transfer/dialog_on_pty.h"
 
 namespace {
@@ -48,10 +49,12 @@ TEST_F(OpenCloseCycles, TwoHundredCyclesLeaveNoDescriptorThreadOrMemoryBehind) {
     faults::FarEnd farEnd(m_pty.Master(), size_t{1} << 30, 64, 1);
     const int threads = faults::Threads();
     Cycles(10);  // first-use allocations settle
+    kernel::WaitForBackgroundCloses();  // each port's close gives its descriptors back on a thread of its own
     const int descriptors = faults::OpenDescriptors();
     const long residentKiB = faults::ResidentKiB();
 
     Cycles(100);
+    kernel::WaitForBackgroundCloses();
     EXPECT_EQ(faults::OpenDescriptors(), descriptors);
     EXPECT_TRUE(faults::ThreadsReturnTo(threads));
     if (kResidentMemoryMeaningful) {

@@ -3,7 +3,8 @@ one function is FunctionFS, served by chip_emulator (guest/chip_emulator.cpp),
 so that the kernel's own ch341, cp210x or pl2303 driver binds it as
 /dev/ttyUSB0, or cdc-acm as /dev/ttyACM0. The emulator's record of the control requests comes to the host
 over ttyS1 (Machine.chip); the far end of the line is a pair of guest files
-(ChipEnd). Unbinding the gadget from the UDC pulls the chip out, binding it
+(ChipEnd). The chip's firmware can be made to stop answering control
+requests (hang) and to answer again (answer). Unbinding the gadget from the UDC pulls the chip out, binding it
 again plugs it back, with another serial number another adapter."""
 
 from collections import namedtuple
@@ -14,6 +15,7 @@ GADGET = "/sys/kernel/config/usb_gadget/chip"
 FFS = "/dev/ffs-chip"
 RECEIVED = "/tmp/chip.rx"
 SEND = "/tmp/chip.tx"
+COMMANDS = "/tmp/chip.cmd"
 UDC = "dummy_udc.0"
 
 Chip = namedtuple("Chip", "driver vendor product device_release device_class maker name serial endpoints")
@@ -64,11 +66,19 @@ def bring_up(chip):
         f"ln -s {GADGET}/functions/ffs.chip {GADGET}/configs/c.1/",
         f"mkdir {FFS}; mount -t functionfs chip {FFS}",
         "stty -F /dev/ttyS1 115200 raw -echo",
-        f"mkfifo {SEND}",
-        f"chip_emulator {chip.driver} {FFS} /dev/ttyS1 {RECEIVED} {SEND} 2>/tmp/chip.err &",
+        f"mkfifo {SEND} {COMMANDS}",
+        f"chip_emulator {chip.driver} {FFS} /dev/ttyS1 {RECEIVED} {SEND} {COMMANDS} 2>/tmp/chip.err &",
         f"await {FFS}/ep{chip.endpoints} || cat /tmp/chip.err",
         f"echo {UDC} >{GADGET}/UDC",
     ])
+
+
+def hang(vm):
+    vm.check(f"echo hang >{COMMANDS}")
+
+
+def answer(vm):
+    vm.check(f"echo answer >{COMMANDS}")
 
 
 def pull(vm, device):

@@ -615,6 +615,59 @@ class ChipBoot:
         self.assertTrue(self.vm.chip.wait_for(r"^modem 1 1$", mark, 5), self.vm.chip.lines(mark))
 
 
+class ClosesOffTheLine:
+    """A chip whose driver does not wait for its transmit buffer (ch341,
+    pl2303): the emulated chip holds what it took in a buffer of the chip's
+    size and sends it at the line's rate. A write without Loop at 300 baud
+    sends every byte at 300, none at the rate the close puts back; and a
+    close on a chip whose firmware stopped answering holds neither the job
+    nor the end of the run longer than its allowance. The hung chip goes last:
+    requests it left unanswered may confuse the boot's later ones."""
+
+    def test_z1_write_without_loop_sends_its_tail_at_its_own_rate(self):
+        chip, line = self.vm.chip, self.chip_end
+        mark, since = chip.mark(), line.mark()
+        # 20 ms ticks outrun 300 baud (33 ms a character): the chip's buffer holds the file's tail.
+        output = self.vm.check(f"a=$(uptime_cs); zandrel -c {COM_OF[self.device]} -b 300 -m 20 -l n "
+                               f"-w /data/pace.txt </dev/null; echo @@status $? $(($(uptime_cs) - a))", 60)
+        status, hundredths = re.search(r"@@status (\d+) (\d+)", output).groups()
+        self.assertEqual(line.wait_for(len(PACE_FILE), since, 10, quiet=0.5), PACE_FILE)
+        rates = [int(sent.split()[1]) for sent in chip.lines(mark, r"^sent ")]
+        with open(os.path.join(self.vm.dir, "tail.txt"), "w") as out:
+            out.write(f"write without Loop, 60 characters at 300 baud: ended after {int(hundredths) / 100:.2f} s, "
+                      f"status {status}; rates the bytes left at: {rates}\n")
+        self.assertEqual(int(status), 0)
+        self.assertEqual([rate for rate in rates if not chips.close_enough(rate, 300)], [],
+                         f"bytes sent at the restored rate: {rates}")
+
+    def test_z2_closing_on_a_hung_chip_holds_neither_the_job_nor_the_end(self):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(self.device, "-r /tmp/cap.bin", baud=1200)
+        chip_gadget.hang(self.vm)
+        try:
+            # The notice is watched for beside the process, which the kernel holds until its USB requests time out.
+            output = self.vm.run("rm -f /tmp/told; p=$(cat /tmp/pid); a=$(uptime_cs); kill -TERM $p; "
+                                 "(await_text /tmp/err 'did not finish closing' 20 && echo $(($(uptime_cs) - a)) >/tmp/told) & "
+                                 "w=$!; timeout 40 sh -c \"while [ -e /proc/$p ]; do usleep 50000; done\"; "
+                                 "echo @@ended $(($(uptime_cs) - a)); wait $p; echo @@status $?; wait $w; "
+                                 "echo @@told $(cat /tmp/told 2>/dev/null || echo 9999)", 80)[1]
+        finally:
+            chip_gadget.answer(self.vm)
+        told, ended = (int(re.search(pattern, output).group(1)) / 100 for pattern in (r"@@told (\d+)", r"@@ended (\d+)"))
+        status = int(re.search(r"@@status (\d+)", output).group(1))
+        err = self.vm.check("cat /tmp/err")
+        with open(os.path.join(self.vm.dir, "hung-close.txt"), "w") as out:
+            out.write(f"SIGTERM to a capture on a hung chip: end of run told after {told:.2f} s, process gone after "
+                      f"{ended:.2f} s (the driver's USB time-outs), status {status}\n{err}")
+        # Told 2 s (the close's allowance) after SIGTERM: the close began at once and the run's end waited
+        # its allowance, not the close; before, the close held the run and nothing was told.
+        with self.subTest("the run reaches its end within the close's allowance (2 s), and says so"):
+            self.assertLess(told, 3.5, err)
+            self.assertIn(f"zandrel: {self.device} did not finish closing", err)
+        with self.subTest("exit status"):
+            self.assertEqual(status, 1)
+
+
 # With 5 data bits and CSTOPB, ch341 and cp210x program 2 stop bits and
 # cdc-acm asks its device for 2.
 NO_ONE_AND_A_HALF = [f"9600 5{parity}1.5" for parity in PARITY_LETTERS]
@@ -627,7 +680,7 @@ class RefusesOneAndAHalf:
         self.refusal_told(self.device, "-d 5 -s 1.5", "1.5 stop bits")
 
 
-class Ch341(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+class Ch341(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, ClosesOffTheLine, GuestTest):
     chip = chip_gadget.CH340
 
     def test_a_strings_that_would_work_the_terminal_are_shown_as_escapes(self):

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/kernel/background_close.h"
+
 namespace testsupport {
 
 class Pty {
@@ -24,7 +26,12 @@ public:
         if (ptsname_r(m_master, name, sizeof name) != 0) throw std::runtime_error("ptsname_r failed");
         m_slavePath = name;
     }
-    ~Pty() { CloseMaster(); }
+    // The ports this process closed put their lines back first: a close that
+    // found the master gone would keep its line for the next pty at the path.
+    ~Pty() {
+        kernel::WaitForBackgroundCloses();
+        CloseMaster();
+    }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/kernel/background_close.h"
 #include "serial/serial_port.h"
 
 namespace transfertest {
@@ -32,7 +33,10 @@ int OpenDescriptors(const std::filesystem::path& path) {
 
 bool PortFree(const testsupport::Pty& pty) {
     CSerialPort probe;
-    return probe.Open(pty.DeviceName().c_str(), 2048, 2048) == 0;
+    const bool opened = probe.Open(pty.DeviceName().c_str(), 2048, 2048) == 0;
+    probe.Close();
+    kernel::WaitForBackgroundCloses();  // the probe's close puts the line back on a thread of its own
+    return opened;
 }
 
 void DialogOnPty::SetUp() {

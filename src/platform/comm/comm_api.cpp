@@ -68,3 +68,5 @@ BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost) {
 }
 
 BOOL PurgeComm(HANDLE comm, DWORD flags) { return Call<&CommDevice::Purge>(comm, true, flags); }
+
+BOOL FlushFileBuffers(HANDLE file) { return Call<&CommDevice::DrainAtClose>(file, true); }

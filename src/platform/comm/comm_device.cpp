@@ -12,9 +12,11 @@
 #include <new>
 #include <system_error>
 
+#include "platform/comm/device_number.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/kept_lines.h"
 #include "platform/comm/tty_close.h"
+#include "platform/kernel/background_close.h"
 
 namespace comm {
 namespace {
@@ -77,6 +79,42 @@ CommDevice::CommDevice(int fd, int wakeFd, std::string path, std::string identit
 }
 
 CommDevice::~CommDevice() {
+    // A device whose handle never closed (its driver thread could not start) closes here.
+    if (!m_closeStarted) CloseLine(false, {}, {});
+}
+
+void CommDevice::OnHandleClosed() {
+    bool hungUp;
+    bool drain;
+    Clock::duration characterTime;
+    LineBacklog backlog;
+    {
+        std::lock_guard lock(m_lock);
+        m_closed = true;
+        while (Request* read = m_reads.Front()) Abort(read);
+        while (Request* write = m_writes.Front()) Abort(write);
+        if (m_wait) Abort(m_wait);
+        hungUp = m_hungUp;
+        drain = m_drainAtClose && !m_hungUp;
+        characterTime = CharacterTime(m_dcb);
+        backlog = m_backlog;
+    }
+    Wake();
+    // A device that hung up takes no line back: kept now, so that an open of
+    // the device come back (another number, the close still running) finds it.
+    if (hungUp) KeepLine(m_path, m_identityKey, m_original);
+    m_closeStarted = true;
+    const Clock::duration allowance = kCloseAllowance + (drain ? DrainLimit(m_fd, characterTime) : Clock::duration{});
+    kernel::StartBackgroundClose(DeviceNumberOf(m_fd), m_path,
+                                 std::chrono::ceil<std::chrono::milliseconds>(allowance),
+                                 [device = kernel::Ref<CommDevice>::Share(this), drain, characterTime, backlog] {
+                                     if (device->m_driver.joinable()) device->m_driver.join();
+                                     device->CloseLine(drain, characterTime, backlog);
+                                 });
+}
+
+void CommDevice::CloseLine(bool drain, Clock::duration characterTime, const LineBacklog& backlog) {
+    if (drain) DrainLine(m_fd, m_traits, characterTime, backlog);
     // The device is left as it was found. A vanished one refuses: its line
     // waits for the device to be back.
     if (RestoreLine(m_fd, m_original) == 0) ForgetLine(m_path, m_identityKey);
@@ -85,18 +123,6 @@ CommDevice::~CommDevice() {
     ioctl(m_fd, TIOCNXCL);
     CloseWithoutWaiting(m_fd);
     close(m_wakeFd);
-}
-
-void CommDevice::OnHandleClosed() {
-    {
-        std::lock_guard lock(m_lock);
-        m_closed = true;
-        while (Request* read = m_reads.Front()) Abort(read);
-        while (Request* write = m_writes.Front()) Abort(write);
-        if (m_wait) Abort(m_wait);
-    }
-    Wake();
-    if (m_driver.joinable()) m_driver.join();
 }
 
 std::unique_lock<std::mutex> CommDevice::LockOpen() {
@@ -194,7 +220,7 @@ void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {
 void CommDevice::PumpWrites(Clock::time_point now) {
     while (!m_hungUp && !m_outputBlocked && !m_writes.Empty()) {
         Request* write = m_writes.Front();
-        ssize_t put = ::write(m_fd, write->data + write->done, write->length - write->done);
+        ssize_t put = WriteLine(write->data + write->done, write->length - write->done, now);
         if (put < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN) m_outputBlocked = true;
@@ -208,6 +234,12 @@ void CommDevice::PumpWrites(Clock::time_point now) {
         StartHead(m_writes, now);
         if (m_writes.Empty()) RaiseEvents(EV_TXEMPTY);
     }
+}
+
+ssize_t CommDevice::WriteLine(const BYTE* data, size_t length, Clock::time_point now) {
+    ssize_t put = ::write(m_fd, data, length);
+    if (put > 0) m_backlog.Written(static_cast<size_t>(put), now, CharacterTime(m_dcb));
+    return put;
 }
 
 void CommDevice::HangUp() {

@@ -27,6 +27,7 @@
 
 #include "platform/comm/driver_traits.h"
 #include "platform/comm/input_queue.h"
+#include "platform/comm/line_drain.h"
 #include "platform/comm/line_speed.h"
 #include "platform/comm/parmrk_decoder.h"
 #include "platform/comm/request.h"
@@ -72,7 +73,11 @@ public:
     BOOL ClearError(DWORD* errors, COMSTAT* status);
     BOOL GetLostCount(ULONGLONG* lost);
     BOOL Purge(DWORD flags);
+    // The close lets the line send what it holds before it puts the settings back.
+    BOOL DrainAtClose();
 
+    // The driver thread is joined and the line put back on a thread of its
+    // own (kernel/background_close.h): CloseHandle returns at once.
     void OnHandleClosed() override;
     void AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) override;
 
@@ -97,6 +102,8 @@ private:
     void Deliver(const BYTE* data, size_t count, Clock::time_point now);
     void RaiseEvents(DWORD events);
     void PumpWrites(Clock::time_point now);
+    // ::write to the line; what it took counts in m_backlog.
+    ssize_t WriteLine(const BYTE* data, size_t length, Clock::time_point now);
     void ExpireDeadlines(Clock::time_point now);
     std::optional<Clock::time_point> NearestDeadline() const;
     void HangUp();
@@ -106,6 +113,9 @@ private:
     void Drive();
     void ReadLine(Clock::time_point now);
     void TakeDriverCounts(DWORD& errors, DWORD& events);
+
+    // The close's own work, on its thread once the driver thread has ended.
+    void CloseLine(bool drain, Clock::duration characterTime, const LineBacklog& backlog);
 
     const int m_fd;
     const int m_wakeFd;
@@ -144,6 +154,15 @@ private:
     // The driver thread's own buffers.
     std::vector<BYTE> m_raw;
     std::vector<BYTE> m_decoded;
+
+    bool m_drainAtClose = false;  // under m_lock
+    LineBacklog m_backlog;        // under m_lock
+    bool m_closeStarted = false;  // by OnHandleClosed, before the close's thread exists
+    // What putting the line back and closing it are allowed beyond a drain
+    // (on a device that stopped answering, each USB control request takes its
+    // 5 s time-out): the next open of the device and the end of the process
+    // wait no longer.
+    static constexpr std::chrono::seconds kCloseAllowance{2};
 };
 
 }  // namespace comm

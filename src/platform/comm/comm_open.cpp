@@ -10,12 +10,17 @@
 #include "platform/comm/comm_device.h"
 #include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
+#include "platform/comm/device_number.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/kept_lines.h"
 #include "platform/comm/permission_hint.h"
+#include "platform/kernel/background_close.h"
 
 namespace comm {
 namespace {
+
+// How long an open waits for the device's last close, on the caller's thread.
+constexpr std::chrono::seconds kLastClosePatience{3};
 
 // Why the open failed, with what to do about a permission the user lacks.
 std::string OpenFailureText(int error, const std::string& path) {
@@ -66,6 +71,10 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     // Every transfer on a device handle is overlapped; there is no blocking variant.
     if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return OpenFailed(ERROR_NOT_SUPPORTED, "only overlapped use is supported");
 
+    // The device's last close may still run (kernel/background_close.h): the
+    // line it puts back is the one this open is to find.
+    if (!kernel::WaitForBackgroundClose(DeviceNumberOf(*path), kLastClosePatience))
+        return OpenFailed(ERROR_ACCESS_DENIED, "Device or resource busy; its last close has not finished");
     DeviceIdentity identity;
     SavedLine original;
     int fd = OpenExclusive(*path, identity, original);

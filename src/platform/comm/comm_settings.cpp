@@ -123,7 +123,15 @@ BOOL CommDevice::Purge(DWORD flags) {
         m_decoder.Reset();
     }
     FlushLine(m_fd, (flags & PURGE_RXCLEAR) != 0, (flags & PURGE_TXCLEAR) != 0);
+    if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) m_drainAtClose = false;
     Wake();  // the queue may have room again, the heads may have changed
+    return TRUE;
+}
+
+BOOL CommDevice::DrainAtClose() {
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
+    m_drainAtClose = true;
     return TRUE;
 }
 

@@ -78,7 +78,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     // its FIFO; whatever the line cannot take now goes to the driver thread.
     DWORD written = 0;
     if (m_writes.Empty() && !m_outputBlocked && length > 0) {
-        ssize_t put = ::write(m_fd, data, length);
+        ssize_t put = WriteLine(data, length, Clock::now());
         if (put > 0) {
             written = static_cast<DWORD>(put);
         } else if (put < 0 && errno == EAGAIN) {

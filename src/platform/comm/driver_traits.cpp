@@ -18,6 +18,7 @@ struct KnownDriver {
     unsigned dataBitsTaken;
     unsigned minimumBaud;
     bool oneAndAHalfStopBits;
+    unsigned chipBufferNotWaitedFor;
 };
 
 constexpr unsigned kFiveToEightBits = 0x1E0;
@@ -28,12 +29,16 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // 183.1 baud (asked for 110, ftdi_sio programs about 275). ch341 and cp210x
 // program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
 // driver never asks for them), and cdc_acm asks its device for 2 (its line
-// coding has 1.5), while termios reads as 1.5 there.
+// coding has 1.5), while termios reads as 1.5 there. ch341, pl2303 and
+// cdc_acm do not wait for what their chip holds to send: the PL2303 holds
+// 256 bytes; for the CH340, whose figure is not published, 128 are allowed
+// (as the rig's emulated chip holds), and for an ACM device one 64-byte packet.
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true},
-    {"ch341-uart", kFiveToEightBits, 1, false},  // ch341's usb-serial driver
-    {"cp210x", kFiveToEightBits, 1, false},
-    {"cdc_acm", kFiveToEightBits, 1, false},
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, 0},
+    {"ch341-uart", kFiveToEightBits, 1, false, 128},  // ch341's usb-serial driver
+    {"cp210x", kFiveToEightBits, 1, false, 0},
+    {"pl2303", kFiveToEightBits, 1, true, 256},
+    {"cdc_acm", kFiveToEightBits, 1, false, 64},
 };
 
 std::string DriverName(int fd) {
@@ -65,6 +70,7 @@ DriverTraits TraitsOf(int fd) {
         traits.dataBitsTaken = known.dataBitsTaken;
         traits.minimumBaud = known.minimumBaud;
         traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
+        traits.chipBufferNotWaitedFor = known.chipBufferNotWaitedFor;
     }
     return traits;
 }

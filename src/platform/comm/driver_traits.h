@@ -18,6 +18,9 @@ struct DriverTraits {
     // With 5 data bits CSTOPB gives 1.5 stop bits, as on a 16550; false
     // where the driver programs 2 stop bits whatever the data bits.
     bool oneAndAHalfStopBits = true;
+    // Bytes the chip may hold to send that tcdrain does not wait for: the
+    // driver neither counts them nor asks the chip (usb-chips.md).
+    unsigned chipBufferNotWaitedFor = 0;
 };
 
 // Unix98 pty slaves (136..143) and the old BSD ones (3).

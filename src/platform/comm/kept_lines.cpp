@@ -26,8 +26,8 @@ struct KeptLines {
 };
 
 KeptLines& Table() {
-    static KeptLines table;
-    return table;
+    static auto* table = new KeptLines;  // outlives static destruction: a close may still run at exit
+    return *table;
 }
 
 }  // namespace

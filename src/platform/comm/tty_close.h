@@ -1,5 +1,8 @@
-// Closing a tty without waiting on a line that stopped taking data.
+// Calls on a tty that may wait on a line that stopped: closing it and
+// letting it send what it holds, each bounded.
 #pragma once
+
+#include <chrono>
 
 namespace comm {
 
@@ -10,5 +13,10 @@ namespace comm {
 // the close has not returned within a short grace. What the line had not sent
 // by then is dropped, as a Windows port's close cancels its writes.
 void CloseWithoutWaiting(int fd);
+
+// tcdrain, given up after limit (the line does not send at all, flow control
+// holds it): waits until the tty and its driver have sent what they hold,
+// and where the driver knows its chip's buffer, until the chip has too.
+void DrainWithin(int fd, std::chrono::steady_clock::duration limit);
 
 }  // namespace comm

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "comm_fixture.h"
+#include "platform/kernel/background_close.h"
 
 namespace {
 
@@ -218,6 +219,8 @@ TEST(ClosePort, CloseEndsPendingOperationsAndJoinsTheDriver) {
     EXPECT_TRUE(CloseHandle(port));
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     EXPECT_EQ(record.Internal, ERROR_OPERATION_ABORTED);
+    // The driver thread is joined by the close's own, which ends when the line is put back.
+    EXPECT_EQ(kernel::WaitForBackgroundCloses(), std::vector<std::string>{});
     EXPECT_EQ(ThreadCount(), before);
     EXPECT_FALSE(ReadFile(port, buffer, sizeof buffer, nullptr, &record));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
@@ -240,6 +243,7 @@ TEST(ClosePort, TheLineIsLeftAsItWasFound) {
     dcb.StopBits = TWOSTOPBITS;
     ASSERT_TRUE(SetCommState(port, &dcb));
     CloseHandle(port);
+    ASSERT_EQ(kernel::WaitForBackgroundCloses(), std::vector<std::string>{});
     termios left{};
     ASSERT_EQ(tcgetattr(pty.Master(), &left), 0);
     EXPECT_EQ(cfgetospeed(&left), B4800);

@@ -2,7 +2,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "comm_fixture.h"
+#include "platform/comm/device_number.h"
+#include "platform/kernel/background_close.h"
 
 namespace {
 
@@ -41,6 +47,31 @@ TEST(OpenPort, PortInUseIsRefusedUntilClosed) {
     HANDLE again = OpenDevice(pty.DeviceName());
     EXPECT_NE(again, INVALID_HANDLE_VALUE);
     CloseHandle(again);
+}
+
+// A pty's close never blocks: the device's last close is played by a function
+// that waits for the test, filed under the device as CloseHandle files it.
+TEST(OpenPort, AnOpenWaitsForTheDevicesLastCloseAndSaysSoWhenItDoesNotEnd) {
+    using namespace std::chrono_literals;
+    testsupport::Pty pty;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    kernel::StartBackgroundClose(comm::DeviceNumberOf(pty.SlavePath()), pty.SlavePath(), 30s,
+                                 [released] { released.wait_for(30s); });
+
+    EXPECT_EQ(OpenDevice(pty.DeviceName()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_STREQ(GetLastErrorText(), "Device or resource busy; its last close has not finished");
+
+    std::thread releaser([&release] {
+        std::this_thread::sleep_for(200ms);
+        release.set_value();
+    });
+    HANDLE port = OpenDevice(pty.DeviceName());
+    EXPECT_NE(port, INVALID_HANDLE_VALUE) << GetLastErrorText();
+    EXPECT_EQ(released.wait_for(0s), std::future_status::ready) << "opened while the last close still ran";
+    releaser.join();
+    CloseHandle(port);
 }
 
 TEST(OpenPort, PortInUseIsRefusedToAnotherProcess) {

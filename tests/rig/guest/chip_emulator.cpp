@@ -5,20 +5,31 @@
 //   request TYPE REQ VALUE INDEX LENGTH [data HEX] [reply HEX]
 //   frame BAUD BITS PARITY STOP   (DCB codes: parity 0..4 NOEMS, stop 0..2 for 1, 1.5, 2)
 //   modem DTR RTS                 break ON                plugged / pulled
-// The bulk endpoints are the far end of the line: what the host sends is
-// appended to RECEIVED, what is written into the FIFO SEND goes to the host.
-//   usage: chip_emulator ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND
+// The bulk endpoints are the far end of the line: what the host sends goes
+// through the chip's transmit buffer, leaves it at the line's rate (logged
+// "sent BAUD" for each byte, the rate in force as it left) and is appended to
+// RECEIVED; what is written into the FIFO SEND goes to the host. A line
+// "hang" written into the FIFO COMMANDS stops the answers to control requests
+// (the firmware hangs: each of the driver's requests runs into its time-out),
+// "answer" starts them again.
+//   usage: chip_emulator ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND COMMANDS
 #include <fcntl.h>
+#include <poll.h>
 #include <linux/usb/ch9.h>
 #include <linux/usb/functionfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,7 +65,14 @@ std::string Hex(const Bytes& bytes) {
     return text;
 }
 
+// The line as last programmed, for the transmitter: the rate, and a
+// character's length in half bits (start, data, parity, stop).
+std::atomic<unsigned> lineBaud{9600};
+std::atomic<unsigned> characterHalfBits{20};
+
 void LogFrame(unsigned baud, unsigned bits, unsigned parity, unsigned stop) {
+    lineBaud = baud ? baud : 1;
+    characterHalfBits = 2 * (1 + bits + (parity ? 1 : 0)) + (stop == 1 ? 3 : stop == 2 ? 4 : 2);
     Log("frame " + std::to_string(baud) + " " + std::to_string(bits) + " " + std::to_string(parity) + " " +
         std::to_string(stop));
 }
@@ -66,6 +84,66 @@ uint32_t LittleEndian(const Bytes& data, size_t at, size_t count) {
     for (size_t i = 0; i < count && at + i < data.size(); ++i) value |= uint32_t{data[at + i]} << (8 * i);
     return value;
 }
+
+// The chip's transmit buffer: bulk OUT is taken only while a whole packet
+// fits (the real chip NAKs it otherwise), and each byte leaves at the line's
+// current rate.
+class Transmitter {
+public:
+    explicit Transmitter(size_t capacity) : capacity_(capacity) {}
+
+    // Waits until a packet fits; the room there is then.
+    size_t Room() {
+        std::unique_lock lock(lock_);
+        changed_.wait(lock, [this] { return capacity_ - bytes_.size() >= kFullSpeedBulk; });
+        return capacity_ - bytes_.size();
+    }
+
+    void Take(const uint8_t* data, size_t count) {
+        std::lock_guard lock(lock_);
+        bytes_.insert(bytes_.end(), data, data + count);
+        changed_.notify_all();
+    }
+
+    size_t Held() {
+        std::lock_guard lock(lock_);
+        return bytes_.size();
+    }
+
+    // On a thread of its own: each byte on a grid of character times that
+    // starts again when the buffer was empty.
+    void Send(int received) {
+        auto next = std::chrono::steady_clock::now();
+        for (;;) {
+            uint8_t byte;
+            {
+                std::unique_lock lock(lock_);
+                if (bytes_.empty()) {
+                    changed_.wait(lock, [this] { return !bytes_.empty(); });
+                    next = std::chrono::steady_clock::now();
+                }
+                byte = bytes_.front();  // counted as held until it has left
+            }
+            next += std::chrono::nanoseconds(500'000'000ull * characterHalfBits / lineBaud);
+            std::this_thread::sleep_until(next);
+            {
+                std::lock_guard lock(lock_);
+                bytes_.pop_front();
+                changed_.notify_all();
+            }
+            Log("sent " + std::to_string(lineBaud));
+            if (write(received, &byte, 1) != 1) Log(std::string("received file: ") + std::strerror(errno));
+        }
+    }
+
+private:
+    const size_t capacity_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<uint8_t> bytes_;
+};
+
+Transmitter* transmitter = nullptr;
 
 // One chip's protocol. In answers an IN request (false: stall it), Out takes
 // an OUT request with its data stage; ToHost prepares data for bulk IN.
@@ -128,7 +206,10 @@ public:
                 return true;
             case 0x04: reply = {uint8_t(lineControl_), uint8_t(lineControl_ >> 8)}; return true;
             case 0x08: reply = {uint8_t(modem_)}; return true;
-            case 0x10: reply.assign(19, 0); return true;  // comm status: nothing pending
+            case 0x10:  // comm status: what waits to be sent, at ulAmountInOutQueue (cp210x's tcdrain waits on it)
+                reply.assign(19, 0);
+                for (size_t i = 0, held = transmitter->Held(); i < 4; ++i) reply[12 + i] = uint8_t(held >> (8 * i));
+                return true;
             case 0x14: reply = flow_; return true;
             case 0x1A: reply = chars_; return true;
             case 0x1D: reply = baud_; return true;
@@ -216,6 +297,9 @@ private:
 struct ChipKind {
     const char* name;
     std::vector<Endpoint> endpoints;  // in the order of their ep1.. files
+    // What the chip holds to send: the CP2102's 640 and the PL2303's 256 bytes; the
+    // CH340's figure is not published, and an ACM device's is its own: as the program allows.
+    size_t transmitBuffer;
     Chip* (*make)();
     uint8_t interfaceClass = USB_CLASS_VENDOR_SPEC;
     uint8_t interfaceSubClass = 0;
@@ -223,16 +307,16 @@ struct ChipKind {
 };
 
 const ChipKind kChips[] = {
-    {"ch341", {{0x81, kBulk, kFullSpeedBulk}, {0x02, kBulk, kFullSpeedBulk}, {0x83, kInterrupt, 8}},
+    {"ch341", {{0x81, kBulk, kFullSpeedBulk}, {0x02, kBulk, kFullSpeedBulk}, {0x83, kInterrupt, 8}}, 128,
      [] { return static_cast<Chip*>(new Ch340); }},
-    {"cp210x", {{0x81, kBulk, kFullSpeedBulk}, {0x02, kBulk, kFullSpeedBulk}},
+    {"cp210x", {{0x81, kBulk, kFullSpeedBulk}, {0x02, kBulk, kFullSpeedBulk}}, 640,
      [] { return static_cast<Chip*>(new Cp2102); }},
-    {"pl2303", {{0x81, kInterrupt, 10}, {0x02, kBulk, kFullSpeedBulk}, {0x83, kBulk, kFullSpeedBulk}},
+    {"pl2303", {{0x81, kInterrupt, 10}, {0x02, kBulk, kFullSpeedBulk}, {0x83, kBulk, kFullSpeedBulk}}, 256,
      [] { return static_cast<Chip*>(new LineRequests(true)); }},
     // One interface with all three endpoints, as some devices have: FunctionFS
     // takes no CDC functional descriptors, and without a union descriptor
     // cdc-acm looks for the endpoints in the one interface.
-    {"cdc-acm", {{0x81, kInterrupt, 16}, {0x82, kBulk, kFullSpeedBulk}, {0x03, kBulk, kFullSpeedBulk}},
+    {"cdc-acm", {{0x81, kInterrupt, 16}, {0x82, kBulk, kFullSpeedBulk}, {0x03, kBulk, kFullSpeedBulk}}, 64,
      [] { return static_cast<Chip*>(new LineRequests(false)); }, USB_CLASS_COMM, 2, 1},
 };
 
@@ -297,19 +381,20 @@ bool Interrupted(ssize_t result) {
     return result < 0 && (errno == EINTR || errno == ESHUTDOWN || errno == ECONNRESET);
 }
 
-// Bulk OUT: what the host sends goes to RECEIVED. A pull ends the transfer
-// under way; the next read waits until the function is enabled again.
-void Receive(int endpoint, int received) {
+// Bulk OUT: what the host sends goes into the transmit buffer, read only
+// while a packet fits there. A pull ends the transfer under way; the next read
+// waits until the function is enabled again.
+void Receive(int endpoint) {
     uint8_t buffer[4096];
     for (;;) {
-        ssize_t count = read(endpoint, buffer, sizeof buffer);
+        const size_t room = std::min(transmitter->Room(), sizeof buffer) / kFullSpeedBulk * kFullSpeedBulk;
+        ssize_t count = read(endpoint, buffer, room);
         if (Interrupted(count)) continue;
         if (count < 0) {
             Log(std::string("bulk out failed: ") + std::strerror(errno));
             return;
         }
-        if (count > 0 && write(received, buffer, static_cast<size_t>(count)) != count)
-            Log(std::string("received file: ") + std::strerror(errno));
+        transmitter->Take(buffer, static_cast<size_t>(count));
     }
 }
 
@@ -367,8 +452,8 @@ int Open(const std::string& path, int flags) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: %s ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND\n", argv[0]);
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: %s ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND COMMANDS\n", argv[0]);
         return 2;
     }
     const ChipKind* kind = nullptr;
@@ -382,8 +467,9 @@ int main(int argc, char** argv) {
     logFd = Open(argv[3], O_WRONLY | O_NOCTTY | O_APPEND);
     int received = Open(argv[4], O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
     int fifo = Open(argv[5], O_RDWR);  // a writer of our own: the test's writers come and go
+    int commands = Open(argv[6], O_RDWR);  // as SEND: a writer of our own
     int ep0 = Open(dir + "/ep0", O_RDWR);
-    if (logFd < 0 || received < 0 || fifo < 0 || ep0 < 0) return 1;
+    if (logFd < 0 || received < 0 || fifo < 0 || commands < 0 || ep0 < 0) return 1;
 
     usb_functionfs_strings_head strings{};
     strings.magic = FUNCTIONFS_STRINGS_MAGIC;
@@ -403,11 +489,25 @@ int main(int argc, char** argv) {
         if (fd < 0) return 1;
         (endpoint.address & USB_DIR_IN ? bulkIn : bulkOut) = fd;
     }
-    // Both run as long as the process: the rig ends the guest, not the chip.
-    std::thread(Receive, bulkOut, received).detach();
+    // All run as long as the process: the rig ends the guest, not the chip.
+    transmitter = new Transmitter(kind->transmitBuffer);
+    std::thread(&Transmitter::Send, transmitter, received).detach();
+    std::thread(Receive, bulkOut).detach();
     std::thread(Send, bulkIn, fifo, std::ref(*chip)).detach();
 
+    bool hung = false;
     for (;;) {
+        // While hung, ep0 is not read: the driver's requests wait for answers that do not come.
+        pollfd ready[2] = {{commands, POLLIN, 0}, {hung ? -1 : ep0, POLLIN, 0}};
+        if (poll(ready, 2, -1) < 0) continue;  // EINTR
+        if (ready[0].revents & POLLIN) {
+            char command[64];
+            ssize_t length = read(commands, command, sizeof command - 1);
+            command[std::max<ssize_t>(length, 0)] = '\0';
+            hung = std::strncmp(command, "hang", 4) == 0;
+            Log(hung ? "hung" : "answering");
+            continue;
+        }
         usb_functionfs_event event;
         ssize_t count = read(ep0, &event, sizeof event);
         if (count < 0 && errno == EINTR) continue;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/background_close.h"
 #include "platform/win32.h"
 
 namespace {
@@ -110,5 +111,6 @@ int main(int argc, char** argv) {
         }
     }
     CloseHandle(port);
+    kernel::WaitForBackgroundCloses();  // the close runs on a thread of its own: the line is put back before the exit
     return 0;
 }

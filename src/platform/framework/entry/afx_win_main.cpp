@@ -5,6 +5,7 @@
 #include "platform/framework/entry/window_module.h"
 #include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
+#include "platform/kernel/background_close.h"
 #include "platform/kernel/visible_text.h"
 
 int AfxWinMain(int argc, char** argv) {
@@ -36,6 +37,14 @@ int AfxWinMain(int argc, char** argv) {
             app->InitInstance();
             status = app->ExitInstance();
         }
+    }
+    // Ports close on threads of their own: each line is put back before the process ends, unless its device
+    // stopped answering.
+    for (const std::string& name : kernel::WaitForBackgroundCloses()) {
+        const std::string text =
+            kernel::VisibleText(name) + " did not finish closing; its line settings may not have been put back";
+        if (console) AfxReportJobFault(text.c_str());
+        else std::fprintf(stderr, "zandrel: %s\n", text.c_str());
     }
     return console ? headless::FinishConsoleRun() : status;
 }
