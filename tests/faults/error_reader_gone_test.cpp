@@ -33,6 +33,11 @@ TEST_F(ErrorReaderGone, TheRunGoesOnThroughItsNoticesAndLeavesTheDeviceAsFound) 
     const std::string capture = PathOf("cap.txt");
     e2e::ChildProcess& zandrel = Start({"-c", "3", "-r", capture}, errors, name.Path());
     close(reader);
+    // The job is running once data reaches its file (the line's open event
+    // comes before the job has set the line up).
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    m_pty.Send("before");
+    ASSERT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(capture) == "before"; }, faults::kTimeoutMs));
 
     // The far end closes: "disconnected" goes to the pipe no one reads, then
     // the device comes back and the capture goes on.
@@ -40,9 +45,8 @@ TEST_F(ErrorReaderGone, TheRunGoesOnThroughItsNoticesAndLeavesTheDeviceAsFound) 
     e2e::FileWatch opened(replugged.SlavePath(), IN_OPEN);
     name.PointTo(replugged);
     ASSERT_TRUE(opened.WaitUntil([&] { return opened.Events() > 0; }, faults::kTimeoutMs));
-    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
     replugged.Send("after");
-    EXPECT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(capture) == "after"; }, faults::kTimeoutMs));
+    EXPECT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(capture) == "beforeafter"; }, faults::kTimeoutMs));
 
     zandrel.Signal(SIGTERM);
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
