@@ -44,6 +44,7 @@ ERROR_INVALID_PARAMETER = 87
 EV_BREAK, CE_BREAK = 0x40, 0x10
 TELNET_IAC_BREAK = b"\xff\xf3"
 CPU_TICKS_PER_SECOND = 100
+FTDI_SET_LATENCY = 0x4009
 
 ALL_BYTES = bytes(range(256))
 # Write to Port reads its file in text mode: a NUL is sent as nothing, CR LF
@@ -361,6 +362,21 @@ class Lines(GuestTest):
         requests = [line.split()[-1] for line in self.vm.trace.lines(mark, r"usb_serial_set_flow_control")]
         self.assertIn("1", requests)
         self.assertIn("0", requests[requests.index("1"):], requests)
+
+    def test_flow_3_adapter_latency_is_low_while_xon_xoff_is_on(self):
+        """The FT232 holds what it receives for its latency timer; with XON/XOFF
+        an XOFF must not wait there, so the timer goes to 1 ms, then back to
+        what the driver had (QEMU's chip reads 0, a real one 16)."""
+        def timers(since):
+            return [int(line.split()[-1], 16) for line in
+                    self.vm.trace.lines(since, rf"got control {FTDI_SET_LATENCY:#x}, value")]
+
+        self.vm.check(f"port_probe {ADAPTER} watch:0")
+        found = timers(0)[-1:]
+        for steps in ("flow:x flow:n", "flow:x"):  # put back by the handshake, or by the close
+            mark = self.vm.trace.mark()
+            self.vm.check(f"port_probe {ADAPTER} {steps}")
+            self.assertEqual(timers(mark), [1] + found, steps)
 
     def test_6_write_pacing_over_the_adapter(self):
         """A figure, not a gate: the emulator adds its own jitter."""
