@@ -218,8 +218,10 @@ class GuestTest(unittest.TestCase):
         self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"kept")
 
     def probe(self, device, steps):
-        """Starts the probe in the background, its output into PROBE_OUT."""
+        """Starts the probe in the background, its output into PROBE_OUT; a
+        probe still running (held) when the test ends is ended with it."""
         self.vm.check(f"port_probe {device} {steps} >{PROBE_OUT} 2>&1 </dev/null & echo $! >/tmp/probe_pid")
+        self.addCleanup(self.vm.run, "kill $(cat /tmp/probe_pid) 2>/dev/null; wait $(cat /tmp/probe_pid)")
 
     def probe_says(self, pattern, timeout=20):
         """Waits until a line of the probe's output matches pattern (grep -E); the output."""
