@@ -117,6 +117,7 @@ void CommDevice::CloseLine(bool drain, Clock::duration characterTime, const Line
     if (drain) DrainLine(m_fd, m_traits, characterTime, backlog);
     // The device is left as it was found. A vanished one refuses: its line
     // waits for the device to be back.
+    if (m_latencyLowered) SetLowLatency(m_fd, false);
     if (RestoreLine(m_fd, m_original) == 0) ForgetLine(m_path, m_identityKey);
     else KeepLine(m_path, m_identityKey, m_original);
     // Exclusive use ends with the descriptor; a pty's slave would otherwise keep the flag.
@@ -193,10 +194,12 @@ void CommDevice::ReadLine(Clock::time_point now) {
     DecodedInput input = m_decoder.Decode(m_raw.data(), static_cast<size_t>(got), m_decoded.data());
     errors |= input.errors;
     events |= input.events;
+    input.length = TakeFlowChars(m_decoded.data(), input.length);
     if (input.length > 0) {
         events |= EV_RXCHAR;
         if (std::memchr(m_decoded.data(), static_cast<BYTE>(m_dcb.EvtChar), input.length)) events |= EV_RXFLAG;
         Deliver(m_decoded.data(), input.length, now);
+        UpdateInputFlow();
     }
     m_errors |= errors;
     RaiseEvents(events);
@@ -218,7 +221,7 @@ void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {
 }
 
 void CommDevice::PumpWrites(Clock::time_point now) {
-    while (!m_hungUp && !m_outputBlocked && !m_writes.Empty()) {
+    while (!m_hungUp && !m_outputBlocked && !OutputStopped() && !m_writes.Empty()) {
         Request* write = m_writes.Front();
         ssize_t put = WriteLine(write->data + write->done, write->length - write->done, now);
         if (put < 0) {

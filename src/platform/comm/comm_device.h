@@ -109,6 +109,22 @@ private:
     void HangUp();
     void Wake();
 
+    // Flow control as a Windows serial driver does it where the kernel does
+    // not (comm_flow.cpp).
+    // fOutX: takes XON/XOFF out of received data, holding or releasing output;
+    // returns the length left.
+    size_t TakeFlowChars(BYTE* data, size_t length);
+    // fInX: XOFF when the queue's free room falls to XoffLim, XON when what it
+    // holds falls to XonLim.
+    void UpdateInputFlow();
+    // fOutxDsrFlow: reads DSR afresh; output is held while it is off.
+    void ReadDsr();
+    bool OutputStopped() const { return m_xoffReceived || m_dsrOff; }
+    void FillHolds(COMSTAT& status) const;
+    // With XON/XOFF on a chip with a latency timer, low latency; put back
+    // when XON/XOFF goes and at the close.
+    void FollowLatency();
+
     // The driver thread.
     void Drive();
     void ReadLine(Clock::time_point now);
@@ -131,6 +147,10 @@ private:
     bool m_hungUp = false;
     bool m_outputBlocked = false;  // the last write found the line full
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading
+    bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
+    bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
+    bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
+    bool m_latencyLowered = false; // we set ASYNC_LOW_LATENCY, which was off
 
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};

@@ -19,6 +19,8 @@ struct KnownDriver {
     unsigned minimumBaud;
     bool oneAndAHalfStopBits;
     unsigned chipBufferNotWaitedFor;
+    bool rtsCtsFlow;
+    bool latencyTimer;
 };
 
 constexpr unsigned kFiveToEightBits = 0x1E0;
@@ -33,12 +35,14 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // cdc_acm do not wait for what their chip holds to send: the PL2303 holds
 // 256 bytes; for the CH340, whose figure is not published, 128 are allowed
 // (as the rig's emulated chip holds), and for an ACM device one 64-byte packet.
+// ch341 (before Linux 6.14) and cdc_acm keep CRTSCTS without programming any
+// flow control. FTDI chips hold what they receive for a latency timer.
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, 0},
-    {"ch341-uart", kFiveToEightBits, 1, false, 128},  // ch341's usb-serial driver
-    {"cp210x", kFiveToEightBits, 1, false, 0},
-    {"pl2303", kFiveToEightBits, 1, true, 256},
-    {"cdc_acm", kFiveToEightBits, 1, false, 64},
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, 0, true, true},
+    {"ch341-uart", kFiveToEightBits, 1, false, 128, false, false},  // ch341's usb-serial driver
+    {"cp210x", kFiveToEightBits, 1, false, 0, true, false},
+    {"pl2303", kFiveToEightBits, 1, true, 256, true, false},
+    {"cdc_acm", kFiveToEightBits, 1, false, 64, false, false},
 };
 
 std::string DriverName(int fd) {
@@ -71,6 +75,8 @@ DriverTraits TraitsOf(int fd) {
         traits.minimumBaud = known.minimumBaud;
         traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
         traits.chipBufferNotWaitedFor = known.chipBufferNotWaitedFor;
+        traits.rtsCtsFlow = known.rtsCtsFlow;
+        traits.latencyTimer = known.latencyTimer;
     }
     return traits;
 }
@@ -81,6 +87,7 @@ unsigned PartsBeyondDriver(const DriverTraits& traits, const DCB& dcb) {
     if (dcb.BaudRate < traits.minimumBaud) parts |= kPartBaud;
     if (!TakesDataBits(traits, dcb.ByteSize)) parts |= kPartDataBits;
     if (dcb.StopBits == ONE5STOPBITS && !traits.oneAndAHalfStopBits) parts |= kPartStopBits;
+    if (UsesRtsCts(dcb) && !traits.rtsCtsFlow) parts |= kPartRtsCts;
     return parts;
 }
 
