@@ -9,7 +9,9 @@
 
 class CSerialPort {
 public:
-    enum EHandshake { HandshakeOff = 0, HandshakeHardware = 1, HandshakeSoftware = 2 };
+    // Hardware gates output on CTS and DSR both; RtsCts on CTS alone, which a
+    // cable without DSR (most TTL and many RTS/CTS cables) needs to send at all.
+    enum EHandshake { HandshakeOff = 0, HandshakeHardware = 1, HandshakeSoftware = 2, HandshakeRtsCts = 3 };
     enum EReadTimeout { ReadNonBlocking = 0, ReadBlocking = 1 };
 
     CSerialPort();
@@ -37,6 +39,12 @@ public:
     // The bytes written that the line has not sent yet (it clears the line's
     // error bits, as ClearCommError does).
     LONG GetUnsentCount(DWORD& dwUnsent);
+    // Holds DTR and RTS on (true) or off where the handshake mode does not
+    // drive them; a line the mode drives keeps its handshake.
+    LONG SetModemLines(bool bDtrOn, bool bRtsOn);
+    // Why the line holds its output now, as its driver reports it.
+    enum ELineHold { HoldNone, HoldXoff, HoldCts, HoldDsr };
+    LONG GetLineHold(ELineHold& eHold);
     // The received bytes the line dropped since the open; ERROR_NOT_SUPPORTED
     // where its driver keeps no count.
     LONG GetLostCount(ULONGLONG& nLost);
