@@ -50,6 +50,7 @@ void CZandrelDlg::OnTimer(UINT nIDEvent) {
     // After Stop the timer goes on firing; its ticks find no file.
     if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) SendNextChar();
     if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect(true);
+    if (nIDEvent == DTR_HINT_TIMER_ID) OnDtrHintTimer();
     if (nIDEvent == CAPTURE_RETRY_TIMER_ID && m_eJob == JobCapture && m_Port.IsOpen()) {
         while (CapturePass()) {
         }

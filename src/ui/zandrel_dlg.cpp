@@ -142,6 +142,7 @@ void CZandrelDlg::OnCancel() {
 // Write to Port replaces it.
 void CZandrelDlg::CloseJob() {
     ClosePort();
+    KillTimer(DTR_HINT_TIMER_ID);
     if (m_eJob == JobCapture) TellLineLossAtEnd();
     if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
     m_pSendFile = nullptr;

@@ -34,6 +34,9 @@ public:
     // While a capture's chunk waits for its file: how often to try the file again.
     static constexpr UINT_PTR CAPTURE_RETRY_TIMER_ID = 1126;
     static constexpr UINT CAPTURE_RETRY_PERIOD = 500;
+    // A capture from a USB CDC device with DTR off that has received nothing this long says how to raise DTR.
+    static constexpr UINT_PTR DTR_HINT_TIMER_ID = 1127;
+    static constexpr UINT DTR_HINT_DELAY = 3000;
     // A capture pass reads at most this many bytes.
     static constexpr DWORD CAPTURE_CHUNK_SIZE = 500;
     static constexpr const char* WRITING_STATUS = "Status:  Data is being written to the port...";
@@ -175,6 +178,9 @@ private:
     void HoldCapture(const CString& strFault);
     void EndCaptureHold();
     void FinishCapture();
+    bool m_bCaptureReceived = false;  // since the capture started: the DTR hint is only for a quiet device
+    void StartDtrHint();
+    void OnDtrHintTimer();
     ULONGLONG LineLostSoFar();
     void TellLineLoss();
     void TellLineLossAtEnd();
