@@ -273,7 +273,12 @@ BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD outQueue);
 // The line as found at open (with XON/XOFF 0x11/0x13, limits 2048/512, DTR on); after a SetCommState, its DCB whole.
 BOOL GetCommState(HANDLE comm, LPDCB dcb);
 // All or nothing: a rate (held within 3 %) or frame the driver refuses or does not hold leaves the line as it was and
-// fails (ERROR_INVALID_PARAMETER, a "cannot take" text). Of the rest only RTS/CTS, XON/XOFF, DTR/RTS, EvtChar apply.
+// fails (ERROR_INVALID_PARAMETER, a "cannot take" text); so does RTS/CTS on a driver that ignores CRTSCTS (ch341, cdc_acm).
+// Of the rest only these apply: fOutxCtsFlow or RTS_CONTROL_HANDSHAKE (CRTSCTS); fOutX (XonChar/XoffChar taken out of
+// received data, output held between them; not IXON); fInX (XOFF by tcflow when the queue's free room falls to
+// XoffLim, XON when it holds XonLim); fOutxDsrFlow (output held while DSR is off, read at each write offered and at
+// ClearCommError); DTR on unless DTR_CONTROL_DISABLE, RTS on unless RTS_CONTROL_DISABLE; EvtChar. A pty has no modem
+// lines: CTS and DSR count as on.
 BOOL SetCommState(HANDLE comm, LPDCB dcb);
 // The mask is EV_RXCHAR after the open (Windows: 0). EV_CTS, EV_DSR, EV_RLSD and EV_RING never happen; EV_TXEMPTY
 // comes when the tty has taken the last queued byte, not when it has left the line.
@@ -283,9 +288,11 @@ BOOL GetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);  // all zero after t
 BOOL SetCommTimeouts(HANDLE comm, LPCOMMTIMEOUTS timeouts);
 // One pending per handle: a second, or one while the mask is 0, fails with ERROR_INVALID_PARAMETER.
 BOOL WaitCommEvent(HANDLE comm, LPDWORD eventMask, LPOVERLAPPED overlapped);
-// COMSTAT's hold flags, fEof and fTxim are always 0; cbInQue leaves out what the tty still holds, cbOutQue counts what
-// pending writes have not handed to it and what the tty and its driver hold but have not sent (a pty tells none of
-// that). CE_RXOVER means the kernel's buffer overflowed (a full queue pauses reading).
+// COMSTAT: fXoffHold while the far end's XOFF holds output, fXoffSent while our XOFF stands, fCtsHold and fDsrHold while
+// that handshake is on and the line, read now, is off; fRlsdHold, fEof and fTxim are always 0. cbInQue leaves out what
+// the tty still holds, cbOutQue counts what pending writes have not handed to it and what the tty and its driver hold
+// but have not sent (a pty tells none of that). CE_RXOVER means the kernel's buffer overflowed (a full queue pauses
+// reading).
 BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
 // Not in Windows: how many received bytes the line has dropped since the open, as its driver counts them (the UART's
 // overruns, each at least one byte, and the kernel buffer's). FALSE with ERROR_NOT_SUPPORTED where the driver keeps no

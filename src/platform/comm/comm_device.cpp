@@ -167,10 +167,12 @@ void CommDevice::ReadLine(Clock::time_point now) {
     DecodedInput input = m_decoder.Decode(m_raw.data(), static_cast<size_t>(got), m_decoded.data());
     errors |= input.errors;
     events |= input.events;
+    input.length = TakeFlowChars(m_decoded.data(), input.length);
     if (input.length > 0) {
         events |= EV_RXCHAR;
         if (std::memchr(m_decoded.data(), static_cast<BYTE>(m_dcb.EvtChar), input.length)) events |= EV_RXFLAG;
         Deliver(m_decoded.data(), input.length, now);
+        UpdateInputFlow();
     }
     m_errors |= errors;
     RaiseEvents(events);
@@ -192,7 +194,7 @@ void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {
 }
 
 void CommDevice::PumpWrites(Clock::time_point now) {
-    while (!m_hungUp && !m_outputBlocked && !m_writes.Empty()) {
+    while (!m_hungUp && !m_outputBlocked && !OutputStopped() && !m_writes.Empty()) {
         Request* write = m_writes.Front();
         ssize_t put = ::write(m_fd, write->data + write->done, write->length - write->done);
         if (put < 0) {

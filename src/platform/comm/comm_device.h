@@ -102,6 +102,19 @@ private:
     void HangUp();
     void Wake();
 
+    // Flow control as a Windows serial driver does it where the kernel does
+    // not (comm_flow.cpp).
+    // fOutX: takes XON/XOFF out of received data, holding or releasing output;
+    // returns the length left.
+    size_t TakeFlowChars(BYTE* data, size_t length);
+    // fInX: XOFF when the queue's free room falls to XoffLim, XON when what it
+    // holds falls to XonLim.
+    void UpdateInputFlow();
+    // fOutxDsrFlow: reads DSR afresh; output is held while it is off.
+    void ReadDsr();
+    bool OutputStopped() const { return m_xoffReceived || m_dsrOff; }
+    void FillHolds(COMSTAT& status) const;
+
     // The driver thread.
     void Drive();
     void ReadLine(Clock::time_point now);
@@ -121,6 +134,9 @@ private:
     bool m_hungUp = false;
     bool m_outputBlocked = false;  // the last write found the line full
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading
+    bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
+    bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
+    bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
 
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};

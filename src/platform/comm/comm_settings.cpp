@@ -20,6 +20,7 @@ BOOL CommDevice::Setup(DWORD inQueue) {
         } catch (const std::bad_alloc&) {
             return Fail(ERROR_NOT_ENOUGH_MEMORY);
         }
+        UpdateInputFlow();
         if (m_inputPaused) Wake();
     }
     return TRUE;
@@ -49,6 +50,11 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     // Kept whole: a pty ignores data bits and parity, yet they read back as set.
     m_dcb = *dcb;
     m_decoder.SetParityChecked(dcb->Parity != NOPARITY);
+    // Handshakes turned off release what they held; the queue is judged by the new limits.
+    if (!m_dcb.fOutX) m_xoffReceived = false;
+    ReadDsr();
+    UpdateInputFlow();
+    Wake();
     return TRUE;
 }
 
@@ -91,6 +97,8 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         if (!m_hungUp) status->cbInQue += InputHeld(m_fd);
         m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
         if (!m_hungUp) status->cbOutQue += OutputHeld(m_fd);
+        ReadDsr();
+        FillHolds(*status);
     }
     return TRUE;
 }
@@ -121,6 +129,7 @@ BOOL CommDevice::Purge(DWORD flags) {
     if (flags & PURGE_RXCLEAR) {
         m_input.Clear();
         m_decoder.Reset();
+        UpdateInputFlow();
     }
     FlushLine(m_fd, (flags & PURGE_RXCLEAR) != 0, (flags & PURGE_TXCLEAR) != 0);
     Wake();  // the queue may have room again, the heads may have changed

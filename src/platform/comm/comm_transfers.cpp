@@ -36,6 +36,7 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
         // what the driver thread has moved to the queue so far.
         if (rule.atOnce && !m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
         taken = static_cast<DWORD>(m_input.Pop(buffer, length));
+        if (taken > 0) UpdateInputFlow();
         if (taken > 0 && m_inputPaused) Wake();
     }
     bool atOnce = taken == length || (first && (rule.atOnce || (rule.onFirstByte && taken > 0)));
@@ -70,14 +71,19 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     if (!TakeEvent(overlapped, event)) return FALSE;
     auto lock = LockOpen();
     if (!lock) return FALSE;
+    // An XOFF that has arrived stops this write, whether or not the driver
+    // thread has woken for it yet; DSR is read at each offer (a held write is
+    // offered again), as some drivers cannot wake us when it changes.
+    if (m_dcb.fOutX && !m_hungUp) ReadLine(Clock::now());
     if (m_hungUp) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+    ReadDsr();
     Request* spare = m_pool.Take();
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     // With nothing queued ahead, write straight away as a UART driver fills
     // its FIFO; whatever the line cannot take now goes to the driver thread.
     DWORD written = 0;
-    if (m_writes.Empty() && !m_outputBlocked && length > 0) {
+    if (m_writes.Empty() && !m_outputBlocked && !OutputStopped() && length > 0) {
         ssize_t put = ::write(m_fd, data, length);
         if (put > 0) {
             written = static_cast<DWORD>(put);

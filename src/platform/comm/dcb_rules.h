@@ -12,7 +12,11 @@ enum LinePart : unsigned {
     kPartParity = 4,
     kPartStopBits = 8,
     kPartOther = 16,  // handshake or its characters
+    kPartRtsCts = 32,
 };
+
+// RTS/CTS handshake (CRTSCTS): CTS holds output, or RTS tells the far end to wait.
+inline bool UsesRtsCts(const DCB& dcb) { return dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE; }
 
 // The parts that the Windows serial driver also refuses, 0 when none.
 unsigned InvalidParts(const DCB& dcb);

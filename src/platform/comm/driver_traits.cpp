@@ -18,6 +18,7 @@ struct KnownDriver {
     unsigned dataBitsTaken;
     unsigned minimumBaud;
     bool oneAndAHalfStopBits;
+    bool rtsCtsFlow;
 };
 
 constexpr unsigned kFiveToEightBits = 0x1E0;
@@ -28,12 +29,13 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // 183.1 baud (asked for 110, ftdi_sio programs about 275). ch341 and cp210x
 // program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
 // driver never asks for them), and cdc_acm asks its device for 2 (its line
-// coding has 1.5), while termios reads as 1.5 there.
+// coding has 1.5), while termios reads as 1.5 there. ch341 (before Linux
+// 6.14) and cdc_acm keep CRTSCTS without programming any flow control.
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true},
-    {"ch341-uart", kFiveToEightBits, 1, false},  // ch341's usb-serial driver
-    {"cp210x", kFiveToEightBits, 1, false},
-    {"cdc_acm", kFiveToEightBits, 1, false},
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, true},
+    {"ch341-uart", kFiveToEightBits, 1, false, false},  // ch341's usb-serial driver
+    {"cp210x", kFiveToEightBits, 1, false, true},
+    {"cdc_acm", kFiveToEightBits, 1, false, false},
 };
 
 std::string DriverName(int fd) {
@@ -65,6 +67,7 @@ DriverTraits TraitsOf(int fd) {
         traits.dataBitsTaken = known.dataBitsTaken;
         traits.minimumBaud = known.minimumBaud;
         traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
+        traits.rtsCtsFlow = known.rtsCtsFlow;
     }
     return traits;
 }
@@ -75,6 +78,7 @@ unsigned PartsBeyondDriver(const DriverTraits& traits, const DCB& dcb) {
     if (dcb.BaudRate < traits.minimumBaud) parts |= kPartBaud;
     if (!TakesDataBits(traits, dcb.ByteSize)) parts |= kPartDataBits;
     if (dcb.StopBits == ONE5STOPBITS && !traits.oneAndAHalfStopBits) parts |= kPartStopBits;
+    if (UsesRtsCts(dcb) && !traits.rtsCtsFlow) parts |= kPartRtsCts;
     return parts;
 }
 

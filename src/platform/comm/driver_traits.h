@@ -18,6 +18,9 @@ struct DriverTraits {
     // With 5 data bits CSTOPB gives 1.5 stop bits, as on a 16550; false
     // where the driver programs 2 stop bits whatever the data bits.
     bool oneAndAHalfStopBits = true;
+    // CRTSCTS reaches the chip or the UART; false where the driver leaves the
+    // flag set in termios and holds nothing.
+    bool rtsCtsFlow = true;
 };
 
 // Unix98 pty slaves (136..143) and the old BSD ones (3).

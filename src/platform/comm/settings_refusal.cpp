@@ -38,6 +38,7 @@ std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB
     if (refusedParts & kPartParity) parts.push_back(ParityName(asked.Parity) + " parity");
     if (refusedParts & kPartStopBits)
         parts.push_back(StopBitsText(asked.StopBits) + (asked.StopBits == ONESTOPBIT ? " stop bit" : " stop bits"));
+    if (refusedParts & kPartRtsCts) parts.push_back("RTS/CTS handshake");
     std::string refused;
     for (size_t i = 0; i < parts.size(); ++i) refused += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
     if (refused.empty()) refused = "these handshake settings";

@@ -74,10 +74,11 @@ void SetFrame(termios& line, const DCB& dcb) {
     line.c_cflag |= SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
     // With 5 data bits, CSTOPB gives 1.5 stop bits.
     if (dcb.StopBits != ONESTOPBIT) line.c_cflag |= CSTOPB;
-    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) line.c_cflag |= CRTSCTS;
+    if (UsesRtsCts(dcb)) line.c_cflag |= CRTSCTS;
+    // XON/XOFF are the driver thread's (CommDevice): with IXON the tty would
+    // swallow them unseen, and USB-serial drivers ignore the tty's stop anyway.
+    // VSTART/VSTOP are what tcflow sends.
     line.c_iflag &= ~(IXON | IXOFF);
-    if (dcb.fOutX) line.c_iflag |= IXON;
-    if (dcb.fInX) line.c_iflag |= IXOFF;
     line.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     line.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
 }
@@ -108,9 +109,12 @@ unsigned PartsNotHeld(int fd, const termios& wanted, DWORD baud, const DriverTra
 // Modem lines: a pty has none, so failures are not errors.
 void SetModemLine(int fd, int line, bool on) { ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line); }
 
+// Handshake raises its line: DTR for DSR flow, RTS so that the far end may
+// send (the driver lowers it when its buffer fills; nothing raises it when
+// CRTSCTS is turned on).
 void SetModemLines(int fd, const DCB& dcb) {
     SetModemLine(fd, TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
-    if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE) SetModemLine(fd, TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
+    SetModemLine(fd, TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
 }
 
 }  // namespace
@@ -208,5 +212,12 @@ DWORD QueueCount(int fd, unsigned long request) {
 DWORD OutputHeld(int fd) { return QueueCount(fd, TIOCOUTQ); }
 
 DWORD InputHeld(int fd) { return QueueCount(fd, TIOCINQ); }
+
+bool SendFlowChar(int fd, bool stop) { return tcflow(fd, stop ? TCIOFF : TCION) == 0; }
+
+bool ModemLineOn(int fd, int line) {
+    int lines = 0;
+    return ioctl(fd, TIOCMGET, &lines) != 0 || (lines & line) != 0;
+}
 
 }  // namespace comm

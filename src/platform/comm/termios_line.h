@@ -42,4 +42,12 @@ DWORD OutputHeld(int fd);
 // line errors count too).
 DWORD InputHeld(int fd);
 
+// Sends the line's stop (XOFF) or start (XON) character ahead of the data
+// (a USB driver queues it behind what it holds). False if it could not.
+bool SendFlowChar(int fd, bool stop);
+
+// Whether a status line (TIOCM_CTS, TIOCM_DSR) is on; a device without modem
+// lines (a pty) has it on.
+bool ModemLineOn(int fd, int line);
+
 }  // namespace comm

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/win32.h"
 #include "support/pty.h"
 
@@ -35,6 +37,29 @@ protected:
         OVERLAPPED record{};
         record.hEvent = m_event;
         return record;
+    }
+
+    // Writes and waits for completion.
+    void Send(const std::string& bytes) {
+        OVERLAPPED record = Record();
+        DWORD count = 0;
+        if (!WriteFile(m_port, bytes.data(), static_cast<DWORD>(bytes.size()), &count, &record)) {
+            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+            ASSERT_TRUE(GetOverlappedResult(m_port, &record, &count, TRUE));
+        }
+        EXPECT_EQ(count, bytes.size());
+    }
+    // Reads with the current time-outs until the read completes.
+    std::string Receive(DWORD length) {
+        std::string buffer(length, '\0');
+        OVERLAPPED record = Record();
+        DWORD count = 0;
+        if (!ReadFile(m_port, buffer.data(), length, &count, &record)) {
+            EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+            EXPECT_TRUE(GetOverlappedResult(m_port, &record, &count, TRUE));
+        }
+        buffer.resize(count);
+        return buffer;
     }
 
     testsupport::Pty m_pty;

@@ -113,23 +113,6 @@ TEST_F(Line, ImpossibleFramesAreRefusedAndChangeNothing) {
     EXPECT_EQ(back.BaudRate, good.BaudRate);
 }
 
-TEST_F(Line, SoftwareHandshakeTakesXonXoffOutOfTheData) {
-    DCB dcb{};
-    GetCommState(m_port, &dcb);
-    dcb.fOutX = 1;
-    dcb.fInX = 1;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    ASSERT_TRUE(SetCommState(m_port, &dcb));
-    SetReadTimeouts(0, 0, 300);
-    m_pty.Send("a\x13\x11" "b");
-    char buffer[8];
-    OVERLAPPED record = Record();
-    DWORD count = 0;
-    if (!ReadFile(m_port, buffer, sizeof buffer, &count, &record)) GetOverlappedResult(m_port, &record, &count, TRUE);
-    EXPECT_EQ(std::string(buffer, count), "ab");
-}
-
 TEST_F(Line, TimeoutsReadBackAndAllMaxIsRefused) {
     COMMTIMEOUTS set{10, 20, 30, 40, 50};
     ASSERT_TRUE(SetCommTimeouts(m_port, &set));

@@ -14,31 +14,7 @@ long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-class Transfers : public commtest::PortTest {
-protected:
-    // Writes and waits for completion.
-    void Send(const std::string& bytes) {
-        OVERLAPPED record = Record();
-        DWORD count = 0;
-        if (!WriteFile(m_port, bytes.data(), static_cast<DWORD>(bytes.size()), &count, &record)) {
-            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-            ASSERT_TRUE(GetOverlappedResult(m_port, &record, &count, TRUE));
-        }
-        EXPECT_EQ(count, bytes.size());
-    }
-    // Reads with the current time-outs until the read completes.
-    std::string Receive(DWORD length) {
-        std::string buffer(length, '\0');
-        OVERLAPPED record = Record();
-        DWORD count = 0;
-        if (!ReadFile(m_port, buffer.data(), length, &count, &record)) {
-            EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
-            EXPECT_TRUE(GetOverlappedResult(m_port, &record, &count, TRUE));
-        }
-        buffer.resize(count);
-        return buffer;
-    }
-};
+class Transfers : public commtest::PortTest {};
 
 TEST_F(Transfers, ControlBytesPassUntouchedBothWays) {
     const std::string bytes("\x11\x13\r\n\x03\x1a\x7f\xff\x00 end", 13);

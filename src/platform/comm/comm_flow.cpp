@@ -1,0 +1,46 @@
+// Flow control in the driver layer: XON/XOFF both ways and DSR. All of it
+// runs with the device lock held.
+#include <sys/ioctl.h>
+
+#include <algorithm>
+
+#include "platform/comm/comm_device.h"
+
+namespace comm {
+
+size_t CommDevice::TakeFlowChars(BYTE* data, size_t length) {
+    if (!m_dcb.fOutX) return length;
+    auto xon = static_cast<BYTE>(m_dcb.XonChar);
+    auto xoff = static_cast<BYTE>(m_dcb.XoffChar);
+    bool stopped = m_xoffReceived;
+    BYTE* kept = std::remove_if(data, data + length, [&](BYTE byte) {
+        if (byte != xon && byte != xoff) return false;
+        stopped = byte == xoff;  // the last one read counts
+        return true;
+    });
+    m_xoffReceived = stopped;
+    return static_cast<size_t>(kept - data);
+}
+
+void CommDevice::UpdateInputFlow() {
+    if (m_hungUp) return;
+    bool stop = m_dcb.fInX && (m_xoffSent ? m_input.Size() > m_dcb.XonLim : m_input.Free() <= m_dcb.XoffLim);
+    // A character the line could not take now is tried at the next change of the queue.
+    if (stop != m_xoffSent && SendFlowChar(m_fd, stop)) m_xoffSent = stop;
+}
+
+void CommDevice::ReadDsr() {
+    bool wasOff = m_dsrOff;
+    m_dsrOff = m_dcb.fOutxDsrFlow && !m_hungUp && !ModemLineOn(m_fd, TIOCM_DSR);
+    if (wasOff && !m_dsrOff) Wake();  // held writes go on
+}
+
+void CommDevice::FillHolds(COMSTAT& status) const {
+    status.fXoffHold = m_xoffReceived;
+    status.fXoffSent = m_xoffSent;
+    status.fDsrHold = m_dsrOff;
+    // The kernel or the chip holds output on CTS; read the line as it is now.
+    status.fCtsHold = m_dcb.fOutxCtsFlow && !m_hungUp && !ModemLineOn(m_fd, TIOCM_CTS);
+}
+
+}  // namespace comm
