@@ -112,8 +112,8 @@ protected:
         return id;
     }
 
-    // The centre of a window's client area on the screen.
-    std::pair<int, int> Centre(const std::string& id) {
+    // A window's client area, as xdotool gives it: X, Y, WIDTH and HEIGHT.
+    std::map<std::string, int> Geometry(const std::string& id) {
         e2e::ChildProcess xdotool("/usr/bin/xdotool", {"xdotool", "getwindowgeometry", "--shell", id}, Desktop(),
                                   OutputDir("xdotool"));
         EXPECT_EQ(xdotool.WaitForExit(kTimeoutMs), 0) << xdotool.Errors();
@@ -122,6 +122,12 @@ protected:
         for (std::string line; std::getline(lines, line);)
             if (size_t at = line.find('='); at != std::string::npos)
                 values[line.substr(0, at)] = std::atoi(line.c_str() + at + 1);
+        return values;
+    }
+
+    // The centre of a window's client area on the screen.
+    std::pair<int, int> Centre(const std::string& id) {
+        std::map<std::string, int> values = Geometry(id);
         return {values["X"] + values["WIDTH"] / 2, values["Y"] + values["HEIGHT"] / 2};
     }
 
@@ -140,14 +146,7 @@ protected:
     // A click at a point of the dialog template, in dialog units: the window's
     // client area is the template's 381 x 191 units.
     void ClickAt(const std::string& window, double x, double y) {
-        e2e::ChildProcess xdotool("/usr/bin/xdotool", {"xdotool", "getwindowgeometry", "--shell", window}, Desktop(),
-                                  OutputDir("xdotool"));
-        EXPECT_EQ(xdotool.WaitForExit(kTimeoutMs), 0) << xdotool.Errors();
-        std::map<std::string, int> values;
-        std::istringstream lines(xdotool.Output());
-        for (std::string line; std::getline(lines, line);)
-            if (size_t at = line.find('='); at != std::string::npos)
-                values[line.substr(0, at)] = std::atoi(line.c_str() + at + 1);
+        std::map<std::string, int> values = Geometry(window);
         const int px = static_cast<int>(x * values["WIDTH"] / 381);
         const int py = static_cast<int>(y * values["HEIGHT"] / 191);
         Xdo({"mousemove", "--sync", "--window", window, std::to_string(px), std::to_string(py)});

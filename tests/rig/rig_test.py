@@ -645,3 +645,19 @@ class AcmDevice(RefusesOneAndAHalf, ChipBoot, GuestTest):
 
     chip = chip_gadget.ACM_DEVICE
     device = ACM
+
+    def test_6_a_quiet_capture_with_dtr_off_tells_how_to_raise_it(self):
+        """Many CDC firmwares send only while DTR is on: a capture that gets
+        nothing for a few seconds with DTR off (the default) says once how
+        to raise it; with -t d DTR is on, as the record shows, and nothing is said."""
+        hint = (f"zandrel: {ACM} has sent nothing; some USB devices send only while DTR is on: "
+                "choose \"DTR on\" under Modem lines, or run with -t d\n")
+        for switches, modem, told in (("", "modem 0 0", hint), ("-t d", "modem 1 0", "")):
+            with self.subTest(switches=switches):
+                mark = self.vm.chip.mark()
+                self.vm.check(f"rm -f /tmp/cap*; stty -F {ACM} 19200")
+                self.start_zandrel(ACM, f"{switches} -r /tmp/cap.bin")
+                self.assertTrue(self.vm.chip.wait_for(f"^{modem}$", mark, 5), self.vm.chip.lines(mark))
+                self.vm.run("await_text /tmp/err 'only while DTR is on' 6")
+                self.assertEqual(self.stop_zandrel(), 0)
+                self.assertEqual(self.vm.check("cat /tmp/err").replace("\r", ""), told)
