@@ -14,6 +14,7 @@ GADGET = "/sys/kernel/config/usb_gadget/chip"
 FFS = "/dev/ffs-chip"
 RECEIVED = "/tmp/chip.rx"
 SEND = "/tmp/chip.tx"
+LINES = "/tmp/chip.lines"
 UDC = "dummy_udc.0"
 
 Chip = namedtuple("Chip", "driver vendor product device_release device_class maker name serial endpoints")
@@ -45,8 +46,8 @@ def bring_up(chip):
         f"ln -s {GADGET}/functions/ffs.chip {GADGET}/configs/c.1/",
         f"mkdir {FFS}; mount -t functionfs chip {FFS}",
         "stty -F /dev/ttyS1 115200 raw -echo",
-        f"mkfifo {SEND}",
-        f"chip_emulator {chip.driver} {FFS} /dev/ttyS1 {RECEIVED} {SEND} 2>/tmp/chip.err &",
+        f"mkfifo {SEND} {LINES}",
+        f"chip_emulator {chip.driver} {FFS} /dev/ttyS1 {RECEIVED} {SEND} {LINES} 2>/tmp/chip.err &",
         f"await {FFS}/ep{chip.endpoints} || cat /tmp/chip.err",
         f"echo {UDC} >{GADGET}/UDC",
     ])
@@ -65,6 +66,11 @@ class ChipEnd(GuestFileEnd):
 
     def __init__(self, vm):
         super().__init__(vm, SEND, RECEIVED)
+
+    def set_line(self, name, on):
+        """Sets the far end's "cts" or "dsr" line; returns what had arrived
+        just before (mark)."""
+        return self._after_mark(f"echo {name} {int(on)} >{LINES}")
 
 
 def frame(lines):

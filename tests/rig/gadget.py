@@ -20,7 +20,17 @@ class GuestFileEnd:
         self._received = received
 
     def send(self, data):
-        self._vm.check("printf '" + "".join(f"\\{byte:03o}" for byte in data) + f"' >{self._send_to}")
+        self._vm.check(self._sending(data))
+
+    def send_after_mark(self, data):
+        """Sends data; returns what had arrived just before (mark), in one guest command."""
+        return self._after_mark(self._sending(data))
+
+    def _sending(self, data):
+        return "printf '" + "".join(f"\\{byte:03o}" for byte in data) + f"' >{self._send_to}"
+
+    def _after_mark(self, command):
+        return int(self._vm.check(f"stat -c %s {self._received}; {command}").split()[0])
 
     def mark(self):
         return int(self._vm.check(f"stat -c %s {self._received}").strip())

@@ -36,7 +36,8 @@ import initramfs
 
 TRACE_EVENTS = ["usb_serial_set_baud", "usb_serial_set_data", "usb_serial_handle_control",
                 "usb_serial_unsupported_parity", "usb_serial_unsupported_stopbits",
-                "usb_serial_unsupported_data_bits", "serial_update_parameters", "serial_write"]
+                "usb_serial_unsupported_data_bits", "usb_serial_set_flow_control", "serial_update_parameters",
+                "serial_write"]
 BOOT_SECONDS = 90  # emulation on a loaded two-core machine
 # A real FT232 carries its serial number in its EEPROM; QEMU's default is made
 # from the socket it is plugged into, and a re-plug may take another socket.
@@ -130,6 +131,12 @@ class Line:
 
     def send(self, data):
         self.socket.sendall(data)
+
+    def send_after_mark(self, data):
+        """Sends data; returns what had arrived just before (mark)."""
+        mark = self.mark()
+        self.send(data)
+        return mark
 
     def mark(self):
         with self._lock:

@@ -44,6 +44,7 @@ ERROR_INVALID_PARAMETER = 87
 EV_BREAK, CE_BREAK = 0x40, 0x10
 TELNET_IAC_BREAK = b"\xff\xf3"
 CPU_TICKS_PER_SECOND = 100
+FTDI_SET_LATENCY = 0x4009
 
 ALL_BYTES = bytes(range(256))
 # Write to Port reads its file in text mode: a NUL is sent as nothing, CR LF
@@ -52,6 +53,9 @@ SEND_FILE = bytes(b for b in range(256) if b != 0x1A) + b"\x1a"
 SENT_BYTES = bytes(b for b in range(1, 256) if b != 0x1A)
 PACE_FILE = b"U" * 60
 COUNT_FILE = b"0123456789" * 10  # where a resumed write picks up can be told
+XON, XOFF = b"\x11", b"\x13"
+PROBE_OUT = "/tmp/probe.out"
+PACED = 30  # characters of a paced write, 0123456789... as the probe sends them
 
 
 def frame_text(frame):
@@ -213,6 +217,43 @@ class GuestTest(unittest.TestCase):
                          f"zandrel: {device} cannot take {refused}, kept 9600 8N1\n")
         self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"kept")
 
+    def probe(self, device, steps):
+        """Starts the probe in the background, its output into PROBE_OUT; a
+        probe still running (held) when the test ends is ended with it."""
+        self.vm.check(f"port_probe {device} {steps} >{PROBE_OUT} 2>&1 </dev/null & echo $! >/tmp/probe_pid")
+        self.addCleanup(self.vm.run, "kill $(cat /tmp/probe_pid) 2>/dev/null; wait $(cat /tmp/probe_pid)")
+
+    def probe_says(self, pattern, timeout=20):
+        """Waits until a line of the probe's output matches pattern (grep -E); the output."""
+        self.vm.run(f"timeout {timeout} sh -c \"until grep -qE '{pattern}' {PROBE_OUT}; do usleep 50000; done\"",
+                    timeout + 10)
+        output = self.vm.check(f"cat {PROBE_OUT}")
+        self.assertRegex(output, pattern)
+        return output
+
+    def held_and_resumed(self, device, flow, hold, release, holding):
+        """A paced write with handshake flow: once the far end has 5
+        characters, hold() stops the line (returning the far end's mark just
+        before); the probe sees the line held as holding ("XOFF CTS DSR"
+        flags), and a second later at most one more character has come;
+        release() lets the rest through, none skipped or doubled."""
+        line = self.far_end(device)
+        since = line.mark()
+        self.probe(device, f"flow:{flow} send:{PACED}:100")
+        line.wait_for(5, since)
+        before = hold()
+        self.probe_says(rf"@@hold {holding} ([5-9]|[1-9][0-9])$")
+        time.sleep(1)
+        self.assertLessEqual(line.mark() - before, 1, line.received(since))
+        release()
+        output = self.probe_says(r"@@sent ")
+        self.assertIn(f"@@sent {PACED}", output)
+        self.assertEqual(line.wait_for(PACED, since, 10), COUNT_FILE[:PACED])
+
+    def xoff_holds_within_one_character(self, device):
+        line = self.far_end(device)
+        self.held_and_resumed(device, "x", lambda: line.send_after_mark(XOFF), lambda: line.send(XON), "1 0 0")
+
     def cpu_ticks(self, seconds):
         """Clock ticks the console run used over that many seconds."""
         output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
@@ -306,6 +347,38 @@ class Lines(GuestTest):
         self.assertEqual(self.vm.check("cat /tmp/err"),
                          "zandrel: cannot write /tmp/logs/cap.bin: No such file or directory\n"
                          "zandrel: /tmp/logs/cap.bin takes data again; capture resumed\n")
+
+    def test_flow_1_adapter_xoff_holds_a_write_within_one_character(self):
+        self.xoff_holds_within_one_character(ADAPTER)
+
+    def test_flow_1_uart_xoff_holds_a_write_within_one_character(self):
+        self.xoff_holds_within_one_character(UART)
+
+    def test_flow_2_adapter_gets_the_rts_cts_request(self):
+        """QEMU's FT232 stores SET_FLOW_CTRL (1: RTS/CTS, 0: none; 4, XON/XOFF in
+        the chip, comes from the tty's default termios at the open and the close)
+        and enforces nothing."""
+        mark = self.vm.trace.mark()
+        output = self.vm.check(f"port_probe {ADAPTER} flow:h flow:n")
+        self.assertIn("@@flow 1 0 cts=1 rts=2", output)
+        requests = [line.split()[-1] for line in self.vm.trace.lines(mark, r"usb_serial_set_flow_control")]
+        self.assertIn("1", requests)
+        self.assertIn("0", requests[requests.index("1"):], requests)
+
+    def test_flow_3_adapter_latency_is_low_while_xon_xoff_is_on(self):
+        """The FT232 holds what it receives for its latency timer; with XON/XOFF
+        an XOFF must not wait there, so the timer goes to 1 ms, then back to
+        what the driver had (QEMU's chip reads 0, a real one 16)."""
+        def timers(since):
+            return [int(line.split()[-1], 16) for line in
+                    self.vm.trace.lines(since, rf"got control {FTDI_SET_LATENCY:#x}, value")]
+
+        self.vm.check(f"port_probe {ADAPTER} watch:0")
+        found = timers(0)[-1:]
+        for steps in ("flow:x flow:n", "flow:x"):  # put back by the handshake, or by the close
+            mark = self.vm.trace.mark()
+            self.vm.check(f"port_probe {ADAPTER} {steps}")
+            self.assertEqual(timers(mark), [1] + found, steps)
 
     def test_6_write_pacing_over_the_adapter(self):
         """A figure, not a gate: the emulator adds its own jitter."""
@@ -615,6 +688,50 @@ class ChipBoot:
         self.assertTrue(self.vm.chip.wait_for(r"^modem 1 1$", mark, 5), self.vm.chip.lines(mark))
 
 
+class ChipFlow:
+    """Handshakes and modem lines as the chip's requests show them; XON/XOFF
+    from the far end holding a write. takes_rts_cts: the driver programs
+    CTS handshake into the chip (else the platform refuses it)."""
+
+    takes_rts_cts = True
+
+    def test_flow_1_rts_cts_reaches_the_chip_or_is_refused_with_the_line_kept(self):
+        mark = self.vm.chip.mark()
+        output = self.vm.check(f"port_probe {self.device} flow:h flow:n")
+        if self.takes_rts_cts:
+            self.assertIn("@@flow 1 0 cts=1 rts=2", output)
+            self.assertEqual(self.vm.chip.lines(mark, r"^flow ")[-2:], ["flow rtscts 1", "flow rtscts 0"])
+        else:
+            self.assertIn("@@flow 0 87 cts=0 rts=1", output)
+            self.assertRegex(output, f"@@text {self.device} cannot take RTS/CTS handshake, kept ")
+            self.assertEqual(self.vm.chip.lines(mark, r"^flow "), [])
+
+    def test_flow_2_xoff_holds_a_write_within_one_character(self):
+        self.xoff_holds_within_one_character(self.device)
+
+    def test_flow_3_dtr_and_rts_as_set_at_the_open_and_after_a_replug(self):
+        for replugged in (False, True):
+            if replugged:
+                self.pull()
+                self.plug_back()
+            mark = self.vm.chip.mark()
+            self.assertIn("@@modem 1", self.vm.check(f"port_probe {self.device} modem:0:1 modem:1:0"))
+            # The open raises both, each step sets its own; the close drops both.
+            modem = self.vm.chip.lines(mark, r"^modem ")
+            steps = iter(modem)
+            self.assertTrue(all(state in steps for state in ("modem 1 1", "modem 0 1", "modem 1 0")), modem)
+
+
+class HoldsOnCts:
+    """The emulated chip holds its transmitter while the far end's CTS is off
+    and CTS handshake is on, and reports the line as the real chip does."""
+
+    def test_flow_4_cts_off_holds_a_write_until_it_is_on(self):
+        self.chip_end.set_line("cts", 1)  # a PL2303 reports its lines on interrupt IN once the port is open
+        self.held_and_resumed(self.device, "h", lambda: self.chip_end.set_line("cts", 0),
+                              lambda: self.chip_end.set_line("cts", 1), "0 1 0")
+
+
 # With 5 data bits and CSTOPB, ch341 and cp210x program 2 stop bits and
 # cdc-acm asks its device for 2.
 NO_ONE_AND_A_HALF = [f"9600 5{parity}1.5" for parity in PARITY_LETTERS]
@@ -627,24 +744,31 @@ class RefusesOneAndAHalf:
         self.refusal_told(self.device, "-d 5 -s 1.5", "1.5 stop bits")
 
 
-class Ch341(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+class Ch341(RefusesOneAndAHalf, ChipFlow, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
     chip = chip_gadget.CH340
+    takes_rts_cts = False  # before Linux 6.14
 
 
-class Cp210x(RefusesOneAndAHalf, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+class Cp210x(RefusesOneAndAHalf, HoldsOnCts, ChipFlow, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
     chip = chip_gadget.CP2102
 
+    def test_flow_5_dsr_off_holds_a_write_until_it_is_on(self):
+        """cp210x has no TIOCMIWAIT: DSR is read each time the write is offered."""
+        self.held_and_resumed(self.device, "d", lambda: self.chip_end.set_line("dsr", 0),
+                              lambda: self.chip_end.set_line("dsr", 1), "0 0 1")
 
-class Pl2303(ChipBoot, DataBothWays, PulledAndBack, GuestTest):
+
+class Pl2303(HoldsOnCts, ChipFlow, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
     chip = chip_gadget.PL2303
 
 
-class AcmDevice(RefusesOneAndAHalf, ChipBoot, GuestTest):
+class AcmDevice(RefusesOneAndAHalf, ChipFlow, ChipBoot, GuestTest):
     """cdc-acm on an ACM device played through FunctionFS, for the line coding
     it is asked (AcmLines has g_serial's gadget for the rest)."""
 
     chip = chip_gadget.ACM_DEVICE
     device = ACM
+    takes_rts_cts = False
 
     def test_6_a_quiet_capture_with_dtr_off_tells_how_to_raise_it(self):
         """Many CDC firmwares send only while DTR is on: a capture that gets

@@ -79,6 +79,7 @@ CommDevice::CommDevice(int fd, int wakeFd, std::string path, std::string identit
 CommDevice::~CommDevice() {
     // The device is left as it was found. A vanished one refuses: its line
     // waits for the device to be back.
+    if (m_latencyLowered) SetLowLatency(m_fd, false);
     if (RestoreLine(m_fd, m_original) == 0) ForgetLine(m_path, m_identityKey);
     else KeepLine(m_path, m_identityKey, m_original);
     // Exclusive use ends with the descriptor; a pty's slave would otherwise keep the flag.

@@ -114,6 +114,9 @@ private:
     void ReadDsr();
     bool OutputStopped() const { return m_xoffReceived || m_dsrOff; }
     void FillHolds(COMSTAT& status) const;
+    // With XON/XOFF on a chip with a latency timer, low latency; put back
+    // when XON/XOFF goes and at the close.
+    void FollowLatency();
 
     // The driver thread.
     void Drive();
@@ -137,6 +140,7 @@ private:
     bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
     bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
     bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
+    bool m_latencyLowered = false; // we set ASYNC_LOW_LATENCY, which was off
 
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};

@@ -43,4 +43,15 @@ void CommDevice::FillHolds(COMSTAT& status) const {
     status.fCtsHold = m_dcb.fOutxCtsFlow && !m_hungUp && !ModemLineOn(m_fd, TIOCM_CTS);
 }
 
+void CommDevice::FollowLatency() {
+    bool wanted = m_dcb.fOutX && m_traits.latencyTimer && !m_hungUp;
+    if (wanted == m_latencyLowered) return;
+    if (!wanted) {
+        SetLowLatency(m_fd, false);
+        m_latencyLowered = false;
+    } else if (!LowLatency(m_fd)) {
+        m_latencyLowered = SetLowLatency(m_fd, true);
+    }
+}
+
 }  // namespace comm

@@ -52,6 +52,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     m_decoder.SetParityChecked(dcb->Parity != NOPARITY);
     // Handshakes turned off release what they held; the queue is judged by the new limits.
     if (!m_dcb.fOutX) m_xoffReceived = false;
+    FollowLatency();
     ReadDsr();
     UpdateInputFlow();
     Wake();

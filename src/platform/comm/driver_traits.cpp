@@ -68,6 +68,7 @@ DriverTraits TraitsOf(int fd) {
         traits.minimumBaud = known.minimumBaud;
         traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
         traits.rtsCtsFlow = known.rtsCtsFlow;
+        traits.latencyTimer = name == "ftdi_sio";
     }
     return traits;
 }

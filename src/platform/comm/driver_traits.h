@@ -21,6 +21,9 @@ struct DriverTraits {
     // CRTSCTS reaches the chip or the UART; false where the driver leaves the
     // flag set in termios and holds nothing.
     bool rtsCtsFlow = true;
+    // The chip holds what it receives for a latency timer (FTDI: 16 ms) that
+    // ASYNC_LOW_LATENCY shortens; with XON/XOFF an XOFF must not wait there.
+    bool latencyTimer = false;
 };
 
 // Unix98 pty slaves (136..143) and the old BSD ones (3).

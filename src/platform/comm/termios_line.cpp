@@ -215,6 +215,19 @@ DWORD InputHeld(int fd) { return QueueCount(fd, TIOCINQ); }
 
 bool SendFlowChar(int fd, bool stop) { return tcflow(fd, stop ? TCIOFF : TCION) == 0; }
 
+bool LowLatency(int fd) {
+    serial_struct serial{};
+    return ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) != 0;
+}
+
+bool SetLowLatency(int fd, bool on) {
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return false;
+    if (on) serial.flags |= ASYNC_LOW_LATENCY;
+    else serial.flags &= ~ASYNC_LOW_LATENCY;
+    return ioctl(fd, TIOCSSERIAL, &serial) == 0;
+}
+
 bool ModemLineOn(int fd, int line) {
     int lines = 0;
     return ioctl(fd, TIOCMGET, &lines) != 0 || (lines & line) != 0;

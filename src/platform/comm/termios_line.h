@@ -46,6 +46,11 @@ DWORD InputHeld(int fd);
 // (a USB driver queues it behind what it holds). False if it could not.
 bool SendFlowChar(int fd, bool stop);
 
+// Sets or clears ASYNC_LOW_LATENCY; false if the driver refused or has no
+// such setting.
+bool SetLowLatency(int fd, bool on);
+bool LowLatency(int fd);
+
 // Whether a status line (TIOCM_CTS, TIOCM_DSR) is on; a device without modem
 // lines (a pty) has it on.
 bool ModemLineOn(int fd, int line);

@@ -5,9 +5,14 @@
 //   request TYPE REQ VALUE INDEX LENGTH [data HEX] [reply HEX]
 //   frame BAUD BITS PARITY STOP   (DCB codes: parity 0..4 NOEMS, stop 0..2 for 1, 1.5, 2)
 //   modem DTR RTS                 break ON                plugged / pulled
+//   flow rtscts ON                (cp210x SET_FLOW, pl2303 register 0)
 // The bulk endpoints are the far end of the line: what the host sends is
 // appended to RECEIVED, what is written into the FIFO SEND goes to the host.
-//   usage: chip_emulator ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND
+// The far end's CTS and DSR are set by lines "cts 0", "dsr 1" written into the
+// FIFO LINES (both on at the start). As the real chips do, the CP2102 and the
+// PL2303 hold their transmitter while CTS is off and CTS handshake is on: the
+// emulator then stops taking bulk OUT data.
+//   usage: chip_emulator ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND LINES
 #include <fcntl.h>
 #include <linux/usb/ch9.h>
 #include <linux/usb/functionfs.h>
@@ -15,6 +20,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -61,6 +68,49 @@ void LogFrame(unsigned baud, unsigned bits, unsigned parity, unsigned stop) {
 
 void LogModem(bool dtr, bool rts) { Log(std::string("modem ") + (dtr ? "1 " : "0 ") + (rts ? "1" : "0")); }
 
+// The far end's status lines and whether the chip gates its transmitter on
+// CTS; set by the control and lines threads, waited on by bulk OUT.
+class Lines {
+public:
+    void SetCtsHandshake(bool on) {
+        {
+            std::lock_guard lock(lock_);
+            if (ctsHandshake_ == on) return;
+            ctsHandshake_ = on;
+        }
+        Log(std::string("flow rtscts ") + (on ? "1" : "0"));
+        changed_.notify_all();
+    }
+    void Set(bool cts, bool dsr) {
+        std::lock_guard lock(lock_);
+        cts_ = cts;
+        dsr_ = dsr;
+        changed_.notify_all();
+    }
+    bool Cts() const {
+        std::lock_guard lock(lock_);
+        return cts_;
+    }
+    bool Dsr() const {
+        std::lock_guard lock(lock_);
+        return dsr_;
+    }
+    // Until the transmitter may send.
+    void WaitUntilSending() {
+        std::unique_lock lock(lock_);
+        changed_.wait(lock, [this] { return cts_ || !ctsHandshake_; });
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    bool cts_ = true;
+    bool dsr_ = true;
+    bool ctsHandshake_ = false;
+};
+
+Lines lines;
+
 uint32_t LittleEndian(const Bytes& data, size_t at, size_t count) {
     uint32_t value = 0;
     for (size_t i = 0; i < count && at + i < data.size(); ++i) value |= uint32_t{data[at + i]} << (8 * i);
@@ -75,6 +125,9 @@ public:
     virtual bool In(const usb_ctrlrequest& setup, Bytes& reply) = 0;
     virtual void Out(const usb_ctrlrequest& setup, const Bytes& data) = 0;
     virtual Bytes ToHost(const Bytes& data) { return data; }
+    // The interrupt IN packet that reports the status lines; empty where the
+    // chip reports them otherwise.
+    virtual Bytes LineStatus(bool, bool) { return {}; }
 };
 
 // The CH340: a register file written and read in pairs (value and index
@@ -127,7 +180,7 @@ public:
                 if (setup.wValue == 0x370B && !reply.empty()) reply[0] = 0x02;
                 return true;
             case 0x04: reply = {uint8_t(lineControl_), uint8_t(lineControl_ >> 8)}; return true;
-            case 0x08: reply = {uint8_t(modem_)}; return true;
+            case 0x08: reply = {uint8_t(modem_ | (lines.Cts() ? 0x10 : 0) | (lines.Dsr() ? 0x20 : 0))}; return true;
             case 0x10: reply.assign(19, 0); return true;  // comm status: nothing pending
             case 0x14: reply = flow_; return true;
             case 0x1A: reply = chars_; return true;
@@ -146,7 +199,10 @@ public:
                 if (setup.wValue & 0x0200) modem_ = (modem_ & ~2u) | (setup.wValue & 2u);
                 LogModem(modem_ & 1u, modem_ & 2u);
                 break;
-            case 0x13: flow_ = data; break;
+            case 0x13:  // ulControlHandshake bit 3: CTS handshake
+                flow_ = data;
+                lines.SetCtsHandshake(LittleEndian(data, 0, 4) & 0x08);
+                break;
             case 0x15: escape_ = setup.wValue & 0xFF; break;
             case 0x19: chars_ = data; break;
             default: break;
@@ -213,6 +269,37 @@ private:
     Bytes line_ = {0x80, 0x25, 0x00, 0x00, 0x00, 0x00, 0x08};
 };
 
+// The PL2303 (TA): CDC's line requests, and vendor register 0, whose bits
+// 5-6 turn on CTS handshake; its status lines come on interrupt IN.
+class Pl2303 : public LineRequests {
+public:
+    Pl2303() : LineRequests(true) {}
+
+    bool In(const usb_ctrlrequest& setup, Bytes& reply) override {
+        if (setup.bRequestType != 0xC0 || setup.bRequest != 0x01 || setup.wValue != 0x80)
+            return LineRequests::In(setup, reply);
+        reply = {register0_};
+        return true;
+    }
+
+    void Out(const usb_ctrlrequest& setup, const Bytes& data) override {
+        if (setup.bRequestType != 0x40 || setup.bRequest != 0x01 || setup.wValue != 0x00)
+            return LineRequests::Out(setup, data);
+        register0_ = static_cast<uint8_t>(setup.wIndex);
+        lines.SetCtsHandshake((register0_ & 0x60) == 0x60);
+    }
+
+    // UART state in byte 8: DSR 0x02, CTS 0x80.
+    Bytes LineStatus(bool cts, bool dsr) override {
+        Bytes packet(10, 0);
+        packet[8] = static_cast<uint8_t>((cts ? 0x80 : 0) | (dsr ? 0x02 : 0));
+        return packet;
+    }
+
+private:
+    uint8_t register0_ = 0;
+};
+
 struct ChipKind {
     const char* name;
     std::vector<Endpoint> endpoints;  // in the order of their ep1.. files
@@ -228,7 +315,7 @@ const ChipKind kChips[] = {
     {"cp210x", {{0x81, kBulk, kFullSpeedBulk}, {0x02, kBulk, kFullSpeedBulk}},
      [] { return static_cast<Chip*>(new Cp2102); }},
     {"pl2303", {{0x81, kInterrupt, 10}, {0x02, kBulk, kFullSpeedBulk}, {0x83, kBulk, kFullSpeedBulk}},
-     [] { return static_cast<Chip*>(new LineRequests(true)); }},
+     [] { return static_cast<Chip*>(new Pl2303); }},
     // One interface with all three endpoints, as some devices have: FunctionFS
     // takes no CDC functional descriptors, and without a union descriptor
     // cdc-acm looks for the endpoints in the one interface.
@@ -302,6 +389,7 @@ bool Interrupted(ssize_t result) {
 void Receive(int endpoint, int received) {
     uint8_t buffer[4096];
     for (;;) {
+        lines.WaitUntilSending();
         ssize_t count = read(endpoint, buffer, sizeof buffer);
         if (Interrupted(count)) continue;
         if (count < 0) {
@@ -329,6 +417,27 @@ void Send(int endpoint, int fifo, Chip& chip) {
         if (written != static_cast<ssize_t>(data.size()))
             Log("dropped " + std::to_string(data.size()) + " bytes: " + std::strerror(errno));
     }
+}
+
+// The far end's status lines: "cts 0", "dsr 1" from the FIFO, each logged and
+// reported to the host on the interrupt endpoint where the chip does so.
+void FollowLines(int fifo, int interrupt, Chip& chip) {
+    FILE* commands = fdopen(fifo, "r");
+    char text[64];
+    while (commands && std::fgets(text, sizeof text, commands)) {
+        char name[8];
+        int on = 0;
+        if (std::sscanf(text, "%7s %d", name, &on) != 2) continue;
+        std::string line = name;
+        bool cts = line == "cts" ? on != 0 : lines.Cts();
+        bool dsr = line == "dsr" ? on != 0 : lines.Dsr();
+        lines.Set(cts, dsr);
+        Log(std::string("lines cts ") + (cts ? "1" : "0") + " dsr " + (dsr ? "1" : "0"));
+        Bytes status = chip.LineStatus(cts, dsr);
+        if (!status.empty() && interrupt >= 0 && !WriteAll(interrupt, status))
+            Log(std::string("line status not sent: ") + std::strerror(errno));
+    }
+    Log("lines fifo closed");
 }
 
 void Answer(int ep0, Chip& chip, const usb_ctrlrequest& setup) {
@@ -367,8 +476,8 @@ int Open(const std::string& path, int flags) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: %s ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND\n", argv[0]);
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: %s ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND LINES\n", argv[0]);
         return 2;
     }
     const ChipKind* kind = nullptr;
@@ -382,8 +491,9 @@ int main(int argc, char** argv) {
     logFd = Open(argv[3], O_WRONLY | O_NOCTTY | O_APPEND);
     int received = Open(argv[4], O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
     int fifo = Open(argv[5], O_RDWR);  // a writer of our own: the test's writers come and go
+    int lineFifo = Open(argv[6], O_RDWR);
     int ep0 = Open(dir + "/ep0", O_RDWR);
-    if (logFd < 0 || received < 0 || fifo < 0 || ep0 < 0) return 1;
+    if (logFd < 0 || received < 0 || fifo < 0 || lineFifo < 0 || ep0 < 0) return 1;
 
     usb_functionfs_strings_head strings{};
     strings.magic = FUNCTIONFS_STRINGS_MAGIC;
@@ -395,17 +505,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     Chip* chip = kind->make();
-    int bulkIn = -1, bulkOut = -1;
+    int bulkIn = -1, bulkOut = -1, interrupt = -1;
     for (size_t i = 0; i < kind->endpoints.size(); ++i) {
         const Endpoint& endpoint = kind->endpoints[i];
-        if (endpoint.type != kBulk) continue;  // the interrupt endpoint has nothing to say
         int fd = Open(dir + "/ep" + std::to_string(i + 1), endpoint.address & USB_DIR_IN ? O_WRONLY : O_RDONLY);
         if (fd < 0) return 1;
-        (endpoint.address & USB_DIR_IN ? bulkIn : bulkOut) = fd;
+        if (endpoint.type == kInterrupt) interrupt = fd;
+        else (endpoint.address & USB_DIR_IN ? bulkIn : bulkOut) = fd;
     }
-    // Both run as long as the process: the rig ends the guest, not the chip.
+    // All run as long as the process: the rig ends the guest, not the chip.
     std::thread(Receive, bulkOut, received).detach();
     std::thread(Send, bulkIn, fifo, std::ref(*chip)).detach();
+    std::thread(FollowLines, lineFifo, interrupt, std::ref(*chip)).detach();
 
     for (;;) {
         usb_functionfs_event event;

@@ -4,6 +4,14 @@
 //                              then waits for a line on standard input, so
 //                              the host can read QEMU's trace in between
 //   watch:MS                   events, line errors and data for MS ms
+//   flow:MODE                  a handshake (n none, x XON/XOFF, h RTS/CTS, d RTS/CTS
+//                              with DTR/DSR), then "@@flow TAKEN ERROR" and what
+//                              GetCommState reports, then the refusal's text
+//   modem:DTR:RTS              DTR and RTS held on (1) or off (0)
+//   send:COUNT:MS              COUNT characters of 0123456789..., one per MS ms
+//                              tick, each offered once the line has sent the one
+//                              before, as the program does; "@@hold XOFF CTS DSR
+//                              SENT" when what holds the line changes, "@@sent N"
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,6 +50,85 @@ void Set(HANDLE port, const std::vector<std::string>& step) {
     std::fflush(stdout);
     char line[16];
     if (!std::fgets(line, sizeof line, stdin)) std::exit(1);
+}
+
+// Changes the DCB with edit; whether it was taken.
+template <class Edit>
+bool ChangeState(HANDLE port, Edit edit) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(port, &dcb);
+    edit(dcb);
+    return SetCommState(port, &dcb);
+}
+
+void Flow(HANDLE port, char mode) {
+    bool hardware = mode == 'h' || mode == 'd';
+    BOOL taken = ChangeState(port, [&](DCB& dcb) {
+        dcb.fOutX = dcb.fInX = mode == 'x';
+        dcb.fOutxCtsFlow = hardware;
+        dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+        dcb.fOutxDsrFlow = mode == 'd';
+        dcb.fDtrControl = mode == 'd' ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_ENABLE;
+    });
+    DWORD error = taken ? 0 : GetLastError();
+    DCB now{};
+    GetCommState(port, &now);
+    std::printf("@@flow %d %lu cts=%u rts=%u dsr=%u dtr=%u outx=%u inx=%u\n@@text %s\n", taken ? 1 : 0,
+                static_cast<unsigned long>(error), now.fOutxCtsFlow, now.fRtsControl, now.fOutxDsrFlow,
+                now.fDtrControl, now.fOutX, now.fInX, taken ? "" : GetLastErrorText());
+    std::fflush(stdout);
+}
+
+void Modem(HANDLE port, bool dtr, bool rts) {
+    BOOL taken = ChangeState(port, [&](DCB& dcb) {
+        dcb.fDtrControl = dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        dcb.fRtsControl = rts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    });
+    std::printf("@@modem %d\n", taken ? 1 : 0);
+    std::fflush(stdout);
+}
+
+void SendPaced(HANDLE port, DWORD count, DWORD tick) {
+    constexpr DWORD kGiveUp = 120000;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED record{};
+    char character = 0;  // the pending write's buffer
+    bool pending = false;
+    DWORD sent = 0;
+    unsigned holds = ~0u;
+    for (DWORD start = GetTickCount(); sent < count && GetTickCount() - start < kGiveUp; Sleep(tick)) {
+        DWORD done = 0;
+        if (pending && GetOverlappedResult(port, &record, &done, FALSE)) {
+            pending = false;
+            sent += done;
+        }
+        COMSTAT status{};
+        DWORD errors = 0;
+        ClearCommError(port, &errors, &status);
+        unsigned now = status.fXoffHold | status.fCtsHold << 1 | status.fDsrHold << 2;
+        if (now != holds) {
+            holds = now;
+            std::printf("@@hold %u %u %u %lu\n", status.fXoffHold, status.fCtsHold, status.fDsrHold,
+                        static_cast<unsigned long>(sent));
+            std::fflush(stdout);
+        }
+        if (pending || status.cbOutQue != 0) continue;
+        character = static_cast<char>('0' + sent % 10);
+        record = OVERLAPPED{};
+        record.hEvent = event;
+        if (WriteFile(port, &character, 1, &done, &record)) sent += done;
+        else if (GetLastError() == ERROR_IO_PENDING) pending = true;
+        else break;
+    }
+    if (pending) {
+        CancelIo(port);
+        DWORD done = 0;
+        if (GetOverlappedResult(port, &record, &done, TRUE)) sent += done;
+    }
+    std::printf("@@sent %lu\n", static_cast<unsigned long>(sent));
+    std::fflush(stdout);
+    CloseHandle(event);
 }
 
 void Watch(HANDLE port, DWORD milliseconds) {
@@ -104,6 +191,9 @@ int main(int argc, char** argv) {
         std::vector<std::string> step = Split(argv[i]);
         if (step[0] == "set" && step.size() == 5) Set(port, step);
         else if (step[0] == "watch" && step.size() == 2) Watch(port, Number(step[1]));
+        else if (step[0] == "flow" && step.size() == 2 && step[1].size() == 1) Flow(port, step[1][0]);
+        else if (step[0] == "modem" && step.size() == 3) Modem(port, Number(step[1]) != 0, Number(step[2]) != 0);
+        else if (step[0] == "send" && step.size() == 3) SendPaced(port, Number(step[1]), Number(step[2]));
         else {
             std::fprintf(stderr, "unknown step %s\n", argv[i]);
             return 2;
