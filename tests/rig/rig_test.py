@@ -731,6 +731,28 @@ class HoldsOnCts:
         self.held_and_resumed(self.device, "h", lambda: self.chip_end.set_line("cts", 0),
                               lambda: self.chip_end.set_line("cts", 1), "0 1 0")
 
+    def program_held_and_resumed(self, flow, line_name, reason):
+        """The program's write with -f flow: the far end turns its line off
+        after 5 characters; the run says why the file is held, and once the
+        line is on again the file goes on, none skipped or doubled."""
+        self.chip_end.set_line("cts", 1)
+        self.chip_end.set_line("dsr", 1)
+        line = self.far_end(self.device)
+        since = line.mark()
+        self.start_zandrel(self.device, f"-f {flow} -m 20 -l n -w /data/count.txt")
+        line.wait_for(5, since)
+        self.chip_end.set_line(line_name, 0)
+        self.vm.run("await_text /tmp/err 'is not taking data' 10")
+        self.assertRegex(self.vm.check("cat /tmp/err").replace("\r", ""),
+                         rf"^zandrel: {self.device} is not taking data \({reason}\); "
+                         r"holding the file at character \d+\n$")
+        self.chip_end.set_line(line_name, 1)
+        self.assertEqual(line.wait_for(len(COUNT_FILE), since, 20), COUNT_FILE)
+        self.stop_zandrel()
+
+    def test_flow_6_the_program_says_cts_holds_its_write(self):
+        self.program_held_and_resumed("h", "cts", "CTS is off")
+
 
 # With 5 data bits and CSTOPB, ch341 and cp210x program 2 stop bits and
 # cdc-acm asks its device for 2.
@@ -756,6 +778,9 @@ class Cp210x(RefusesOneAndAHalf, HoldsOnCts, ChipFlow, ChipBoot, DataBothWays, P
         """cp210x has no TIOCMIWAIT: DSR is read each time the write is offered."""
         self.held_and_resumed(self.device, "d", lambda: self.chip_end.set_line("dsr", 0),
                               lambda: self.chip_end.set_line("dsr", 1), "0 0 1")
+
+    def test_flow_7_the_program_says_dsr_holds_its_write(self):
+        self.program_held_and_resumed("d", "dsr", "DSR is off")
 
 
 class Pl2303(HoldsOnCts, ChipFlow, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
