@@ -721,6 +721,38 @@ class ChipFlow:
             steps = iter(modem)
             self.assertTrue(all(state in steps for state in ("modem 1 1", "modem 0 1", "modem 1 0")), modem)
 
+    def test_flow_8_the_programs_modem_lines_as_chosen_at_the_open_and_after_a_replug(self):
+        """-t: the chip's last modem request is the choice once the run has
+        set the line up (data it then receives is the sign), and again once it
+        has taken the re-plugged chip up."""
+        for switch, modem in (("n", "modem 0 0"), ("r", "modem 0 1"), ("b", "modem 1 1"), ("d", "modem 1 0")):
+            with self.subTest(switch=switch):
+                self.vm.check(f"rm -f /tmp/cap*; stty -F {self.device} 19200")
+                mark = self.vm.chip.mark()
+                self.start_zandrel(self.device, f"-t {switch} -r /tmp/cap.bin")
+                self.chip_end.send(b"x")
+                self.vm.check("await_size /tmp/cap.bin 1")
+                self.assertEqual(self.last_modem(mark, modem), modem)
+                if switch == "d":
+                    mark = self.vm.chip.mark()
+                    self.pull()
+                    self.plug_back()
+                    self.vm.check("await_text /tmp/err 'is back; capture resumed'")
+                    self.chip_end.send(b"y")
+                    self.vm.check("await_size /tmp/cap.bin 2")
+                    self.assertEqual(self.last_modem(mark, modem), modem)
+                self.assertEqual(self.stop_zandrel(), 0)
+
+    def last_modem(self, mark, expected):
+        """The chip's last modem request since mark, once it is the expected
+        one or 5 s have passed (the record reaches the host a little later)."""
+        deadline = time.monotonic() + 5
+        while True:
+            modem = self.vm.chip.lines(mark, r"^modem ")[-1:]
+            if modem == [expected] or time.monotonic() > deadline:
+                return modem[0] if modem else None
+            time.sleep(0.1)
+
 
 class HoldsOnCts:
     """The emulated chip holds its transmitter while the far end's CTS is off
