@@ -110,6 +110,29 @@ TEST_F(FlowControl, AWriteWaitsForXonAfterXoffAndSaysSo) {
     EXPECT_EQ(got, file);
 }
 
+// Stop while the far end's XOFF holds the file ends the write at once and
+// leaves the line as it was found.
+TEST_F(FlowControl, StopDuringAnXoffEndsAtOnceAndPutsTheLineBack) {
+    termios before{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &before), 0);
+    headless::Type(m_dlg, IDC_FLOW_CONTROL, "XON/XOFF");
+    StartWrite(Pattern(60), "5", false);
+    EXPECT_EQ(Tick(5), "0");
+    m_pty.Send(std::string(1, XOFF));
+    LetArrive();
+    for (int tick = 0; tick < 3; ++tick) Tick(5);
+    ASSERT_NE(Status().find("(XOFF received)"), std::string::npos) << Status();
+
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_TRUE(PortFree(m_pty));
+    EXPECT_EQ(Status(), "");
+    termios after{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+}
+
 // A capture whose directory is gone holds the far end with XOFF before its
 // queue can overflow, and lets it go with XON once the file takes data:
 // every byte sent is in the file.
