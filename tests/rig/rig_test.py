@@ -743,6 +743,11 @@ class ChipFlow:
                     self.assertEqual(self.last_modem(mark, modem), modem)
                 self.assertEqual(self.stop_zandrel(), 0)
 
+    def test_flow_9_the_program_tells_a_refused_rts_cts_and_captures_on_the_line_kept(self):
+        if self.takes_rts_cts:
+            self.skipTest("the driver takes RTS/CTS")
+        self.refusal_told(self.device, "-f h", "RTS/CTS handshake")
+
     def last_modem(self, mark, expected):
         """The chip's last modem request since mark, once it is the expected
         one or 5 s have passed (the record reaches the host a little later)."""
