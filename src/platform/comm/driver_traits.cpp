@@ -19,6 +19,7 @@ struct KnownDriver {
     unsigned minimumBaud;
     bool oneAndAHalfStopBits;
     bool rtsCtsFlow;
+    bool latencyTimer;
 };
 
 constexpr unsigned kFiveToEightBits = 0x1E0;
@@ -30,12 +31,13 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
 // driver never asks for them), and cdc_acm asks its device for 2 (its line
 // coding has 1.5), while termios reads as 1.5 there. ch341 (before Linux
-// 6.14) and cdc_acm keep CRTSCTS without programming any flow control.
+// 6.14) and cdc_acm keep CRTSCTS without programming any flow control. FTDI
+// chips hold what they receive for a latency timer.
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, true},
-    {"ch341-uart", kFiveToEightBits, 1, false, false},  // ch341's usb-serial driver
-    {"cp210x", kFiveToEightBits, 1, false, true},
-    {"cdc_acm", kFiveToEightBits, 1, false, false},
+    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, true, true},
+    {"ch341-uart", kFiveToEightBits, 1, false, false, false},  // ch341's usb-serial driver
+    {"cp210x", kFiveToEightBits, 1, false, true, false},
+    {"cdc_acm", kFiveToEightBits, 1, false, false, false},
 };
 
 std::string DriverName(int fd) {
@@ -68,7 +70,7 @@ DriverTraits TraitsOf(int fd) {
         traits.minimumBaud = known.minimumBaud;
         traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
         traits.rtsCtsFlow = known.rtsCtsFlow;
-        traits.latencyTimer = name == "ftdi_sio";
+        traits.latencyTimer = known.latencyTimer;
     }
     return traits;
 }
