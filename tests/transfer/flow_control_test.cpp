@@ -49,8 +49,7 @@ bool HardwareFlowInTermios(const testsupport::Pty& pty) {
     return (line.c_cflag & CRTSCTS) != 0;
 }
 
-// Both jobs set the mode chosen, where a capture used to force none and a
-// write took the open's default.
+// Both jobs set the mode chosen, none included, rather than each its own.
 TEST_F(FlowControl, BothJobsGiveThePortTheChosenMode) {
     struct Case {
         bool bCapture;
