@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "ui/flow_settings.h"
 #include "ui/port_settings.h"
 #include "ui/resource.h"
 
@@ -38,6 +39,8 @@ const RejectionText kRejections[] = {
      "\nSupported COM Port Numbers range from 1 to 25."},
     {'d', "Zandrel: Unsupported Number of Data Bits", "Unsupported Number of Data Bits: ",
      "\nThe supported Number of Data Bits range from 5 to 8."},
+    {'f', "Zandrel: Unsupported Flow Control", "Unsupported Flow Control: ",
+     "\nThe supported Flow Control types are None, XON/XOFF, \nRTS/CTS (h) and RTS/CTS with DTR/DSR (d)."},
     {'l', "Zandrel: Unsupported Loop Switch", "Unsupported Loop Switch: ",
      "\nSupported Loop switches are Yes and No."},
     {'m', "Zandrel: Unsupported Time Delay", "Unsupported Time Delay: ",
@@ -46,6 +49,8 @@ const RejectionText kRejections[] = {
      "\nThe supported Parity types are None, Even, Odd, Mark, \nand Space Parity."},
     {'s', "Zandrel: Unsupported Number of Stop Bits", "Unsupported Number of Stop Bits: ",
      "\nSupported Numbers of Stop Bits are: 1, 1.5, and 2."},
+    {'t', "Zandrel: Unsupported Modem Lines", "Unsupported Modem Lines: ",
+     "\nThe supported Modem Lines settings are None, DTR, RTS, \nand Both (held on during the job)."},
     {'\0', "Zandrel: Unsupported Parameter", "Unsupported Parameter: -",
      "\n"
      "Supported Parameters are: \n"
@@ -111,6 +116,9 @@ std::optional<SwitchEffect> AcceptSwitch(char chLetter, const CString& strValue)
     case 'd':
         if (InRange(strValue, 5, 8)) return TextEffect(IDC_DATA_BITS, strValue);
         break;
+    case 'f':
+        if (const char* pszFlow = FlowControlEntry(chFirst)) return TextEffect(IDC_FLOW_CONTROL, pszFlow);
+        break;
     case 'l':
         if (chFirst == 'y' || chFirst == 'n') return CheckEffect(IDC_LOOP, chFirst == 'y');
         break;
@@ -124,6 +132,9 @@ std::optional<SwitchEffect> AcceptSwitch(char chLetter, const CString& strValue)
         return TextEffect(IDC_CAPTURE_FILE, strValue, 'r');
     case 's':
         if (IsOneOf(strValue, kStopBits)) return TextEffect(IDC_STOP_BITS, strValue);
+        break;
+    case 't':
+        if (const char* pszLines = ModemLinesEntry(chFirst)) return TextEffect(IDC_MODEM_LINES, pszLines);
         break;
     case 'w':
         return TextEffect(IDC_SEND_FILE, strValue, 'w');

@@ -9,7 +9,9 @@
 
 class CSerialPort {
 public:
-    enum EHandshake { HandshakeOff = 0, HandshakeHardware = 1, HandshakeSoftware = 2 };
+    // Hardware gates output on CTS and DSR both; RtsCts on CTS alone, which a
+    // cable without DSR (most TTL and many RTS/CTS cables) needs to send at all.
+    enum EHandshake { HandshakeOff = 0, HandshakeHardware = 1, HandshakeSoftware = 2, HandshakeRtsCts = 3 };
     enum EReadTimeout { ReadNonBlocking = 0, ReadBlocking = 1 };
 
     CSerialPort();
@@ -40,6 +42,12 @@ public:
     // The port's close lets the line send what it holds before the settings
     // are put back (FlushFileBuffers); a later purge of the output cancels it.
     LONG DrainAtClose();
+    // Holds DTR and RTS on (true) or off where the handshake mode does not
+    // drive them; a line the mode drives keeps its handshake.
+    LONG SetModemLines(bool bDtrOn, bool bRtsOn);
+    // Why the line holds its output now, as its driver reports it.
+    enum ELineHold { HoldNone, HoldXoff, HoldCts, HoldDsr };
+    LONG GetLineHold(ELineHold& eHold);
     // The received bytes the line dropped since the open; ERROR_NOT_SUPPORTED
     // where its driver keeps no count.
     LONG GetLostCount(ULONGLONG& nLost);

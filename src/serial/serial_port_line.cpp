@@ -1,4 +1,4 @@
-// CSerialPort: what the line holds that it has not sent, and what it dropped.
+// CSerialPort: what the line holds that it has not sent, why, and what it dropped.
 #include "serial/serial_port.h"
 
 LONG CSerialPort::GetUnsentCount(DWORD& dwUnsent) {
@@ -14,6 +14,19 @@ LONG CSerialPort::GetUnsentCount(DWORD& dwUnsent) {
 LONG CSerialPort::DrainAtClose() {
     if (const LONG nResult = BeginOperation()) return nResult;
     return FlushFileBuffers(m_hComm) ? 0 : StoreLastError();
+}
+
+LONG CSerialPort::GetLineHold(ELineHold& eHold) {
+    eHold = HoldNone;
+    if (const LONG nResult = BeginOperation()) return nResult;
+    COMSTAT status{};
+    DWORD dwErrors = 0;
+    if (!ClearCommError(m_hComm, &dwErrors, &status)) return StoreLastError();
+    // An XOFF is named first: it is what the far end said last, whatever the lines show.
+    if (status.fXoffHold) eHold = HoldXoff;
+    else if (status.fCtsHold) eHold = HoldCts;
+    else if (status.fDsrHold) eHold = HoldDsr;
+    return 0;
 }
 
 LONG CSerialPort::GetLostCount(ULONGLONG& nLost) {

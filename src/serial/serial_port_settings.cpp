@@ -19,6 +19,7 @@ constexpr HandshakeFlags kHandshakeFlags[] = {
     {0, 0, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 0, 0},
     {1, 1, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, 0, 0},
     {0, 0, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 1, 1},
+    {1, 0, DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE, 0, 0},
 };
 
 }  // namespace
@@ -63,7 +64,7 @@ LONG CSerialPort::SetEventMask(DWORD dwEventMask) {
 LONG CSerialPort::SetHandshake(int nHandshake) {
     DCB dcb;
     if (const LONG nResult = LoadCommState(dcb)) return nResult;
-    if (nHandshake < HandshakeOff || nHandshake > HandshakeSoftware) return StoreResult(E_INVALIDARG);
+    if (nHandshake < HandshakeOff || nHandshake > HandshakeRtsCts) return StoreResult(E_INVALIDARG);
     const HandshakeFlags& flags = kHandshakeFlags[nHandshake];
     dcb.fOutxCtsFlow = flags.fOutxCtsFlow;
     dcb.fOutxDsrFlow = flags.fOutxDsrFlow;
@@ -71,6 +72,14 @@ LONG CSerialPort::SetHandshake(int nHandshake) {
     dcb.fRtsControl = flags.fRtsControl;
     dcb.fOutX = flags.fOutX;
     dcb.fInX = flags.fInX;
+    return SaveCommState(dcb);
+}
+
+LONG CSerialPort::SetModemLines(bool bDtrOn, bool bRtsOn) {
+    DCB dcb;
+    if (const LONG nResult = LoadCommState(dcb)) return nResult;
+    if (dcb.fDtrControl != DTR_CONTROL_HANDSHAKE) dcb.fDtrControl = bDtrOn ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE) dcb.fRtsControl = bRtsOn ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
     return SaveCommState(dcb);
 }
 
@@ -119,6 +128,7 @@ int CSerialPort::GetHandshake() {
     if (LoadCommState(dcb) != 0) return -1;
     if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
         return HandshakeHardware;
+    if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE && dcb.fOutxCtsFlow) return HandshakeRtsCts;
     if (dcb.fOutX && dcb.fInX) return HandshakeSoftware;
     return HandshakeOff;
 }

@@ -70,6 +70,7 @@ void CZandrelDlg::OnCaptureToFile() {
     m_nLineLostEarlier = 0;
 
     if (!ConfigureJobPort()) ShowSettingsKept();
+    StartDtrHint();
     EnableJobButtons(FALSE);
     AfxBeginJobProgress(AFX_JOB_CAPTURE, AfxVisibleText(m_strFileName), 0, 0, FALSE);
 }
@@ -175,6 +176,7 @@ void CZandrelDlg::ReadChunk() {
     m_Port.Read(m_captureChunk, CHUNK_SIZE, &dwRead, nullptr, INFINITE);
     m_captureChunk[dwRead] = '\0';
     m_nChunkBytes = dwRead;
+    if (dwRead > 0) m_bCaptureReceived = true;
     m_bChunkHeld = true;
 }
 

@@ -63,16 +63,26 @@ bool CZandrelDlg::ConfigureJobPort() {
     GetDlgItemText(IDC_PARITY, strParity);
     GetDlgItemText(IDC_STOP_BITS, strStopBits);
     m_jobSettings = ConvertLineSettings(strBaud, strDataBits, strParity, strStopBits);
+    CString strFlowControl, strModemLines;
+    GetDlgItemText(IDC_FLOW_CONTROL, strFlowControl);
+    GetDlgItemText(IDC_MODEM_LINES, strModemLines);
+    m_jobFlow = ConvertFlowSettings(strFlowControl, strModemLines);
     return ApplyJobSettings();
 }
 
 bool CZandrelDlg::ApplyJobSettings() {
-    const bool bTaken = m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits,
-                                               m_jobSettings.nParity, m_jobSettings.nStopBits) == 0;
-    // Read now: the next setting the port takes clears it.
-    m_strSettingsRefusal = bTaken ? "" : GetLastErrorText();
+    // Each refusal is read as it happens: the next setting the port takes clears it. The first one is told.
+    m_strSettingsRefusal.Empty();
+    auto taken = [&](LONG nResult) {
+        if (nResult != 0 && m_strSettingsRefusal.IsEmpty()) m_strSettingsRefusal = GetLastErrorText();
+        return nResult == 0;
+    };
+    bool bTaken = taken(m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits,
+                                               m_jobSettings.nParity, m_jobSettings.nStopBits));
     m_Port.SetReadTimeoutMode(CSerialPort::ReadNonBlocking);
-    if (m_eJob == JobCapture) m_Port.SetHandshake(CSerialPort::HandshakeOff);
+    // Both jobs, and again after a re-plug: the open leaves none, with DTR and RTS off.
+    bTaken = taken(m_Port.SetHandshake(m_jobFlow.nHandshake)) && bTaken;
+    bTaken = taken(m_Port.SetModemLines(m_jobFlow.bDtrOn, m_jobFlow.bRtsOn)) && bTaken;
     return bTaken;
 }
 

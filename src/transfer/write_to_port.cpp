@@ -50,6 +50,7 @@ void CZandrelDlg::OnTimer(UINT nIDEvent) {
     // After Stop the timer goes on firing; its ticks find no file.
     if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) SendNextChar();
     if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect(true);
+    if (nIDEvent == DTR_HINT_TIMER_ID) OnDtrHintTimer();
     if (nIDEvent == CAPTURE_RETRY_TIMER_ID && m_eJob == JobCapture && m_Port.IsOpen()) {
         while (CapturePass()) {
         }
@@ -107,8 +108,9 @@ void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
     CString strNews = JobDevicePath();
     switch (eNews) {
     case CLinePace::NotTaking:
-        strNews += m_bSendEnding ? CString(" is not taking data; the end of the file waits to be sent")
-                                 : " is not taking data; holding the file at character " + GroupedNumber(m_nPassChars + 1);
+        strNews += " is not taking data" + LineHoldReason();
+        strNews += m_bSendEnding ? CString("; the end of the file waits to be sent")
+                                 : "; holding the file at character " + GroupedNumber(m_nPassChars + 1);
         break;
     case CLinePace::Slower:
         strNews += " is slower than the time delay; sending at the line's pace";
@@ -121,6 +123,14 @@ void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
     AfxHoldJobProgress(m_linePace.IsBehind());
     SetDlgItemText(IDC_STATUS, eNews == CLinePace::TakingAgain ? CString(WRITING_STATUS) : FaultStatusText(strNews));
     AfxReportJobNotice(strNews);
+}
+
+// What holds the line's output, where its driver tells: " (XOFF received)"; empty otherwise.
+CString CZandrelDlg::LineHoldReason() {
+    static const char* const kReasons[] = {"", " (XOFF received)", " (CTS is off)", " (DSR is off)"};
+    CSerialPort::ELineHold eHold = CSerialPort::HoldNone;
+    m_Port.GetLineHold(eHold);
+    return kReasons[eHold];
 }
 
 void CZandrelDlg::EndSendPass() {

@@ -7,6 +7,7 @@
 
 #include "ui/about_dlg.h"
 #include "ui/devices_present.h"
+#include "ui/flow_settings.h"
 #include "ui/port_settings.h"
 
 namespace {
@@ -69,6 +70,8 @@ BOOL CZandrelDlg::OnInitDialog() {
     SetDlgItemText(IDC_PARITY, "NOPARITY");
     SetDlgItemText(IDC_DATA_BITS, "8");
     SetDlgItemText(IDC_STOP_BITS, "1");
+    SetDlgItemText(IDC_FLOW_CONTROL, FlowControlEntry('n'));
+    SetDlgItemText(IDC_MODEM_LINES, ModemLinesEntry('n'));
     SetDlgItemText(IDC_TIME_DELAY, "25");
     GetDlgItem(IDC_LOOP)->SendMessage(BM_SETCHECK, BST_CHECKED);
     SetDlgItemText(IDC_SEND_FILE, "SendDataFile.txt");
@@ -139,6 +142,7 @@ void CZandrelDlg::OnCancel() {
 // Write to Port replaces it.
 void CZandrelDlg::CloseJob() {
     ClosePort();
+    KillTimer(DTR_HINT_TIMER_ID);
     if (m_eJob == JobCapture) TellLineLossAtEnd();
     if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
     m_pSendFile = nullptr;

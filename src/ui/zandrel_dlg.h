@@ -10,6 +10,7 @@
 #include "platform/framework/afxwin.h"
 #include "serial/serial_wnd.h"
 #include "serial/line_pace.h"
+#include "ui/flow_settings.h"
 #include "ui/port_settings.h"
 #include "ui/resource.h"
 
@@ -33,6 +34,9 @@ public:
     // While a capture's chunk waits for its file: how often to try the file again.
     static constexpr UINT_PTR CAPTURE_RETRY_TIMER_ID = 1126;
     static constexpr UINT CAPTURE_RETRY_PERIOD = 500;
+    // A capture from a USB CDC device with DTR off that has received nothing this long says how to raise DTR.
+    static constexpr UINT_PTR DTR_HINT_TIMER_ID = 1127;
+    static constexpr UINT DTR_HINT_DELAY = 3000;
     // A capture pass reads at most this many bytes.
     static constexpr DWORD CAPTURE_CHUNK_SIZE = 500;
     static constexpr const char* WRITING_STATUS = "Status:  Data is being written to the port...";
@@ -80,6 +84,7 @@ private:
     // What the job opened, to open it again, the same way, after the device was away.
     char m_szJobDevice[DEVICE_NAME_SIZE] = {};
     LineSettings m_jobSettings = {};
+    FlowSettings m_jobFlow = {};
     UINT m_nSendPeriod = 0;
     // The character read for a tick that the line has not taken yet (it was
     // full, or its device went away): offered again before anything new is read.
@@ -130,10 +135,10 @@ private:
     bool OpenJobPort();
     bool m_bOpenFailureShown = false;
     bool OpenJobDevice();
-    // Line settings from the controls, kept for the job, and applied; false
+    // Line settings and flow control from the controls, kept for the job, and applied; false
     // when the port refused them (it runs on at what it kept).
     bool ConfigureJobPort();
-    // The job's line settings, non-blocking reads and, for a capture, no handshaking.
+    // The job's line settings, non-blocking reads, flow control and modem lines.
     bool ApplyJobSettings();
     // Tells the user which line settings the port refused and what it kept.
     void ShowSettingsKept();
@@ -161,6 +166,7 @@ private:
     enum EOffer { OfferTaken, OfferHeld, OfferDeviceGone };
     EOffer OfferHeldChar();
     void TellLinePace(CLinePace::ENews eNews);
+    CString LineHoldReason();
     void FinishSendWhenLineEmpty();
     void EndSendPass();  // at the end of the file: again with Loop, else the end of the write
     void StopSendTimer();
@@ -173,6 +179,9 @@ private:
     void HoldCapture(const CString& strFault);
     void EndCaptureHold();
     void FinishCapture();
+    bool m_bCaptureReceived = false;  // since the capture started: the DTR hint is only for a quiet device
+    void StartDtrHint();
+    void OnDtrHintTimer();
     ULONGLONG LineLostSoFar();
     void TellLineLoss();
     void TellLineLossAtEnd();

@@ -3,6 +3,7 @@
 // static initialisation, before any window exists.
 
 #include "platform/framework/afxres.h"
+#include "ui/flow_settings.h"
 #include "ui/port_settings.h"
 #include "ui/resource.h"
 
@@ -15,32 +16,36 @@ constexpr DWORD EDIT = CTL_BORDER | CTL_AUTOHSCROLL | CTL_TABSTOP;
 DialogTemplate MainDialog() {
     using K = ControlKind;
     return DialogTemplate{
-        IDD_ZANDREL_DIALOG, "Zandrel", 381, 175, "MS Sans Serif", 8,
+        IDD_ZANDREL_DIALOG, "Zandrel", 381, 191, "MS Sans Serif", 8,
         DS_VISIBLE | DS_SYSMENU | DS_MINIMIZEBOX | DS_APPWINDOW,
         {
             {IDC_WRITE_TO_PORT, K::PushButton, "Write to Port", CTL_DEFAULT | CTL_TABSTOP, 147, 45, 45, 14},
-            {IDC_STOP, K::PushButton, "Stop", CTL_TABSTOP, 323, 155, 50, 14},
+            {IDC_STOP, K::PushButton, "Stop", CTL_TABSTOP, 323, 171, 50, 14},
             {IDC_STATIC, K::Static, "File Name", LABEL, 14, 27, 34, 8},
             {IDC_SEND_FILE, K::Edit, "", EDIT, 52, 24, 119, 13},
             {IDC_BROWSE_SEND, K::PushButton, "...", CTL_TABSTOP, 176, 24, 17, 13},
-            {IDC_STATIC, K::Static, "COM port", LABEL, 236, 29, 33, 10},
-            {IDC_COM_PORT, K::DropDownCombo, "", COMBO, 279, 26, 70, 44},
-            {IDC_STATUS, K::Static, "", CTL_LEFTNOWORDWRAP | CTL_GROUP, 7, 156, 310, 13},
+            {IDC_STATIC, K::Static, "COM port", LABEL, 216, 24, 50, 10},
+            {IDC_COM_PORT, K::DropDownCombo, "", COMBO, 272, 22, 94, 44},
+            {IDC_STATUS, K::Static, "", CTL_LEFTNOWORDWRAP | CTL_GROUP, 7, 172, 310, 13},
             {IDC_STATIC, K::GroupBox, "Data Write", 0, 7, 5, 193, 71},
-            {IDC_STATIC, K::GroupBox, "Port Details", 0, 208, 5, 166, 147},
-            {IDC_BAUD, K::DropDownCombo, "", COMBO, 279, 50, 70, 47},
-            {IDC_PARITY, K::DropDownCombo, "", COMBO, 279, 74, 70, 42},
-            {IDC_DATA_BITS, K::DropDownCombo, "", COMBO, 279, 98, 70, 43},
-            {IDC_STOP_BITS, K::DropDownCombo, "", COMBO, 279, 122, 70, 41},
-            {IDC_STATIC, K::Static, "BAUD", LABEL, 236, 52, 21, 10},
-            {IDC_STATIC, K::Static, "Parity", LABEL, 236, 75, 19, 10},
-            {IDC_STATIC, K::Static, "Data", LABEL, 236, 98, 33, 10},
-            {IDC_STATIC, K::Static, "Stop Bits", LABEL, 236, 121, 33, 10},
+            {IDC_STATIC, K::GroupBox, "Port Details", 0, 208, 5, 166, 163},
+            {IDC_BAUD, K::DropDownCombo, "", COMBO, 272, 42, 94, 47},
+            {IDC_PARITY, K::DropDownCombo, "", COMBO, 272, 62, 94, 42},
+            {IDC_DATA_BITS, K::DropDownCombo, "", COMBO, 272, 82, 94, 43},
+            {IDC_STOP_BITS, K::DropDownCombo, "", COMBO, 272, 102, 94, 41},
+            {IDC_FLOW_CONTROL, K::DropDownCombo, "", COMBO, 272, 127, 94, 42},
+            {IDC_MODEM_LINES, K::DropDownCombo, "", COMBO, 272, 147, 94, 42},
+            {IDC_STATIC, K::Static, "BAUD", LABEL, 216, 44, 50, 10},
+            {IDC_STATIC, K::Static, "Parity", LABEL, 216, 64, 50, 10},
+            {IDC_STATIC, K::Static, "Data", LABEL, 216, 84, 50, 10},
+            {IDC_STATIC, K::Static, "Stop Bits", LABEL, 216, 104, 50, 10},
+            {IDC_STATIC, K::Static, "Flow control", LABEL, 216, 129, 50, 10},
+            {IDC_STATIC, K::Static, "Modem lines", LABEL, 216, 149, 50, 10},
             {IDC_CAPTURE_TO_FILE, K::PushButton, "Capture To File", CTL_DEFAULT | CTL_TABSTOP, 137, 126, 56, 14},
             {IDC_STATIC, K::Static, "File Name", LABEL, 14, 103, 34, 8},
             {IDC_CAPTURE_FILE, K::Edit, "", EDIT, 50, 100, 122, 13},
             {IDC_BROWSE_CAPTURE, K::PushButton, "...", CTL_TABSTOP, 176, 100, 17, 13},
-            {IDC_STATIC, K::GroupBox, "Data Capture", 0, 7, 80, 193, 72},
+            {IDC_STATIC, K::GroupBox, "Data Capture", 0, 7, 80, 193, 88},
             {IDC_STATIC, K::Static, "Time Delay", LABEL, 13, 48, 37, 10},
             {IDC_TIME_DELAY, K::DropDownCombo, "", COMBO, 51, 46, 35, 44},
             {IDC_STATIC, K::Static, "ms", LABEL, 88, 48, 12, 10},
@@ -75,6 +80,8 @@ std::vector<DialogInitList> ComboLists() {
         {IDD_ZANDREL_DIALOG, IDC_PARITY, {"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY", "SPACEPARITY"}},
         {IDD_ZANDREL_DIALOG, IDC_DATA_BITS, {"5", "6", "7", "8"}},
         {IDD_ZANDREL_DIALOG, IDC_STOP_BITS, {"1", "1.5", "2"}},
+        {IDD_ZANDREL_DIALOG, IDC_FLOW_CONTROL, FlowControlEntries()},
+        {IDD_ZANDREL_DIALOG, IDC_MODEM_LINES, ModemLinesEntries()},
         {IDD_ZANDREL_DIALOG, IDC_TIME_DELAY, {"25", "35", "45", "55", "65", "75", "85", "95", "105"}},
     };
 }

@@ -73,6 +73,16 @@ TEST_F(CommandLineSwitches, AcceptedValuesGoIntoTheirControls) {
         {"-s 1", IDC_STOP_BITS, "1"},
         {"-s 1.5", IDC_STOP_BITS, "1.5"},
         {"-s 2", IDC_STOP_BITS, "2"},
+        {"-f n", IDC_FLOW_CONTROL, "None"},
+        {"-f XON", IDC_FLOW_CONTROL, "XON/XOFF"},
+        {"-flow hard", IDC_FLOW_CONTROL, "RTS/CTS"},
+        {"/F H", IDC_FLOW_CONTROL, "RTS/CTS"},
+        {"-f dsr", IDC_FLOW_CONTROL, "RTS/CTS, DTR/DSR"},
+        {"-f x -f n", IDC_FLOW_CONTROL, "None"},
+        {"-t n", IDC_MODEM_LINES, "Off"},
+        {"-t DTR", IDC_MODEM_LINES, "DTR on"},
+        {"-t r", IDC_MODEM_LINES, "RTS on"},
+        {"-T both", IDC_MODEM_LINES, "DTR and RTS on"},
         // The jobs start but find no port, silently.
         {"-w a.txt", IDC_SEND_FILE, "a.txt"},
         {"-r b.txt", IDC_CAPTURE_FILE, "b.txt"},
@@ -109,6 +119,8 @@ TEST_F(CommandLineSwitches, NoWordsChangeNothing) {
     EXPECT_EQ(headless::ControlText(dlg, IDC_SEND_FILE), "SendDataFile.txt");
     EXPECT_EQ(headless::ControlText(dlg, IDC_CAPTURE_FILE), "CaptureDataFile.txt");
     EXPECT_TRUE(headless::ControlChecked(dlg, IDC_LOOP));
+    EXPECT_EQ(headless::ControlText(dlg, IDC_FLOW_CONTROL), "None");
+    EXPECT_EQ(headless::ControlText(dlg, IDC_MODEM_LINES), "Off");
     EXPECT_TRUE(headless::TakeMessageBoxes().empty());
     EXPECT_TRUE(headless::ControlEnabled(dlg, IDC_WRITE_TO_PORT));
     headless::Destroy(dlg);
@@ -129,6 +141,8 @@ const std::string kLoop = "\nSupported Loop switches are Yes and No.";
 const std::string kDelay = " ms\nThe supported Time Delay ranges from 5 to 105 ms.";
 const std::string kParity = "\nThe supported Parity types are None, Even, Odd, Mark, \nand Space Parity.";
 const std::string kStopBits = "\nSupported Numbers of Stop Bits are: 1, 1.5, and 2.";
+const std::string kFlow = "\nThe supported Flow Control types are None, XON/XOFF, \nRTS/CTS (h) and RTS/CTS with DTR/DSR (d).";
+const std::string kLines = "\nThe supported Modem Lines settings are None, DTR, RTS, \nand Both (held on during the job).";
 const std::string kParameters =
     "\nSupported Parameters are: \n-b\t\tBuad rate\n-c\t\tCom port\n-d\t\tData bits\n-l\t\tLoop switch\n"
     "-p\t\tParity\n-r     Recieve file\n-s\t\tStop bits\n-w\t\tWrite file";
@@ -142,7 +156,14 @@ TEST_F(CommandLineSwitches, RejectedValuesShowTheirMessage) {
     const char* const parity = "Zandrel: Unsupported Parity";
     const char* const stop = "Zandrel: Unsupported Number of Stop Bits";
     const char* const param = "Zandrel: Unsupported Parameter";
+    const char* const flow = "Zandrel: Unsupported Flow Control";
+    const char* const lines = "Zandrel: Unsupported Modem Lines";
     const Rejected cases[] = {
+        {"-f s", flow, "Unsupported Flow Control: s" + kFlow},
+        {"-f rts", flow, "Unsupported Flow Control: rts" + kFlow},
+        {"-f", flow, "Unsupported Flow Control: " + kFlow},
+        {"-t x", lines, "Unsupported Modem Lines: x" + kLines},
+        {"-t", lines, "Unsupported Modem Lines: " + kLines},
         {"-b 09600", baud, "Unsupported Buad Rate: 09600 bps\n" + kBaudRates},
         {"-b 96", baud, "Unsupported Buad Rate: 96 bps\n" + kBaudRates},
         {"-b +9600", baud, "Unsupported Buad Rate: +9600 bps\n" + kBaudRates},

@@ -2,7 +2,8 @@
 // window manager (openbox), with real key events (xdotool): a switch that is
 // refused raises a message box, centred on the window and answered with
 // Enter; every combo box is
-// typed into; Write to Port, Stop and Capture To File are pressed; the bytes
+// typed into, and the flow control picked from its list with the keys and
+// with the mouse; Write to Port, Stop and Capture To File are pressed; the bytes
 // are checked at the far end of a pseudo-terminal, and the window is closed
 // with Alt+F4, which the window manager turns into the close box. The About
 // box opens centred over the window.
@@ -111,8 +112,8 @@ protected:
         return id;
     }
 
-    // The centre of a window's client area on the screen.
-    std::pair<int, int> Centre(const std::string& id) {
+    // A window's client area, as xdotool gives it: X, Y, WIDTH and HEIGHT.
+    std::map<std::string, int> Geometry(const std::string& id) {
         e2e::ChildProcess xdotool("/usr/bin/xdotool", {"xdotool", "getwindowgeometry", "--shell", id}, Desktop(),
                                   OutputDir("xdotool"));
         EXPECT_EQ(xdotool.WaitForExit(kTimeoutMs), 0) << xdotool.Errors();
@@ -121,6 +122,12 @@ protected:
         for (std::string line; std::getline(lines, line);)
             if (size_t at = line.find('='); at != std::string::npos)
                 values[line.substr(0, at)] = std::atoi(line.c_str() + at + 1);
+        return values;
+    }
+
+    // The centre of a window's client area on the screen.
+    std::pair<int, int> Centre(const std::string& id) {
+        std::map<std::string, int> values = Geometry(id);
         return {values["X"] + values["WIDTH"] / 2, values["Y"] + values["HEIGHT"] / 2};
     }
 
@@ -135,6 +142,22 @@ protected:
         Xdo({"type", "--delay", "5", text});
     }
     void Tab(int times) { Keys(std::vector<std::string>(static_cast<size_t>(times), "Tab")); }
+
+    // A click at a point of the dialog template, in dialog units: the window's
+    // client area is the template's 381 x 191 units.
+    void ClickAt(const std::string& window, double x, double y) {
+        std::map<std::string, int> values = Geometry(window);
+        const int px = static_cast<int>(x * values["WIDTH"] / 381);
+        const int py = static_cast<int>(y * values["HEIGHT"] / 191);
+        Xdo({"mousemove", "--sync", "--window", window, std::to_string(px), std::to_string(py)});
+        Xdo({"click", "1"});
+    }
+    // Opens a Port Details box's list with its arrow and clicks its entry: the
+    // list opens under the box (about 12.5 units high), a line of text (8 units) per entry.
+    void PickWithMouse(const std::string& window, int boxTop, int entry) {
+        ClickAt(window, 362, boxTop + 6);
+        ClickAt(window, 300, boxTop + 12.5 + (entry + 0.5) * 8);
+    }
 
     testsupport::Pty m_pty;
     std::filesystem::path m_dir;
@@ -173,6 +196,11 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
         Tab(1);
         TypeOver(setting);
     }
+    // Flow control and Modem lines picked from their lists with the arrow keys.
+    Tab(1);
+    Keys({"Down", "Down"});  // None, XON/XOFF, RTS/CTS
+    Tab(1);
+    Keys({"Down"});  // Off, DTR on
     // Capture To File, the capture file, its browse button, the time delay.
     Tab(2);
     TypeOver(capture);
@@ -181,11 +209,15 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
     Tab(2);  // past Loop (unticked by -l n) to Write to Port
     Keys({"space"});
     EXPECT_EQ(m_pty.Receive(13, kTimeoutMs), "typed by hand");
+    // The port is held until Stop, with the flow control picked.
+    termios line{};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &line), 0);
+    EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
 
     // Write to Port, disabled while its job is on, passed the focus to Stop.
     Keys({"space"});
-    // From Stop to Capture To File: the send file, its browse button, five combo boxes.
-    Tab(8);
+    // From Stop to Capture To File: the send file, its browse button, seven combo boxes.
+    Tab(10);
     Keys({"space"});
     e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
     m_pty.Send("far end");
@@ -198,6 +230,38 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
     Keys({"alt+F4"});
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0) << zandrel.Errors();
     EXPECT_EQ(zandrel.Errors(), "");
+}
+
+// Flow control picked from its list with the mouse, and Write to Port
+// clicked: the port holds the file while the far end says XOFF.
+TEST_F(DesktopRun, FlowControlPickedWithTheMouseIsThePortsMode) {
+    const std::string send = PathOf("send.txt");
+    std::string text;
+    for (int n = 10; n <= 100; n += 10) text += "N" + std::to_string(n) + " G01 X" + std::to_string(n) + " Y20\n";
+    std::ofstream(send, std::ios::binary) << text;
+    e2e::ChildProcess::Environment environment = Desktop();
+    environment.emplace_back("ZANDREL_COM3", m_pty.SlavePath());
+    e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel", "-c", "3", "-m", "5", "-l", "n"}, environment,
+                              OutputDir("zandrel"));
+    const std::string window = Activate("Zandrel");
+    Tab(2);
+    TypeOver(send);
+    PickWithMouse(window, 127, 1);  // Flow control: XON/XOFF
+    ClickAt(window, 169, 52);       // Write to Port
+
+    std::string got = m_pty.Receive(10, kTimeoutMs);
+    ASSERT_EQ(got, text.substr(0, 10));
+    m_pty.Send("\x13");
+    // What was on its way when the XOFF went; then nothing until XON.
+    got += m_pty.ReceiveFor(300);
+    EXPECT_LT(got.size(), text.size());
+    EXPECT_EQ(m_pty.ReceiveFor(500), "");
+    m_pty.Send("\x11");
+    got += m_pty.Receive(text.size() - got.size(), kTimeoutMs);
+    EXPECT_EQ(got, text);
+
+    Keys({"alt+F4"});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0) << zandrel.Errors();
 }
 
 TEST_F(DesktopRun, AboutBoxOpensCentredOverTheWindow) {

@@ -85,6 +85,34 @@ TEST_F(UnattendedRun, RefusedLineSettingsAreToldOnceAndTheWriteGoesOn) {
     EXPECT_EQ(zandrel.Errors(), "zandrel: " + m_pty.SlavePath() + " cannot take 1.5 stop bits, kept 9600 8N1\n");
 }
 
+// -f x as a CNC control's user gives it: the control's XOFF holds the file,
+// the run says why, and its XON lets the rest go, none skipped or doubled.
+TEST_F(UnattendedRun, AWriteWithXonXoffWaitsWhileTheFarEndSaysXoff) {
+    const std::string send = PathOf("send.txt");
+    std::string text;
+    for (int n = 10; n <= 100; n += 10) text += "G01 X" + std::to_string(n) + " Y20\n";
+    std::ofstream(send, std::ios::binary) << text;
+    e2e::ChildProcess zandrel = Run({"-c", "3", "-f", "x", "-m", "5", "-l", "n", "-w", send});
+    std::string got = m_pty.Receive(10, kTimeoutMs);
+    ASSERT_EQ(got, text.substr(0, 10));
+    m_pty.Send("\x13");
+
+    e2e::FileWatch errors(PathOf("stderr"), IN_MODIFY);
+    const std::string notice = "zandrel: " + m_pty.SlavePath() + " is not taking data (XOFF received); holding the file at character ";
+    EXPECT_TRUE(errors.WaitUntil([&] { return zandrel.Errors().find(notice) != std::string::npos; }, kTimeoutMs))
+        << zandrel.Errors();
+    // What was on its way when the XOFF went (the program's at most one more
+    // after reading it is shown on the manual clock); then nothing until XON.
+    got += m_pty.ReceiveFor(100);
+    EXPECT_EQ(m_pty.ReceiveFor(300), "");
+    EXPECT_EQ(zandrel.Errors(), notice + std::to_string(got.size() + 1) + "\n");
+
+    m_pty.Send("\x11");
+    got += m_pty.Receive(text.size() - got.size(), kTimeoutMs);
+    EXPECT_EQ(got, text);
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+}
+
 TEST_F(UnattendedRun, ProgramPathWithASpaceIsNotTakenForParameters) {
     const std::string send = PathOf("send.txt");
     std::ofstream(send, std::ios::binary) << "ok";

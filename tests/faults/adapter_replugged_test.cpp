@@ -92,6 +92,7 @@ protected:
 };
 
 TEST_F(AdapterReplugged, ACaptureAppendsToTheSameFilesWithTheSameSettings) {
+    headless::Type(m_dlg, IDC_FLOW_CONTROL, "RTS/CTS");
     StartCapture(Path("cap.txt"));
     ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
     Pull(m_pty);
@@ -100,6 +101,9 @@ TEST_F(AdapterReplugged, ACaptureAppendsToTheSameFilesWithTheSameSettings) {
     auto replugged = PlugBack();
     EXPECT_EQ(Status(), BackStatus());
     EXPECT_EQ(transfertest::DeviceSpeed(replugged->SlavePath()), 57600);
+    termios line{};
+    ASSERT_EQ(tcgetattr(replugged->Master(), &line), 0);
+    EXPECT_NE(line.c_cflag & CRTSCTS, 0u);  // the flow control chosen
     replugged->Send("after");
     ASSERT_TRUE(headless::DispatchUntil([&] { return ReadFile(Path("cap.txt")).size() == 11; }, 5000));
     EXPECT_EQ(ReadFile(Path("cap.txt")), "beforeafter");

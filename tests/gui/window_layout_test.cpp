@@ -83,10 +83,14 @@ TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInOrderWithTheDefaults) {
             {IDC_PARITY, "QComboBox", "NOPARITY"},
             {IDC_DATA_BITS, "QComboBox", "8"},
             {IDC_STOP_BITS, "QComboBox", "1"},
+            {IDC_FLOW_CONTROL, "QComboBox", "None"},
+            {IDC_MODEM_LINES, "QComboBox", "Off"},
             {IDC_STATIC, "QLabel", "BAUD"},
             {IDC_STATIC, "QLabel", "Parity"},
             {IDC_STATIC, "QLabel", "Data"},
             {IDC_STATIC, "QLabel", "Stop Bits"},
+            {IDC_STATIC, "QLabel", "Flow control"},
+            {IDC_STATIC, "QLabel", "Modem lines"},
             {IDC_CAPTURE_TO_FILE, "QPushButton", "Capture To File"},
             {IDC_STATIC, "QLabel", "File Name"},
             {IDC_CAPTURE_FILE, "QLineEdit", "CaptureDataFile.txt"},
@@ -116,6 +120,8 @@ TEST_F(MainWindow, ComboBoxesAreEditableAndHoldExactlyTheirLists) {
             {IDC_PARITY, {"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY", "SPACEPARITY"}},
             {IDC_DATA_BITS, {"5", "6", "7", "8"}},
             {IDC_STOP_BITS, {"1", "1.5", "2"}},
+            {IDC_FLOW_CONTROL, {"None", "XON/XOFF", "RTS/CTS", "RTS/CTS, DTR/DSR"}},
+            {IDC_MODEM_LINES, {"Off", "DTR on", "RTS on", "DTR and RTS on"}},
             {IDC_TIME_DELAY, {"25", "35", "45", "55", "65", "75", "85", "95", "105"}},
         };
         for (const auto& [id, entries] : lists) {
@@ -139,12 +145,13 @@ TEST_F(MainWindow, TabGoesThroughTheTabStopsInTemplateOrderFromWriteToPort) {
     EXPECT_EQ(IDOK, Run([&] {
         EXPECT_EQ(IDC_WRITE_TO_PORT, FocusedControl());
         std::vector<int> reached;
-        for (int i = 0; i < 14; ++i) {
+        for (int i = 0; i < 16; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             reached.push_back(FocusedControl());
         }
         EXPECT_EQ((std::vector<int>{IDC_STOP, IDC_SEND_FILE, IDC_BROWSE_SEND, IDC_COM_PORT, IDC_BAUD, IDC_PARITY,
-                                    IDC_DATA_BITS, IDC_STOP_BITS, IDC_CAPTURE_TO_FILE, IDC_CAPTURE_FILE,
+                                    IDC_DATA_BITS, IDC_STOP_BITS, IDC_FLOW_CONTROL, IDC_MODEM_LINES,
+                                    IDC_CAPTURE_TO_FILE, IDC_CAPTURE_FILE,
                                     IDC_BROWSE_CAPTURE, IDC_TIME_DELAY, IDC_LOOP, IDC_WRITE_TO_PORT}),
                   reached);
         m_dlg->EndDialog(IDOK);
@@ -215,7 +222,8 @@ TEST_F(MainWindow, LabelsAreCentredOnTheirBoxes) {
             {label("Time Delay"), IDC_TIME_DELAY}, {label("ms"), IDC_TIME_DELAY},
             {label("COM port"), IDC_COM_PORT},     {label("BAUD"), IDC_BAUD},
             {label("Parity"), IDC_PARITY},         {label("Data"), IDC_DATA_BITS},
-            {label("Stop Bits"), IDC_STOP_BITS},
+            {label("Stop Bits"), IDC_STOP_BITS},   {label("Flow control"), IDC_FLOW_CONTROL},
+            {label("Modem lines"), IDC_MODEM_LINES},
         };
         for (const auto& [text, id] : pairs) {
             ASSERT_NE(nullptr, text);

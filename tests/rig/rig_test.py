@@ -774,6 +774,43 @@ class ChipFlow:
             steps = iter(modem)
             self.assertTrue(all(state in steps for state in ("modem 1 1", "modem 0 1", "modem 1 0")), modem)
 
+    def test_flow_8_the_programs_modem_lines_as_chosen_at_the_open_and_after_a_replug(self):
+        """-t: the chip's last modem request is the choice once the run has
+        set the line up (data it then receives is the sign), and again once it
+        has taken the re-plugged chip up."""
+        for switch, modem in (("n", "modem 0 0"), ("r", "modem 0 1"), ("b", "modem 1 1"), ("d", "modem 1 0")):
+            with self.subTest(switch=switch):
+                self.vm.check(f"rm -f /tmp/cap*; stty -F {self.device} 19200")
+                mark = self.vm.chip.mark()
+                self.start_zandrel(self.device, f"-t {switch} -r /tmp/cap.bin")
+                self.chip_end.send(b"x")
+                self.vm.check("await_size /tmp/cap.bin 1")
+                self.assertEqual(self.last_modem(mark, modem), modem)
+                if switch == "d":
+                    mark = self.vm.chip.mark()
+                    self.pull()
+                    self.plug_back()
+                    self.vm.check("await_text /tmp/err 'is back; capture resumed'")
+                    self.chip_end.send(b"y")
+                    self.vm.check("await_size /tmp/cap.bin 2")
+                    self.assertEqual(self.last_modem(mark, modem), modem)
+                self.assertEqual(self.stop_zandrel(), 0)
+
+    def test_flow_9_the_program_tells_a_refused_rts_cts_and_captures_on_the_line_kept(self):
+        if self.takes_rts_cts:
+            self.skipTest("the driver takes RTS/CTS")
+        self.refusal_told(self.device, "-f h", "RTS/CTS handshake")
+
+    def last_modem(self, mark, expected):
+        """The chip's last modem request since mark, once it is the expected
+        one or 5 s have passed (the record reaches the host a little later)."""
+        deadline = time.monotonic() + 5
+        while True:
+            modem = self.vm.chip.lines(mark, r"^modem ")[-1:]
+            if modem == [expected] or time.monotonic() > deadline:
+                return modem[0] if modem else None
+            time.sleep(0.1)
+
 
 class HoldsOnCts:
     """The emulated chip holds its transmitter while the far end's CTS is off
@@ -783,6 +820,28 @@ class HoldsOnCts:
         self.chip_end.set_line("cts", 1)  # a PL2303 reports its lines on interrupt IN once the port is open
         self.held_and_resumed(self.device, "h", lambda: self.chip_end.set_line("cts", 0),
                               lambda: self.chip_end.set_line("cts", 1), "0 1 0")
+
+    def program_held_and_resumed(self, flow, line_name, reason):
+        """The program's write with -f flow: the far end turns its line off
+        after 5 characters; the run says why the file is held, and once the
+        line is on again the file goes on, none skipped or doubled."""
+        self.chip_end.set_line("cts", 1)
+        self.chip_end.set_line("dsr", 1)
+        line = self.far_end(self.device)
+        since = line.mark()
+        self.start_zandrel(self.device, f"-f {flow} -m 20 -l n -w /data/count.txt")
+        line.wait_for(5, since)
+        self.chip_end.set_line(line_name, 0)
+        self.vm.run("await_text /tmp/err 'is not taking data' 10")
+        self.assertRegex(self.vm.check("cat /tmp/err").replace("\r", ""),
+                         rf"^zandrel: {self.device} is not taking data \({reason}\); "
+                         r"holding the file at character \d+\n$")
+        self.chip_end.set_line(line_name, 1)
+        self.assertEqual(line.wait_for(len(COUNT_FILE), since, 20), COUNT_FILE)
+        self.stop_zandrel()
+
+    def test_flow_6_the_program_says_cts_holds_its_write(self):
+        self.program_held_and_resumed("h", "cts", "CTS is off")
 
 
 # With 5 data bits and CSTOPB, ch341 and cp210x program 2 stop bits and
@@ -836,6 +895,9 @@ class Cp210x(RefusesOneAndAHalf, HoldsOnCts, ChipFlow, ChipBoot, DataBothWays, P
         self.held_and_resumed(self.device, "d", lambda: self.chip_end.set_line("dsr", 0),
                               lambda: self.chip_end.set_line("dsr", 1), "0 0 1")
 
+    def test_flow_7_the_program_says_dsr_holds_its_write(self):
+        self.program_held_and_resumed("d", "dsr", "DSR is off")
+
 
 class Pl2303(HoldsOnCts, ChipFlow, ChipBoot, DataBothWays, PulledAndBack, GuestTest):
     chip = chip_gadget.PL2303
@@ -848,3 +910,27 @@ class AcmDevice(RefusesOneAndAHalf, ChipFlow, ChipBoot, GuestTest):
     chip = chip_gadget.ACM_DEVICE
     device = ACM
     takes_rts_cts = False
+
+    def test_6_a_device_that_sends_only_while_dtr_is_on(self):
+        """The emulated device made one of the many CDC firmwares that send
+        only while DTR is on: with -t d the record shows DTR on and its data is
+        captured; with the default (DTR off) nothing comes, and after a few
+        seconds the run says once how to raise DTR."""
+        hint = (f"zandrel: {ACM} has sent nothing; some USB devices send only while DTR is on: "
+                "choose \"DTR on\" under Modem lines, or run with -t d\n")
+        self.chip_end.set_line("dtrgate", 1)
+        # What the device still holds goes to an open that raises DTR, not to the next test.
+        self.addCleanup(self.vm.run, f"echo dtrgate 0 >{chip_gadget.LINES}; timeout 2 cat {ACM} >/dev/null")
+        for switches, modem, captured, told in (("-t d", "modem 1 0", True, ""), ("", "modem 0 0", False, hint)):
+            with self.subTest(switches=switches):
+                mark = self.vm.chip.mark()
+                self.vm.check(f"rm -f /tmp/cap*; stty -F {ACM} 19200")
+                self.start_zandrel(ACM, f"{switches} -r /tmp/cap.bin")
+                self.assertTrue(self.vm.chip.wait_for(f"^{modem}$", mark, 5), self.vm.chip.lines(mark))
+                self.chip_end.send(b"hello")
+                if captured:
+                    self.vm.check("await_size /tmp/cap.bin 5")
+                self.vm.run("await_text /tmp/err 'only while DTR is on' 6")
+                self.assertEqual(self.stop_zandrel(), 0)
+                self.assertEqual(self.vm.check("cat /tmp/err").replace("\r", ""), told)
+                self.assertEqual(self.vm.run("cat /tmp/cap.bin")[1].strip() == "hello", captured)

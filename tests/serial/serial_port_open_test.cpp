@@ -36,8 +36,9 @@ TEST(SerialPortClosed, EveryOperationReportsInvalidHandle) {
     expectInvalidHandle(port.SetEventChar('\n', true));
     expectInvalidHandle(port.SetEventMask(EV_RXCHAR));
     expectInvalidHandle(port.WaitForEvent(nullptr, 0));
+    expectInvalidHandle(port.SetModemLines(true, true));
     // The mode is judged only once the device has been read.
-    expectInvalidHandle(port.SetHandshake(3));
+    expectInvalidHandle(port.SetHandshake(4));
     expectInvalidHandle(port.SetReadTimeoutMode(2));
 
     DWORD dwCount = 77;

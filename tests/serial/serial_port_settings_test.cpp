@@ -85,6 +85,8 @@ TEST_F(SerialPortSettings, HandshakeModesRewriteOnlyFlowControlBits) {
     };
     const Case cases[] = {
         {CSerialPort::HandshakeHardware, 0xFFFFECEF, 0x0000202C},
+        // CTS alone: RTS handshaking, DSR not consulted and DTR as with none.
+        {CSerialPort::HandshakeRtsCts, 0xFFFFCCC3, 0x00002004},
         {CSerialPort::HandshakeSoftware, 0xFFFFCFC3, 0x00000300},
         {CSerialPort::HandshakeOff, 0xFFFFCCC3, 0},
     };
@@ -116,12 +118,42 @@ TEST_F(SerialPortSettings, HandshakeClassificationOfMixedFlags) {
     EXPECT_EQ(m_port.GetHandshake(), CSerialPort::HandshakeHardware);
 }
 
+// Each line the mode leaves alone follows the request; a line the mode drives
+// keeps its handshake, and the mode reads back unchanged.
+TEST_F(SerialPortSettings, ModemLinesHeldOnOnlyWhereTheModeDoesNotDriveThem) {
+    struct Case {
+        int nMode;
+        bool bDtr;
+        bool bRts;
+        DWORD dwDtrControl;
+        DWORD dwRtsControl;
+    };
+    const Case cases[] = {
+        {CSerialPort::HandshakeOff, false, false, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE},
+        {CSerialPort::HandshakeOff, true, false, DTR_CONTROL_ENABLE, RTS_CONTROL_DISABLE},
+        {CSerialPort::HandshakeOff, false, true, DTR_CONTROL_DISABLE, RTS_CONTROL_ENABLE},
+        {CSerialPort::HandshakeSoftware, true, true, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE},
+        {CSerialPort::HandshakeRtsCts, true, true, DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE},
+        {CSerialPort::HandshakeRtsCts, false, false, DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE},
+        {CSerialPort::HandshakeHardware, true, true, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.nMode << ' ' << c.bDtr << ' ' << c.bRts);
+        ASSERT_EQ(m_port.SetHandshake(c.nMode), 0);
+        EXPECT_EQ(m_port.SetModemLines(c.bDtr, c.bRts), 0);
+        const DCB dcb = m_port.State();
+        EXPECT_EQ(dcb.fDtrControl, c.dwDtrControl);
+        EXPECT_EQ(dcb.fRtsControl, c.dwRtsControl);
+        EXPECT_EQ(m_port.GetHandshake(), c.nMode);
+    }
+}
+
 TEST_F(SerialPortSettings, UnknownModesAreRefusedWithoutWritingTheDevice) {
     MarkUntouchedFields();
     const DCB dcbBefore = m_port.State();
     const COMMTIMEOUTS timeoutsBefore = m_port.Timeouts();
 
-    EXPECT_EQ(m_port.SetHandshake(3), E_INVALIDARG);
+    EXPECT_EQ(m_port.SetHandshake(4), E_INVALIDARG);
     EXPECT_EQ(m_port.GetLastError(), E_INVALIDARG);
     EXPECT_EQ(m_port.SetHandshake(-1), E_INVALIDARG);
     EXPECT_EQ(m_port.SetReadTimeoutMode(2), E_INVALIDARG);

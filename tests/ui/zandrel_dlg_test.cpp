@@ -42,6 +42,8 @@ TEST_F(MainDialog, StartsWithTheDefaultSettings) {
     EXPECT_EQ(ControlText(m_dlg, IDC_PARITY), "NOPARITY");
     EXPECT_EQ(ControlText(m_dlg, IDC_DATA_BITS), "8");
     EXPECT_EQ(ControlText(m_dlg, IDC_STOP_BITS), "1");
+    EXPECT_EQ(ControlText(m_dlg, IDC_FLOW_CONTROL), "None");
+    EXPECT_EQ(ControlText(m_dlg, IDC_MODEM_LINES), "Off");
     EXPECT_EQ(ControlText(m_dlg, IDC_TIME_DELAY), "25");
     EXPECT_TRUE(headless::ControlChecked(m_dlg, IDC_LOOP));
     EXPECT_EQ(ControlText(m_dlg, IDC_SEND_FILE), "SendDataFile.txt");
@@ -61,6 +63,9 @@ TEST_F(MainDialog, ComboListsHoldExactlyTheirEntriesInOrder) {
               (Strings{"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY", "SPACEPARITY"}));
     EXPECT_EQ(headless::ComboEntries(m_dlg, IDC_DATA_BITS), (Strings{"5", "6", "7", "8"}));
     EXPECT_EQ(headless::ComboEntries(m_dlg, IDC_STOP_BITS), (Strings{"1", "1.5", "2"}));
+    EXPECT_EQ(headless::ComboEntries(m_dlg, IDC_FLOW_CONTROL),
+              (Strings{"None", "XON/XOFF", "RTS/CTS", "RTS/CTS, DTR/DSR"}));
+    EXPECT_EQ(headless::ComboEntries(m_dlg, IDC_MODEM_LINES), (Strings{"Off", "DTR on", "RTS on", "DTR and RTS on"}));
     EXPECT_EQ(headless::ComboEntries(m_dlg, IDC_TIME_DELAY),
               (Strings{"25", "35", "45", "55", "65", "75", "85", "95", "105"}));
 }
@@ -69,8 +74,8 @@ TEST_F(MainDialog, ControlsComeInTemplateAndTabOrder) {
     const int S = IDC_STATIC;
     EXPECT_EQ(headless::ControlIds(m_dlg),
               (std::vector<int>{IDC_WRITE_TO_PORT, IDC_STOP, S, IDC_SEND_FILE, IDC_BROWSE_SEND, S, IDC_COM_PORT,
-                                IDC_STATUS, S, S, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS, S, S, S, S,
-                                IDC_CAPTURE_TO_FILE, S, IDC_CAPTURE_FILE, IDC_BROWSE_CAPTURE, S, S, IDC_TIME_DELAY,
+                                IDC_STATUS, S, S, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS,
+                                IDC_FLOW_CONTROL, IDC_MODEM_LINES, S, S, S, S, S, S, IDC_CAPTURE_TO_FILE, S, IDC_CAPTURE_FILE, IDC_BROWSE_CAPTURE, S, S, IDC_TIME_DELAY,
                                 S, IDC_LOOP}));
 }
 

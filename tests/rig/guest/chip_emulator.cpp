@@ -5,6 +5,7 @@
 //   request TYPE REQ VALUE INDEX LENGTH [data HEX] [reply HEX]
 //   frame BAUD BITS PARITY STOP   (DCB codes: parity 0..4 NOEMS, stop 0..2 for 1, 1.5, 2)
 //   modem DTR RTS                 break ON                plugged / pulled
+//   flow rtscts ON                (cp210x SET_FLOW, pl2303 register 0)
 // The bulk endpoints are the far end of the line: what the host sends goes
 // through the chip's transmit buffer, leaves it at the line's rate (logged
 // "sent BAUD" for each byte, the rate in force as it left) and is appended to
@@ -15,6 +16,9 @@
 // "cts 0", "dsr 1" written into the FIFO LINES (both on at the start). As the
 // real chips do, the CP2102 and the PL2303 hold their transmitter while CTS is
 // off and CTS handshake is on: what the buffer holds then waits there.
+// "dtrgate 1" makes the device one of the many CDC firmwares that send only
+// while the host holds DTR on: what SEND gives then waits for DTR (as set by
+// SET_CONTROL_LINE_STATE).
 //   usage: chip_emulator ch341|cp210x|pl2303|cdc-acm FFS_DIR LOG RECEIVED SEND COMMANDS LINES
 #include <fcntl.h>
 #include <poll.h>
@@ -84,7 +88,8 @@ void LogFrame(unsigned baud, unsigned bits, unsigned parity, unsigned stop) {
 void LogModem(bool dtr, bool rts) { Log(std::string("modem ") + (dtr ? "1 " : "0 ") + (rts ? "1" : "0")); }
 
 // The far end's status lines and whether the chip gates its transmitter on
-// CTS; set by the control and lines threads, waited on by bulk OUT.
+// CTS, and the host's DTR where the device sends only while it is on; set
+// by the control and lines threads, waited on by bulk OUT and bulk IN.
 class Lines {
 public:
     void SetCtsHandshake(bool on) {
@@ -115,6 +120,21 @@ public:
         std::unique_lock lock(lock_);
         changed_.wait(lock, [this] { return cts_ || !ctsHandshake_; });
     }
+    void SetDtr(bool dtr) {
+        std::lock_guard lock(lock_);
+        dtr_ = dtr;
+        changed_.notify_all();
+    }
+    void SetDtrGate(bool on) {
+        std::lock_guard lock(lock_);
+        dtrGate_ = on;
+        changed_.notify_all();
+    }
+    // Until the device may send to the host.
+    void WaitUntilHostListens() {
+        std::unique_lock lock(lock_);
+        changed_.wait(lock, [this] { return dtr_ || !dtrGate_; });
+    }
 
 private:
     mutable std::mutex lock_;
@@ -122,6 +142,8 @@ private:
     bool cts_ = true;
     bool dsr_ = true;
     bool ctsHandshake_ = false;
+    bool dtr_ = false;
+    bool dtrGate_ = false;
 };
 
 Lines lines;
@@ -331,6 +353,7 @@ public:
             LogFrame(divisors_ ? Baud(rate) : rate, data[6], data[5], data[4]);
         } else if (setup.bRequest == 0x22) {
             LogModem(setup.wValue & 1, setup.wValue & 2);
+            lines.SetDtr(setup.wValue & 1);
         } else if (setup.bRequest == 0x23) {
             Log(std::string("break ") + (setup.wValue ? "1" : "0"));
         }
@@ -494,6 +517,7 @@ void Send(int endpoint, int fifo, Chip& chip) {
             Log("send fifo closed");
             return;
         }
+        lines.WaitUntilHostListens();
         Bytes data = chip.ToHost(Bytes(buffer, buffer + count));
         ssize_t written = write(endpoint, data.data(), data.size());
         if (written != static_cast<ssize_t>(data.size()))
@@ -511,6 +535,11 @@ void FollowLines(int fifo, int interrupt, Chip& chip) {
         int on = 0;
         if (std::sscanf(text, "%7s %d", name, &on) != 2) continue;
         std::string line = name;
+        if (line == "dtrgate") {
+            lines.SetDtrGate(on != 0);
+            Log(std::string("dtrgate ") + (on ? "1" : "0"));
+            continue;
+        }
         bool cts = line == "cts" ? on != 0 : lines.Cts();
         bool dsr = line == "dsr" ? on != 0 : lines.Dsr();
         lines.Set(cts, dsr);
