@@ -1,0 +1,137 @@
+// RFC 2217 as the client speaks it: the requests a DCB becomes, and what the
+// server's subnegotiations mean.
+#include <gtest/gtest.h>
+
+#include "platform/comm/dcb_rules.h"
+#include "platform/comm/net/com_port_option.h"
+
+namespace {
+
+using namespace comm::net;
+
+constexpr std::uint8_t IAC = kIac, SB = kSb, SE = kSe;
+
+DCB Frame(DWORD baud, BYTE size, BYTE parity, BYTE stop) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = baud;
+    dcb.ByteSize = size;
+    dcb.Parity = parity;
+    dcb.StopBits = stop;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    return dcb;
+}
+
+Bytes Wire(const std::vector<ComPortRequest>& requests) {
+    Bytes out;
+    for (const ComPortRequest& request : requests) {
+        const Bytes framed = Encode(request);
+        out.insert(out.end(), framed.begin(), framed.end());
+    }
+    return out;
+}
+
+Bytes Sub(std::initializer_list<std::uint8_t> value) {
+    Bytes out{IAC, SB, 44};
+    out.insert(out.end(), value);
+    out.insert(out.end(), {IAC, SE});
+    return out;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+TEST(ComPortRequests, ADcbBecomesItsFrameFlowControlAndModemLines) {
+    DCB xonxoff = Frame(14400, 7, EVENPARITY, ONE5STOPBITS);
+    xonxoff.fOutX = xonxoff.fInX = 1;
+    xonxoff.fDtrControl = DTR_CONTROL_DISABLE;
+    DCB hardware = Frame(0x1FF, 8, SPACEPARITY, TWOSTOPBITS);  // 0xFF in the rate is doubled
+    hardware.fOutxCtsFlow = 1;
+    hardware.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    struct Case {
+        DCB dcb;
+        Bytes wire;
+    };
+    const std::vector<Case> cases = {
+        {Frame(9600, 8, NOPARITY, ONESTOPBIT),
+         Join({Sub({1, 0, 0, 0x25, 0x80}), Sub({2, 8}), Sub({3, 1}), Sub({4, 1}), Sub({5, 1}), Sub({5, 8}), Sub({5, 11})})},
+        {xonxoff,
+         Join({Sub({1, 0, 0, 0x38, 0x40}), Sub({2, 7}), Sub({3, 3}), Sub({4, 3}), Sub({5, 2}), Sub({5, 9}), Sub({5, 11})})},
+        // RTS is the server's under hardware flow control.
+        {hardware, Join({Sub({1, 0, 0, 1, IAC, IAC}), Sub({2, 8}), Sub({3, 5}), Sub({4, 2}), Sub({5, 3}), Sub({5, 8})})},
+        {Frame(115200, 5, ODDPARITY, ONESTOPBIT),
+         Join({Sub({1, 0, 1, 0xC2, 0}), Sub({2, 5}), Sub({3, 2}), Sub({4, 1}), Sub({5, 1}), Sub({5, 8}), Sub({5, 11})})},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Wire(DcbRequests(c.dcb)), c.wire) << c.dcb.BaudRate;
+
+    // Only the frame and flow control are awaited; the modem lines are not.
+    unsigned awaited = 0;
+    for (const ComPortRequest& request : DcbRequests(xonxoff)) awaited |= request.part;
+    EXPECT_EQ(awaited, comm::kPartBaud | comm::kPartDataBits | comm::kPartParity | comm::kPartStopBits | comm::kPartOther);
+    EXPECT_EQ(DcbRequests(xonxoff).back().part, 0u);
+}
+
+TEST(ComPortMessages, TheServersSubnegotiationsDecode) {
+    using Kind = ServerMessage::Kind;
+    struct Case {
+        Bytes sub;
+        Kind kind;
+        std::uint8_t command;
+        Bytes value;
+        std::uint8_t state;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {{101, 0, 0, 0x38, 0x40}, Kind::Answer, kSetBaudRate, {0, 0, 0x38, 0x40}, 0, ""},
+        {{105, 2}, Kind::Answer, kSetControl, {2}, 0, ""},
+        {{112, 3}, Kind::Answer, kPurgeData, {3}, 0, ""},
+        {{106, 0x1E}, Kind::LineState, 0, {}, 0x1E, ""},
+        {{107, 0x31}, Kind::ModemState, 0, {}, 0x31, ""},
+        {{108}, Kind::Suspend, 0, {}, 0, ""},
+        {{109}, Kind::Resume, 0, {}, 0, ""},
+        {{100, 's', 'e', 'r', 0x1B}, Kind::Signature, 0, {}, 0, "ser\x1B"},
+        {{106}, Kind::Unknown, 0, {}, 0, ""},   // a notification without its state
+        {{113, 1}, Kind::Unknown, 0, {}, 0, ""},
+        {{5, 1}, Kind::Unknown, 0, {}, 0, ""},  // a client's command, not the server's
+        {{}, Kind::Unknown, 0, {}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const ServerMessage message = DecodeServerMessage(c.sub);
+        const int first = c.sub.empty() ? -1 : c.sub[0];
+        EXPECT_EQ(message.kind, c.kind) << first;
+        EXPECT_EQ(message.command, c.command) << first;
+        EXPECT_EQ(message.value, c.value) << first;
+        EXPECT_EQ(message.state, c.state) << first;
+        EXPECT_EQ(message.text, c.text) << first;
+    }
+}
+
+TEST(ComPortMessages, LineAndModemStatesAreTheEventsOfALocalPort) {
+    struct Case {
+        std::uint8_t state;
+        DWORD errors;
+        DWORD events;
+    };
+    const std::vector<Case> lineCases = {
+        {0x00, 0, 0},
+        {0x61, 0, 0},  // data ready, transmitter empty: no error
+        {kLineBreak, CE_BREAK, EV_BREAK},
+        {kLineFraming, CE_FRAME, EV_ERR},
+        {kLineParity, CE_RXPARITY, EV_ERR},
+        {kLineOverrun, CE_OVERRUN, EV_ERR},
+        {kLineErrorMask, CE_BREAK | CE_FRAME | CE_RXPARITY | CE_OVERRUN, EV_BREAK | EV_ERR},
+    };
+    for (const Case& c : lineCases) {
+        const LineReport report = LineStateReport(c.state);
+        EXPECT_EQ(report.errors, c.errors) << int(c.state);
+        EXPECT_EQ(report.events, c.events) << int(c.state);
+    }
+    EXPECT_EQ(ModemStateEvents(0xF0), 0u);  // lines up, none changed
+    EXPECT_EQ(ModemStateEvents(0x0F), DWORD{EV_CTS | EV_DSR | EV_RING | EV_RLSD});
+}
+
+}  // namespace
