@@ -1,0 +1,155 @@
+// What ser2net 4.3.11 cannot show: it sends no NOTIFY-LINESTATE, never asks
+// to suspend output, and answers every rate as asked. A small server stands
+// in for it here, speaking RFC 2217 as the RFC says from a script.
+#include <algorithm>
+#include <thread>
+
+#include "net_line_fixture.h"
+#include "platform/comm/dcb_rules.h"
+
+namespace {
+
+using namespace nettest;
+using namespace comm::net;
+
+constexpr std::uint8_t IAC = kIac, SB = kSb, SE = kSe;
+
+Bytes Sub(std::initializer_list<std::uint8_t> value) {
+    Bytes out{IAC, SB, 44};
+    out.insert(out.end(), value);
+    out.insert(out.end(), {IAC, SE});
+    return out;
+}
+
+class StandInServer {
+public:
+    StandInServer() {
+        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(m_listener, 1) != 0 ||
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("the stand-in server cannot listen");
+        m_port = std::to_string(ntohs(address.sin_port));
+    }
+    ~StandInServer() {
+        if (m_client >= 0) close(m_client);
+        close(m_listener);
+    }
+
+    NetAddress Address() const { return {NetAddress::Protocol::Rfc2217, "127.0.0.1", m_port}; }
+
+    // Opens a line to this server, which answers the negotiation with preamble.
+    std::unique_ptr<NetLine> OpenLine(const Bytes& preamble, LineResult& result) {
+        std::thread server([&] {
+            m_client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            Send(preamble);
+        });
+        auto line = NetLine::Open(Address(), result);
+        server.join();
+        return line;
+    }
+
+    void Send(const Bytes& bytes) const { ASSERT_EQ(write(m_client, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+    // Reads what the client sends until needle arrives after what an earlier
+    // call found; false when it does not within a generous time.
+    bool Await(const Bytes& needle) {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            const auto at = std::search(m_seen.begin() + m_searched, m_seen.end(), needle.begin(), needle.end());
+            if (at != m_seen.end()) {
+                m_searched = static_cast<size_t>(at - m_seen.begin()) + needle.size();
+                return true;
+            }
+            pollfd waiting{m_client, POLLIN, 0};
+            std::uint8_t buffer[4096];
+            if (poll(&waiting, 1, MillisecondsUntil(deadline)) <= 0) return false;
+            const ssize_t count = read(m_client, buffer, sizeof buffer);
+            if (count <= 0) return false;
+            m_seen.insert(m_seen.end(), buffer, buffer + count);
+        }
+    }
+
+private:
+    int m_listener = -1;
+    int m_client = -1;
+    std::string m_port;
+    Bytes m_seen;
+    size_t m_searched = 0;
+};
+
+const Bytes kAgrees{IAC, kDo, 44, IAC, kDo, 0, IAC, kWill, 0};
+
+TEST(StandInServer, LineStateModemStateAndSuspendAreTold) {
+    StandInServer server;
+    LineResult result;
+    auto line = server.OpenLine(kAgrees, result);
+    ASSERT_TRUE(line) << result.reason;
+    Bytes data;
+
+    server.Send(Sub({106, kLineBreak | kLineFraming}));
+    server.Send(Sub({107, kModemCts | kModemDeltaCts}));
+    server.Send(Sub({108}));
+    ASSERT_TRUE(ReceiveUntil(*line, data, [&] { return line->Suspended(); }));
+    const LineReport report = line->TakeLineReport();
+    EXPECT_EQ(report.errors, DWORD{CE_BREAK | CE_FRAME});
+    EXPECT_EQ(report.events, DWORD{EV_BREAK | EV_ERR});
+    EXPECT_EQ(line->TakeLineReport().errors, 0u);  // told once
+    EXPECT_EQ(line->TakeModemEvents(), DWORD{EV_CTS});
+    EXPECT_EQ(line->ModemState(), kModemCts | kModemDeltaCts);
+
+    const std::uint8_t byte = 'x';
+    EXPECT_EQ(line->Send(&byte, 1), 0u);  // held while suspended
+    server.Send(Sub({109}));
+    ASSERT_TRUE(ReceiveUntil(*line, data, [&] { return !line->Suspended(); }));
+    EXPECT_EQ(line->Send(&byte, 1), 1u);
+    EXPECT_TRUE(server.Await({'x'}));
+    EXPECT_TRUE(data.empty());
+}
+
+TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
+    StandInServer server;
+    LineResult result;
+    auto line = server.OpenLine(kAgrees, result);
+    ASSERT_TRUE(line) << result.reason;
+    const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    const DCB asked = Frame(14400, 7, EVENPARITY, ONESTOPBIT);
+    // The rate set differently, the rest as asked; then the line put back as it was.
+    std::thread script([&] {
+        EXPECT_TRUE(server.Await(Sub({1, 0, 0, 0x38, 0x40})));
+        for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Sub({102, 7}), Sub({103, 3}), Sub({104, 1}), Sub({105, 1})})
+            server.Send(answer);
+        EXPECT_TRUE(server.Await(Sub({1, 0, 0, 0x25, 0x80}))) << "the kept rate was not set again";
+        for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Sub({102, 8}), Sub({103, 1}), Sub({104, 1}), Sub({105, 1})})
+            server.Send(answer);
+    });
+    result = line->ApplyDcb(asked, kept);
+    script.join();
+    EXPECT_EQ(result.error, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(result.refusedParts, unsigned{comm::kPartBaud});
+    EXPECT_EQ(result.reason, "rfc2217://127.0.0.1:" + server.Address().port + " cannot take 14400 baud, kept 9600 8N1");
+}
+
+TEST(StandInServer, AnOpenThatFailsSaysWhy) {
+    StandInServer refusing;
+    LineResult result;
+    EXPECT_FALSE(refusing.OpenLine({IAC, kDont, 44, IAC, kWont, 0}, result));
+    EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(result.reason, "server does not offer RFC 2217");
+
+    EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "127.0.0.1", FreePort()}, result));
+    EXPECT_EQ(result.reason, "connection refused");
+
+    EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "no-such-host.invalid", "2217"}, result));
+    EXPECT_EQ(result.reason, "host not found");
+
+    StandInServer silent;  // the kernel takes the connection; nobody answers
+    EXPECT_FALSE(NetLine::Open(silent.Address(), result));
+    EXPECT_EQ(result.error, ERROR_TIMEOUT);
+    EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s");
+}
+
+}  // namespace
