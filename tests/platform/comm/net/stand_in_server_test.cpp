@@ -23,31 +23,49 @@ Bytes Sub(std::initializer_list<std::uint8_t> value) {
 
 class StandInServer {
 public:
-    StandInServer() {
-        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(m_listener, 1) != 0 ||
+    // On the IPv4 or the IPv6 loopback; a receive buffer as small as the
+    // kernel allows when the test needs a server that stops reading.
+    enum class Family { Ipv4, Ipv6 };
+    explicit StandInServer(Family family = Family::Ipv4, bool smallReceiveBuffer = false) {
+        const bool ipv6 = family == Family::Ipv6;
+        m_listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_storage address{};
+        socklen_t length = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (ipv6) {
+            auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
+            in6.sin6_family = AF_INET6;
+            in6.sin6_addr = in6addr_loopback;
+        } else {
+            auto& in = reinterpret_cast<sockaddr_in&>(address);
+            in.sin_family = AF_INET;
+            in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        }
+        const int smallest = 1;  // the kernel raises it to its minimum; accepted sockets inherit it
+        if ((smallReceiveBuffer && setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest) != 0) ||
+            bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_listener, 1) != 0 ||
             getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             throw std::runtime_error("the stand-in server cannot listen");
-        m_port = std::to_string(ntohs(address.sin_port));
+        const in_port_t port = ipv6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                    : reinterpret_cast<sockaddr_in&>(address).sin_port;
+        m_port = std::to_string(ntohs(port));
+        m_host = ipv6 ? "::1" : "127.0.0.1";
     }
     ~StandInServer() {
         if (m_client >= 0) close(m_client);
         close(m_listener);
     }
 
-    NetAddress Address() const { return {NetAddress::Protocol::Rfc2217, "127.0.0.1", m_port}; }
+    NetAddress Address() const { return {NetAddress::Protocol::Rfc2217, m_host, m_port}; }
 
-    // Opens a line to this server, which answers the negotiation with preamble.
-    std::unique_ptr<NetLine> OpenLine(const Bytes& preamble, LineResult& result) {
+    // Opens a line to this server (at address, by default its own), which
+    // answers the negotiation with preamble.
+    std::unique_ptr<NetLine> OpenLine(const Bytes& preamble, LineResult& result) { return OpenLine(preamble, result, Address()); }
+    std::unique_ptr<NetLine> OpenLine(const Bytes& preamble, LineResult& result, const NetAddress& address) {
         std::thread server([&] {
             m_client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
             Send(preamble);
         });
-        auto line = NetLine::Open(Address(), result);
+        auto line = NetLine::Open(address, result);
         server.join();
         return line;
     }
@@ -76,6 +94,7 @@ public:
 private:
     int m_listener = -1;
     int m_client = -1;
+    std::string m_host;
     std::string m_port;
     Bytes m_seen;
     size_t m_searched = 0;
@@ -131,6 +150,35 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     EXPECT_EQ(result.error, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(result.refusedParts, unsigned{comm::kPartBaud});
     EXPECT_EQ(result.reason, "rfc2217://127.0.0.1:" + server.Address().port + " cannot take 14400 baud, kept 9600 8N1");
+}
+
+TEST(StandInServer, ReachesServersByIpv6AddressAndByName) {
+    StandInServer ipv6(StandInServer::Family::Ipv6);
+    LineResult result;
+    EXPECT_TRUE(ipv6.OpenLine(kAgrees, result, *ParseNetAddress("rfc2217://[::1]:" + ipv6.Address().port))) << result.reason;
+    StandInServer ipv4;
+    EXPECT_TRUE(ipv4.OpenLine(kAgrees, result, *ParseNetAddress("rfc2217://localhost:" + ipv4.Address().port))) << result.reason;
+}
+
+// A server that stops reading is a line that stops taking data: offers are
+// refused, and nothing counts as sent, until it reads again.
+TEST(StandInServer, AServerThatStopsReadingHoldsOutput) {
+    StandInServer server(StandInServer::Family::Ipv4, true);
+    LineResult result;
+    auto line = server.OpenLine(kAgrees, result);
+    ASSERT_TRUE(line) << result.reason;
+    // Four chunks fit the socket's send buffer but not the server's window:
+    // all are taken, and they count as sent only once the server has them.
+    const Bytes chunk(1024, 'z');
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(line->Send(chunk.data(), chunk.size()), chunk.size());
+    EXPECT_FALSE(line->WantsWrite());
+    EXPECT_FALSE(line->Sent());
+    size_t offers = 0;
+    while (line->Send(chunk.data(), chunk.size()) > 0 && ++offers < 1000) {
+    }
+    ASSERT_LT(offers, 1000u) << "the line never filled";
+    EXPECT_EQ(line->Send(chunk.data(), chunk.size()), 0u);
+    EXPECT_TRUE(line->WantsWrite());
 }
 
 TEST(StandInServer, AnOpenThatFailsSaysWhy) {
