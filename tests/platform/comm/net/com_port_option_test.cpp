@@ -2,26 +2,17 @@
 // server's subnegotiations mean.
 #include <gtest/gtest.h>
 
+#include "net_line_fixture.h"
 #include "platform/comm/dcb_rules.h"
 #include "platform/comm/net/com_port_option.h"
 
 namespace {
 
 using namespace comm::net;
+using nettest::Frame;
+using nettest::Sub;
 
-constexpr std::uint8_t IAC = kIac, SB = kSb, SE = kSe;
-
-DCB Frame(DWORD baud, BYTE size, BYTE parity, BYTE stop) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = baud;
-    dcb.ByteSize = size;
-    dcb.Parity = parity;
-    dcb.StopBits = stop;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    return dcb;
-}
+constexpr std::uint8_t IAC = kIac;
 
 Bytes Wire(const std::vector<ComPortRequest>& requests) {
     Bytes out;
@@ -29,13 +20,6 @@ Bytes Wire(const std::vector<ComPortRequest>& requests) {
         const Bytes framed = Encode(request);
         out.insert(out.end(), framed.begin(), framed.end());
     }
-    return out;
-}
-
-Bytes Sub(std::initializer_list<std::uint8_t> value) {
-    Bytes out{IAC, SB, 44};
-    out.insert(out.end(), value);
-    out.insert(out.end(), {IAC, SE});
     return out;
 }
 

@@ -1,5 +1,6 @@
 // Driving a network line from a test: waiting on its descriptor for what the
-// server sends, sending whole buffers, and a free local port.
+// server sends, sending whole buffers, a free local port, and the frames and
+// subnegotiations the tests write.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -64,6 +65,14 @@ inline Bytes AllByteValues() {
     Bytes all(256);
     for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
     return all;
+}
+
+// IAC SB COM-PORT-OPTION value IAC SE, as written (no 0xFF doubled).
+inline Bytes Sub(std::initializer_list<std::uint8_t> value) {
+    Bytes out{comm::net::kIac, comm::net::kSb, comm::net::kOptionComPort};
+    out.insert(out.end(), value);
+    out.insert(out.end(), {comm::net::kIac, comm::net::kSe});
+    return out;
 }
 
 inline DCB Frame(DWORD baud, BYTE size, BYTE parity, BYTE stop) {

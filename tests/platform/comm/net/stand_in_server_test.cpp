@@ -12,14 +12,7 @@ namespace {
 using namespace nettest;
 using namespace comm::net;
 
-constexpr std::uint8_t IAC = kIac, SB = kSb, SE = kSe;
-
-Bytes Sub(std::initializer_list<std::uint8_t> value) {
-    Bytes out{IAC, SB, 44};
-    out.insert(out.end(), value);
-    out.insert(out.end(), {IAC, SE});
-    return out;
-}
+constexpr std::uint8_t IAC = kIac;
 
 class StandInServer {
 public:
