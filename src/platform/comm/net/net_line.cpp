@@ -53,10 +53,10 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
     m_out = m_parser.Start();
     Flush();
     while (m_parser.Us(kOptionComPort) == TelnetParser::State::WantYes) {
-        if (!WaitForServer(deadline)) {
-            return m_ended ? Failure(ERROR_FILE_NOT_FOUND, "the server closed the connection")
-                           : Failure(ERROR_TIMEOUT, "no answer to the RFC 2217 negotiation within " + std::to_string(kServerTimeout.count()) + " s");
-        }
+        if (WaitForServer(deadline)) continue;
+        if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, "the server closed the connection");
+        const std::string seconds = std::to_string(kServerTimeout.count());
+        return Failure(ERROR_TIMEOUT, "no answer to the RFC 2217 negotiation within " + seconds + " s");
     }
     if (m_parser.Us(kOptionComPort) != TelnetParser::State::Yes)
         return Failure(ERROR_NOT_SUPPORTED, "server does not offer RFC 2217");
