@@ -21,6 +21,37 @@ ControlValue FlowControl(const DCB& dcb) {
 
 ComPortRequest Single(std::uint8_t command, std::uint8_t value, unsigned part) { return {command, {value}, part}; }
 
+// One answer's field into the DCB, when it is one a line can have.
+void TakeAnswer(std::uint8_t command, const Bytes& value, DCB& dcb) {
+    if (command == kSetBaudRate) {
+        if (value.size() != 4) return;
+        const DWORD baud = DWORD{value[0]} << 24 | DWORD{value[1]} << 16 | DWORD{value[2]} << 8 | value[3];
+        if (baud != 0) dcb.BaudRate = baud;
+        return;
+    }
+    if (value.size() != 1) return;
+    const std::uint8_t code = value[0];
+    switch (command) {
+        case kSetDataSize:
+            if (code >= 5 && code <= 8) dcb.ByteSize = code;
+            break;
+        case kSetParity:
+            if (code >= 1 && code <= 5) dcb.Parity = code - 1;
+            break;
+        case kSetStopSize:
+            if (code >= 1 && code <= 3) dcb.StopBits = code == 1 ? ONESTOPBIT : code == 2 ? TWOSTOPBITS : ONE5STOPBITS;
+            break;
+        case kSetControl:
+            if (code < kFlowNone || code > kFlowHardware) break;
+            dcb.fOutX = dcb.fInX = code == kFlowXonXoff;
+            dcb.fOutxCtsFlow = code == kFlowHardware;
+            if (code == kFlowHardware) dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+            else if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) dcb.fRtsControl = RTS_CONTROL_ENABLE;
+            break;
+        default: break;
+    }
+}
+
 }  // namespace
 
 Bytes Encode(const ComPortRequest& request) {
@@ -56,6 +87,23 @@ std::vector<ComPortRequest> DcbRequests(const DCB& dcb) {
     // With hardware flow control RTS is the server's to drive.
     if (flow != kFlowHardware) requests.push_back(ControlRequest(dcb.fRtsControl == RTS_CONTROL_DISABLE ? kRtsOff : kRtsOn));
     return requests;
+}
+
+unsigned RefusedParts(const std::vector<Answer>& answers) {
+    unsigned refused = 0;
+    for (const Answer& answer : answers)
+        if (!answer.answered || answer.value != answer.request.value) refused |= answer.request.part;
+    return refused;
+}
+
+std::vector<ComPortRequest> SettingsQueries() {
+    return {{kSetBaudRate, {0, 0, 0, 0}, kPartBaud}, Single(kSetDataSize, 0, kPartDataBits), Single(kSetParity, 0, kPartParity),
+            Single(kSetStopSize, 0, kPartStopBits), Single(kSetControl, 0, kPartOther)};
+}
+
+void DcbFromAnswers(const std::vector<Answer>& answers, DCB& dcb) {
+    for (const Answer& answer : answers)
+        if (answer.answered) TakeAnswer(answer.request.command, answer.value, dcb);
 }
 
 ServerMessage DecodeServerMessage(const Bytes& subnegotiation) {

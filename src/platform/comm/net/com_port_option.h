@@ -78,6 +78,25 @@ ComPortRequest ControlRequest(ControlValue value);  // not awaited
 // The requests that set a DCB's frame, flow control, DTR and RTS, in order.
 std::vector<ComPortRequest> DcbRequests(const DCB& dcb);
 
+// A request and the value the server answered it with (answered false while
+// it has said nothing).
+struct Answer {
+    ComPortRequest request;
+    bool answered = false;
+    Bytes value;
+};
+
+// The parts whose answer is missing or differs from what was asked.
+unsigned RefusedParts(const std::vector<Answer>& answers);
+
+// Questions for the server's frame and flow control as they are now (RFC
+// 2217's value 0), awaited like the requests that set them.
+std::vector<ComPortRequest> SettingsQueries();
+
+// Sets dcb's frame and flow control from the answers to SettingsQueries; a
+// field the server did not answer, or answered with what no line has, stays.
+void DcbFromAnswers(const std::vector<Answer>& answers, DCB& dcb);
+
 // A subnegotiation from the server, decoded.
 struct ServerMessage {
     enum class Kind { Answer, LineState, ModemState, Suspend, Resume, Signature, Unknown };

@@ -90,11 +90,12 @@ void NetLine::Take(const ServerMessage& message) {
     using Kind = ServerMessage::Kind;
     switch (message.kind) {
         case Kind::Answer: {
-            auto asked = std::find_if(m_unanswered.begin(), m_unanswered.end(),
-                                      [&](const ComPortRequest& request) { return SameSubject(request, message); });
-            if (asked == m_unanswered.end()) break;  // an answer to a request nobody waits for
-            if (asked->value != message.value) m_refused |= asked->part;
-            m_unanswered.erase(asked);
+            auto asked = std::find_if(m_asked.begin(), m_asked.end(), [&](const Answer& answer) {
+                return !answer.answered && SameSubject(answer.request, message);
+            });
+            if (asked == m_asked.end()) break;  // an answer to a request nobody waits for
+            asked->answered = true;
+            asked->value = message.value;
             break;
         }
         case Kind::LineState: {
@@ -161,35 +162,44 @@ bool NetLine::WaitForServer(Clock::time_point deadline) {
     return !m_ended;
 }
 
-LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, Clock::time_point deadline) {
-    m_refused = 0;
+LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers) {
+    const Clock::time_point deadline = Clock::now() + kServerTimeout;
+    m_asked.clear();
     for (const ComPortRequest& request : requests) {
         Queue(request);
-        if (request.part != 0) m_unanswered.push_back(request);
+        if (request.part != 0) m_asked.push_back({request});
     }
     Flush();
-    while (!m_unanswered.empty() && WaitForServer(deadline)) {
+    auto waiting = [&] { return std::any_of(m_asked.begin(), m_asked.end(), [](const Answer& a) { return !a.answered; }); };
+    while (waiting() && WaitForServer(deadline)) {
     }
-    if (m_ended) {
-        m_unanswered.clear();
-        return Failure(ERROR_DEVICE_NOT_CONNECTED, "the server closed the connection");
-    }
-    // A part left unanswered is one the server did not set (ser2net in
-    // front of a pty says nothing to 1.5 stop bits).
-    for (const ComPortRequest& request : m_unanswered) m_refused |= request.part;
-    m_unanswered.clear();
-    return {ERROR_SUCCESS, m_refused, ""};
+    answers = std::exchange(m_asked, {});
+    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, "the server closed the connection");
+    return {};
 }
 
 LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
     if (!Rfc2217()) return {};
-    LineResult result = Ask(DcbRequests(asked), Clock::now() + kServerTimeout);
-    if (result.error != ERROR_SUCCESS || result.refusedParts == 0) return result;
+    std::vector<Answer> answers;
+    LineResult result = Ask(DcbRequests(asked), answers);
+    if (result.error != ERROR_SUCCESS) return result;
+    // A part left unanswered is one the server did not set (ser2net in
+    // front of a pty says nothing to 1.5 stop bits).
+    result.refusedParts = RefusedParts(answers);
+    if (result.refusedParts == 0) return result;
     // All or nothing: the server runs what it ran before.
-    const LineResult restored = Ask(DcbRequests(kept), Clock::now() + kServerTimeout);
+    const LineResult restored = Ask(DcbRequests(kept), answers);
     if (restored.error != ERROR_SUCCESS) return restored;
     result.error = ERROR_INVALID_PARAMETER;
     result.reason = DescribeRefusal(Address(), asked, kept, result.refusedParts);
+    return result;
+}
+
+LineResult NetLine::ReadSettings(DCB& dcb) {
+    if (!Rfc2217()) return {};
+    std::vector<Answer> answers;
+    const LineResult result = Ask(SettingsQueries(), answers);
+    DcbFromAnswers(answers, dcb);
     return result;
 }
 

@@ -56,6 +56,9 @@ public:
     // answers any part differently, kept is set again and the parts are
     // refused. Raw TCP keeps the settings on the server: nothing is sent.
     LineResult ApplyDcb(const DCB& asked, const DCB& kept);
+    // The server's frame and flow control as they are now, into dcb; what
+    // the server does not tell stays as it was. Raw TCP tells nothing.
+    LineResult ReadSettings(DCB& dcb);
     // SET-CONTROL for DTR, RTS and break; answers are not awaited.
     void Control(ControlValue value);
     // PURGE-DATA on the server's buffers (its received data for input).
@@ -80,8 +83,9 @@ private:
     void Take(const ServerMessage& message);
     void Flush();
     void Queue(const ComPortRequest& request);
-    // Sends the requests and waits for their answers until the deadline.
-    LineResult Ask(const std::vector<ComPortRequest>& requests, Clock::time_point deadline);
+    // Sends the requests and waits until the deadline for the answers to
+    // those that have a part; answers holds them, answered or not.
+    LineResult Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers);
     // Waits for the socket until the deadline; false when the time ran out or the connection ended.
     bool WaitForServer(Clock::time_point deadline);
     LineResult Negotiate(Clock::time_point deadline);
@@ -93,8 +97,7 @@ private:
     Bytes m_out;           // framed bytes the socket has not taken yet
     bool m_ended = false;
     bool m_suspended = false;
-    std::vector<ComPortRequest> m_unanswered;  // asked by ApplyDcb, in order
-    unsigned m_refused = 0;
+    std::vector<Answer> m_asked;  // what Ask waits for, in order
     LineReport m_lineReport;
     DWORD m_modemEvents = 0;
     std::uint8_t m_modemState = 0;

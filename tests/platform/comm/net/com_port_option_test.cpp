@@ -2,6 +2,8 @@
 // server's subnegotiations mean.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "net_line_fixture.h"
 #include "platform/comm/dcb_rules.h"
 #include "platform/comm/net/com_port_option.h"
@@ -57,6 +59,54 @@ TEST(ComPortRequests, ADcbBecomesItsFrameFlowControlAndModemLines) {
     for (const ComPortRequest& request : DcbRequests(xonxoff)) awaited |= request.part;
     EXPECT_EQ(awaited, comm::kPartBaud | comm::kPartDataBits | comm::kPartParity | comm::kPartStopBits | comm::kPartOther);
     EXPECT_EQ(DcbRequests(xonxoff).back().part, 0u);
+}
+
+// The answers to SettingsQueries, in its order, each answered or not.
+std::vector<Answer> Answers(std::initializer_list<std::optional<Bytes>> values) {
+    std::vector<Answer> answers;
+    const std::vector<ComPortRequest> queries = SettingsQueries();
+    size_t i = 0;
+    for (const std::optional<Bytes>& value : values) {
+        answers.push_back({queries[i++], value.has_value(), value.value_or(Bytes{})});
+    }
+    return answers;
+}
+
+TEST(ComPortSettings, TheServersAnswersGiveItsFrameAndWhatNoLineHasIsIgnored) {
+    DCB hardware = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    hardware.fOutxCtsFlow = 1;
+    hardware.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    struct Case {
+        const char* what;
+        std::vector<Answer> answers;
+        DCB expected;
+    };
+    DCB xonxoff = Frame(19200, 7, EVENPARITY, TWOSTOPBITS);
+    xonxoff.fOutX = xonxoff.fInX = 1;
+    const std::vector<Case> cases = {
+        {"as ser2net answers its 9600n81", Answers({Bytes{0, 0, 0x25, 0x80}, Bytes{8}, Bytes{1}, Bytes{1}, Bytes{1}}),
+         Frame(9600, 8, NOPARITY, ONESTOPBIT)},
+        {"another frame", Answers({Bytes{0, 0, 0x4B, 0}, Bytes{7}, Bytes{3}, Bytes{2}, Bytes{2}}), xonxoff},
+        {"hardware flow control", Answers({Bytes{0, 0, 0x25, 0x80}, Bytes{8}, Bytes{1}, Bytes{1}, Bytes{3}}), hardware},
+        {"1.5 stop bits", Answers({std::nullopt, Bytes{5}, Bytes{5}, Bytes{3}, std::nullopt}),
+         Frame(9600, 5, SPACEPARITY, ONE5STOPBITS)},
+        {"nothing a line has", Answers({Bytes{0, 0, 0, 0}, Bytes{9}, Bytes{6}, Bytes{4}, Bytes{4}}),
+         Frame(9600, 8, NOPARITY, ONESTOPBIT)},
+        {"malformed", Answers({Bytes{0x25, 0x80}, Bytes{}, Bytes{1, 1}, std::nullopt, Bytes{0}}),
+         Frame(9600, 8, NOPARITY, ONESTOPBIT)},
+    };
+    for (const Case& c : cases) {
+        DCB dcb = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+        DcbFromAnswers(c.answers, dcb);
+        EXPECT_EQ(dcb.BaudRate, c.expected.BaudRate) << c.what;
+        EXPECT_EQ(dcb.ByteSize, c.expected.ByteSize) << c.what;
+        EXPECT_EQ(dcb.Parity, c.expected.Parity) << c.what;
+        EXPECT_EQ(dcb.StopBits, c.expected.StopBits) << c.what;
+        EXPECT_EQ(dcb.fOutX, c.expected.fOutX) << c.what;
+        EXPECT_EQ(dcb.fInX, c.expected.fInX) << c.what;
+        EXPECT_EQ(dcb.fOutxCtsFlow, c.expected.fOutxCtsFlow) << c.what;
+        EXPECT_EQ(dcb.fRtsControl, c.expected.fRtsControl) << c.what;
+    }
 }
 
 TEST(ComPortMessages, TheServersSubnegotiationsDecode) {

@@ -24,12 +24,13 @@ constexpr const char* kSer2net = "/usr/sbin/ser2net";
 // once it has written its pid file, which it does after it listens.
 class Ser2net {
 public:
-    Ser2net(const std::string& accepter, const std::string& device, const std::filesystem::path& dir)
+    Ser2net(const std::string& accepter, const std::string& device, const std::string& settings,
+            const std::filesystem::path& dir)
         : m_port(FreePort()) {
         const std::filesystem::path config = dir / "ser2net.yaml";
         const std::filesystem::path pidFile = dir / "ser2net.pid";
         std::ofstream(config) << "%YAML 1.1\n---\nconnection: &c1\n  accepter: " << accepter << ",127.0.0.1," << m_port
-                              << "\n  connector: serialdev," << device << ",9600n81,local\n";
+                              << "\n  connector: serialdev," << device << "," << settings << ",local\n";
         e2e::FileWatch watch(dir.string(), IN_CLOSE_WRITE | IN_MOVED_TO);
         m_process = std::make_unique<e2e::ChildProcess>(
             kSer2net, std::vector<std::string>{"ser2net", "-n", "-u", "-P", pidFile.string(), "-c", config.string()},
@@ -49,10 +50,10 @@ private:
 
 class Ser2netTest : public ::testing::Test {
 protected:
-    void Serve(const std::string& accepter, NetAddress::Protocol protocol) {
+    void Serve(const std::string& accepter, NetAddress::Protocol protocol, const std::string& settings = "9600n81") {
         ASSERT_TRUE(std::filesystem::exists(kSer2net)) << "ser2net is not installed (scripts/setup installs it)";
         ASSERT_TRUE(m_pty.MakeRaw());
-        m_server = std::make_unique<Ser2net>(accepter, m_pty.SlavePath(), m_dir);
+        m_server = std::make_unique<Ser2net>(accepter, m_pty.SlavePath(), settings, m_dir);
         ASSERT_TRUE(m_server->Ready()) << m_server->Output();
         LineResult result;
         m_line = NetLine::Open({protocol, "127.0.0.1", m_server->Port()}, result);
@@ -95,6 +96,26 @@ TEST_F(Ser2netTest, Rfc2217SetsEveryRateOnTheFarTtyAndTheFrameAsAsked) {
         EXPECT_EQ(speed, asked.BaudRate);
         kept = asked;
     }
+}
+
+TEST_F(Ser2netTest, Rfc2217ReadsTheSettingsTheServerRuns) {
+    Serve("telnet(rfc2217),tcp", NetAddress::Protocol::Rfc2217, "19200e71");
+    DCB found = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    ASSERT_EQ(m_line->ReadSettings(found).error, ERROR_SUCCESS);
+    EXPECT_EQ(found.BaudRate, 19200u);
+    EXPECT_EQ(found.ByteSize, 7);
+    EXPECT_EQ(found.Parity, EVENPARITY);
+    EXPECT_EQ(found.StopBits, ONESTOPBIT);
+
+    DCB asked = Frame(57600, 8, NOPARITY, TWOSTOPBITS);
+    asked.fOutX = asked.fInX = 1;
+    ASSERT_EQ(m_line->ApplyDcb(asked, found).error, ERROR_SUCCESS);
+    ASSERT_EQ(m_line->ReadSettings(found).error, ERROR_SUCCESS);
+    EXPECT_EQ(found.BaudRate, 57600u);
+    EXPECT_EQ(found.ByteSize, 8);
+    EXPECT_EQ(found.Parity, NOPARITY);
+    EXPECT_EQ(found.StopBits, TWOSTOPBITS);
+    EXPECT_TRUE(found.fOutX && found.fInX);
 }
 
 TEST_F(Ser2netTest, Rfc2217RefusesWhatTheServerDoesNotSetAndKeepsTheLine) {
