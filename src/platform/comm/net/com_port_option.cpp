@@ -1,5 +1,7 @@
 #include "platform/comm/net/com_port_option.h"
 
+#include <algorithm>
+
 #include "platform/comm/dcb_rules.h"
 
 namespace comm::net {
@@ -55,8 +57,9 @@ void TakeAnswer(std::uint8_t command, const Bytes& value, DCB& dcb) {
 }  // namespace
 
 Bytes Encode(const ComPortRequest& request) {
-    Bytes value{request.command};
-    value.insert(value.end(), request.value.begin(), request.value.end());
+    Bytes value(1 + request.value.size());
+    value[0] = request.command;
+    std::copy(request.value.begin(), request.value.end(), value.begin() + 1);
     Bytes out;
     AppendSubnegotiation(out, kOptionComPort, value);
     return out;

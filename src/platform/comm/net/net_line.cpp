@@ -167,7 +167,7 @@ LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector
     m_asked.clear();
     for (const ComPortRequest& request : requests) {
         Queue(request);
-        if (request.part != 0) m_asked.push_back({request});
+        if (request.part != 0) m_asked.push_back({request, false, {}});
     }
     Flush();
     auto waiting = [&] { return std::any_of(m_asked.begin(), m_asked.end(), [](const Answer& a) { return !a.answered; }); };
