@@ -2,6 +2,8 @@
 // to suspend output, and answers every rate as asked. A small server stands
 // in for it here, speaking RFC 2217 as the RFC says from a script.
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <thread>
 
 #include "net_line_fixture.h"
@@ -129,10 +131,12 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     ASSERT_TRUE(line) << result.reason;
     const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
     const DCB asked = Frame(14400, 7, EVENPARITY, ONESTOPBIT);
-    // The rate set differently, the rest as asked; then the line put back as it was.
+    // The rate set differently, the rest as asked, with data from the line
+    // between the answers; then the line put back as it was.
     std::thread script([&] {
         EXPECT_TRUE(server.Await(Sub({1, 0, 0, 0x38, 0x40})));
-        for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Sub({102, 7}), Sub({103, 3}), Sub({104, 1}), Sub({105, 1})})
+        for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Bytes{'d', IAC, IAC}, Sub({102, 7}), Sub({103, 3}),
+                                    Sub({104, 1}), Bytes{'e'}, Sub({105, 1})})
             server.Send(answer);
         EXPECT_TRUE(server.Await(Sub({1, 0, 0, 0x25, 0x80}))) << "the kept rate was not set again";
         for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Sub({102, 8}), Sub({103, 1}), Sub({104, 1}), Sub({105, 1})})
@@ -143,6 +147,31 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     EXPECT_EQ(result.error, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(result.refusedParts, unsigned{comm::kPartBaud});
     EXPECT_EQ(result.reason, "rfc2217://127.0.0.1:" + server.Address().port + " cannot take 14400 baud, kept 9600 8N1");
+    // What arrived meanwhile waits for the next read.
+    EXPECT_TRUE(line->HasInput());
+    Bytes data;
+    line->Receive(data);
+    EXPECT_EQ(data, (Bytes{'d', IAC, 'e'}));
+}
+
+TEST(StandInServer, ControlAndPurgeReachTheServer) {
+    StandInServer server;
+    LineResult result;
+    auto line = server.OpenLine(kAgrees, result);
+    ASSERT_TRUE(line) << result.reason;
+    const std::vector<std::pair<std::function<void()>, Bytes>> steps = {
+        {[&] { line->Control(kBreakOn); }, Sub({5, 5})},
+        {[&] { line->Control(kBreakOff); }, Sub({5, 6})},
+        {[&] { line->Control(kDtrOff); }, Sub({5, 9})},
+        {[&] { line->Control(kRtsOn); }, Sub({5, 11})},
+        {[&] { line->Purge(true, false); }, Sub({12, 1})},
+        {[&] { line->Purge(false, true); }, Sub({12, 2})},
+        {[&] { line->Purge(true, true); }, Sub({12, 3})},
+    };
+    for (size_t i = 0; i < steps.size(); ++i) {
+        steps[i].first();
+        EXPECT_TRUE(server.Await(steps[i].second)) << "step " << i;
+    }
 }
 
 TEST(StandInServer, ReachesServersByIpv6AddressAndByName) {
