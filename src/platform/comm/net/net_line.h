@@ -22,7 +22,7 @@ constexpr std::chrono::seconds kServerTimeout{5};
 // The outcome of an open or of a change of settings, the reason in words.
 struct LineResult {
     DWORD error = ERROR_SUCCESS;
-    unsigned refusedParts = 0;  // LineParts the server answered differently
+    unsigned refusedParts = 0;  // LineParts the server answered differently or not at all
     std::string reason;
 };
 

@@ -46,7 +46,7 @@ struct TelnetInput {
 class TelnetParser {
 public:
     // IAC WILL/DO BINARY and IAC WILL COM-PORT-OPTION, the requests that
-    // start a session; they are remembered as asked.
+    // open the connection; they are remembered as asked.
     Bytes Start();
 
     void Feed(const std::uint8_t* bytes, std::size_t length, TelnetInput& input);
