@@ -3,7 +3,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,10 +11,7 @@
 #include <new>
 #include <system_error>
 
-#include "platform/comm/device_number.h"
 #include "platform/comm/errno_map.h"
-#include "platform/comm/kept_lines.h"
-#include "platform/comm/tty_close.h"
 #include "platform/kernel/background_close.h"
 
 namespace comm {
@@ -38,22 +34,20 @@ int PollTimeout(std::optional<Clock::time_point> deadline, Clock::time_point now
 
 }  // namespace
 
-kernel::Ref<CommDevice> CommDevice::Start(int fd, std::string path, std::string identityKey,
-                                          const SavedLine& original) {
+kernel::Ref<CommDevice> CommDevice::Start(std::unique_ptr<Line> line) {
     int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
         SetLastError(Win32FromErrno(errno));
-        close(fd);
+        line->Close(false, {}, {});
         return {};
     }
-    auto* created = new (std::nothrow) CommDevice(fd, wakeFd, std::move(path), std::move(identityKey), original);
+    auto* created = new (std::nothrow) CommDevice(std::move(line), wakeFd);
     if (!created) {
         close(wakeFd);
-        close(fd);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return {};
     }
-    auto device = kernel::Ref<CommDevice>::Adopt(created);  // from here the device closes the descriptors
+    auto device = kernel::Ref<CommDevice>::Adopt(created);  // from here the device closes the line
     try {
         device->m_driver = std::thread(&CommDevice::Drive, created);
     } catch (const std::system_error&) {
@@ -63,20 +57,12 @@ kernel::Ref<CommDevice> CommDevice::Start(int fd, std::string path, std::string 
     return device;
 }
 
-CommDevice::CommDevice(int fd, int wakeFd, std::string path, std::string identityKey, const SavedLine& original)
-    : m_fd(fd),
+CommDevice::CommDevice(std::unique_ptr<Line> line, int wakeFd)
+    : m_line(std::move(line)),
       m_wakeFd(wakeFd),
-      m_path(std::move(path)),
-      m_identityKey(std::move(identityKey)),
-      m_original(original),
-      m_traits(TraitsOf(fd)),
-      m_dcb(DcbFromLine(fd, m_traits)),
+      m_dcb(m_line->CurrentDcb()),
       m_input(kDefaultInQueue),
-      m_haveDriverCounts(ReadDriverCounts(fd, m_driverCounts)),
-      m_raw(kReadChunk),
-      m_decoded(kReadChunk) {
-    m_decoder.SetParityChecked(m_dcb.Parity != NOPARITY);
-}
+      m_received(kReadChunk) {}
 
 CommDevice::~CommDevice() {
     // A device whose handle never closed (its driver thread could not start) closes here.
@@ -102,28 +88,26 @@ void CommDevice::OnHandleClosed() {
     Wake();
     // A device that hung up takes no line back: kept now, so that an open of
     // the device come back (another number, the close still running) finds it.
-    if (hungUp) KeepLine(m_path, m_identityKey, m_original);
+    if (hungUp) m_line->KeepAfterHangUp();
     m_closeStarted = true;
-    const Clock::duration allowance = kCloseAllowance + (drain ? DrainLimit(m_fd, characterTime) : Clock::duration{});
-    kernel::StartBackgroundClose(DeviceNumberOf(m_fd), m_path,
+    const Clock::duration allowance = m_line->CloseAllowance(drain, characterTime);
+    kernel::StartBackgroundClose(m_line->CloseKey(), m_line->Name(),
                                  std::chrono::ceil<std::chrono::milliseconds>(allowance),
                                  [device = kernel::Ref<CommDevice>::Share(this), drain, characterTime, backlog] {
                                      if (device->m_driver.joinable()) device->m_driver.join();
+                                     device->AwaitSettings();
                                      device->CloseLine(drain, characterTime, backlog);
                                  });
 }
 
 void CommDevice::CloseLine(bool drain, Clock::duration characterTime, const LineBacklog& backlog) {
-    if (drain) DrainLine(m_fd, m_traits, characterTime, backlog);
-    // The device is left as it was found. A vanished one refuses: its line
-    // waits for the device to be back.
-    if (m_latencyLowered) SetLowLatency(m_fd, false);
-    if (RestoreLine(m_fd, m_original) == 0) ForgetLine(m_path, m_identityKey);
-    else KeepLine(m_path, m_identityKey, m_original);
-    // Exclusive use ends with the descriptor; a pty's slave would otherwise keep the flag.
-    ioctl(m_fd, TIOCNXCL);
-    CloseWithoutWaiting(m_fd);
+    m_line->Close(drain, characterTime, backlog);
     close(m_wakeFd);
+}
+
+void CommDevice::AwaitSettings() {
+    std::unique_lock lock(m_lock);
+    m_lineSet.wait(lock, [this] { return !m_settingLine; });
 }
 
 std::unique_lock<std::mutex> CommDevice::LockOpen() {
@@ -146,7 +130,8 @@ void CommDevice::Drive() {
     while (!m_closed) {
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         std::optional<Clock::time_point> deadline = NearestDeadline();
-        if (!m_hungUp) {
+        bool taken = false;  // input the line has already taken in waits to be read
+        if (LineUsable()) {
             // What arrives is taken out of the kernel at once: its buffer is
             // small, a full one throttles a USB adapter into overrunning, and
             // a hang-up discards it. Only a full queue stops reading: the bytes
@@ -154,9 +139,10 @@ void CommDevice::Drive() {
             m_inputPaused = m_input.Free() == 0;
             short events = m_inputPaused ? 0 : POLLIN;
             if (m_outputBlocked) events |= POLLOUT;
-            fds[1] = {m_fd, events, 0};  // hang-ups are reported even with no events asked
+            fds[1] = {m_line->Descriptor(), events, 0};  // hang-ups are reported even with no events asked
+            taken = !m_inputPaused && m_line->HasInput();
         }
-        int timeout = PollTimeout(deadline, Clock::now());
+        int timeout = taken ? 0 : PollTimeout(deadline, Clock::now());
         lock.unlock();
         int ready = poll(fds, 2, timeout);
         int pollError = errno;
@@ -171,7 +157,7 @@ void CommDevice::Drive() {
             [[maybe_unused]] ssize_t got = ::read(m_wakeFd, &count, sizeof count);
         }
         short line = fds[1].revents;
-        if (line & POLLIN) ReadLine(now);
+        if ((line & POLLIN) || taken) ReadLine(now);
         if (line & (POLLHUP | POLLERR | POLLNVAL)) HangUp();
         if (line & POLLOUT) m_outputBlocked = false;
         PumpWrites(now);
@@ -180,48 +166,35 @@ void CommDevice::Drive() {
 }
 
 void CommDevice::ReadLine(Clock::time_point now) {
-    size_t room = std::min(m_input.Free(), m_raw.size());
-    if (room == 0) return;
-    ssize_t got = ::read(m_fd, m_raw.data(), room);
-    if (got < 0 && (errno == EAGAIN || errno == EINTR)) return;
-    if (got <= 0) {
+    size_t room = std::min(m_input.Free(), m_received.size());
+    if (room == 0 || !LineUsable()) return;
+    LineInput input = m_line->Read(m_received.data(), room);
+    if (input.ended) {
         HangUp();
         return;
     }
-    DWORD errors = 0;
-    DWORD events = 0;
-    TakeDriverCounts(errors, events);
-    DecodedInput input = m_decoder.Decode(m_raw.data(), static_cast<size_t>(got), m_decoded.data());
-    errors |= input.errors;
-    events |= input.events;
-    input.length = TakeFlowChars(m_decoded.data(), input.length);
+    m_lost += input.lost;
+    input.length = TakeFlowChars(m_received.data(), input.length);
     if (input.length > 0) {
-        events |= EV_RXCHAR;
-        if (std::memchr(m_decoded.data(), static_cast<BYTE>(m_dcb.EvtChar), input.length)) events |= EV_RXFLAG;
-        Deliver(m_decoded.data(), input.length, now);
+        input.events |= EV_RXCHAR;
+        if (std::memchr(m_received.data(), static_cast<BYTE>(m_dcb.EvtChar), input.length)) input.events |= EV_RXFLAG;
+        Deliver(m_received.data(), input.length, now);
         UpdateInputFlow();
     }
-    m_errors |= errors;
-    RaiseEvents(events);
+    m_errors |= input.errors;
+    RaiseEvents(input.events);
 }
 
-void CommDevice::TakeDriverCounts(DWORD& errors, DWORD& events) {
-    DriverCounts counts;
-    if (!m_haveDriverCounts || !ReadDriverCounts(m_fd, counts)) return;
-    const DriverCounts& last = m_driverCounts;
-    m_decoder.AddCounts({counts.breaks - last.breaks, counts.frames - last.frames, counts.parities - last.parities});
-    // Overruns never show in the data, only in the counters.
-    if (counts.overruns != last.overruns) {
-        errors |= CE_OVERRUN;
-        events |= EV_ERR;
-    }
-    if (counts.bufOverruns != last.bufOverruns) errors |= CE_RXOVER;
-    m_lost += (counts.overruns - last.overruns) + (counts.bufOverruns - last.bufOverruns);
-    m_driverCounts = counts;
+void CommDevice::TakeLineCounts() {
+    LineInput counted;
+    m_line->TakeCounts(counted);
+    m_lost += counted.lost;
+    m_errors |= counted.errors;
+    RaiseEvents(counted.events);
 }
 
 void CommDevice::PumpWrites(Clock::time_point now) {
-    while (!m_hungUp && !m_outputBlocked && !OutputStopped() && !m_writes.Empty()) {
+    while (LineUsable() && !m_outputBlocked && !OutputStopped() && !m_writes.Empty()) {
         Request* write = m_writes.Front();
         ssize_t put = WriteLine(write->data + write->done, write->length - write->done, now);
         if (put < 0) {
@@ -240,7 +213,7 @@ void CommDevice::PumpWrites(Clock::time_point now) {
 }
 
 ssize_t CommDevice::WriteLine(const BYTE* data, size_t length, Clock::time_point now) {
-    ssize_t put = ::write(m_fd, data, length);
+    ssize_t put = m_line->Write(data, length);
     if (put > 0) m_backlog.Written(static_cast<size_t>(put), now, CharacterTime(m_dcb));
     return put;
 }

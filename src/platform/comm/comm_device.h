@@ -1,5 +1,5 @@
 // An open serial device, behaving like a Windows serial driver: its own driver
-// thread owns the descriptor, fills the input queue, completes pending reads,
+// thread owns the line (line.h: a tty, or a port server across the network), fills the input queue, completes pending reads,
 // writes and the one pending WaitCommEvent, keeps the event history and the
 // line errors, and enforces COMMTIMEOUTS. It sleeps in poll() until the line,
 // a request or the nearest deadline needs it.
@@ -25,13 +25,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/comm/driver_traits.h"
 #include "platform/comm/input_queue.h"
+#include "platform/comm/line.h"
 #include "platform/comm/line_drain.h"
-#include "platform/comm/line_speed.h"
-#include "platform/comm/parmrk_decoder.h"
 #include "platform/comm/request.h"
-#include "platform/comm/termios_line.h"
 #include "platform/comm/timeout_rules.h"
 #include "platform/kernel/pending_io.h"
 
@@ -48,11 +45,9 @@ inline BOOL Pending() { return Fail(ERROR_IO_PENDING); }
 
 class CommDevice final : public kernel::IoTarget {
 public:
-    // Takes an open, exclusive, raw, non-blocking descriptor and starts the
-    // driver thread. On failure closes the descriptor and sets the last error.
-    // The line is put back to original when the device closes; when it cannot
-    // be (a hang-up), it is kept for the device's identity key at path.
-    static kernel::Ref<CommDevice> Start(int fd, std::string path, std::string identityKey, const SavedLine& original);
+    // Takes an open line and starts the driver thread. On failure closes the
+    // line and sets the last error.
+    static kernel::Ref<CommDevice> Start(std::unique_ptr<Line> line);
 
     // The Win32 operations; FALSE with the last error set on failure. The
     // caller has checked its pointers (the entry check in comm_api.cpp); each
@@ -84,7 +79,7 @@ public:
     ~CommDevice() override;
 
 private:
-    CommDevice(int fd, int wakeFd, std::string path, std::string identityKey, const SavedLine& original);
+    CommDevice(std::unique_ptr<Line> line, int wakeFd);
 
     // The device lock, taken at the start of every operation; one that owns
     // nothing (with ERROR_INVALID_HANDLE set) once the handle was closed.
@@ -108,6 +103,9 @@ private:
     std::optional<Clock::time_point> NearestDeadline() const;
     void HangUp();
     void Wake();
+    // The line may be called: it has not hung up, and no change of settings
+    // has it (a network line's waits for its server without the lock).
+    bool LineUsable() const { return !m_hungUp && !m_settingLine; }
 
     // Flow control as a Windows serial driver does it where the kernel does
     // not (comm_flow.cpp).
@@ -119,26 +117,22 @@ private:
     void UpdateInputFlow();
     // fOutxDsrFlow: reads DSR afresh; output is held while it is off.
     void ReadDsr();
-    bool OutputStopped() const { return m_xoffReceived || m_dsrOff; }
+    bool OutputStopped() const { return m_xoffReceived || m_dsrOff || (LineUsable() && m_line->OutputSuspended()); }
     void FillHolds(COMSTAT& status) const;
-    // With XON/XOFF on a chip with a latency timer, low latency; put back
-    // when XON/XOFF goes and at the close.
-    void FollowLatency();
 
     // The driver thread.
     void Drive();
     void ReadLine(Clock::time_point now);
-    void TakeDriverCounts(DWORD& errors, DWORD& events);
+    // The line's counters of lost input, into the errors and events.
+    void TakeLineCounts();
 
+    // A change of settings that has the line ends before the line closes.
+    void AwaitSettings();
     // The close's own work, on its thread once the driver thread has ended.
     void CloseLine(bool drain, Clock::duration characterTime, const LineBacklog& backlog);
 
-    const int m_fd;
+    const std::unique_ptr<Line> m_line;
     const int m_wakeFd;
-    const std::string m_path;
-    const std::string m_identityKey;
-    const SavedLine m_original;
-    const DriverTraits m_traits;
     std::thread m_driver;
 
     std::mutex m_lock;
@@ -150,7 +144,8 @@ private:
     bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
     bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
     bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
-    bool m_latencyLowered = false; // we set ASYNC_LOW_LATENCY, which was off
+    bool m_settingLine = false;    // SetCommState has the line, without the lock
+    std::condition_variable m_lineSet;  // SetCommState waits here for another one to end
 
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};
@@ -160,9 +155,6 @@ private:
     DWORD m_history = 0;  // masked events that happened while no wait was pending
     DWORD m_errors = 0;   // CE_ bits until ClearCommError
     InputQueue m_input;
-    ParmrkDecoder m_decoder;
-    bool m_haveDriverCounts;
-    DriverCounts m_driverCounts;
     std::uint64_t m_lost = 0;  // received bytes the driver counted as dropped since the open
 
     RequestList m_reads;
@@ -171,18 +163,12 @@ private:
     RequestPool m_pool;
     std::uint64_t m_nextTicket = 1;
 
-    // The driver thread's own buffers.
-    std::vector<BYTE> m_raw;
-    std::vector<BYTE> m_decoded;
+    // The driver thread's own buffer.
+    std::vector<BYTE> m_received;
 
     bool m_drainAtClose = false;  // under m_lock
     LineBacklog m_backlog;        // under m_lock
     bool m_closeStarted = false;  // by OnHandleClosed, before the close's thread exists
-    // What putting the line back and closing it are allowed beyond a drain
-    // (on a device that stopped answering, each USB control request takes its
-    // 5 s time-out): the next open of the device and the end of the process
-    // wait no longer.
-    static constexpr std::chrono::seconds kCloseAllowance{2};
 };
 
 }  // namespace comm

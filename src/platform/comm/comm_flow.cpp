@@ -23,35 +23,25 @@ size_t CommDevice::TakeFlowChars(BYTE* data, size_t length) {
 }
 
 void CommDevice::UpdateInputFlow() {
-    if (m_hungUp) return;
+    if (!LineUsable()) return;
     bool stop = m_dcb.fInX && (m_xoffSent ? m_input.Size() > m_dcb.XonLim : m_input.Free() <= m_dcb.XoffLim);
     // A character the line could not take now is tried at the next change of the queue.
-    if (stop != m_xoffSent && SendFlowChar(m_fd, stop)) m_xoffSent = stop;
+    if (stop != m_xoffSent && m_line->SendFlowChar(stop)) m_xoffSent = stop;
 }
 
 void CommDevice::ReadDsr() {
     bool wasOff = m_dsrOff;
-    m_dsrOff = m_dcb.fOutxDsrFlow && !m_hungUp && !ModemLineOn(m_fd, TIOCM_DSR);
+    m_dsrOff = m_dcb.fOutxDsrFlow && LineUsable() && !m_line->ModemLineOn(TIOCM_DSR);
     if (wasOff && !m_dsrOff) Wake();  // held writes go on
 }
 
 void CommDevice::FillHolds(COMSTAT& status) const {
-    status.fXoffHold = m_xoffReceived;
+    // A port server's word to suspend output is its XOFF.
+    status.fXoffHold = m_xoffReceived || (LineUsable() && m_line->OutputSuspended());
     status.fXoffSent = m_xoffSent;
     status.fDsrHold = m_dsrOff;
     // The kernel or the chip holds output on CTS; read the line as it is now.
-    status.fCtsHold = m_dcb.fOutxCtsFlow && !m_hungUp && !ModemLineOn(m_fd, TIOCM_CTS);
-}
-
-void CommDevice::FollowLatency() {
-    bool wanted = m_dcb.fOutX && m_traits.latencyTimer && !m_hungUp;
-    if (wanted == m_latencyLowered) return;
-    if (!wanted) {
-        SetLowLatency(m_fd, false);
-        m_latencyLowered = false;
-    } else if (!LowLatency(m_fd)) {
-        m_latencyLowered = SetLowLatency(m_fd, true);
-    }
+    status.fCtsHold = m_dcb.fOutxCtsFlow && LineUsable() && !m_line->ModemLineOn(TIOCM_CTS);
 }
 
 }  // namespace comm

@@ -3,6 +3,7 @@
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/text_out.h"
+#include "platform/kernel/visible_text.h"
 
 namespace {
 
@@ -16,10 +17,16 @@ BOOL Fail(DWORD error) {
 BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR text, LPDWORD textSize) {
     if (!deviceName || !keySize || !textSize || (!key && *keySize > 0) || (!text && *textSize > 0))
         return Fail(ERROR_INVALID_PARAMETER);
-    auto path = comm::LinuxDeviceFor(std::string("\\\\.\\") + deviceName);
-    if (!path) return Fail(ERROR_FILE_NOT_FOUND);
+    const std::string name = std::string("\\\\.\\") + deviceName;
     comm::DeviceIdentity identity;
-    if (int error = comm::IdentityOfPath(*path, identity); error != 0) {
+    // A network port is its server's host and port: the server's signature
+    // names no port, and the same name may serve another line after a restart.
+    if (auto address = comm::NetworkPortFor(name)) {
+        identity.key = comm::net::NetAddressText(*address);
+        identity.text = kernel::VisibleText(identity.key);
+    } else if (auto path = comm::LinuxDeviceFor(name); !path) {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    } else if (int error = comm::IdentityOfPath(*path, identity); error != 0) {
         SetLastErrorText(comm::Win32FromErrno(error), comm::ErrnoText(error).c_str());
         return FALSE;
     }

@@ -1,4 +1,5 @@
-// CreateFileA for serial devices: name mapping, exclusive open, raw line.
+// CreateFileA for serial devices: name mapping, exclusive open, raw line; or
+// a port server's line across the network.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,7 +14,9 @@
 #include "platform/comm/device_number.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/kept_lines.h"
+#include "platform/comm/net/network_line.h"
 #include "platform/comm/permission_hint.h"
+#include "platform/comm/tty_line.h"
 #include "platform/kernel/background_close.h"
 
 namespace comm {
@@ -59,17 +62,40 @@ HANDLE OpenFailed(DWORD code, const std::string& reason) {
     return INVALID_HANDLE_VALUE;
 }
 
+HANDLE HandleFor(std::unique_ptr<Line> line) {
+    auto device = CommDevice::Start(std::move(line));
+    if (!device) return OpenFailed(GetLastError(), "cannot start the device's driver thread");
+    HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
+    if (!handle) {
+        device->OnHandleClosed();
+        return OpenFailed(ERROR_NOT_ENOUGH_MEMORY, "out of memory");
+    }
+    return handle;
+}
+
+// The connection's last close may still run: one server port serves one client.
+HANDLE OpenNetworkPort(const net::NetAddress& address) {
+    if (!kernel::WaitForBackgroundClose(net::NetAddressText(address), kLastClosePatience))
+        return OpenFailed(ERROR_ACCESS_DENIED, "its last connection has not closed yet");
+    net::LineResult result;
+    std::unique_ptr<net::NetworkLine> line = net::NetworkLine::Open(address, result);
+    if (!line) return OpenFailed(result.error, result.reason);
+    return HandleFor(std::move(line));
+}
+
 }  // namespace
 }  // namespace comm
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE) {
     using namespace comm;
+    auto address = fileName ? NetworkPortFor(fileName) : std::nullopt;
     auto path = fileName ? LinuxDeviceFor(fileName) : std::nullopt;
-    if (!path) return OpenFailed(ERROR_FILE_NOT_FOUND, "not a serial device name");
+    if (!path && !address) return OpenFailed(ERROR_FILE_NOT_FOUND, "not a serial device name");
     if (creationDisposition != OPEN_EXISTING) return OpenFailed(ERROR_INVALID_PARAMETER, "a device can only be opened as existing");
     // Every transfer on a device handle is overlapped; there is no blocking variant.
     if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return OpenFailed(ERROR_NOT_SUPPORTED, "only overlapped use is supported");
+    if (address) return OpenNetworkPort(*address);
 
     // The device's last close may still run (kernel/background_close.h): the
     // line it puts back is the one this open is to find.
@@ -79,12 +105,5 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     SavedLine original;
     int fd = OpenExclusive(*path, identity, original);
     if (fd < 0) return OpenFailed(Win32FromErrno(-fd), OpenFailureText(-fd, *path));
-    auto device = CommDevice::Start(fd, *path, identity.key, original);
-    if (!device) return OpenFailed(GetLastError(), "cannot start the device's driver thread");
-    HANDLE handle = kernel::NewHandle(kernel::Ref<kernel::Object>::Share(device.get()));
-    if (!handle) {
-        device->OnHandleClosed();
-        return OpenFailed(ERROR_NOT_ENOUGH_MEMORY, "out of memory");
-    }
-    return handle;
+    return HandleFor(std::make_unique<TtyLine>(fd, *path, identity.key, original));
 }

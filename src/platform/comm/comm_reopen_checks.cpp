@@ -34,7 +34,14 @@ BOOL GetCommPtyInstanceA(LPCSTR deviceName, LPSTR instance, DWORD size) {
 
 BOOL GetCommTerminalSessionA(LPCSTR deviceName, LPSTR node, DWORD nodeSize, LPDWORD processId) {
     if (!deviceName || !node || !processId) return Fail(ERROR_INVALID_PARAMETER);
-    auto path = comm::LinuxDeviceFor(std::string("\\\\.\\") + deviceName);
+    const std::string name = std::string("\\\\.\\") + deviceName;
+    // A network port is nobody's terminal.
+    if (auto address = comm::NetworkPortFor(name)) {
+        if (!comm::CopyText(comm::net::NetAddressText(*address), node, nodeSize)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+        *processId = 0;
+        return TRUE;
+    }
+    auto path = comm::LinuxDeviceFor(name);
     if (!path) return Fail(ERROR_FILE_NOT_FOUND);
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(*path, error);

@@ -39,20 +39,33 @@ BOOL CommDevice::GetState(DCB* dcb) { return CopyOut(m_dcb, dcb); }
 BOOL CommDevice::SetState(const DCB* dcb) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    unsigned refusedParts = InvalidParts(*dcb);
-    DWORD error = refusedParts != 0 ? ERROR_INVALID_PARAMETER : ApplyDcb(m_fd, *dcb, m_traits, refusedParts);
-    if (error == ERROR_INVALID_PARAMETER) {
-        // The line runs what it ran before, and m_dcb still says so.
-        SetLastErrorText(error, DescribeRefusal(m_path, *dcb, m_dcb, refusedParts).c_str());
+    if (const unsigned refusedParts = InvalidParts(*dcb)) {
+        SetLastErrorText(ERROR_INVALID_PARAMETER, DescribeRefusal(m_line->Name(), *dcb, m_dcb, refusedParts).c_str());
         return FALSE;
     }
-    if (error != ERROR_SUCCESS) return Fail(error);
+    // One change at a time. A network line waits for its server: meanwhile
+    // the lock is free and the driver thread leaves the line alone.
+    m_lineSet.wait(lock, [this] { return !m_settingLine; });
+    m_settingLine = true;
+    const DCB kept = m_dcb;
+    lock.unlock();
+    std::string reason;
+    const DWORD error = m_line->ApplyDcb(*dcb, kept, reason);
+    lock.lock();
+    m_settingLine = false;
+    m_lineSet.notify_all();
+    Wake();  // the driver thread watches the line again
+    if (error != ERROR_SUCCESS) {
+        // The line runs what it ran before, and m_dcb still says so.
+        if (reason.empty()) return Fail(error);
+        SetLastErrorText(error, reason.c_str());
+        return FALSE;
+    }
     // Kept whole: a pty ignores data bits and parity, yet they read back as set.
     m_dcb = *dcb;
-    m_decoder.SetParityChecked(dcb->Parity != NOPARITY);
     // Handshakes turned off release what they held; the queue is judged by the new limits.
     if (!m_dcb.fOutX) m_xoffReceived = false;
-    FollowLatency();
+    if (LineUsable()) m_line->FollowLatency(m_dcb.fOutX);
     ReadDsr();
     UpdateInputFlow();
     Wake();
@@ -95,9 +108,9 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         *status = COMSTAT{};
         // What the driver thread leaves in the kernel while nobody waits has arrived all the same.
         status->cbInQue = static_cast<DWORD>(m_input.Size());
-        if (!m_hungUp) status->cbInQue += InputHeld(m_fd);
+        if (LineUsable()) status->cbInQue += m_line->InputHeld();
         m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
-        if (!m_hungUp) status->cbOutQue += OutputHeld(m_fd);
+        if (LineUsable()) status->cbOutQue += m_line->OutputHeld();
         ReadDsr();
         FillHolds(*status);
     }
@@ -107,14 +120,10 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
 BOOL CommDevice::GetLostCount(ULONGLONG* lost) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    if (!m_haveDriverCounts) return Fail(ERROR_NOT_SUPPORTED);
+    if (!m_line->CountsLosses()) return Fail(ERROR_NOT_SUPPORTED);
     // While a full queue keeps the driver thread from reading, nobody else
     // looks at the counters: bring them up to now.
-    DWORD errors = 0;
-    DWORD events = 0;
-    if (!m_hungUp) TakeDriverCounts(errors, events);
-    m_errors |= errors;
-    RaiseEvents(events);
+    if (LineUsable()) TakeLineCounts();
     *lost = m_lost;
     return TRUE;
 }
@@ -129,10 +138,9 @@ BOOL CommDevice::Purge(DWORD flags) {
         while (Request* read = m_reads.Front()) Abort(read);
     if (flags & PURGE_RXCLEAR) {
         m_input.Clear();
-        m_decoder.Reset();
         UpdateInputFlow();
     }
-    FlushLine(m_fd, (flags & PURGE_RXCLEAR) != 0, (flags & PURGE_TXCLEAR) != 0);
+    if (LineUsable()) m_line->Purge((flags & PURGE_RXCLEAR) != 0, (flags & PURGE_TXCLEAR) != 0);
     if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) m_drainAtClose = false;
     Wake();  // the queue may have room again, the heads may have changed
     return TRUE;

@@ -83,7 +83,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     // With nothing queued ahead, write straight away as a UART driver fills
     // its FIFO; whatever the line cannot take now goes to the driver thread.
     DWORD written = 0;
-    if (m_writes.Empty() && !m_outputBlocked && !OutputStopped() && length > 0) {
+    if (m_writes.Empty() && LineUsable() && !m_outputBlocked && !OutputStopped() && length > 0) {
         ssize_t put = WriteLine(data, length, Clock::now());
         if (put > 0) {
             written = static_cast<DWORD>(put);

@@ -2,6 +2,23 @@
 
 namespace comm {
 
+DCB DefaultDcb() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = 9600;
+    dcb.fBinary = 1;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+    return dcb;
+}
+
 unsigned InvalidParts(const DCB& dcb) {
     unsigned parts = 0;
     if (dcb.BaudRate == 0) parts |= kPartBaud;  // B0 would hang up the line

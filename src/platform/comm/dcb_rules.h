@@ -18,6 +18,10 @@ enum LinePart : unsigned {
 // RTS/CTS handshake (CRTSCTS): CTS holds output, or RTS tells the far end to wait.
 inline bool UsesRtsCts(const DCB& dcb) { return dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE; }
 
+// 9600 8N1 with no handshake, DTR and RTS on, and the Windows driver's
+// XON/XOFF characters and limits: what a line that says nothing runs.
+DCB DefaultDcb();
+
 // The parts that the Windows serial driver also refuses, 0 when none.
 unsigned InvalidParts(const DCB& dcb);
 

@@ -73,6 +73,11 @@ std::optional<net::NetAddress> NetworkPortFor(std::string_view name) {
     return net::ParseNetAddress(mapping->device);
 }
 
+std::optional<std::string> TargetFor(std::string_view name) {
+    if (auto address = NetworkPortFor(name)) return net::NetAddressText(*address);
+    return LinuxDeviceFor(name);
+}
+
 std::optional<std::string> DescribeDevice(std::string_view name) {
     std::optional<Mapping> mapping = Map(name);
     if (!mapping) return std::nullopt;

@@ -19,6 +19,10 @@ std::optional<std::string> LinuxDeviceFor(std::string_view name);
 // for a network form that is not well formed.
 std::optional<net::NetAddress> NetworkPortFor(std::string_view name);
 
+// What the name opens, for QueryDosDevice and the like: the Linux device, or
+// the network port's address ("rfc2217://bench:2217").
+std::optional<std::string> TargetFor(std::string_view name);
+
 // Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through
 // ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0", "COM4 ->
 // rfc2217://bench:2217 through ZANDREL_COM4", control characters

@@ -1,5 +1,5 @@
 // QueryDosDeviceA, DescribeCommDeviceA and GetCommDeviceVariableA: the Linux
-// device behind a port name, and what chooses it.
+// device or the network port behind a port name, and what chooses it.
 #include <optional>
 #include <string>
 
@@ -33,7 +33,7 @@ DWORD Answer(LPCSTR deviceName, Lookup lookup, LPSTR out, DWORD max) {
 }  // namespace
 
 DWORD QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max) {
-    return Answer(deviceName, comm::LinuxDeviceFor, targetPath, max);
+    return Answer(deviceName, comm::TargetFor, targetPath, max);
 }
 
 DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max) {

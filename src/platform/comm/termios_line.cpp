@@ -14,9 +14,6 @@
 namespace comm {
 namespace {
 
-constexpr DWORD kDefaultBaud = 9600;
-constexpr char kXon = 0x11;
-constexpr char kXoff = 0x13;
 constexpr unsigned kSpeedTolerancePercent = 3;  // what a UART's divisor can miss by
 
 void SetRawFlags(termios& line) {
@@ -130,13 +127,10 @@ int MakeRaw(int fd) {
 }
 
 DCB DcbFromLine(int fd, const DriverTraits& traits) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = kDefaultBaud;
+    DCB dcb = DefaultDcb();
     GetLineSpeed(fd, dcb.BaudRate);
     termios line{};
     tcgetattr(fd, &line);
-    dcb.fBinary = 1;
     dcb.ByteSize = ByteSizeOf(line.c_cflag);
     if (!traits.ignoresFrame && !TakesDataBits(traits, dcb.ByteSize)) dcb.ByteSize = 8;  // the chip's fallback
     dcb.Parity = ParityOf(line.c_cflag);
@@ -146,14 +140,9 @@ DCB DcbFromLine(int fd, const DriverTraits& traits) {
     bool rtscts = (line.c_cflag & CRTSCTS) != 0;
     dcb.fOutxCtsFlow = rtscts;
     dcb.fRtsControl = rtscts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fOutX = (line.c_iflag & IXON) != 0;
     dcb.fInX = (line.c_iflag & IXOFF) != 0;
-    dcb.XonChar = kXon;  // the Windows driver's defaults, whatever the tty held
-    dcb.XoffChar = kXoff;
-    dcb.XonLim = 2048;
-    dcb.XoffLim = 512;
-    return dcb;
+    return dcb;  // XON/XOFF characters and limits as the Windows driver's, whatever the tty held
 }
 
 DWORD ApplyDcb(int fd, const DCB& dcb, const DriverTraits& traits, unsigned& refusedParts) {

@@ -150,7 +150,7 @@ size_t NetLine::Send(const std::uint8_t* data, size_t length) {
     return taken;
 }
 
-bool NetLine::Sent() const { return m_out.empty() && UnsentBytes(m_fd) == 0; }
+DWORD NetLine::Unsent() const { return static_cast<DWORD>(m_out.size()) + UnsentBytes(m_fd); }
 
 bool NetLine::WaitForServer(Clock::time_point deadline) {
     pollfd waiting{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0};

@@ -50,7 +50,10 @@ public:
     // or the server asked to suspend output.
     size_t Send(const std::uint8_t* data, size_t length);
     // Everything taken has left the socket: the server has it.
-    bool Sent() const;
+    bool Sent() const { return Unsent() == 0; }
+    // Bytes taken (as framed) that have not left the socket.
+    DWORD Unsent() const;
+    bool Ended() const { return m_ended; }
 
     // Sets the server's line to asked, all or nothing: when the server
     // answers any part differently, kept is set again and the parts are

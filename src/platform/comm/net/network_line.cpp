@@ -1,0 +1,61 @@
+#include "platform/comm/net/network_line.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/comm/dcb_rules.h"
+
+namespace comm::net {
+namespace {
+
+// What is taken from the socket ahead of the device's queue; beyond it the
+// socket holds the data, and TCP holds the server.
+constexpr size_t kReadAhead = 16384;
+
+}  // namespace
+
+std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineResult& result) {
+    std::unique_ptr<NetLine> net = NetLine::Open(address, result);
+    if (!net) return nullptr;
+    DCB dcb = DefaultDcb();
+    result = net->ReadSettings(dcb);
+    if (result.error != ERROR_SUCCESS) return nullptr;
+    return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(net), dcb));
+}
+
+LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
+    LineInput input;
+    const bool alive = m_pending.size() < kReadAhead ? m_net->Receive(m_pending) : !m_net->Ended();
+    const LineReport report = m_net->TakeLineReport();
+    input.errors = report.errors;
+    input.events = report.events | m_net->TakeModemEvents();
+    input.length = std::min(room, m_pending.size());
+    std::copy_n(m_pending.begin(), input.length, buffer);
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(input.length));
+    // What arrived before the end is read first.
+    input.ended = !alive && input.length == 0;
+    return input;
+}
+
+ssize_t NetworkLine::Write(const BYTE* data, size_t length) {
+    const size_t taken = m_net->Send(data, length);
+    if (taken > 0) return static_cast<ssize_t>(taken);
+    errno = m_net->Ended() ? EIO : EAGAIN;
+    return -1;
+}
+
+DWORD NetworkLine::ApplyDcb(const DCB& asked, const DCB& kept, std::string& reason) {
+    const LineResult result = m_net->ApplyDcb(asked, kept);
+    reason = result.reason;
+    return result.error;
+}
+
+void NetworkLine::Purge(bool input, bool output) {
+    if (input) m_pending.clear();
+    m_net->Purge(input, output);
+}
+
+// A change of settings still waiting for the server ends first.
+Clock::duration NetworkLine::CloseAllowance(bool, Clock::duration) const { return kServerTimeout + std::chrono::seconds(1); }
+
+}  // namespace comm::net
