@@ -49,7 +49,7 @@ public:
     // Offers data to the server: the count taken, 0 while the socket is full
     // or the server asked to suspend output.
     size_t Send(const std::uint8_t* data, size_t length);
-    // Everything taken has left the socket: the server has it.
+    // Everything taken has left the socket, on its way to the server.
     bool Sent() const { return Unsent() == 0; }
     // Bytes taken (as framed) that have not left the socket.
     DWORD Unsent() const;

@@ -86,7 +86,7 @@ Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline) {
 
 DWORD UnsentBytes(int fd) {
     int unsent = 0;
-    if (ioctl(fd, SIOCOUTQ, &unsent) != 0 || unsent < 0) return 0;
+    if (ioctl(fd, SIOCOUTQNSD, &unsent) != 0 || unsent < 0) return 0;
     return static_cast<DWORD>(unsent);
 }
 

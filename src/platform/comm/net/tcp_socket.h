@@ -23,7 +23,9 @@ struct Connection {
 // and has a small send buffer, so that "sent" soon means "left the machine".
 Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline);
 
-// Bytes written to the socket that the peer has not yet taken (SIOCOUTQ).
+// Bytes written to the socket that have not left it yet (SIOCOUTQNSD). Not
+// SIOCOUTQ: it also counts what left and waits for the peer's ACK, which a
+// delayed ACK holds back up to 40 ms; a 5 ms write would go at that pace.
 DWORD UnsentBytes(int fd);
 
 // Milliseconds until the deadline for poll(), 0 once it has passed.
