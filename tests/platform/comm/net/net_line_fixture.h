@@ -4,9 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +13,7 @@
 #include <string>
 
 #include "platform/comm/net/net_line.h"
+#include "support/free_port.h"
 
 namespace nettest {
 
@@ -47,19 +46,7 @@ inline bool SendAll(NetLine& line, const Bytes& data, int timeoutMs = 5000) {
     return true;
 }
 
-// A port on 127.0.0.1 that nothing listens on now.
-inline std::string FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("no free port");
-    close(fd);
-    return std::to_string(ntohs(address.sin_port));
-}
+using testsupport::FreePort;
 
 inline Bytes AllByteValues() {
     Bytes all(256);

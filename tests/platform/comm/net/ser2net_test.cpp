@@ -1,12 +1,8 @@
 // The network line against the real ser2net (Debian's, the engine most port
 // servers run), serving a pseudo-terminal whose far side the test holds.
-#include <sys/inotify.h>
-
 #include <filesystem>
-#include <fstream>
 
-#include "e2e/child_process.h"
-#include "e2e/file_watch.h"
+#include "e2e/ser2net.h"
 #include "net_line_fixture.h"
 #include "platform/comm/line_speed.h"
 #include "support/pty.h"
@@ -18,35 +14,8 @@ using namespace nettest;
 using comm::net::LineResult;
 using comm::net::NetAddress;
 
-constexpr const char* kSer2net = "/usr/sbin/ser2net";
-
-// ser2net on 127.0.0.1 at a free port in front of the pty's slave; ready
-// once it has written its pid file, which it does after it listens.
-class Ser2net {
-public:
-    Ser2net(const std::string& accepter, const std::string& device, const std::string& settings,
-            const std::filesystem::path& dir)
-        : m_port(FreePort()) {
-        const std::filesystem::path config = dir / "ser2net.yaml";
-        const std::filesystem::path pidFile = dir / "ser2net.pid";
-        std::ofstream(config) << "%YAML 1.1\n---\nconnection: &c1\n  accepter: " << accepter << ",127.0.0.1," << m_port
-                              << "\n  connector: serialdev," << device << "," << settings << ",local\n";
-        e2e::FileWatch watch(dir.string(), IN_CLOSE_WRITE | IN_MOVED_TO);
-        m_process = std::make_unique<e2e::ChildProcess>(
-            kSer2net, std::vector<std::string>{"ser2net", "-n", "-u", "-P", pidFile.string(), "-c", config.string()},
-            e2e::ChildProcess::Environment{}, dir.string());
-        m_ready = watch.WaitUntil([&] { return !e2e::ReadFile(pidFile.string()).empty(); }, 10000);
-    }
-
-    bool Ready() const { return m_ready; }
-    const std::string& Port() const { return m_port; }
-    std::string Output() const { return m_process->Output() + m_process->Errors(); }
-
-private:
-    std::string m_port;
-    std::unique_ptr<e2e::ChildProcess> m_process;
-    bool m_ready = false;
-};
+using e2e::kSer2net;
+using e2e::Ser2net;
 
 class Ser2netTest : public ::testing::Test {
 protected:
