@@ -28,6 +28,9 @@ protected:
     // standing in for the user's), and COM3 leads to `device` when one is given.
     e2e::ChildProcess& Start(const std::vector<std::string>& switches, const std::string& errorDevice = "",
                              const std::string& device = "");
+    // Starts it without waiting for the pty: COM3 leads to a server that stands in for one.
+    e2e::ChildProcess& Launch(const std::vector<std::string>& switches, const std::string& errorDevice,
+                              const std::string& device);
 
     testsupport::Pty m_pty;
     std::filesystem::path m_dir;

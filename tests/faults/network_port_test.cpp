@@ -1,7 +1,8 @@
 // The program's console run on a port across the network: COM3 is
 // rfc2217://127.0.0.1:PORT, the real ser2net serving a pseudo-terminal whose
 // far side the test holds. ser2net killed and started again is an adapter
-// pulled and plugged back.
+// pulled and plugged back. What ser2net never does (ask to suspend output,
+// let its socket fill) the stand-in server does.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include "e2e/ser2net.h"
 #include "faults/console_run.h"
 #include "platform/comm/line_speed.h"
+#include "support/rfc2217_stand_in.h"
 
 namespace {
 
@@ -34,10 +36,19 @@ std::string WritableByteValues() {
     return values;
 }
 
-class NetworkPort : public faults::ConsoleRun {
+// A console run that can wait for what it says on its standard error.
+class ToldRun : public faults::ConsoleRun {
+protected:
+    bool Told(const e2e::ChildProcess& zandrel, const std::string& text) {
+        e2e::FileWatch written(PathOf(("run" + std::to_string(m_runs.size() - 1)).c_str()), IN_MODIFY);
+        return written.WaitUntil([&] { return zandrel.Errors().find(text) != std::string::npos; }, faults::kTimeoutMs);
+    }
+};
+
+class NetworkPort : public ToldRun {
 protected:
     void SetUp() override {
-        ConsoleRun::SetUp();
+        ToldRun::SetUp();
         ASSERT_TRUE(std::filesystem::exists(e2e::kSer2net)) << "ser2net is not installed (scripts/setup installs it)";
         m_server = std::make_unique<e2e::Ser2net>("telnet(rfc2217),tcp", m_pty.SlavePath(), "9600n81", m_dir);
         ASSERT_TRUE(m_server->Ready()) << m_server->Output();
@@ -48,12 +59,6 @@ protected:
     e2e::ChildProcess& StartOnTheServer(std::vector<std::string> switches) {
         switches.insert(switches.end(), {"-c", "3", "-b", std::to_string(kRate)});
         return Start(switches, "", Address());
-    }
-
-    // Waits until the run has said this on its standard error.
-    bool Told(const e2e::ChildProcess& zandrel, const std::string& text) {
-        e2e::FileWatch written(PathOf(("run" + std::to_string(m_runs.size() - 1)).c_str()), IN_MODIFY);
-        return written.WaitUntil([&] { return zandrel.Errors().find(text) != std::string::npos; }, faults::kTimeoutMs);
     }
 
     // ser2net gone and back at the same port; the program told each once.
@@ -145,6 +150,39 @@ TEST_F(NetworkPort, LoopWriteGoesOnAfterTheServerIsKilledAndStartedAgainSendingN
         const size_t step = Step(values, far[i - 1], far[i]);
         ASSERT_TRUE(step >= 1 && step <= 3) << "at " << i << ": a step of " << step;
     }
+}
+
+class NetworkPortOnAStandIn : public ToldRun {
+protected:
+    e2e::ChildProcess& StartWriting(testsupport::Rfc2217StandIn& server) {
+        std::ofstream(PathOf("send.txt")) << "abcdefghijklmnopqrstuvwxyz";
+        e2e::ChildProcess& zandrel = Launch({"-c", "3", "-m", "5", "-l", "y", "-w", PathOf("send.txt")}, "", server.Address());
+        EXPECT_GE(server.Received(10).size(), 10u);
+        return zandrel;
+    }
+    static std::string NotTaking(const std::string& address) { return address + " is not taking data"; }
+};
+
+TEST_F(NetworkPortOnAStandIn, SuspendHoldsTheWriteAndSaysWhyAndResumeLetsItGoOn) {
+    testsupport::Rfc2217StandIn server;
+    e2e::ChildProcess& zandrel = StartWriting(server);
+    server.Notify({108});
+    ASSERT_TRUE(Told(zandrel, NotTaking(server.Address()) + " (XOFF received); holding the file at character "));
+    server.Notify({109});
+    ASSERT_TRUE(Told(zandrel, server.Address() + " is taking data again; write resumed"));
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+}
+
+TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunAtOnce) {
+    testsupport::Rfc2217StandIn server(true);
+    e2e::ChildProcess& zandrel = StartWriting(server);
+    server.StopReading();
+    ASSERT_TRUE(Told(zandrel, NotTaking(server.Address()) + "; holding the file at character "));
+    const auto signalled = std::chrono::steady_clock::now();
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
 }
 
 }  // namespace

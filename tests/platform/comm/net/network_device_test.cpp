@@ -1,0 +1,120 @@
+// A comm handle whose line is a port server across the network, on the
+// stand-in server: its notifications are the events and errors a local port
+// gives, its word to suspend holds output as an XOFF does, and a server that
+// stops reading holds the write without holding the close.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/comm/net/com_port_option.h"
+#include "platform/kernel/background_close.h"
+#include "platform/win32.h"
+#include "support/rfc2217_stand_in.h"
+
+namespace {
+
+using namespace comm::net;
+
+class NetworkDevice : public ::testing::Test {
+protected:
+    void Open(testsupport::Rfc2217StandIn& server) {
+        setenv("ZANDREL_COM9", server.Address().c_str(), 1);
+        m_port = CreateFileA("\\\\.\\COM9", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OVERLAPPED, nullptr);
+        ASSERT_NE(m_port, INVALID_HANDLE_VALUE) << GetLastErrorText();
+        DCB dcb{};
+        ASSERT_TRUE(GetCommState(m_port, &dcb));
+        dcb.BaudRate = 57600;
+        ASSERT_TRUE(SetCommState(m_port, &dcb)) << GetLastErrorText();
+        m_record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
+    void TearDown() override {
+        if (m_port != INVALID_HANDLE_VALUE) CloseHandle(m_port);
+        if (m_record.hEvent) CloseHandle(m_record.hEvent);
+        unsetenv("ZANDREL_COM9");
+    }
+
+    // Writes one byte: whether the write completed within the time.
+    bool WriteCompletes(char byte, DWORD milliseconds) {
+        DWORD count = 0;
+        ResetEvent(m_record.hEvent);
+        m_byte = byte;  // a pending write still reads it
+        if (WriteFile(m_port, &m_byte, 1, &count, &m_record)) return true;
+        EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+        return WaitForSingleObject(m_record.hEvent, milliseconds) == WAIT_OBJECT_0;
+    }
+
+    COMSTAT Status(DWORD& errors) {
+        COMSTAT status{};
+        EXPECT_TRUE(ClearCommError(m_port, &errors, &status));
+        return status;
+    }
+
+    HANDLE m_port = INVALID_HANDLE_VALUE;
+    OVERLAPPED m_record{};
+    char m_byte = 0;
+};
+
+TEST_F(NetworkDevice, LineStateNotificationsAreTheEventsAndErrorsOfALocalPort) {
+    testsupport::Rfc2217StandIn server;
+    Open(server);
+    struct Case {
+        std::uint8_t state;
+        DWORD events;
+        DWORD errors;
+    };
+    for (const Case& told : {Case{kLineBreak, EV_BREAK, CE_BREAK}, Case{kLineFraming, EV_ERR, CE_FRAME},
+                             Case{kLineParity, EV_ERR, CE_RXPARITY}, Case{kLineOverrun, EV_ERR, CE_OVERRUN}}) {
+        ASSERT_TRUE(SetCommMask(m_port, EV_BREAK | EV_ERR));
+        DWORD events = 0;
+        ResetEvent(m_record.hEvent);
+        if (!WaitCommEvent(m_port, &events, &m_record)) {
+            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+            server.Notify({106, told.state});
+            ASSERT_EQ(WaitForSingleObject(m_record.hEvent, 10000), WAIT_OBJECT_0);
+        }
+        EXPECT_EQ(events, told.events) << int(told.state);
+        DWORD errors = 0;
+        Status(errors);
+        EXPECT_EQ(errors, told.errors) << int(told.state);
+    }
+}
+
+TEST_F(NetworkDevice, SuspendHoldsTheWriteAsAnXoffAndResumeLetsItGo) {
+    testsupport::Rfc2217StandIn server;
+    Open(server);
+    ASSERT_TRUE(WriteCompletes('a', 10000));
+    ASSERT_EQ(server.Received(1), testsupport::Rfc2217StandIn::Bytes{'a'});
+    // A break told after the suspend: once its event is here, so is the suspend.
+    ASSERT_TRUE(SetCommMask(m_port, EV_BREAK));
+    DWORD events = 0;
+    ASSERT_FALSE(WaitCommEvent(m_port, &events, &m_record));
+    server.Notify({108});
+    server.Notify({106, kLineBreak});
+    ASSERT_EQ(WaitForSingleObject(m_record.hEvent, 10000), WAIT_OBJECT_0);
+    DWORD errors = 0;
+    EXPECT_TRUE(Status(errors).fXoffHold);
+    EXPECT_FALSE(WriteCompletes('b', 300));
+    EXPECT_EQ(Status(errors).cbOutQue, 1u);
+    server.Notify({109});
+    ASSERT_EQ(WaitForSingleObject(m_record.hEvent, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(server.Received(2), (testsupport::Rfc2217StandIn::Bytes{'a', 'b'}));
+    EXPECT_FALSE(Status(errors).fXoffHold);
+}
+
+TEST_F(NetworkDevice, AServerThatStopsReadingHoldsTheWriteAndTheCloseDoesNotWaitForIt) {
+    testsupport::Rfc2217StandIn server(true);
+    Open(server);
+    server.StopReading();
+    // Until the server's and this side's buffers are full, then held.
+    bool held = false;
+    for (int i = 0; i < 1 << 20 && !held; ++i) held = !WriteCompletes('x', 2000);
+    ASSERT_TRUE(held);
+    DWORD errors = 0;
+    EXPECT_GT(Status(errors).cbOutQue, 0u);
+    ASSERT_TRUE(CloseHandle(m_port));
+    m_port = INVALID_HANDLE_VALUE;
+    EXPECT_TRUE(kernel::WaitForBackgroundCloses().empty()) << "the close still waits for the server";
+}
+
+}  // namespace
