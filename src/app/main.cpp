@@ -24,9 +24,11 @@ const char USAGE[] =
     "  -s N      stop bits: 1, 1.5 or 2\n"
     "  -t L      modem lines held on during a job: n neither, d DTR, r RTS, b both\n"
     "  -w FILE   write FILE to the port, one character per time delay\n"
-    "Ports: COMn opens $ZANDREL_COMn when set, else /dev/ttyS<n-1>. The window's port\n"
-    "box also takes a device path of up to 255 characters, such as /dev/ttyUSB0\n"
-    "(opened as \\\\.\\/dev/ttyUSB0).\n"
+    "Ports: COMn opens $ZANDREL_COMn when set, else /dev/ttyS<n-1>. A port server's line\n"
+    "is ZANDREL_COMn=rfc2217://HOST:PORT (RFC 2217, as ser2net and device servers speak\n"
+    "it; IPv6 in brackets) or tcp://HOST:PORT (raw bytes, settings kept on the server).\n"
+    "The window's port box also takes a device path of up to 255 characters, such as\n"
+    "/dev/ttyUSB0 (opened as \\\\.\\/dev/ttyUSB0).\n"
     "Without a display, or with ZANDREL_HEADLESS=1, it runs on the console until the\n"
     "job ends; Ctrl-C stops it.\n";
 

@@ -41,7 +41,10 @@ CString DevicesHint(const CString& strVariable, const CString& strDevice) {
     std::vector<COMMDEVICEINFOA> devices = DevicesPresent();
     // The device that failed is no way out.
     std::erase_if(devices, [&](const COMMDEVICEINFOA& device) { return strDevice == device.szNode; });
-    if (devices.empty()) return "no other serial devices found on this machine";
+    // A line elsewhere is reached through its port server.
+    if (devices.empty())
+        return "no other serial devices found on this machine; for a port server's, set " + strVariable +
+               "=rfc2217://HOST:PORT";
     CString strHint = "devices here: ";
     for (size_t i = 0; i < devices.size(); ++i) {
         if (i > 0) strHint += ", ";

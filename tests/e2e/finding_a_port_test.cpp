@@ -87,7 +87,8 @@ TEST_F(FindingAPort, ACOMnLeftToItsDefaultNamesTheDevicesHereAndTheVariableToSet
     for (const COMMDEVICEINFOA& device : DevicesHere())
         if (std::string(device.szNode) != "/dev/ttyS8") others.push_back(device);
     if (others.empty()) {
-        EXPECT_TRUE(errors.ends_with("; no other serial devices found on this machine\n")) << errors;
+        EXPECT_TRUE(errors.ends_with("; no other serial devices found on this machine; for a port server's, set "
+                                    "ZANDREL_COM9=rfc2217://HOST:PORT\n")) << errors;
     } else {
         const std::string node = others[0].szNode;
         EXPECT_NE(errors.find("; devices here: " + node), std::string::npos) << errors;
