@@ -12,7 +12,8 @@ import sys
 
 PLATFORM_PUBLIC = {"platform/win32.h", "platform/io.h", "platform/framework/afxwin.h", "platform/framework/afxres.h"}
 PROGRAM_FOLDERS = {"serial", "ui", "transfer", "cmdline", "app"}
-NET_SHARES = {"platform/comm/dcb_rules.h", "platform/comm/settings_refusal.h", "platform/comm/errno_map.h"}
+NET_SHARES = {"platform/comm/dcb_rules.h", "platform/comm/settings_refusal.h", "platform/comm/errno_map.h",
+              "platform/comm/line.h"}
 
 # What each folder may include besides itself. The program's folders also
 # have the platform's public headers.
@@ -20,8 +21,9 @@ MAY_INCLUDE = {
     "platform": set(),
     "platform/kernel": {"platform"},
     "platform/comm": {"platform", "platform/kernel", "platform/comm/net"},
-    # A line kind below the device: it shares the comm layer's rules and
-    # words for settings and errors (NET_SHARES), never the tty code.
+    # A line kind below the device: it implements the device's line
+    # interface and shares the comm layer's rules and words for settings and
+    # errors (NET_SHARES), never the tty code.
     "platform/comm/net": {"platform", "platform/kernel"},
     "platform/framework": {"platform", "platform/kernel"},
     "platform/framework/headless": {"platform", "platform/kernel", "platform/framework"},
