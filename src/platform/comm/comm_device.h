@@ -117,9 +117,10 @@ private:
     // fInX: XOFF when the queue's free room falls to XoffLim, XON when what it
     // holds falls to XonLim.
     void UpdateInputFlow();
-    // fOutxDsrFlow: reads DSR afresh; output is held while it is off.
-    void ReadDsr();
-    bool OutputStopped() const { return m_xoffReceived || m_dsrOff; }
+    // fOutxCtsFlow, fOutxDsrFlow: reads CTS and DSR afresh; output is held
+    // while one that is watched is off.
+    void ReadStatusLines();
+    bool OutputStopped() const { return m_xoffReceived || m_ctsOff || m_dsrOff; }
     void FillHolds(COMSTAT& status) const;
     // With XON/XOFF on a chip with a latency timer, low latency; put back
     // when XON/XOFF goes and at the close.
@@ -149,6 +150,7 @@ private:
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading
     bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
     bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
+    bool m_ctsOff = false;         // fOutxCtsFlow: CTS was off when output was last offered
     bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
     bool m_latencyLowered = false; // we set ASYNC_LOW_LATENCY, which was off
 

@@ -53,7 +53,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     // Handshakes turned off release what they held; the queue is judged by the new limits.
     if (!m_dcb.fOutX) m_xoffReceived = false;
     FollowLatency();
-    ReadDsr();
+    ReadStatusLines();
     UpdateInputFlow();
     Wake();
     return TRUE;
@@ -98,7 +98,7 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         if (!m_hungUp) status->cbInQue += InputHeld(m_fd);
         m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
         if (!m_hungUp) status->cbOutQue += OutputHeld(m_fd);
-        ReadDsr();
+        ReadStatusLines();
         FillHolds(*status);
     }
     return TRUE;
