@@ -29,7 +29,7 @@ std::optional<unsigned> PortNumber(std::string_view digits) {
 }
 
 struct Mapping {
-    std::string device;
+    std::string device;    // a path, or a network port's address as given
     std::string variable;  // the environment variable that chose the device, if one did
 };
 
@@ -63,8 +63,14 @@ std::optional<Mapping> Map(std::string_view name) {
 
 std::optional<std::string> LinuxDeviceFor(std::string_view name) {
     std::optional<Mapping> mapping = Map(name);
-    if (!mapping) return std::nullopt;
+    if (!mapping || (!mapping->variable.empty() && net::LooksLikeNetAddress(mapping->device))) return std::nullopt;
     return std::move(mapping->device);
+}
+
+std::optional<net::NetAddress> NetworkPortFor(std::string_view name) {
+    std::optional<Mapping> mapping = Map(name);
+    if (!mapping || mapping->variable.empty()) return std::nullopt;
+    return net::ParseNetAddress(mapping->device);
 }
 
 std::optional<std::string> DescribeDevice(std::string_view name) {

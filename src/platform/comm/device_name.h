@@ -5,15 +5,23 @@
 #include <string>
 #include <string_view>
 
+#include "platform/comm/net/net_address.h"
+
 namespace comm {
 
 // \\.\COMn (COM in any case, n decimal from 1) is $ZANDREL_COMn when set, else
 // /dev/ttyS<n-1>; \\.\ followed by an absolute path is that path. Anything
-// else names no device.
+// else, and a COMn whose variable names a network port, names no device.
 std::optional<std::string> LinuxDeviceFor(std::string_view name);
 
+// The network port a \\.\COMn name leads to: $ZANDREL_COMn set to
+// rfc2217://HOST:PORT or tcp://HOST:PORT; nothing for any other name, and
+// for a network form that is not well formed.
+std::optional<net::NetAddress> NetworkPortFor(std::string_view name);
+
 // Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through
-// ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0", control characters
+// ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0", "COM4 ->
+// rfc2217://bench:2217 through ZANDREL_COM4", control characters
 // made visible; nothing when the name names no device.
 std::optional<std::string> DescribeDevice(std::string_view name);
 

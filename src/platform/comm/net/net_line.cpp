@@ -1,0 +1,223 @@
+#include "platform/comm/net/net_line.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "platform/comm/settings_refusal.h"
+
+namespace comm::net {
+namespace {
+
+constexpr size_t kReadSize = 4096;
+// What one Send frames at most: the socket's buffer is small, and what it
+// cannot take waits here.
+constexpr size_t kSendChunk = 1024;
+
+// SET-CONTROL sets several independent things; an answer is about the same
+// thing as the request (flow control, break, DTR, RTS, inbound flow control).
+int ControlGroup(std::uint8_t value) { return value <= 3 ? 0 : value <= 6 ? 1 : value <= 9 ? 2 : value <= 12 ? 3 : 4; }
+
+bool SameSubject(const ComPortRequest& request, const ServerMessage& answer) {
+    if (request.command != answer.command) return false;
+    if (request.command != kSetControl || answer.value.size() != 1) return true;
+    return ControlGroup(request.value[0]) == ControlGroup(answer.value[0]);
+}
+
+LineResult Failure(DWORD error, std::string reason) { return {error, 0, std::move(reason)}; }
+
+}  // namespace
+
+NetLine::NetLine(int fd, NetAddress address) : m_fd(fd), m_address(std::move(address)) {}
+
+NetLine::~NetLine() { close(m_fd); }
+
+std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& result) {
+    const Clock::time_point deadline = Clock::now() + kServerTimeout;
+    Connection connection = ConnectTcp(address, deadline);
+    if (connection.fd < 0) {
+        result = Failure(connection.error, std::move(connection.reason));
+        return nullptr;
+    }
+    std::unique_ptr<NetLine> line(new NetLine(connection.fd, address));
+    result = line->Rfc2217() ? line->Negotiate(deadline) : LineResult{};
+    if (result.error != ERROR_SUCCESS) return nullptr;
+    return line;
+}
+
+LineResult NetLine::Negotiate(Clock::time_point deadline) {
+    m_out = m_parser.Start();
+    Flush();
+    while (m_parser.Us(kOptionComPort) == TelnetParser::State::WantYes) {
+        if (WaitForServer(deadline)) continue;
+        if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, "the server closed the connection");
+        const std::string seconds = std::to_string(kServerTimeout.count());
+        return Failure(ERROR_TIMEOUT, "no answer to the RFC 2217 negotiation within " + seconds + " s");
+    }
+    if (m_parser.Us(kOptionComPort) != TelnetParser::State::Yes)
+        return Failure(ERROR_NOT_SUPPORTED, "server does not offer RFC 2217");
+    // Told whenever they happen, as a local driver tells them; the signature names the server.
+    Queue({kSetLineStateMask, {kLineErrorMask}, 0});
+    Queue({kSetModemStateMask, {kModemAll}, 0});
+    Queue({kSignature, {}, 0});
+    Flush();
+    return {};
+}
+
+bool NetLine::ReadSocket() {
+    std::uint8_t buffer[kReadSize];
+    const ssize_t count = read(m_fd, buffer, sizeof buffer);
+    if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) m_ended = true;
+    if (count <= 0) return !m_ended;
+    if (!Rfc2217()) {
+        m_input.data.insert(m_input.data.end(), buffer, buffer + count);
+        return true;
+    }
+    m_parser.Feed(buffer, static_cast<size_t>(count), m_input);
+    m_out.insert(m_out.end(), m_input.replies.begin(), m_input.replies.end());
+    m_input.replies.clear();
+    for (const Bytes& subnegotiation : m_input.comPort) Take(DecodeServerMessage(subnegotiation));
+    m_input.comPort.clear();
+    Flush();
+    return !m_ended;
+}
+
+void NetLine::Take(const ServerMessage& message) {
+    using Kind = ServerMessage::Kind;
+    switch (message.kind) {
+        case Kind::Answer: {
+            auto asked = std::find_if(m_asked.begin(), m_asked.end(), [&](const Answer& answer) {
+                return !answer.answered && SameSubject(answer.request, message);
+            });
+            if (asked == m_asked.end()) break;  // an answer to a request nobody waits for
+            asked->answered = true;
+            asked->value = message.value;
+            break;
+        }
+        case Kind::LineState: {
+            const LineReport report = LineStateReport(message.state);
+            m_lineReport.errors |= report.errors;
+            m_lineReport.events |= report.events;
+            break;
+        }
+        case Kind::ModemState:
+            m_modemState = message.state;
+            m_modemEvents |= ModemStateEvents(message.state);
+            break;
+        case Kind::Suspend: m_suspended = true; break;
+        case Kind::Resume: m_suspended = false; break;
+        case Kind::Signature: m_signature = message.text; break;
+        case Kind::Unknown: break;
+    }
+}
+
+void NetLine::Flush() {
+    while (!m_out.empty() && !m_ended) {
+        const ssize_t sent = send(m_fd, m_out.data(), m_out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            m_out.erase(m_out.begin(), m_out.begin() + sent);
+        } else if (errno == EAGAIN || errno == EINTR) {
+            return;
+        } else {
+            m_ended = true;
+        }
+    }
+}
+
+void NetLine::Queue(const ComPortRequest& request) {
+    const Bytes framed = Encode(request);
+    m_out.insert(m_out.end(), framed.begin(), framed.end());
+}
+
+bool NetLine::Receive(Bytes& data) {
+    const bool alive = !m_ended && ReadSocket();
+    data.insert(data.end(), m_input.data.begin(), m_input.data.end());
+    m_input.data.clear();
+    return alive;
+}
+
+size_t NetLine::Send(const std::uint8_t* data, size_t length) {
+    Flush();
+    if (m_ended || !m_out.empty() || m_suspended) return 0;
+    const size_t taken = std::min(length, kSendChunk);
+    if (Rfc2217()) AppendEscaped(m_out, data, taken);
+    else m_out.assign(data, data + taken);
+    Flush();
+    return taken;
+}
+
+bool NetLine::Sent() const { return m_out.empty() && UnsentBytes(m_fd) == 0; }
+
+bool NetLine::WaitForServer(Clock::time_point deadline) {
+    pollfd waiting{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0};
+    const int ready = poll(&waiting, 1, MillisecondsUntil(deadline));
+    if (ready < 0) return errno == EINTR;
+    if (ready == 0) return false;
+    if (waiting.revents & POLLOUT) Flush();
+    if (waiting.revents & (POLLIN | POLLHUP | POLLERR)) ReadSocket();
+    return !m_ended;
+}
+
+LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers) {
+    const Clock::time_point deadline = Clock::now() + kServerTimeout;
+    m_asked.clear();
+    for (const ComPortRequest& request : requests) {
+        Queue(request);
+        if (request.part != 0) m_asked.push_back({request, false, {}});
+    }
+    Flush();
+    auto waiting = [&] { return std::any_of(m_asked.begin(), m_asked.end(), [](const Answer& a) { return !a.answered; }); };
+    while (waiting() && WaitForServer(deadline)) {
+    }
+    answers = std::exchange(m_asked, {});
+    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, "the server closed the connection");
+    return {};
+}
+
+LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
+    if (!Rfc2217()) return {};
+    std::vector<Answer> answers;
+    LineResult result = Ask(DcbRequests(asked), answers);
+    if (result.error != ERROR_SUCCESS) return result;
+    // A part left unanswered is one the server did not set (ser2net in
+    // front of a pty says nothing to 1.5 stop bits).
+    result.refusedParts = RefusedParts(answers);
+    if (result.refusedParts == 0) return result;
+    // All or nothing: the server runs what it ran before.
+    const LineResult restored = Ask(DcbRequests(kept), answers);
+    if (restored.error != ERROR_SUCCESS) return restored;
+    result.error = ERROR_INVALID_PARAMETER;
+    result.reason = DescribeRefusal(Address(), asked, kept, result.refusedParts);
+    return result;
+}
+
+LineResult NetLine::ReadSettings(DCB& dcb) {
+    if (!Rfc2217()) return {};
+    std::vector<Answer> answers;
+    const LineResult result = Ask(SettingsQueries(), answers);
+    DcbFromAnswers(answers, dcb);
+    return result;
+}
+
+void NetLine::Control(ControlValue value) {
+    if (!Rfc2217()) return;
+    Queue(ControlRequest(value));
+    Flush();
+}
+
+void NetLine::Purge(bool input, bool output) {
+    if (!Rfc2217() || !(input || output)) return;
+    const std::uint8_t which = input && output ? kPurgeBoth : input ? kPurgeReceive : kPurgeTransmit;
+    Queue({kPurgeData, {which}, 0});
+    Flush();
+}
+
+LineReport NetLine::TakeLineReport() { return std::exchange(m_lineReport, LineReport{}); }
+
+DWORD NetLine::TakeModemEvents() { return std::exchange(m_modemEvents, 0); }
+
+}  // namespace comm::net

@@ -1,0 +1,107 @@
+// A serial line across the network: a TCP connection to a port server,
+// speaking RFC 2217 (data, line settings, modem lines and line errors) or
+// carrying raw bytes. The driver thread of a device polls its descriptor and
+// calls it as it calls a tty; only the settings wait (bounded) for the server.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/comm/net/com_port_option.h"
+#include "platform/comm/net/net_address.h"
+#include "platform/comm/net/tcp_socket.h"
+#include "platform/comm/net/telnet.h"
+
+namespace comm::net {
+
+// How long an open or a change of settings waits for the server.
+constexpr std::chrono::seconds kServerTimeout{5};
+
+// The outcome of an open or of a change of settings, the reason in words.
+struct LineResult {
+    DWORD error = ERROR_SUCCESS;
+    unsigned refusedParts = 0;  // LineParts the server answered differently or not at all
+    std::string reason;
+};
+
+class NetLine {
+public:
+    // Connects and, for RFC 2217, negotiates the option, asks for line and
+    // modem notifications and for the server's signature.
+    static std::unique_ptr<NetLine> Open(const NetAddress& address, LineResult& result);
+    ~NetLine();
+    NetLine(const NetLine&) = delete;
+    NetLine& operator=(const NetLine&) = delete;
+
+    // For poll(): readable means Receive has work; WantsWrite says to wait
+    // for POLLOUT as well.
+    int Descriptor() const { return m_fd; }
+    bool WantsWrite() const { return !m_out.empty(); }
+    // Data that arrived while the settings waited for answers: take it with
+    // Receive before sleeping on the descriptor.
+    bool HasInput() const { return !m_input.data.empty(); }
+
+    // Appends the data that arrived (nothing when none did) and takes in the
+    // server's notifications; false once the connection has ended.
+    bool Receive(Bytes& data);
+    // Offers data to the server: the count taken, 0 while the socket is full
+    // or the server asked to suspend output.
+    size_t Send(const std::uint8_t* data, size_t length);
+    // Everything taken has left the socket: the server has it.
+    bool Sent() const;
+
+    // Sets the server's line to asked, all or nothing: when the server
+    // answers any part differently, kept is set again and the parts are
+    // refused. Raw TCP keeps the settings on the server: nothing is sent.
+    LineResult ApplyDcb(const DCB& asked, const DCB& kept);
+    // The server's frame and flow control as they are now, into dcb; what
+    // the server does not tell stays as it was. Raw TCP tells nothing.
+    LineResult ReadSettings(DCB& dcb);
+    // SET-CONTROL for DTR, RTS and break; answers are not awaited.
+    void Control(ControlValue value);
+    // PURGE-DATA on the server's buffers (its received data for input).
+    void Purge(bool input, bool output);
+
+    // The line errors and events told since the last call.
+    LineReport TakeLineReport();
+    DWORD TakeModemEvents();
+    std::uint8_t ModemState() const { return m_modemState; }
+    bool Suspended() const { return m_suspended; }
+    // "rfc2217://host:port", and the server's signature once told (as sent:
+    // make it visible before showing it).
+    std::string Address() const { return NetAddressText(m_address); }
+    const std::string& Signature() const { return m_signature; }
+
+private:
+    NetLine(int fd, NetAddress address);
+
+    bool Rfc2217() const { return m_address.protocol == NetAddress::Protocol::Rfc2217; }
+    // Reads the socket once; false once it has ended.
+    bool ReadSocket();
+    void Take(const ServerMessage& message);
+    void Flush();
+    void Queue(const ComPortRequest& request);
+    // Sends the requests and waits until the deadline for the answers to
+    // those that have a part; answers holds them, answered or not.
+    LineResult Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers);
+    // Waits for the socket until the deadline; false when the time ran out or the connection ended.
+    bool WaitForServer(Clock::time_point deadline);
+    LineResult Negotiate(Clock::time_point deadline);
+
+    const int m_fd;
+    const NetAddress m_address;
+    TelnetParser m_parser;
+    TelnetInput m_input;   // parsed and not yet handed on
+    Bytes m_out;           // framed bytes the socket has not taken yet
+    bool m_ended = false;
+    bool m_suspended = false;
+    std::vector<Answer> m_asked;  // what Ask waits for, in order
+    LineReport m_lineReport;
+    DWORD m_modemEvents = 0;
+    std::uint8_t m_modemState = 0;
+    std::string m_signature;
+};
+
+}  // namespace comm::net

@@ -1,0 +1,32 @@
+// The TCP connection under a network port.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "platform/comm/net/net_address.h"
+#include "platform/win32.h"
+
+namespace comm::net {
+
+using Clock = std::chrono::steady_clock;
+
+// A connected, non-blocking socket, or the reason there is none.
+struct Connection {
+    int fd = -1;
+    DWORD error = ERROR_SUCCESS;
+    std::string reason;  // "connection refused", "timed out", "host not found"
+};
+
+// Connects to the address's host and port, trying each address the name
+// has, until the deadline. The socket sends each write at once (TCP_NODELAY)
+// and has a small send buffer, so that "sent" soon means "left the machine".
+Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline);
+
+// Bytes written to the socket that the peer has not yet taken (SIOCOUTQ).
+DWORD UnsentBytes(int fd);
+
+// Milliseconds until the deadline for poll(), 0 once it has passed.
+int MillisecondsUntil(Clock::time_point deadline);
+
+}  // namespace comm::net
