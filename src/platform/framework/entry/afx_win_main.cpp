@@ -6,21 +6,28 @@
 #include "platform/framework/signal_watch.h"
 #include "platform/framework/headless/console_run.h"
 
-int AfxWinMain(int argc, char** argv) {
+int AfxWinMain(int argc, char** argv, int (*pfnNoSwitches)()) {
+    const bool noSwitches = argc <= 1;
+    bool console = AfxIsHeadless();
+#if !ZANDREL_WITH_QT
+    console = true;  // built without the window
+#endif
+    if (console && noSwitches) return pfnNoSwitches();
     AfxSetCommandLine(argc, argv);
     AfxGetAppName();  // the default name, now that the resources are registered
     // Before any thread exists, so that every thread inherits the mask.
     SignalWatch::BlockSignals();
 #if ZANDREL_WITH_QT
-    bool console = AfxIsHeadless();
     WindowModule window;
     std::string reason;
     if (!console && !window.Open(argc > 0 ? argv[0] : "zandrel", reason)) {
+        if (noSwitches) {
+            std::fprintf(stderr, "zandrel: no window (%s)\n", reason.c_str());
+            return pfnNoSwitches();
+        }
         std::fprintf(stderr, "zandrel: no window (%s); running on the console\n", reason.c_str());
         console = true;
     }
-#else
-    const bool console = true;  // built without the window
 #endif
     if (console) headless::UseConsole();
 
