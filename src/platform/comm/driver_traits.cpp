@@ -28,12 +28,14 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // 183.1 baud (asked for 110, ftdi_sio programs about 275). ch341 and cp210x
 // program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
 // driver never asks for them), and cdc_acm asks its device for 2 (its line
-// coding has 1.5), while termios reads as 1.5 there.
+// coding has 1.5), while termios reads as 1.5 there; so does the PL011 (its
+// LCR_H has one stop-bits bit, for 2).
 constexpr KnownDriver kKnownDrivers[] = {
     {"ftdi_sio", (1u << 7) | (1u << 8), 184, true},
     {"ch341-uart", kFiveToEightBits, 1, false},  // ch341's usb-serial driver
     {"cp210x", kFiveToEightBits, 1, false},
     {"cdc_acm", kFiveToEightBits, 1, false},
+    {"uart-pl011", kFiveToEightBits, 1, false},  // amba-pl011
 };
 
 std::string DriverName(int fd) {
