@@ -16,6 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 
+# Qt's host tools (moc) are the build machine's own Qt's.
+set(QT_HOST_PATH /usr CACHE PATH "")
+set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux-gnu/cmake CACHE PATH "")
+
 # Programs the build runs (the icon writer) run under QEMU's user emulation
 # when it is installed (qemu-user), with the arm64 loader and libraries.
 find_program(ZANDREL_QEMU_AARCH64 qemu-aarch64)
