@@ -22,39 +22,26 @@
 #include <string>
 #include <vector>
 
+#include "desktop/desktop_test.h"
 #include "e2e/child_process.h"
 #include "e2e/file_watch.h"
-#include "support/pty.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 15000;
 
-class DesktopRun : public ::testing::Test {
+class DesktopRun : public desktoptest::DesktopTest {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so"))
-            GTEST_SKIP() << "built without the window";
-        ASSERT_TRUE(m_pty.MakeRaw());
-        m_dir = std::filesystem::temp_directory_path() / ("zandrel-desktop-" + std::to_string(getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        chmod(m_dir.c_str(), 0700);
+        DesktopTest::SetUp();
+        if (!Ready()) return;
         StartDisplay();
         StartWindowManager();
     }
     void TearDown() override {
         m_windowManager.reset();
         m_display.reset();
-        std::filesystem::remove_all(m_dir);
-    }
-
-    std::string PathOf(const std::string& name) const { return (m_dir / name).string(); }
-
-    // Each child writes its output into a folder of its own.
-    std::string OutputDir(const std::string& name) const {
-        std::filesystem::create_directories(m_dir / name);
-        return PathOf(name);
+        DesktopTest::TearDown();
     }
 
     e2e::ChildProcess::Environment Desktop() const {
@@ -136,8 +123,6 @@ protected:
     }
     void Tab(int times) { Keys(std::vector<std::string>(static_cast<size_t>(times), "Tab")); }
 
-    testsupport::Pty m_pty;
-    std::filesystem::path m_dir;
     std::unique_ptr<e2e::ChildProcess> m_display;
     std::unique_ptr<e2e::ChildProcess> m_windowManager;
     std::string m_displayName;

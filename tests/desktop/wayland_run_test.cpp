@@ -9,8 +9,6 @@
 
 #include <signal.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,10 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "desktop/desktop_test.h"
 #include "e2e/child_process.h"
 #include "e2e/file_watch.h"
 #include "support/png_size.h"
-#include "support/pty.h"
 
 namespace {
 
@@ -44,29 +42,16 @@ bool FirstBufferPresented(const std::string& log) {
     return !callback.empty() && log.find("wl_callback@" + callback + ".done(", attached) != std::string::npos;
 }
 
-class WaylandRun : public ::testing::Test {
+class WaylandRun : public desktoptest::DesktopTest {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so"))
-            GTEST_SKIP() << "built without the window";
         if (!std::filesystem::exists("/usr/bin/weston")) GTEST_SKIP() << "weston is not installed (scripts/setup)";
-        ASSERT_TRUE(m_pty.MakeRaw());
-        m_dir = std::filesystem::temp_directory_path() / ("zandrel-wayland-" + std::to_string(getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        chmod(m_dir.c_str(), 0700);  // the runtime directory, as a session has it
-        StartCompositor();
+        DesktopTest::SetUp();
+        if (Ready()) StartCompositor();
     }
     void TearDown() override {
         m_compositor.reset();
-        std::filesystem::remove_all(m_dir);
-    }
-
-    std::string PathOf(const std::string& name) const { return (m_dir / name).string(); }
-
-    std::string OutputDir(const std::string& name) const {
-        std::filesystem::create_directories(m_dir / name);
-        return PathOf(name);
+        DesktopTest::TearDown();
     }
 
     e2e::ChildProcess::Environment Session() const {
@@ -105,8 +90,6 @@ protected:
         return "";
     }
 
-    testsupport::Pty m_pty;
-    std::filesystem::path m_dir;
     std::unique_ptr<e2e::ChildProcess> m_compositor;
 };
 

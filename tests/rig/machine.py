@@ -7,7 +7,7 @@ length, the guest runs it and answers "@@done <status>", or "@@garbled" for a
 line that did not come whole, which the host sends again. Its lines under test:
   /dev/ttyUSB0  an emulated FT232 on ftdi_sio, far end Machine.adapter
   /dev/ttyS1    a 16550 on the 8250 driver, far end Machine.uart
-  /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
+  /dev/ttyS2    a 16550 whose far end (Machine.telnet, a TelnetLine) speaks telnet, so it can send a break
   /dev/ttyACM0  with the cdc_acm modules: g_serial's gadget on dummy_hcd, far end
                 /dev/ttyGS0 in the guest itself (see gadget.py)
   /dev/ttyUSB0  with a chip's modules instead: a CH340, CP2102 or PL2303 (or on
@@ -334,9 +334,6 @@ class Machine:
         else:
             self.uart = Line(uart)
 
-    def _telnet_line(self, path):
-        return Line(_connect(path))
-
     def start(self):
         image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, self._modules,
                                 self._programs, self._files,
@@ -360,7 +357,7 @@ class Machine:
             self.console = Console(self._accept(servers["console"][0]), self.console_log)
             self._take_lines(servers)
             self._qmp = Qmp(self.qmp_path)
-            self.telnet = self._telnet_line(telnet_path)
+            self.telnet = TelnetLine(_connect(telnet_path))
             self.console.wait_text(r"@@ready", 0, self.boot_seconds)
             self.boot_time = time.monotonic() - started
         except BaseException:
@@ -427,7 +424,7 @@ class Arm64Machine(Machine):
     """An arm64 guest as a Raspberry Pi's: QEMU's virt machine under TCG,
     its console on a virtio console (hvc0), and its one PL011 (/dev/ttyAMA0,
     the kernel's amba-pl011 driver) the line under test, its far end QEMU's
-    telnet server (Machine.telnet, a TelnetLine), so a break can be sent.
+    telnet server (Machine.telnet), so a break can be sent.
     The pl011_write trace shows IBRD, FBRD and LCR_H as the driver wrote them."""
 
     console_device = "/dev/hvc0"
@@ -451,9 +448,6 @@ class Arm64Machine(Machine):
 
     def _take_lines(self, servers):
         pass
-
-    def _telnet_line(self, path):
-        return TelnetLine(_connect(path))
 
 
 def _connect(path):

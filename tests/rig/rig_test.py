@@ -44,7 +44,6 @@ PARITY_LETTERS = "NOEMS"
 STOP_TEXTS = ["1", "1.5", "2"]
 ERROR_INVALID_PARAMETER = 87
 EV_BREAK, CE_BREAK = 0x40, 0x10
-TELNET_IAC_BREAK = b"\xff\xf3"
 CPU_TICKS_PER_SECOND = 100
 
 ALL_BYTES = bytes(range(256))
@@ -228,6 +227,42 @@ class GuestTest(unittest.TestCase):
                          f"zandrel: {device} cannot take {refused}, kept 9600 8N1\n")
         self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"kept")
 
+    def refusals_include(self, device, must_refuse):
+        """Every setting run or refused, and those frames among the refused."""
+        table = self.line_settings(device)
+        refused = [row.strip().split("  ")[0] for row in table if "refused" in row]
+        self.assertEqual([frame for frame in must_refuse if frame not in refused], [], "\n".join(table))
+
+    def break_seen_as_event(self, device):
+        """A break between A and B (device's far end is QEMU's telnet server):
+        the probe watching the port sees EV_BREAK and CE_BREAK, and AB only."""
+        console = self.vm.console
+        since = console.mark()
+        self.vm.send_command(f"port_probe {device} set:9600:8:0:0 watch:4000")
+        console.wait_text(r"@@set 1 .*\r?\n", since, 20)
+        console.send(b"\n")
+        time.sleep(0.5)
+        self.vm.telnet.send_break_between(b"A", b"B")
+        match, _ = console.wait_text(r"@@watch events=([0-9a-f]+) errors=([0-9a-f]+) data=([0-9a-f]*)\r?\n", since, 20)
+        events, errors = int(match.group(1), 16), int(match.group(2), 16)
+        self.assertTrue(events & EV_BREAK, f"events {events:#x}")
+        self.assertTrue(errors & CE_BREAK, f"errors {errors:#x}")
+        self.assertEqual(bytes.fromhex(match.group(3)), b"AB")
+        console.wait_text(r"@@done 0\r?\n", since, 20)
+
+    def break_adds_no_byte(self, device):
+        """A break between A and B during a capture: the capture holds AB."""
+        self.vm.check("rm -f /tmp/cap*")
+        # Another rate first, so that the trace's 9600 is the job's own setting and
+        # not the open's: a break that comes while the UART is still being set up
+        # can reach the tty as a plain NUL.
+        self.vm.check(f"stty -F {device} 19200")
+        self.start_zandrel(device, "-r /tmp/cap.bin", baud=9600)
+        self.vm.telnet.send_break_between(b"A", b"B")
+        self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+
     def cpu_ticks(self, seconds):
         """Clock ticks the console run used over that many seconds."""
         output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
@@ -274,31 +309,10 @@ class Lines(GuestTest):
         self.refusal_told(ADAPTER, "-d 6 -p s", "6 data bits")
 
     def test_5_uart_break_is_an_event_and_no_byte(self):
-        console = self.vm.console
-        since = console.mark()
-        self.vm.send_command(f"port_probe {TELNET_UART} set:9600:8:0:0 watch:4000")
-        match, _ = console.wait_text(r"@@set 1 .*\r?\n", since, 20)
-        console.send(b"\n")
-        time.sleep(0.5)
-        self.vm.telnet.send(b"A" + TELNET_IAC_BREAK + b"B")
-        match, _ = console.wait_text(r"@@watch events=([0-9a-f]+) errors=([0-9a-f]+) data=([0-9a-f]*)\r?\n", since, 20)
-        events, errors = int(match.group(1), 16), int(match.group(2), 16)
-        self.assertTrue(events & EV_BREAK, f"events {events:#x}")
-        self.assertTrue(errors & CE_BREAK, f"errors {errors:#x}")
-        self.assertEqual(bytes.fromhex(match.group(3)), b"AB")
-        console.wait_text(r"@@done 0\r?\n", since, 20)
+        self.break_seen_as_event(TELNET_UART)
 
     def test_5_uart_break_adds_no_byte_to_a_capture(self):
-        self.vm.check("rm -f /tmp/cap*")
-        # Another rate first, so that the trace's 9600 is the job's own setting and
-        # not the open's: a break that comes while the UART is still being set up
-        # can reach the tty as a plain NUL.
-        self.vm.check(f"stty -F {TELNET_UART} 19200")
-        self.start_zandrel(TELNET_UART, "-r /tmp/cap.bin", baud=9600)
-        self.vm.telnet.send(b"A" + TELNET_IAC_BREAK + b"B")
-        self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
-        self.assertEqual(self.stop_zandrel(), 0)
-        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+        self.break_adds_no_byte(TELNET_UART)
 
     def test_7_uart_capture_held_longer_than_its_queue_loses_nothing(self):
         """While the capture file cannot be written, the port's queue and then
@@ -620,9 +634,7 @@ class ChipBoot:
         return self.vm.chip.lines(mark, r"^modem 1 1") != []
 
     def test_3_runs_each_setting_or_refuses_it(self):
-        table = self.line_settings(self.device)
-        refused = [row.strip().split("  ")[0] for row in table if "refused" in row]
-        self.assertEqual([frame for frame in self.must_refuse if frame not in refused], [], "\n".join(table))
+        self.refusals_include(self.device, self.must_refuse)
 
     def test_4_open_raises_dtr_and_rts(self):
         mark = self.vm.chip.mark()
@@ -685,34 +697,16 @@ class Pl011(DataBothWays, GuestTest):
         self.assertIn("\n  /dev/ttyAMA0: uart-pl011\n", output.replace("\r", ""))
 
     def test_3_runs_each_setting_or_refuses_it(self):
-        table = self.line_settings(PL011)
-        refused = [row.strip().split("  ")[0] for row in table if "refused" in row]
-        self.assertEqual([frame for frame in NO_ONE_AND_A_HALF if frame not in refused], [], "\n".join(table))
+        self.refusals_include(PL011, NO_ONE_AND_A_HALF)
 
     def test_4_console_run_says_once_which_settings_the_uart_refused(self):
         self.refusal_told(PL011, "-d 5 -s 1.5", "1.5 stop bits")
 
     def test_5_break_is_an_event_and_no_byte(self):
-        console = self.vm.console
-        since = console.mark()
-        self.vm.send_command(f"port_probe {PL011} set:9600:8:0:0 watch:4000")
-        console.wait_text(r"@@set 1 .*\r?\n", since, 20)
-        console.send(b"\n")
-        time.sleep(0.5)
-        self.vm.telnet.send_break_between(b"A", b"B")
-        match, _ = console.wait_text(r"@@watch events=([0-9a-f]+) errors=([0-9a-f]+) data=([0-9a-f]*)\r?\n", since, 20)
-        self.assertTrue(int(match.group(1), 16) & EV_BREAK, match.group(0))
-        self.assertTrue(int(match.group(2), 16) & CE_BREAK, match.group(0))
-        self.assertEqual(bytes.fromhex(match.group(3)), b"AB")
-        console.wait_text(r"@@done 0\r?\n", since, 20)
+        self.break_seen_as_event(PL011)
 
     def test_5_break_adds_no_byte_to_a_capture(self):
-        self.vm.check(f"rm -f /tmp/cap*; stty -F {PL011} 19200")
-        self.start_zandrel(PL011, "-r /tmp/cap.bin", baud=9600)
-        self.vm.telnet.send_break_between(b"A", b"B")
-        self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
-        self.assertEqual(self.stop_zandrel(), 0)
-        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+        self.break_adds_no_byte(PL011)
 
     def test_6_loop_write_pacing(self):
         """A figure, not a gate: how close to 5 ms a Loop write keeps under
