@@ -85,7 +85,10 @@ uptime_cs() { awk '{ printf "%%d\n", $1 * 100 }' /proc/uptime; }
 ticks() { set -- $(cat /proc/$1/stat 2>/dev/null | sed 's/.*) //'); echo $(( ${12:-0} + ${13:-0} )); }
 export HOME=/tmp PATH=/bin:/usr/bin
 cd /tmp
-await %(console)s
+# Up to ten seconds until the console opens: a virtio console's node is there
+# a moment before its port, and opening it meanwhile fails.
+n=0
+until stty -F %(console)s >/dev/null 2>&1 || [ $n -ge 200 ]; do usleep 50000; n=$((n+1)); done
 # Opened first: a virtio console's termios is reset when its last user closes it.
 exec <%(console)s >%(console)s 2>&1
 stty raw -echo
