@@ -32,13 +32,12 @@ const char USAGE[] =
     "Without a display, or with ZANDREL_HEADLESS=1, it runs on the console until the\n"
     "job ends; Ctrl-C stops it.\n";
 
+int Usage() {
+    std::fputs(USAGE, stderr);
+    std::fputs(DevicesUsage(), stderr);
+    return EXIT_USAGE;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (AfxIsHeadless() && argc <= 1) {
-        std::fputs(USAGE, stderr);
-        std::fputs(DevicesUsage(), stderr);
-        return EXIT_USAGE;
-    }
-    return AfxWinMain(argc, argv);
-}
+int main(int argc, char** argv) { return AfxWinMain(argc, argv, Usage); }

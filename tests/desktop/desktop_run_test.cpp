@@ -23,39 +23,26 @@
 #include <string>
 #include <vector>
 
+#include "desktop/desktop_test.h"
 #include "e2e/child_process.h"
 #include "e2e/file_watch.h"
-#include "support/pty.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 15000;
 
-class DesktopRun : public ::testing::Test {
+class DesktopRun : public desktoptest::DesktopTest {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so"))
-            GTEST_SKIP() << "built without the window";
-        ASSERT_TRUE(m_pty.MakeRaw());
-        m_dir = std::filesystem::temp_directory_path() / ("zandrel-desktop-" + std::to_string(getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        chmod(m_dir.c_str(), 0700);
+        DesktopTest::SetUp();
+        if (!Ready()) return;
         StartDisplay();
         StartWindowManager();
     }
     void TearDown() override {
         m_windowManager.reset();
         m_display.reset();
-        std::filesystem::remove_all(m_dir);
-    }
-
-    std::string PathOf(const std::string& name) const { return (m_dir / name).string(); }
-
-    // Each child writes its output into a folder of its own.
-    std::string OutputDir(const std::string& name) const {
-        std::filesystem::create_directories(m_dir / name);
-        return PathOf(name);
+        DesktopTest::TearDown();
     }
 
     e2e::ChildProcess::Environment Desktop() const {
@@ -159,8 +146,6 @@ protected:
         ClickAt(window, 300, boxTop + 12.5 + (entry + 0.5) * 8);
     }
 
-    testsupport::Pty m_pty;
-    std::filesystem::path m_dir;
     std::unique_ptr<e2e::ChildProcess> m_display;
     std::unique_ptr<e2e::ChildProcess> m_windowManager;
     std::string m_displayName;

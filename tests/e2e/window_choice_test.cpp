@@ -47,14 +47,33 @@ protected:
 
     // The program with the port on COM3 and no display, console or window
     // chosen by the caller's variables.
-    e2e::ChildProcess Run(std::vector<std::string> switches, e2e::ChildProcess::Environment environment) {
+    e2e::ChildProcess Run(std::vector<std::string> switches, e2e::ChildProcess::Environment environment,
+                          const std::string& program = ZANDREL_BINARY) {
         switches.insert(switches.begin(), "zandrel");
         for (const char* name : {"ZANDREL_HEADLESS", "ZANDREL_WINDOW", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             if (std::none_of(environment.begin(), environment.end(), [&](const auto& e) { return e.first == name; }))
                 environment.emplace_back(name, "");
         environment.emplace_back("ZANDREL_COM3", m_pty.SlavePath());
         environment.emplace_back("XDG_RUNTIME_DIR", m_dir.string());
-        return e2e::ChildProcess(ZANDREL_BINARY, switches, environment, m_dir.string());
+        return e2e::ChildProcess(program, switches, environment, m_dir.string());
+    }
+
+    // The program copied into a directory of its own: alone, as a console
+    // package installs it, or with the window module and a qt.conf that gives
+    // Qt a plugin directory holding only its minimal platform: a Qt without
+    // the plugin a display needs.
+    std::string Copied(const char* install, bool window) {
+        namespace fs = std::filesystem;
+        const fs::path dir = m_dir / install;
+        const fs::path built = fs::path(ZANDREL_BINARY).parent_path();
+        fs::create_directories(dir / "plugins/platforms");
+        fs::copy_file(ZANDREL_BINARY, dir / "zandrel");
+        if (window) {
+            fs::copy_file(built / "zandrel-qt.so", dir / "zandrel-qt.so");
+            fs::create_symlink(ZANDREL_QT_MINIMAL, dir / "plugins/platforms/libqminimal.so");
+            std::ofstream(dir / "qt.conf") << "[Paths]\nPlugins = " << (dir / "plugins").string() << "\n";
+        }
+        return (dir / "zandrel").string();
     }
 
     testsupport::Pty m_pty;
@@ -84,6 +103,32 @@ TEST_F(WindowChoice, UnreachableDisplayFallsBackToTheConsoleSayingWhyOnce) {
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
     EXPECT_EQ(zandrel.Errors(), "zandrel: no window (could not connect to display " + display +
                                     "); running on the console\n");
+}
+
+// Without a switch a console run has nothing to do, whatever kept the window
+// from coming: the usage and its status, and what to install when that is why.
+TEST_F(WindowChoice, NoSwitchesWithoutAWindowShowTheUsageAndWhatToInstall) {
+    const std::string display = UnusedDisplay();
+    const struct {
+        const char* what;
+        e2e::ChildProcess::Environment environment;
+        std::string program;
+        std::string said;  // the line before the usage
+    } cases[] = {
+        {"an unreachable display", {{"DISPLAY", display}}, ZANDREL_BINARY,
+         "zandrel: no window (could not connect to display " + display + ")\n"},
+        {"Wayland without its plugin", {{"WAYLAND_DISPLAY", "wayland-77"}}, Copied("qt-without-wayland", true),
+         "zandrel: no window (Could not find the Qt platform plugin \"wayland\" in \"\"; install qt6-wayland)\n"},
+        {"X without its plugin", {{"DISPLAY", display}}, Copied("qt-without-xcb", true),
+         "zandrel: no window (Could not find the Qt platform plugin \"xcb\" in \"\"; install libqt6gui6)\n"},
+        {"the console package alone", {{"DISPLAY", display}}, Copied("console-only", false),
+         "zandrel: no window (the window is not installed; install the package zandrel)\n"},
+    };
+    for (const auto& c : cases) {
+        e2e::ChildProcess zandrel = Run({}, c.environment, c.program);
+        EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 2) << c.what;
+        EXPECT_TRUE(zandrel.Errors().starts_with(c.said + "Usage: zandrel")) << c.what << ":\n" << zandrel.Errors();
+    }
 }
 
 // A box on the offscreen platform is drawn nowhere: without ZANDREL_WINDOW=1

@@ -12,6 +12,7 @@
 
 #include "e2e/child_process.h"
 #include "e2e/file_watch.h"
+#include "support/png_size.h"
 #include "support/pty.h"
 
 namespace {
@@ -42,17 +43,6 @@ TEST_F(WindowModule, ConsoleRunMapsNoQtLibrary) {
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
 }
 
-// Width and height from a PNG file's header, or 0 x 0 when it is none.
-std::pair<unsigned, unsigned> PngSize(const std::string& bytes) {
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
-    auto word = [&](size_t at) {
-        unsigned value = 0;
-        for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-        return value;
-    };
-    return {word(16), word(20)};
-}
-
 TEST_F(WindowModule, WindowRunShowsTheDialogAtTheTemplateProportions) {
     if (!std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so"))
         GTEST_SKIP() << "built without the window";
@@ -65,7 +55,7 @@ TEST_F(WindowModule, WindowRunShowsTheDialogAtTheTemplateProportions) {
     EXPECT_EQ(zandrel.Errors().find("no window"), std::string::npos) << zandrel.Errors();
     // 381 x 175 dialog units of the desktop's font: at least what MS Sans Serif 8
     // gives at Qt's offscreen 96 dpi, as the desktop fonts are larger.
-    auto [width, height] = PngSize(e2e::ReadFile(picture));
+    auto [width, height] = testsupport::PngSize(e2e::ReadFile(picture));
     EXPECT_GE(width, 572u);
     EXPECT_GE(height, 284u);
 }

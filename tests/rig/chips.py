@@ -51,3 +51,32 @@ def uart16550(trace_lines):
 def close_enough(actual, wanted):
     """A UART's divisor misses some rates by a little; 3 % is what a receiver takes."""
     return abs(actual - wanted) * 100 <= wanted * 3
+
+
+PL011_CLOCK_QUARTERS = 96_000_000  # the virt machine's 24 MHz UART clock, times 4
+PL011_IBRD, PL011_FBRD, PL011_LCR_H = 0x24, 0x28, 0x2C
+
+
+def pl011(trace_lines):
+    """The PL011: its integer and fractional divisors (in 64ths of 16 clocks)
+    and its line control register as last written, break bit aside."""
+    registers = {}
+    for line in trace_lines:
+        match = re.search(r"pl011_write addr (0x[0-9a-f]+) value (0x[0-9a-f]+)", line)
+        if match:
+            registers[int(match.group(1), 16)] = int(match.group(2), 16)
+    if not all(register in registers for register in (PL011_IBRD, PL011_FBRD, PL011_LCR_H)):
+        return None
+    divisor = 64 * registers[PL011_IBRD] + registers[PL011_FBRD]
+    if not divisor:
+        return None
+    lcr = registers[PL011_LCR_H]
+    bits = ((lcr >> 5) & 0x3) + 5
+    stop = TWOSTOPBITS if lcr & 0x08 else ONESTOPBIT
+    if not lcr & 0x02:
+        parity = 0
+    elif lcr & 0x80:  # stick parity: even-select clear sends 1 (mark), set sends 0 (space)
+        parity = 4 if lcr & 0x04 else 3
+    else:
+        parity = 2 if lcr & 0x04 else 1
+    return (round(PL011_CLOCK_QUARTERS / divisor), bits, parity, stop)

@@ -1,7 +1,8 @@
-"""The guest's kernel: the image the distribution's linux-image-amd64 points at,
-unpacked once into the build tree with only the modules the rig's boots load,
-each with the modules it depends on (the package has no modules.dep: each
-module's own depends= line tells)."""
+"""The guest's kernel: the image the distribution's linux-image-amd64 (or
+linux-image-arm64) points at, unpacked once into the build tree with only the
+modules the rig's boots load, each with the modules it depends on (the package
+has no modules.dep: each module's own depends= line tells). An arm64 guest
+also gets busybox from the distribution's arm64 busybox-static."""
 
 import glob
 import lzma
@@ -20,15 +21,18 @@ CDC_ACM_MODULES = ["dummy_hcd", "cdc-acm", "usb_f_acm", "g_serial"]
 # driver named last (see guest/chip_emulator.cpp).
 CHIP_GADGET_MODULES = ["dummy_hcd", "libcomposite", "usb_f_fs"]
 CHIP_DRIVERS = ["ch341", "cp210x", "pl2303"]
-_WANTED = USB_SERIAL_MODULES + CDC_ACM_MODULES + CHIP_GADGET_MODULES + CHIP_DRIVERS
+# The arm64 guest's console, a virtio console on virtio-mmio (its PL011 is built in).
+ARM64_CONSOLE_MODULES = ["virtio_mmio", "virtio_console"]
+_WANTED = {"amd64": USB_SERIAL_MODULES + CDC_ACM_MODULES + CHIP_GADGET_MODULES + CHIP_DRIVERS,
+           "arm64": ARM64_CONSOLE_MODULES}
 
 
-def _image_package():
-    depends = subprocess.run(["apt-cache", "depends", "linux-image-amd64"], check=True,
-                             capture_output=True, text=True).stdout
+def _image_package(arch):
+    meta = f"linux-image-{arch}:{arch}"
+    depends = subprocess.run(["apt-cache", "depends", meta], check=True, capture_output=True, text=True).stdout
     match = re.search(r"Depends:\s*(linux-image-\S+)", depends)
     if not match:
-        raise RuntimeError("linux-image-amd64 names no kernel image package:\n" + depends)
+        raise RuntimeError(f"{meta} names no kernel image package:\n" + depends)
     return match.group(1)
 
 
@@ -74,31 +78,42 @@ def _copy_module(tree, name, into):
     return _depends(target)
 
 
-def _complete(kernel_dir):
+def _complete(kernel_dir, arch):
     """Whether kernel_dir has the image and every module a boot loads."""
     try:
-        load_order(kernel_dir, _WANTED)
+        load_order(kernel_dir, _WANTED[arch])
     except OSError:
         return False
-    return os.path.exists(os.path.join(kernel_dir, "vmlinuz"))
+    parts = ["vmlinuz"] + (["busybox"] if arch != "amd64" else [])
+    return all(os.path.exists(os.path.join(kernel_dir, part)) for part in parts)
 
 
-def fetch(kernel_dir):
-    """Makes kernel_dir hold vmlinuz and the modules the boots load; returns it."""
-    if _complete(kernel_dir):
+def _unpack(package, work):
+    """Downloads package into work and unpacks it; returns the tree."""
+    subprocess.run(["apt-get", "download", "-q", package], cwd=work, check=True)
+    tree = os.path.join(work, package.split(":")[0])
+    subprocess.run(["dpkg-deb", "-x", glob.glob(os.path.join(work, package.split(":")[0] + "_*.deb"))[0], tree],
+                   check=True)
+    return tree
+
+
+def fetch(kernel_dir, arch="amd64"):
+    """Makes kernel_dir hold vmlinuz and the modules the boots load (and for
+    another architecture than the host's, its busybox); returns it."""
+    if _complete(kernel_dir, arch):
         return kernel_dir
-    package = _image_package()
+    package = _image_package(arch)
     os.makedirs(os.path.dirname(os.path.abspath(kernel_dir)), exist_ok=True)
     with tempfile.TemporaryDirectory(dir=os.path.dirname(os.path.abspath(kernel_dir))) as work:
         os.chmod(work, 0o755)  # apt's download user must be able to write here
-        subprocess.run(["apt-get", "download", "-q", package], cwd=work, check=True)
-        debs = glob.glob(os.path.join(work, "*.deb"))
-        tree = os.path.join(work, "tree")
-        subprocess.run(["dpkg-deb", "-x", debs[0], tree], check=True)
+        tree = _unpack(package, work)
         staged = os.path.join(work, "kernel")
         os.makedirs(staged)
         shutil.copyfile(glob.glob(os.path.join(tree, "boot/vmlinuz-*"))[0], os.path.join(staged, "vmlinuz"))
-        wanted = list(_WANTED)
+        if arch != "amd64":
+            busybox = _unpack(f"busybox-static:{arch}", work)
+            shutil.copyfile(os.path.join(busybox, "bin/busybox"), os.path.join(staged, "busybox"))
+        wanted = list(_WANTED[arch])
         while wanted:
             name = wanted.pop()
             if not os.path.exists(os.path.join(staged, name + ".ko")):
@@ -112,4 +127,4 @@ def fetch(kernel_dir):
 
 if __name__ == "__main__":
     import sys
-    print(fetch(sys.argv[1]))
+    print(fetch(*sys.argv[1:3]))

@@ -60,15 +60,17 @@ def _libraries(program):
     return sorted(paths)
 
 
-def build(image, kernel_dir, modules, programs, files, init_script):
+def build(image, kernel_dir, modules, programs, files, init_script, busybox=None):
     """Writes image. programs maps a guest path to a host file; each comes with
-    its libraries at the host's paths. files maps a guest path to its bytes."""
+    its libraries at the host's paths (none for a static program of another
+    architecture). files maps a guest path to its bytes. busybox is the host's
+    unless another architecture's is given."""
     with open(image, "wb") as out:
         archive = _Cpio(out)
         for name in ("dev", "proc", "sys", "tmp", "run"):
             archive.directory(name)
-        with open(shutil.which("busybox"), "rb") as busybox:
-            archive.file("bin/busybox", busybox.read())
+        with open(busybox or shutil.which("busybox"), "rb") as program:
+            archive.file("bin/busybox", program.read())
         archive.symlink("bin/sh", "busybox")
         for name in modules:
             with open(os.path.join(kernel_dir, name + ".ko"), "rb") as module:

@@ -7,7 +7,7 @@ length, the guest runs it and answers "@@done <status>", or "@@garbled" for a
 line that did not come whole, which the host sends again. Its lines under test:
   /dev/ttyUSB0  an emulated FT232 on ftdi_sio, far end Machine.adapter
   /dev/ttyS1    a 16550 on the 8250 driver, far end Machine.uart
-  /dev/ttyS2    a 16550 whose far end (Machine.telnet) speaks telnet, so it can send a break
+  /dev/ttyS2    a 16550 whose far end (Machine.telnet, a TelnetLine) speaks telnet, so it can send a break
   /dev/ttyACM0  with the cdc_acm modules: g_serial's gadget on dummy_hcd, far end
                 /dev/ttyGS0 in the guest itself (see gadget.py)
   /dev/ttyUSB0  with a chip's modules instead: a CH340, CP2102 or PL2303 (or on
@@ -38,6 +38,8 @@ TRACE_EVENTS = ["usb_serial_set_baud", "usb_serial_set_data", "usb_serial_handle
                 "usb_serial_unsupported_parity", "usb_serial_unsupported_stopbits",
                 "usb_serial_unsupported_data_bits", "usb_serial_set_flow_control", "serial_update_parameters",
                 "serial_write"]
+TELNET_IAC = b"\xff"
+TELNET_BREAK = TELNET_IAC + b"\xf3"
 BOOT_SECONDS = 90  # emulation on a loaded two-core machine
 # A real FT232 carries its serial number in its EEPROM; QEMU's default is made
 # from the socket it is plugged into, and a re-plug may take another socket.
@@ -84,8 +86,13 @@ uptime_cs() { awk '{ printf "%%d\n", $1 * 100 }' /proc/uptime; }
 ticks() { set -- $(cat /proc/$1/stat 2>/dev/null | sed 's/.*) //'); echo $(( ${12:-0} + ${13:-0} )); }
 export HOME=/tmp PATH=/bin:/usr/bin
 cd /tmp
-stty -F /dev/ttyS0 raw -echo
-exec </dev/ttyS0 >/dev/ttyS0 2>&1
+# Up to ten seconds until the console opens: a virtio console's node is there
+# a moment before its port, and opening it meanwhile fails.
+n=0
+until stty -F %(console)s >/dev/null 2>&1 || [ $n -ge 200 ]; do usleep 50000; n=$((n+1)); done
+# Opened first: a virtio console's termios is reset when its last user closes it.
+exec <%(console)s >%(console)s 2>&1
+stty raw -echo
 %(setup)s
 echo @@ready
 # Each line comes as "LENGTH COMMAND": one that lost characters on the way
@@ -167,6 +174,20 @@ class Line:
         self.socket.close()
 
 
+class TelnetLine(Line):
+    """A line whose far end is QEMU's telnet server: data goes with each 0xFF
+    doubled, and a break goes as telnet's BREAK. What QEMU sends is the UART's
+    data as it stands, after its own option offers when the client connects."""
+
+    def send(self, data):
+        super().send(data.replace(TELNET_IAC, TELNET_IAC * 2))
+
+    def send_break_between(self, before, after):
+        """before, then a break, then after."""
+        escape = lambda data: data.replace(TELNET_IAC, TELNET_IAC * 2)  # noqa: E731
+        self.socket.sendall(escape(before) + TELNET_BREAK + escape(after))
+
+
 class Console(Line):
     """The guest's shell, its output also written to a log file."""
 
@@ -208,8 +229,8 @@ class Trace:
     def _read(self, stream):
         for raw in stream:
             line = raw.decode("latin-1").rstrip("\r\n")
-            if "serial_write" in line and "addr 0x03" not in line:
-                continue  # the UARTs' data; only their line control register tells the frame
+            if ("serial_write" in line and "addr 0x03" not in line) or re.search(r"pl011_write addr 0x0+ ", line):
+                continue  # the UARTs' data; only their line control and divisor registers tell the frame
             self._log.write(line + "\n")
             self._log.flush()
             with self._lock:
@@ -290,45 +311,65 @@ class Machine:
         server.close()
         return connection
 
-    def start(self):
-        image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, self._modules,
-                                self._programs, self._files,
-                                INIT % {"insmods": self._insmods(), "setup": self._setup})
-        servers = {name: self._listen(name) for name in ("console", "adapter", "uart")}
-        telnet_path = os.path.join(self.dir, "telnet.sock")
-        self.qmp_path = os.path.join(self.dir, "qmp.sock")
-        command = [
+    # The guest's console, the lines whose far end the host listens on, and
+    # the trace events that tell how the UARTs were programmed.
+    console_device = "/dev/ttyS0"
+    host_lines = ("console", "adapter", "uart")
+    trace_events = TRACE_EVENTS
+    busybox = None  # the host's
+    boot_seconds = BOOT_SECONDS
+
+    def _qemu(self, image, sockets, telnet_path):
+        """QEMU's command line, its machine's lines on those sockets."""
+        return [
             "qemu-system-x86_64", "-nodefaults", "-display", "none", "-no-reboot", "-m", "256", "-smp", "1",
             "-kernel", os.path.join(self._kernel_dir, "vmlinuz"), "-initrd", image,
             "-append", "console=ttyS0 panic=-1 quiet",
-            "-chardev", f"socket,id=console,path={servers['console'][1]}",
-            "-chardev", f"socket,id=uart,path={servers['uart'][1]}",
+            "-chardev", f"socket,id=console,path={sockets['console']}",
+            "-chardev", f"socket,id=uart,path={sockets['uart']}",
             "-chardev", f"socket,id=telnet,path={telnet_path},server=on,wait=off,telnet=on",
-            "-chardev", f"socket,id=adapter,path={servers['adapter'][1]}",
+            "-chardev", f"socket,id=adapter,path={sockets['adapter']}",
             "-serial", "chardev:console", "-serial", "chardev:uart", "-serial", "chardev:telnet",
             "-device", "qemu-xhci,id=xhci",
             "-device", f"usb-serial,id=adapter,chardev=adapter,bus=xhci.0,serial={ADAPTER_SERIAL}",
-            "-qmp", f"unix:{self.qmp_path},server=on,wait=off",
         ]
-        for event in TRACE_EVENTS:
+
+    def _take_lines(self, servers):
+        """The far ends of the lines QEMU connected to, but the console's."""
+        self.adapter = Line(self._accept(servers["adapter"][0]))
+        uart = self._accept(servers["uart"][0])
+        if self._chip_log:
+            self.chip = Trace(uart.makefile("rb"), self.chip_log)
+            self.uart = None
+        else:
+            self.uart = Line(uart)
+
+    def start(self):
+        image = initramfs.build(os.path.join(self.dir, "initramfs.cpio"), self._kernel_dir, self._modules,
+                                self._programs, self._files,
+                                INIT % {"insmods": self._insmods(), "setup": self._setup,
+                                        "console": self.console_device},
+                                self.busybox and os.path.join(self._kernel_dir, self.busybox))
+        servers = {name: self._listen(name) for name in self.host_lines}
+        telnet_path = os.path.join(self.dir, "telnet.sock")
+        self.qmp_path = os.path.join(self.dir, "qmp.sock")
+        command = self._qemu(image, {name: server[1] for name, server in servers.items()}, telnet_path)
+        command += ["-qmp", f"unix:{self.qmp_path},server=on,wait=off"]
+        for event in self.trace_events:
             command += ["-trace", event]
         with open(os.path.join(self.dir, "command"), "w") as note:
             note.write(" ".join(command) + "\n")
+        started = time.monotonic()
         self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE)
         self.trace = Trace(self.process.stderr, self.trace_log)
         try:
             self.console = Console(self._accept(servers["console"][0]), self.console_log)
-            self.adapter = Line(self._accept(servers["adapter"][0]))
-            uart = self._accept(servers["uart"][0])
-            if self._chip_log:
-                self.chip = Trace(uart.makefile("rb"), self.chip_log)
-                self.uart = None
-            else:
-                self.uart = Line(uart)
+            self._take_lines(servers)
             self._qmp = Qmp(self.qmp_path)
-            self.telnet = Line(_connect(telnet_path))
-            self.console.wait_text(r"@@ready", 0, BOOT_SECONDS)
+            self.telnet = TelnetLine(_connect(telnet_path))
+            self.console.wait_text(r"@@ready", 0, self.boot_seconds)
+            self.boot_time = time.monotonic() - started
         except BaseException:
             self.close()  # no test class tears down a boot that never came up
             raise
@@ -387,6 +428,36 @@ class Machine:
             line = getattr(self, name, None)
             if line:
                 line.close()
+
+
+class Arm64Machine(Machine):
+    """An arm64 guest as a Raspberry Pi's: QEMU's virt machine under TCG,
+    its console on a virtio console (hvc0), and its one PL011 (/dev/ttyAMA0,
+    the kernel's amba-pl011 driver) the line under test, its far end QEMU's
+    telnet server (Machine.telnet), so a break can be sent.
+    The pl011_write trace shows IBRD, FBRD and LCR_H as the driver wrote them."""
+
+    console_device = "/dev/hvc0"
+    host_lines = ("console",)
+    trace_events = ["pl011_write"]
+    busybox = "busybox"  # the guest's own, from the kernel directory
+    boot_seconds = 180  # every instruction emulated, on a loaded two-core machine
+
+    def _qemu(self, image, sockets, telnet_path):
+        # max's pointer authentication costs TCG dearly; QEMU's own algorithm does not.
+        return [
+            "qemu-system-aarch64", "-M", "virt", "-cpu", "max,pauth-impdef=on", "-nodefaults", "-display", "none",
+            "-no-reboot", "-m", "512", "-smp", "1",
+            "-kernel", os.path.join(self._kernel_dir, "vmlinuz"), "-initrd", image,
+            "-append", "console=hvc0 panic=-1 quiet",
+            "-chardev", f"socket,id=console,path={sockets['console']}",
+            "-device", "virtio-serial-device", "-device", "virtconsole,chardev=console",
+            "-chardev", f"socket,id=telnet,path={telnet_path},server=on,wait=off,telnet=on",
+            "-serial", "chardev:telnet",
+        ]
+
+    def _take_lines(self, servers):
+        pass
 
 
 def _connect(path):

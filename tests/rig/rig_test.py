@@ -24,15 +24,17 @@ import unittest
 import chip_gadget
 import chips
 from gadget import GadgetEnd
-from guest_kernel import CDC_ACM_MODULES, CHIP_GADGET_MODULES, USB_SERIAL_MODULES
-from machine import ADAPTER_SERIAL, Machine
+from guest_kernel import ARM64_CONSOLE_MODULES, CDC_ACM_MODULES, CHIP_GADGET_MODULES, USB_SERIAL_MODULES
+from machine import ADAPTER_SERIAL, Arm64Machine, Machine
 
 # Set by run_rig.py: work directory, kernel directory, the program, the probe,
-# the line filler, the chip emulator.
+# the line filler, the chip emulator; under "arm64" the arm64 guest's kernel
+# directory and programs (None: no arm64 boot).
 CONFIG = {}
 
 ADAPTER, UART, TELNET_UART, ACM = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyACM0"
-COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3, ACM: 4}
+PL011 = "/dev/ttyAMA0"
+COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3, ACM: 4, PL011: 5}
 # What the dialog offers.
 BAUDS = [110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000]
 DATA_BITS = [5, 6, 7, 8]
@@ -42,7 +44,6 @@ PARITY_LETTERS = "NOEMS"
 STOP_TEXTS = ["1", "1.5", "2"]
 ERROR_INVALID_PARAMETER = 87
 EV_BREAK, CE_BREAK = 0x40, 0x10
-TELNET_IAC_BREAK = b"\xff\xf3"
 CPU_TICKS_PER_SECOND = 100
 FTDI_SET_LATENCY = 0x4009
 
@@ -63,15 +64,19 @@ def frame_text(frame):
     return f"{baud} {bits}{PARITY_LETTERS[parity]}{STOP_TEXTS[stop]}"
 
 
-def boot(name, modules, guest_setup="", **machine_options):
-    """A guest with the program, the probe, the filler, the chip emulator and
-    the test data, COM1 to COM4 mapped to the lines."""
-    programs = {"/bin/zandrel": CONFIG["zandrel"], "/bin/port_probe": CONFIG["probe"],
-                "/bin/line_filler": CONFIG["filler"], "/bin/chip_emulator": CONFIG["chip"]}
+def boot(name, modules, guest_setup="", arch="amd64", **machine_options):
+    """A guest with the program, the probe, the filler, the chip emulator (on
+    amd64) and the test data, COM1 to COM5 mapped to the lines."""
+    built = CONFIG if arch == "amd64" else CONFIG[arch]
+    programs = {"/bin/zandrel": built["zandrel"], "/bin/port_probe": built["probe"],
+                "/bin/line_filler": built["filler"]}
+    if "chip" in built:
+        programs["/bin/chip_emulator"] = built["chip"]
     files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE,
              "/data/count.txt": COUNT_FILE}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
-    return Machine(name, CONFIG["work"], CONFIG["kernel"], programs, modules, files,
+    machine = Arm64Machine if arch == "arm64" else Machine
+    return machine(name, CONFIG["work"], built["kernel"], programs, modules, files,
                    setup + "\n" + guest_setup, **machine_options).start()
 
 
@@ -82,10 +87,11 @@ class GuestTest(unittest.TestCase):
     modules = USB_SERIAL_MODULES
     machine_options = {}
     device = ADAPTER  # the boot is up once it is there
+    arch = "amd64"
 
     @classmethod
     def setUpClass(cls):
-        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup, **cls.machine_options)
+        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup, cls.arch, **cls.machine_options)
         cls.vm.check(f"await {cls.device}")
         cls.gadget = GadgetEnd(cls.vm)
 
@@ -94,7 +100,9 @@ class GuestTest(unittest.TestCase):
         cls.vm.close()
 
     def far_end(self, device):
-        return {ADAPTER: self.vm.adapter, UART: self.vm.uart, TELNET_UART: self.vm.telnet, ACM: self.gadget}[device]
+        if device == ACM:
+            return self.gadget
+        return getattr(self.vm, {ADAPTER: "adapter", UART: "uart", TELNET_UART: "telnet", PL011: "telnet"}[device])
 
     def record(self, device):
         """What tells how device's chip was programmed (read like the trace),
@@ -104,6 +112,8 @@ class GuestTest(unittest.TestCase):
             return self.vm.trace, r"usb_serial_set_baud .* baud rate (\d+)", chips.ft232
         if device in (UART, TELNET_UART):
             return self.vm.trace, r"serial_update_parameters baudrate=(\d+)", chips.uart16550
+        if device == PL011:  # the rate takes two registers: no one line says it
+            return self.vm.trace, None, chips.pl011
         return None
 
     def start_zandrel(self, device, switches, baud=115200):
@@ -120,8 +130,12 @@ class GuestTest(unittest.TestCase):
             status, _ = self.vm.run(f"await_termios_change {device} {termios}")
             self.assertEqual(status, 0, f"{device} was never set up: " + self.vm.run("cat /tmp/err")[1])
             return
-        source, pattern, _ = record
-        set_up = source.wait_for(pattern, mark, 20, lambda match: chips.close_enough(int(match.group(1)), baud))
+        source, pattern, decode = record
+        if pattern:
+            set_up = source.wait_for(pattern, mark, 20, lambda match: chips.close_enough(int(match.group(1)), baud))
+        else:
+            set_up = source.wait_until(lambda lines: (chip := decode(lines[mark:])) is not None
+                                       and chips.close_enough(chip[0], baud), 20)
         self.assertTrue(set_up, f"{device} was never set to {baud}: " + self.vm.run("cat /tmp/err")[1])
 
     def stop_zandrel(self, seconds=10):
@@ -254,6 +268,42 @@ class GuestTest(unittest.TestCase):
         line = self.far_end(device)
         self.held_and_resumed(device, "x", lambda: line.send_after_mark(XOFF), lambda: line.send(XON), "1 0 0")
 
+    def refusals_include(self, device, must_refuse):
+        """Every setting run or refused, and those frames among the refused."""
+        table = self.line_settings(device)
+        refused = [row.strip().split("  ")[0] for row in table if "refused" in row]
+        self.assertEqual([frame for frame in must_refuse if frame not in refused], [], "\n".join(table))
+
+    def break_seen_as_event(self, device):
+        """A break between A and B (device's far end is QEMU's telnet server):
+        the probe watching the port sees EV_BREAK and CE_BREAK, and AB only."""
+        console = self.vm.console
+        since = console.mark()
+        self.vm.send_command(f"port_probe {device} set:9600:8:0:0 watch:4000")
+        console.wait_text(r"@@set 1 .*\r?\n", since, 20)
+        console.send(b"\n")
+        time.sleep(0.5)
+        self.vm.telnet.send_break_between(b"A", b"B")
+        match, _ = console.wait_text(r"@@watch events=([0-9a-f]+) errors=([0-9a-f]+) data=([0-9a-f]*)\r?\n", since, 20)
+        events, errors = int(match.group(1), 16), int(match.group(2), 16)
+        self.assertTrue(events & EV_BREAK, f"events {events:#x}")
+        self.assertTrue(errors & CE_BREAK, f"errors {errors:#x}")
+        self.assertEqual(bytes.fromhex(match.group(3)), b"AB")
+        console.wait_text(r"@@done 0\r?\n", since, 20)
+
+    def break_adds_no_byte(self, device):
+        """A break between A and B during a capture: the capture holds AB."""
+        self.vm.check("rm -f /tmp/cap*")
+        # Another rate first, so that the trace's 9600 is the job's own setting and
+        # not the open's: a break that comes while the UART is still being set up
+        # can reach the tty as a plain NUL.
+        self.vm.check(f"stty -F {device} 19200")
+        self.start_zandrel(device, "-r /tmp/cap.bin", baud=9600)
+        self.vm.telnet.send_break_between(b"A", b"B")
+        self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+
     def cpu_ticks(self, seconds):
         """Clock ticks the console run used over that many seconds."""
         output = self.vm.check(f"a=$(ticks $(cat /tmp/pid)); sleep {seconds}; b=$(ticks $(cat /tmp/pid)); "
@@ -300,31 +350,10 @@ class Lines(GuestTest):
         self.refusal_told(ADAPTER, "-d 6 -p s", "6 data bits")
 
     def test_5_uart_break_is_an_event_and_no_byte(self):
-        console = self.vm.console
-        since = console.mark()
-        self.vm.send_command(f"port_probe {TELNET_UART} set:9600:8:0:0 watch:4000")
-        match, _ = console.wait_text(r"@@set 1 .*\r?\n", since, 20)
-        console.send(b"\n")
-        time.sleep(0.5)
-        self.vm.telnet.send(b"A" + TELNET_IAC_BREAK + b"B")
-        match, _ = console.wait_text(r"@@watch events=([0-9a-f]+) errors=([0-9a-f]+) data=([0-9a-f]*)\r?\n", since, 20)
-        events, errors = int(match.group(1), 16), int(match.group(2), 16)
-        self.assertTrue(events & EV_BREAK, f"events {events:#x}")
-        self.assertTrue(errors & CE_BREAK, f"errors {errors:#x}")
-        self.assertEqual(bytes.fromhex(match.group(3)), b"AB")
-        console.wait_text(r"@@done 0\r?\n", since, 20)
+        self.break_seen_as_event(TELNET_UART)
 
     def test_5_uart_break_adds_no_byte_to_a_capture(self):
-        self.vm.check("rm -f /tmp/cap*")
-        # Another rate first, so that the trace's 9600 is the job's own setting and
-        # not the open's: a break that comes while the UART is still being set up
-        # can reach the tty as a plain NUL.
-        self.vm.check(f"stty -F {TELNET_UART} 19200")
-        self.start_zandrel(TELNET_UART, "-r /tmp/cap.bin", baud=9600)
-        self.vm.telnet.send(b"A" + TELNET_IAC_BREAK + b"B")
-        self.vm.check("await_size /tmp/cap.bin 2; sleep 1")
-        self.assertEqual(self.stop_zandrel(), 0)
-        self.assertEqual(self.guest_bytes("/tmp/cap.bin"), b"AB")
+        self.break_adds_no_byte(TELNET_UART)
 
     def test_7_uart_capture_held_longer_than_its_queue_loses_nothing(self):
         """While the capture file cannot be written, the port's queue and then
@@ -678,9 +707,7 @@ class ChipBoot:
         return self.vm.chip.lines(mark, r"^modem 1 1") != []
 
     def test_3_runs_each_setting_or_refuses_it(self):
-        table = self.line_settings(self.device)
-        refused = [row.strip().split("  ")[0] for row in table if "refused" in row]
-        self.assertEqual([frame for frame in self.must_refuse if frame not in refused], [], "\n".join(table))
+        self.refusals_include(self.device, self.must_refuse)
 
     def test_4_open_raises_dtr_and_rts(self):
         mark = self.vm.chip.mark()
@@ -934,3 +961,57 @@ class AcmDevice(RefusesOneAndAHalf, ChipFlow, ChipBoot, GuestTest):
                 self.assertEqual(self.stop_zandrel(), 0)
                 self.assertEqual(self.vm.check("cat /tmp/err").replace("\r", ""), told)
                 self.assertEqual(self.vm.run("cat /tmp/cap.bin")[1].strip() == "hello", captured)
+
+
+class Pl011(DataBothWays, GuestTest):
+    """An arm64 guest as a Raspberry Pi's (machine.Arm64Machine): the arm64
+    build on the kernel's amba-pl011 driver, the Pi's own UART, under TCG.
+    QEMU's PL011 has no modem lines and no flow control."""
+
+    arch = "arm64"
+    modules = ARM64_CONSOLE_MODULES
+    device = PL011
+
+    @classmethod
+    def setUpClass(cls):
+        if not CONFIG.get("arm64"):
+            raise unittest.SkipTest("no arm64 build given (run_rig.py --arm64)")
+        super().setUpClass()
+        with open(os.path.join(CONFIG["work"], "boot-arm64.txt"), "w") as out:
+            out.write(f"arm64 guest up in {cls.vm.boot_time:.1f} s\n")
+
+    def test_0_usage_lists_the_uart_by_its_driver(self):
+        status, output = self.vm.run("zandrel 2>&1")
+        self.assertEqual(status, 2)
+        self.assertIn("\n  /dev/ttyAMA0: uart-pl011\n", output.replace("\r", ""))
+
+    def test_3_runs_each_setting_or_refuses_it(self):
+        self.refusals_include(PL011, NO_ONE_AND_A_HALF)
+
+    def test_4_console_run_says_once_which_settings_the_uart_refused(self):
+        self.refusal_told(PL011, "-d 5 -s 1.5", "1.5 stop bits")
+
+    def test_5_break_is_an_event_and_no_byte(self):
+        self.break_seen_as_event(PL011)
+
+    def test_5_break_adds_no_byte_to_a_capture(self):
+        self.break_adds_no_byte(PL011)
+
+    def test_6_loop_write_pacing(self):
+        """A figure, not a gate: how close to 5 ms a Loop write keeps under
+        TCG, and whether the run found the line slower than its tick."""
+        line = self.vm.telnet
+        since = line.mark()
+        self.start_zandrel(PL011, "-m 5 -l y -w /data/pace.txt")
+        line.wait_for(400, since, 20)
+        self.assertEqual(self.stop_zandrel(), 0)
+        times = line.arrival_times(since)
+        gaps = sorted((b - a) * 1000 for a, b in zip(times, times[1:]))
+        told = self.vm.check("cat /tmp/err").strip()
+        figure = (f"-m 5 -l y on ttyAMA0: {len(gaps)} gaps, median {gaps[len(gaps) // 2]:.1f} ms, "
+                  f"10th percentile {gaps[len(gaps) // 10]:.1f} ms, 90th {gaps[len(gaps) * 9 // 10]:.1f} ms, "
+                  f"mean {sum(gaps) / len(gaps):.1f} ms; told: {told or 'nothing'}")
+        with open(os.path.join(CONFIG["work"], "pacing-arm64.txt"), "w") as out:
+            out.write(figure + "\n")
+        print("\n" + figure)
+        self.assertEqual(line.received(since)[:len(PACE_FILE)], PACE_FILE)

@@ -41,6 +41,7 @@ def main():
     parser.add_argument("--probe", required=True)
     parser.add_argument("--filler", required=True, help="the guest's second writer that keeps a line full")
     parser.add_argument("--chip", required=True, help="the guest's USB-serial chip emulator")
+    parser.add_argument("--arm64", help="a static arm64 build directory (ZANDREL_TESTS=OFF) for the arm64 boot")
     parser.add_argument("tests", nargs="*", help="unittest names, for example rig_test.Lines")
     options = parser.parse_args()
 
@@ -51,7 +52,17 @@ def main():
     os.makedirs(options.work, exist_ok=True)
     rig_test.CONFIG.update(work=options.work, kernel=guest_kernel.fetch(os.path.join(options.work, "kernel")),
                            zandrel=options.zandrel, probe=options.probe, filler=options.filler,
-                           chip=options.chip)
+                           chip=options.chip, arm64=None)
+    if options.arm64 and not shutil.which("qemu-system-aarch64"):
+        print("rig: no arm64 boot: qemu-system-aarch64 is not installed")
+    elif options.arm64 and not os.path.exists(os.path.join(options.arm64, "zandrel")):
+        print(f"rig: no arm64 boot: {options.arm64} has no zandrel (scripts/setup builds it)")
+    elif options.arm64:
+        rig_test.CONFIG["arm64"] = {
+            "kernel": guest_kernel.fetch(os.path.join(options.work, "kernel-arm64"), "arm64"),
+            "zandrel": os.path.join(options.arm64, "zandrel"),
+            "probe": os.path.join(options.arm64, "tests", "rig_port_probe"),
+            "filler": os.path.join(options.arm64, "tests", "rig_line_filler")}
     loader = unittest.TestLoader()
     suite = (loader.loadTestsFromNames(options.tests) if options.tests
              else loader.loadTestsFromModule(rig_test))

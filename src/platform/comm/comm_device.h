@@ -115,9 +115,12 @@ private:
     // fInX: XOFF when the queue's free room falls to XoffLim, XON when what it
     // holds falls to XonLim.
     void UpdateInputFlow();
-    // fOutxDsrFlow: reads DSR afresh; output is held while it is off.
-    void ReadDsr();
-    bool OutputStopped() const { return m_xoffReceived || m_dsrOff || (LineUsable() && m_line->OutputSuspended()); }
+    // fOutxCtsFlow, fOutxDsrFlow: reads CTS and DSR afresh; output is held
+    // while one that is watched is off.
+    void ReadStatusLines();
+    bool OutputStopped() const {
+        return m_xoffReceived || m_ctsOff || m_dsrOff || (LineUsable() && m_line->OutputSuspended());
+    }
     void FillHolds(COMSTAT& status) const;
 
     // The driver thread.
@@ -143,6 +146,7 @@ private:
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading
     bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
     bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
+    bool m_ctsOff = false;         // fOutxCtsFlow: CTS was off when output was last offered
     bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
     bool m_settingLine = false;    // SetCommState has the line, without the lock
     std::condition_variable m_lineSet;  // SetCommState waits here for another one to end

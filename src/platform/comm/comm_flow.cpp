@@ -1,5 +1,5 @@
-// Flow control in the driver layer: XON/XOFF both ways and DSR. All of it
-// runs with the device lock held.
+// Flow control in the driver layer: XON/XOFF both ways, and CTS and DSR.
+// All of it runs with the device lock held.
 #include <sys/ioctl.h>
 
 #include <algorithm>
@@ -29,19 +29,24 @@ void CommDevice::UpdateInputFlow() {
     if (stop != m_xoffSent && m_line->SendFlowChar(stop)) m_xoffSent = stop;
 }
 
-void CommDevice::ReadDsr() {
-    bool wasOff = m_dsrOff;
-    m_dsrOff = m_dcb.fOutxDsrFlow && LineUsable() && !m_line->ModemLineOn(TIOCM_DSR);
-    if (wasOff && !m_dsrOff) Wake();  // held writes go on
+// CTS is also held to by the kernel or the chip; holding here too keeps a
+// USB chip's transmit buffer from filling behind a CTS that is off, as a
+// Windows driver holds its output.
+void CommDevice::ReadStatusLines() {
+    const bool wasStopped = m_ctsOff || m_dsrOff;
+    const bool watched = (m_dcb.fOutxCtsFlow || m_dcb.fOutxDsrFlow) && LineUsable();
+    const int lines = watched ? m_line->ModemLines() : ~0;
+    m_ctsOff = m_dcb.fOutxCtsFlow && !(lines & TIOCM_CTS);
+    m_dsrOff = m_dcb.fOutxDsrFlow && !(lines & TIOCM_DSR);
+    if (wasStopped && !m_ctsOff && !m_dsrOff) Wake();  // held writes go on
 }
 
 void CommDevice::FillHolds(COMSTAT& status) const {
     // A port server's word to suspend output is its XOFF.
     status.fXoffHold = m_xoffReceived || (LineUsable() && m_line->OutputSuspended());
     status.fXoffSent = m_xoffSent;
+    status.fCtsHold = m_ctsOff;
     status.fDsrHold = m_dsrOff;
-    // The kernel or the chip holds output on CTS; read the line as it is now.
-    status.fCtsHold = m_dcb.fOutxCtsFlow && LineUsable() && !m_line->ModemLineOn(TIOCM_CTS);
 }
 
 }  // namespace comm

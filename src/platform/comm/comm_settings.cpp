@@ -66,7 +66,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     // Handshakes turned off release what they held; the queue is judged by the new limits.
     if (!m_dcb.fOutX) m_xoffReceived = false;
     if (LineUsable()) m_line->FollowLatency(m_dcb.fOutX);
-    ReadDsr();
+    ReadStatusLines();
     UpdateInputFlow();
     Wake();
     return TRUE;
@@ -111,7 +111,7 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         if (LineUsable()) status->cbInQue += m_line->InputHeld();
         m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
         if (LineUsable()) status->cbOutQue += m_line->OutputHeld();
-        ReadDsr();
+        ReadStatusLines();
         FillHolds(*status);
     }
     return TRUE;

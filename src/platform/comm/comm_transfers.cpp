@@ -76,7 +76,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     // offered again), as some drivers cannot wake us when it changes.
     if (m_dcb.fOutX && !m_hungUp) ReadLine(Clock::now());
     if (m_hungUp) return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    ReadDsr();
+    ReadStatusLines();
     Request* spare = m_pool.Take();
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 

@@ -31,7 +31,8 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // 183.1 baud (asked for 110, ftdi_sio programs about 275). ch341 and cp210x
 // program CSTOPB as 2 stop bits with 5 data bits too (the CP2102 has 1.5, the
 // driver never asks for them), and cdc_acm asks its device for 2 (its line
-// coding has 1.5), while termios reads as 1.5 there. ch341, pl2303 and
+// coding has 1.5), while termios reads as 1.5 there; so does the PL011 (its
+// LCR_H has one stop-bits bit, for 2). ch341, pl2303 and
 // cdc_acm do not wait for what their chip holds to send: the PL2303 holds
 // 256 bytes; for the CH340, whose figure is not published, 128 are allowed
 // (as the rig's emulated chip holds), and for an ACM device one 64-byte packet.
@@ -43,6 +44,7 @@ constexpr KnownDriver kKnownDrivers[] = {
     {"cp210x", kFiveToEightBits, 1, false, 0, true, false},
     {"pl2303", kFiveToEightBits, 1, true, 256, true, false},
     {"cdc_acm", kFiveToEightBits, 1, false, 64, false, false},
+    {"uart-pl011", kFiveToEightBits, 1, false, 0, true, false},  // amba-pl011
 };
 
 std::string DriverName(int fd) {

@@ -52,8 +52,9 @@ public:
 
     // fInX: tells the far end to stop (XOFF) or start (XON); false if it could not now.
     virtual bool SendFlowChar(bool stop) = 0;
-    // Whether a status line (TIOCM_CTS, TIOCM_DSR) is on.
-    virtual bool ModemLineOn(int line) const = 0;
+    // The status lines (TIOCM_CTS, TIOCM_DSR bits) as they are now; a line
+    // without them has them all on.
+    virtual int ModemLines() const = 0;
     // The line itself holds output (a port server asked to suspend it): no
     // Write until a Read has taken in the word to resume.
     virtual bool OutputSuspended() const = 0;

@@ -1,4 +1,4 @@
-// Any baud rate, through termios2 and BOTHER, and the whole line as the kernel
+// Any baud rate, through termios2 (BOTHER for those without a constant), and the whole line as the kernel
 // holds it. Kept apart because <asm/termbits.h> cannot share a translation
 // unit with <termios.h>.
 #pragma once

@@ -217,9 +217,9 @@ bool SetLowLatency(int fd, bool on) {
     return ioctl(fd, TIOCSSERIAL, &serial) == 0;
 }
 
-bool ModemLineOn(int fd, int line) {
+int ModemLines(int fd) {
     int lines = 0;
-    return ioctl(fd, TIOCMGET, &lines) != 0 || (lines & line) != 0;
+    return ioctl(fd, TIOCMGET, &lines) == 0 ? lines : ~0;
 }
 
 }  // namespace comm

@@ -51,8 +51,8 @@ bool SendFlowChar(int fd, bool stop);
 bool SetLowLatency(int fd, bool on);
 bool LowLatency(int fd);
 
-// Whether a status line (TIOCM_CTS, TIOCM_DSR) is on; a device without modem
-// lines (a pty) has it on.
-bool ModemLineOn(int fd, int line);
+// The status lines (TIOCM_CTS, TIOCM_DSR bits) as they are now; a device
+// without modem lines (a pty) has them all on.
+int ModemLines(int fd);
 
 }  // namespace comm

@@ -30,7 +30,7 @@ public:
     DWORD OutputHeld() const override { return comm::OutputHeld(m_fd); }
     void Purge(bool input, bool output) override;
     bool SendFlowChar(bool stop) override { return comm::SendFlowChar(m_fd, stop); }
-    bool ModemLineOn(int line) const override { return comm::ModemLineOn(m_fd, line); }
+    int ModemLines() const override { return comm::ModemLines(m_fd); }
     bool OutputSuspended() const override { return false; }
     void FollowLatency(bool xonXoff) override;
     bool CountsLosses() const override { return m_haveDriverCounts; }

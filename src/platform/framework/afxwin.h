@@ -342,6 +342,8 @@ void AfxEndJobProgress();
 void AfxSetCommandLine(int argc, const char* const* argv);
 
 // The program's entry into the framework: keeps the command line, chooses the
-// back-end (the Qt window, or the console run without a display), calls the
-// application's InitInstance and returns the process's exit status.
-int AfxWinMain(int argc, char** argv);
+// back-end (the Qt window, or the console run without a display or where the
+// window cannot start), calls the application's InitInstance and returns the
+// process's exit status. A console run without any switch has nothing to do:
+// it returns what pfnNoSwitches (the program's usage) returns instead.
+int AfxWinMain(int argc, char** argv, int (*pfnNoSwitches)());

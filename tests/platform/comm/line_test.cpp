@@ -90,6 +90,30 @@ TEST_F(Line, AnyBaudRateIsKept) {
     EXPECT_EQ(back.BaudRate, 123457u);
 }
 
+// Other tools (stty, tcgetattr) read a standard rate only from its own
+// constant; any other rate they cannot name reads back exactly here.
+TEST_F(Line, StandardRatesAreSetByTheirConstantsOthersExactly) {
+    const struct {
+        DWORD baud;
+        speed_t code;  // what tcgetattr reads; 0: none, the rate reads back exactly
+    } cases[] = {{9600, B9600}, {115200, B115200}, {4000000, B4000000}, {50, B50}, {123457, 0}, {250000, 0}};
+    for (const auto& c : cases) {
+        DCB dcb{};
+        GetCommState(m_port, &dcb);
+        dcb.BaudRate = c.baud;
+        ASSERT_TRUE(SetCommState(m_port, &dcb)) << c.baud << ": " << GetLastError();
+        termios seen{};
+        ASSERT_EQ(tcgetattr(m_pty.Master(), &seen), 0);
+        if (c.code) {
+            EXPECT_EQ(cfgetospeed(&seen), c.code) << c.baud;
+            EXPECT_EQ(cfgetispeed(&seen), c.code) << c.baud;
+        }
+        DCB back{};
+        GetCommState(m_port, &back);
+        EXPECT_EQ(back.BaudRate, c.baud);
+    }
+}
+
 TEST_F(Line, ImpossibleFramesAreRefusedAndChangeNothing) {
     DCB good{};
     ASSERT_TRUE(GetCommState(m_port, &good));

@@ -23,9 +23,25 @@ protected:
     void Uart(const std::string& name, const std::string& number, const char* type) {
         Attributes(Tty(number, "platform/serial8250/tty/" + name, "platform/serial8250"), {{"type", type}});
     }
+
+    // A board's UART at device on its bus, bound to driver (none: "").
+    void BoardUart(const std::string& name, const std::string& number, const std::string& device,
+                   const std::string& driver, const char* type) {
+        namespace fs = std::filesystem;
+        Attributes(Tty(number, device + "/tty/" + name, device), {{"type", type}});
+        if (driver.empty()) return;
+        const fs::path bound = m_root / "sys/bus/platform/drivers" / driver;
+        fs::create_directories(bound);
+        fs::create_directory_symlink(bound.lexically_relative(Devices() / device), Devices() / device / "driver");
+    }
+
+    // /dev/serial0 or /dev/serial1, linked as Raspberry Pi OS's udev rule links it.
+    void Alias(const std::string& alias, const std::string& name) {
+        std::filesystem::create_symlink(name, m_root / "dev" / alias);
+    }
 };
 
-TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUart) {
+TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUartThenBoardUartsAndBluetooth) {
     const std::string longName = "usb-" + std::string(226, 'x') + "-if00-port0";
     const std::string longString(126, 'L');  // as long as a USB string can be
     struct Case {
@@ -100,7 +116,39 @@ TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUart) {
         {"an 8250, in number order", [&] { Uart("ttyS2", "4:66", "1"); Node("ttyS2"); }, "/dev/ttyS2", "8250 UART"},
         {"a UART of a type without a name", [&] { Uart("ttyS10", "4:74", "123"); Node("ttyS10"); }, "/dev/ttyS10",
          "UART"},
+        {"a Pi's PL011, by the name the Pi gives it",
+         [&] {
+             BoardUart("ttyAMA0", "204:64", "platform/soc/fe201000.serial", "uart-pl011", "32");
+             Node("ttyAMA0");
+             Alias("serial1", "ttyAMA0");
+         },
+         "/dev/serial1", "uart-pl011"},
+        {"a PL011 with no UART behind it",
+         [&] { BoardUart("ttyAMA1", "204:65", "platform/soc/fe201400.serial", "uart-pl011", "0"); Node("ttyAMA1"); },
+         nullptr, ""},
+        {"an i.MX UART",
+         [&] { BoardUart("ttymxc0", "207:16", "platform/soc/2020000.serial", "imx-uart", "62"); Node("ttymxc0"); },
+         "/dev/ttymxc0", "imx-uart"},
+        {"an OMAP UART",
+         [&] { BoardUart("ttyO2", "253:2", "platform/ocp/48020000.serial", "omap_uart", "96"); Node("ttyO2"); },
+         "/dev/ttyO2", "omap_uart"},
+        {"a Jetson UART",
+         [&] { BoardUart("ttyTHS1", "238:1", "platform/3100000.serial", "serial-tegra", "101"); Node("ttyTHS1"); },
+         "/dev/ttyTHS1", "serial-tegra"},
+        {"an SPI UART, not taken for a ttyS",
+         [&] { BoardUart("ttySC0", "240:0", "platform/soc/spi0.0", "sc16is7xx", "1"); Node("ttySC0"); },
+         "/dev/ttySC0", "sc16is7xx"},
+        {"a board UART without a driver, by its type",
+         [&] { BoardUart("ttySC1", "240:1", "platform/soc/spi0.1", "", "4"); Node("ttySC1"); }, "/dev/ttySC1",
+         "16550A UART"},
+        {"a Bluetooth link",
+         [&] {
+             Attributes(Tty("216:0", "virtual/tty/rfcomm0", "virtual"), {{"address", "00:1A:7D:DA:71:13"}, {"channel", "1"}});
+             Node("rfcomm0");
+         },
+         "/dev/rfcomm0", "Bluetooth RFCOMM 00:1A:7D:DA:71:13 channel 1"},
         {"a virtual console", [&] { Tty("4:5", "virtual/tty/tty5", "virtual"); Node("tty5"); }, nullptr, ""},
+        {"a name of no kind", [&] { Tty("4:6", "virtual/tty/ttyAMAx", "virtual"); Node("ttyAMAx"); }, nullptr, ""},
     };
     std::vector<std::pair<std::string, std::string>> expected;
     // Made in reverse, so that the order listed is not the order made.
@@ -111,7 +159,7 @@ TEST_F(SerialDevices, UsbOnesByTheirStableNamesThenThePortsWithAUart) {
     std::vector<std::pair<std::string, std::string>> listed;
     for (const comm::SerialDevice& device : comm::SerialDevicesPresent(m_root.string())) {
         listed.emplace_back(device.path, device.description);
-        EXPECT_TRUE(device.node.starts_with("/dev/tty")) << device.node;
+        EXPECT_TRUE(device.node.starts_with("/dev/")) << device.node;
         EXPECT_TRUE(std::filesystem::exists(m_root / device.node.substr(1))) << device.node;
     }
     EXPECT_EQ(listed, expected);

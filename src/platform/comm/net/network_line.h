@@ -31,7 +31,7 @@ public:
     // once this side stops reading the socket.
     bool SendFlowChar(bool) override { return true; }
     // The server holds output on its modem lines itself.
-    bool ModemLineOn(int) const override { return true; }
+    int ModemLines() const override { return ~0; }
     bool OutputSuspended() const override { return m_net->Suspended(); }
     void FollowLatency(bool) override {}
     bool CountsLosses() const override { return false; }

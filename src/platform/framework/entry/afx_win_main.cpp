@@ -8,23 +8,30 @@
 #include "platform/kernel/background_close.h"
 #include "platform/kernel/visible_text.h"
 
-int AfxWinMain(int argc, char** argv) {
+int AfxWinMain(int argc, char** argv, int (*pfnNoSwitches)()) {
+    const bool noSwitches = argc <= 1;
+    bool console = AfxIsHeadless();
+#if !ZANDREL_WITH_QT
+    console = true;  // built without the window
+#endif
+    if (console && noSwitches) return pfnNoSwitches();
     AfxSetCommandLine(argc, argv);
     AfxGetAppName();  // the default name, now that the resources are registered
     // Before any thread exists, so that every thread inherits the mask.
     SignalWatch::BlockSignals();
 #if ZANDREL_WITH_QT
-    bool console = AfxIsHeadless();
     WindowModule window;
     std::string reason;
     if (!console && !window.Open(argc > 0 ? argv[0] : "zandrel", reason)) {
         // The reason may hold the display's name or the program's path as they were given.
-        std::fprintf(stderr, "zandrel: no window (%s); running on the console\n",
-                     kernel::VisibleText(reason).c_str());
+        const std::string shown = kernel::VisibleText(reason);
+        if (noSwitches) {
+            std::fprintf(stderr, "zandrel: no window (%s)\n", shown.c_str());
+            return pfnNoSwitches();
+        }
+        std::fprintf(stderr, "zandrel: no window (%s); running on the console\n", shown.c_str());
         console = true;
     }
-#else
-    const bool console = true;  // built without the window
 #endif
     if (console) headless::UseConsole();
 

@@ -8,6 +8,8 @@
 namespace {
 
 constexpr const char* kModuleName = "zandrel-qt.so";
+// The package that installs the module: a headless board has only the console run's.
+constexpr const char* kModulePackage = "zandrel";
 
 // Where the module is looked for, nearest first.
 std::filesystem::path FindModule() {
@@ -30,6 +32,11 @@ WindowModule::~WindowModule() {
 
 bool WindowModule::Open(const char* programName, std::string& reason) {
     std::filesystem::path path = FindModule();
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        reason = std::string("the window is not installed; install the package ") + kModulePackage;
+        return false;
+    }
     // RTLD_NOW: a module that does not fit the program fails here, not mid-run.
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {

@@ -1,7 +1,10 @@
 #include "platform/framework/qt/qt_start.h"
 
+#include <QRegularExpression>
+
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace qtui {
 namespace {
@@ -46,11 +49,34 @@ void KeepMessage(QtMsgType, const QMessageLogContext& context, const QString& me
     StartMessages().append({QString::fromLatin1(context.category ? context.category : ""), message});
 }
 
+// The Debian package with each platform plugin a user may lack.
+const char* PluginPackage(const QString& platform) {
+    static const std::pair<const char*, const char*> kPackages[] = {
+        {"wayland", "qt6-wayland"},   {"wayland-egl", "qt6-wayland"}, {"xcb", "libqt6gui6"},
+        {"linuxfb", "libqt6gui6"},    {"eglfs", "libqt6opengl6"},     {"vnc", "qt6-qpa-plugins"}};
+    for (const auto& [name, package] : kPackages)
+        if (platform == QLatin1String(name)) return package;
+    return nullptr;
+}
+
+// "; install qt6-wayland" when Qt found no plugin for a platform it tried.
+std::string InstallHints() {
+    static const QRegularExpression kMissing(R"re(^Could not find the Qt platform plugin "([^"]*)")re");
+    std::string hints;
+    for (const StartMessage& message : StartMessages()) {
+        const QRegularExpressionMatch missing = kMissing.match(message.text);
+        const char* package = missing.hasMatch() ? PluginPackage(missing.captured(1)) : nullptr;
+        if (package && hints.find(package) == std::string::npos) hints += std::string("; install ") + package;
+    }
+    return hints;
+}
+
 // The first thing the platform plugins said (such as "could not connect to
-// display :77"): the cause; what follows are its consequences.
+// display :77"): the cause; what follows are its consequences. A missing
+// plugin is named with the package that has it.
 std::string WhyNotStarted(const QString& platforms) {
     for (const StartMessage& message : StartMessages())
-        if (message.category.startsWith("qt.qpa")) return message.text.toStdString();
+        if (message.category.startsWith("qt.qpa")) return message.text.toStdString() + InstallHints();
     return platforms.isEmpty() ? "no display" : "platform " + platforms.toStdString() + " did not start";
 }
 
