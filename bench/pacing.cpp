@@ -1,7 +1,9 @@
 // How evenly Write to Port paces its characters: 2,000 characters over a
 // pseudo-terminal at 5 ms and at 25 ms through the real dialog code on the
-// real clock, against minicom's ascii-xfr sending the same file; and at 5 ms
-// once more as the console run shows it on a terminal, drawing its progress line.
+// real clock, against minicom's ascii-xfr sending the same file; at 5 ms once
+// more as the console run shows it on a terminal, drawing its progress line;
+// and at 5 ms across the network, COM9 being rfc2217:// to the real ser2net
+// in front of the pseudo-terminal.
 //
 // For each run: mean period error, p50 and p99 deviation of each arrival from
 // the ideal schedule (anchored at the first arrival, so the fixed latency is
@@ -25,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/ser2net.h"
 #include "raw_peer.h"
 #include "platform/framework/headless/console_run.h"
 #include "platform/framework/headless/headless.h"
@@ -88,9 +91,10 @@ void Print(const char* who, int delayMs, const Figures& f, int ticks) {
                 ticks * delayMs, 100.0 * (f.totalMs - ticks * delayMs) / (ticks * delayMs));
 }
 
-Figures RunZandrel(const std::filesystem::path& file, int delayMs) {
-    testsupport::Pty pty;
-    pty.MapAs(COM_NUMBER);
+// COM9 leads to port, and the far end of the line is pty.
+Figures RunZandrelOn(const testsupport::Pty& pty, const std::string& port, const std::filesystem::path& file,
+                     int delayMs) {
+    setenv(("ZANDREL_COM" + std::to_string(COM_NUMBER)).c_str(), port.c_str(), 1);
     CZandrelDlg dlg;
     headless::Create(dlg);
     headless::RunUntilIdle();
@@ -113,6 +117,22 @@ Figures RunZandrel(const std::filesystem::path& file, int delayMs) {
         std::exit(1);
     }
     return Analyse(arrivals, delayMs, total);
+}
+
+Figures RunZandrel(const std::filesystem::path& file, int delayMs) {
+    testsupport::Pty pty;
+    return RunZandrelOn(pty, pty.SlavePath(), file, delayMs);
+}
+
+Figures RunZandrelThroughSer2net(const std::filesystem::path& file, int delayMs) {
+    testsupport::Pty pty;
+    if (!pty.MakeRaw()) std::exit(1);
+    e2e::Ser2net server("telnet(rfc2217),tcp", pty.SlavePath(), "9600n81", file.parent_path());
+    if (!server.Ready()) {
+        std::fprintf(stderr, "cannot start ser2net (Debian package ser2net): %s\n", server.Output().c_str());
+        std::exit(1);
+    }
+    return RunZandrelOn(pty, "rfc2217://127.0.0.1:" + server.Port(), file, delayMs);
 }
 
 // Standard error is a pseudo-terminal for the run (its output read and
@@ -196,6 +216,7 @@ int main() {
                     delayMs, ours.totalMs / theirs.totalMs, ours.p99Ms / theirs.p99Ms);
     }
     Print("terminal", 5, RunZandrelOnTerminal(file, 5), CHARACTERS + 1);
+    Print("network", 5, RunZandrelThroughSer2net(file, 5), CHARACTERS + 1);
     std::filesystem::remove_all(pattern);
     return 0;
 }
