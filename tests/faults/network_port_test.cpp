@@ -50,13 +50,16 @@ protected:
     void SetUp() override {
         ToldRun::SetUp();
         ASSERT_TRUE(std::filesystem::exists(e2e::kSer2net)) << "ser2net is not installed (scripts/setup installs it)";
-        m_server = std::make_unique<e2e::Ser2net>("telnet(rfc2217),tcp", m_pty.SlavePath(), "9600n81", m_dir);
-        ASSERT_TRUE(m_server->Ready()) << m_server->Output();
     }
 
-    std::string Address() const { return "rfc2217://127.0.0.1:" + m_server->Port(); }
+    std::string Address() const { return m_scheme + "://127.0.0.1:" + m_server->Port(); }
 
-    e2e::ChildProcess& StartOnTheServer(std::vector<std::string> switches) {
+    // ser2net speaking RFC 2217, or raw TCP, and the program on it.
+    e2e::ChildProcess& StartOnTheServer(std::vector<std::string> switches, bool raw = false) {
+        m_scheme = raw ? "tcp" : "rfc2217";
+        m_server = std::make_unique<e2e::Ser2net>(raw ? "tcp" : "telnet(rfc2217),tcp", m_pty.SlavePath(), "9600n81",
+                                                  m_dir);
+        EXPECT_TRUE(m_server->Ready()) << m_server->Output();
         switches.insert(switches.end(), {"-c", "3", "-b", std::to_string(kRate)});
         return Start(switches, "", Address());
     }
@@ -84,6 +87,7 @@ protected:
         return written.WaitUntil([&] { return e2e::ReadFile(Capture()).size() >= count; }, faults::kTimeoutMs);
     }
 
+    std::string m_scheme;
     std::unique_ptr<e2e::Ser2net> m_server;
 };
 
@@ -115,6 +119,23 @@ TEST_F(NetworkPort, LoopWriteAtFiveMsSendsEveryWritableValueOnceAndEndsAtSigterm
     EXPECT_EQ(FarRate(), kRate);
     zandrel.Signal(SIGTERM);
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+}
+
+TEST_F(NetworkPort, RawTcpCarriesEveryByteValueUntouchedAndLeavesTheSettingsToTheServer) {
+    e2e::ChildProcess& zandrel = StartOnTheServer({"-r", Capture()}, true);
+    const std::string all = AllByteValues();
+    m_pty.Send(all);
+    ASSERT_TRUE(Captured(all.size()));
+    EXPECT_EQ(FarRate(), 9600u);
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
+    EXPECT_TRUE(e2e::ReadFile(Capture()) == all);
+
+    const std::string values = WritableByteValues();
+    std::ofstream(PathOf("send.bin"), std::ios::binary) << values;
+    e2e::ChildProcess& writer = Start({"-c", "3", "-m", "5", "-l", "n", "-w", PathOf("send.bin")}, "", Address());
+    EXPECT_EQ(m_pty.Receive(values.size(), faults::kTimeoutMs), values);
+    EXPECT_EQ(writer.WaitForExit(faults::kTimeoutMs), 0);
 }
 
 TEST_F(NetworkPort, CaptureGoesOnAfterTheServerIsKilledAndStartedAgain) {
