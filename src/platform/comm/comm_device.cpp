@@ -41,8 +41,10 @@ kernel::Ref<CommDevice> CommDevice::Start(std::unique_ptr<Line> line) {
         line->Close(false, {}, {});
         return {};
     }
+    // The line is taken only once the device is allocated.
     auto* created = new (std::nothrow) CommDevice(std::move(line), wakeFd);
     if (!created) {
+        line->Close(false, {}, {});
         close(wakeFd);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return {};

@@ -1,8 +1,9 @@
 // An open serial device, behaving like a Windows serial driver: its own driver
-// thread owns the line (line.h: a tty, or a port server across the network), fills the input queue, completes pending reads,
-// writes and the one pending WaitCommEvent, keeps the event history and the
-// line errors, and enforces COMMTIMEOUTS. It sleeps in poll() until the line,
-// a request or the nearest deadline needs it.
+// thread owns the line (line.h: a tty, or a port server across the network),
+// fills the input queue, completes pending reads, writes and the one pending
+// WaitCommEvent, keeps the event history and the line errors, and enforces
+// COMMTIMEOUTS. It sleeps in poll() until the line, a request or the nearest
+// deadline needs it.
 //
 // Every write into a caller's records (OVERLAPPED, buffers, event bits) is made
 // under the device lock, so once a cancel has taken that lock and completed an
