@@ -1,5 +1,7 @@
 #include "platform/framework/backend.h"
 
+#include "platform/kernel/run_aside.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,16 @@ namespace afx {
 namespace {
 
 std::atomic<Backend*> g_backend{nullptr};
+
+// Work run aside from the user-interface thread leaves it painting.
+const kernel::Meanwhile kPainting{
+    [](const std::function<bool()>& finished) {
+        Backend* backend = g_backend.load(std::memory_order_acquire);
+        return backend && backend->KeepPainting(finished);
+    },
+    [] {
+        if (Backend* backend = g_backend.load(std::memory_order_acquire)) backend->Wake();
+    }};
 
 }  // namespace
 
@@ -21,7 +33,10 @@ Backend& CurrentBackend() {
     return *backend;
 }
 
-void SetBackend(Backend* backend) { g_backend.store(backend, std::memory_order_release); }
+void SetBackend(Backend* backend) {
+    g_backend.store(backend, std::memory_order_release);
+    kernel::SetMeanwhile(backend ? &kPainting : nullptr);
+}
 
 Backend* BackendIfAny() { return g_backend.load(std::memory_order_acquire); }
 

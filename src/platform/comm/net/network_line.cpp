@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/comm/dcb_rules.h"
+#include "platform/kernel/run_aside.h"
 
 namespace comm::net {
 namespace {
@@ -14,12 +15,16 @@ constexpr size_t kReadAhead = 16384;
 
 }  // namespace
 
+// The waits for the server run aside: a window that opens the port or sets
+// its line keeps painting meanwhile.
 std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineResult& result) {
-    std::unique_ptr<NetLine> net = NetLine::Open(address, result);
-    if (!net) return nullptr;
+    std::unique_ptr<NetLine> net;
     DCB dcb = DefaultDcb();
-    result = net->ReadSettings(dcb);
-    if (result.error != ERROR_SUCCESS) return nullptr;
+    kernel::RunAside([&] {
+        net = NetLine::Open(address, result);
+        if (net) result = net->ReadSettings(dcb);
+    });
+    if (!net || result.error != ERROR_SUCCESS) return nullptr;
     return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(net), dcb));
 }
 
@@ -45,7 +50,8 @@ ssize_t NetworkLine::Write(const BYTE* data, size_t length) {
 }
 
 DWORD NetworkLine::ApplyDcb(const DCB& asked, const DCB& kept, std::string& reason) {
-    const LineResult result = m_net->ApplyDcb(asked, kept);
+    LineResult result;
+    kernel::RunAside([&] { result = m_net->ApplyDcb(asked, kept); });
     reason = result.reason;
     return result.error;
 }

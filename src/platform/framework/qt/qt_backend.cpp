@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <algorithm>
 #include <ctime>
@@ -82,6 +83,15 @@ public:
         timerfd_settime(m_deadlineFd, TFD_TIMER_ABSTIME, &due, nullptr);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Paint events and the wake-up only: a click or a key waits for the dialog's
+    // own loop, so no handler runs inside the call that waits here.
+    bool KeepPainting(const std::function<bool()>& finished) override {
+        if (!m_wakeNotifier || QThread::currentThread() != QCoreApplication::instance()->thread()) return false;
+        while (!finished())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+        return true;
     }
 
     void Wake() override {

@@ -1,0 +1,82 @@
+// A port across the network whose server does not answer: the open waits up
+// to 5 s for it, and meanwhile the window keeps painting.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QEvent>
+#include <QTimer>
+
+#include <cstdlib>
+
+#include "gui/main_window.h"
+
+namespace guitest {
+namespace {
+
+constexpr char SILENT_PORT[] = "COM19";
+
+// Counts the paints of a widget that come while the open still runs.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(const std::function<bool()>& opening) : m_opening(opening) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_opening()) ++paintsWhileOpening;
+        return false;
+    }
+    int paintsWhileOpening = 0;
+
+private:
+    std::function<bool()> m_opening;
+};
+
+class NetworkOpen : public MainWindow {
+protected:
+    // A server that takes connections (the kernel does, from its backlog) and never says a word.
+    void SetUp() override {
+        MainWindow::SetUp();
+        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(bind(m_listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+        ASSERT_EQ(listen(m_listener, 1), 0);
+        ASSERT_EQ(getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        m_address = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        setenv("ZANDREL_COM19", m_address.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("ZANDREL_COM19");
+        close(m_listener);
+        MainWindow::TearDown();
+    }
+
+    int m_listener = -1;
+    std::string m_address;
+};
+
+TEST_F(NetworkOpen, TheWindowPaintsWhileTheServerIsWaitedFor) {
+    EXPECT_EQ(IDOK, Run([&] {
+        TypeInto(IDC_COM_PORT, SILENT_PORT);
+        TypeInto(IDC_CAPTURE_FILE, QString::fromStdString(Path("capture.txt").string()));
+        // A paint asked for a moment into the open, and done before it ended.
+        bool asked = false;
+        PaintWatch watch([&] { return asked && Status().isEmpty(); });
+        Window()->installEventFilter(&watch);
+        QTimer::singleShot(500, Window(), [&] {
+            asked = true;
+            Window()->update();
+        });
+        Click(IDC_CAPTURE_TO_FILE);
+        ASSERT_TRUE(WaitFor([&] { return !Status().isEmpty(); }, 15000));
+        Window()->removeEventFilter(&watch);
+        EXPECT_EQ(Status().toStdString(), "Status:  Cannot open " + std::string(SILENT_PORT) + " (" + m_address +
+                                              "): no answer to the RFC 2217 negotiation within 5 s");
+        EXPECT_GT(watch.paintsWhileOpening, 0);
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+}  // namespace
+}  // namespace guitest
