@@ -1,6 +1,7 @@
 // What a device's driver thread talks to: a line below the Win32 surface, a
 // tty (tty_line.h) or a port server across the network (net/network_line.h).
-// The device calls it with its lock held, from one thread at a time.
+// The device calls it from one thread at a time: with its lock held, or, for
+// ApplyDcb, alone while nothing else may call it.
 #pragma once
 
 #include <sys/types.h>
