@@ -1,8 +1,10 @@
 // Capture to File under load: 64 MiB of random bytes pushed through a
 // pseudo-terminal as fast as the sender can, captured by the real dialog code
 // on the real clock, checked byte for byte (capture file and companion), and
-// compared with cat reading a pseudo-terminal. Then the latency from a byte
-// written at the far end to that byte being in the capture file.
+// compared with cat reading a pseudo-terminal; the same capture once more
+// across the network, COM9 being rfc2217:// to the real ser2net in front of
+// the pseudo-terminal. Then the latency from a byte written at the far end to
+// that byte being in the capture file.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -24,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/ser2net.h"
 #include "raw_peer.h"
 #include "platform/framework/headless/headless.h"
 #include "ui/port_settings.h"
@@ -83,11 +86,23 @@ std::string Companion(const std::string& data) {
 
 struct Capture {
     testsupport::Pty pty;
+    std::unique_ptr<e2e::Ser2net> server;  // across the network: ser2net in front of the pty
     CZandrelDlg dlg;
     fs::path file;
 
-    explicit Capture(const fs::path& path) : file(path) {
+    Capture(const fs::path& path, bool network) : file(path) {
         pty.MapAs(COM_NUMBER);
+        if (network) {
+            pty.MakeRaw();
+            server = std::make_unique<e2e::Ser2net>("telnet(rfc2217),tcp", pty.SlavePath(), "9600n81",
+                                                    path.parent_path());
+            if (!server->Ready()) {
+                std::fprintf(stderr, "cannot start ser2net (Debian package ser2net): %s\n", server->Output().c_str());
+                std::exit(1);
+            }
+            setenv(("ZANDREL_COM" + std::to_string(COM_NUMBER)).c_str(),
+                   ("rfc2217://127.0.0.1:" + server->Port()).c_str(), 1);
+        }
         headless::Create(dlg);
         headless::RunUntilIdle();
         headless::Type(dlg, IDC_COM_PORT, ("COM" + std::to_string(COM_NUMBER)).c_str());
@@ -112,8 +127,10 @@ struct Capture {
     }
 };
 
-bool RunOurs(const fs::path& dir, const std::string& data) {
-    Capture capture(dir / "cap.bin");
+// who: "zandrel" on the pty, "network" through ser2net.
+bool RunOurs(const fs::path& dir, const std::string& data, const char* who) {
+    const bool network = std::string(who) == "network";
+    Capture capture(dir / (std::string(who) + ".bin"), network);
     double senderCpu = 0;
     std::atomic<bool> sent = false;
     double cpuBefore = ProcessCpuSeconds();
@@ -127,8 +144,8 @@ bool RunOurs(const fs::path& dir, const std::string& data) {
     std::string got = ReadAll(capture.file);
     bool same = got == data;
     bool companionSame = ReadAll(CompanionFileName(capture.file.c_str()).str()) == Companion(data);
-    std::printf("zandrel  %zu bytes in %.2f s: %.1f MB/s (%.1f MiB/s), CPU %.4f s/MiB; capture %s, companion %s\n",
-                got.size(), elapsed, data.size() / elapsed / 1e6, data.size() / elapsed / MIB, cpu / (TOTAL / MIB),
+    std::printf("%-8s %zu bytes in %.2f s: %.1f MB/s (%.1f MiB/s), CPU %.4f s/MiB; capture %s, companion %s\n",
+                who, got.size(), elapsed, data.size() / elapsed / 1e6, data.size() / elapsed / MIB, cpu / (TOTAL / MIB),
                 same ? "identical" : "DIFFERS", companionSame ? "identical" : "DIFFERS");
     return complete && same && companionSame;
 }
@@ -183,7 +200,7 @@ bool RunCat(const std::string& data) {
 // is a quiet line, whose first byte is told at once.
 void RunLatency(const fs::path& dir, int gapMs, int samples) {
     const std::atomic<bool> kSent = true;
-    Capture capture(dir / ("latency-" + std::to_string(gapMs) + ".bin"));
+    Capture capture(dir / ("latency-" + std::to_string(gapMs) + ".bin"), false);
     std::vector<double> latencies;
     for (int i = 0; i < samples; ++i) {
         auto sent = Clock::now();
@@ -215,8 +232,9 @@ int main() {
         std::memcpy(&data[i], &value, 8);
     }
 
-    bool ok = RunOurs(dir, data);
+    bool ok = RunOurs(dir, data, "zandrel");
     ok = RunCat(data) && ok;
+    ok = RunOurs(dir, data, "network") && ok;
     RunLatency(dir, 1, 1000);
     RunLatency(dir, 10, 300);
     fs::remove_all(dir);
