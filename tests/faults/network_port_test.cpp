@@ -195,6 +195,18 @@ TEST_F(NetworkPortOnAStandIn, SuspendHoldsTheWriteAndSaysWhyAndResumeLetsItGoOn)
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
 }
 
+TEST_F(NetworkPortOnAStandIn, AnOverrunTheServerTellsIsToldAsALocalPortsIs) {
+    testsupport::Rfc2217StandIn server;
+    e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+    server.SendData("up");  // once it is captured, the job runs
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    ASSERT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("cap.txt")) == "up"; }, faults::kTimeoutMs));
+    server.Notify({106, 0x02});  // NOTIFY-LINESTATE: overrun
+    ASSERT_TRUE(Told(zandrel, server.Address() + " overran: received bytes were lost by the line (at least 1)"));
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);  // a fault the run went on through
+}
+
 TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunAtOnce) {
     testsupport::Rfc2217StandIn server(true);
     e2e::ChildProcess& zandrel = StartWriting(server);

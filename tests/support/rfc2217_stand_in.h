@@ -64,10 +64,10 @@ public:
         Bytes out{IAC, SB, OPTION};
         out.insert(out.end(), value);
         out.insert(out.end(), {IAC, SE});
-        std::unique_lock lock(m_lock);
-        m_changed.wait(lock, [&] { return m_client >= 0; });
-        SendLocked(out);
+        SendToClient(out);
     }
+    // Data to the client, as the line received it (no 0xFF in it).
+    void SendData(const std::string& data) { SendToClient(Bytes(data.begin(), data.end())); }
 
     // From now on nothing more is read: the client's data backs up.
     void StopReading() {
@@ -86,6 +86,12 @@ private:
     void Wake() {
         const std::uint64_t one = 1;
         [[maybe_unused]] ssize_t written = write(m_wake, &one, sizeof one);
+    }
+
+    void SendToClient(const Bytes& bytes) {
+        std::unique_lock lock(m_lock);
+        m_changed.wait(lock, [&] { return m_client >= 0; });
+        SendLocked(bytes);
     }
 
     void SendLocked(const Bytes& bytes) {
