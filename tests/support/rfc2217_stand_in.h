@@ -28,6 +28,8 @@ class Rfc2217StandIn {
 public:
     using Bytes = std::vector<std::uint8_t>;
     static constexpr std::uint8_t IAC = 255, SB = 250, SE = 240, WILL = 251, DO = 253, OPTION = 44;
+    // What it says it is, with what a terminal would act on.
+    static constexpr char kSignature[] = "stand-in\x1B[2J";
 
     // smallReceiveBuffer: as small as the kernel allows, for a server that stops reading.
     explicit Rfc2217StandIn(bool smallReceiveBuffer = false) {
@@ -165,7 +167,7 @@ private:
         const std::uint8_t command = m_sub[1];
         Bytes value(m_sub.begin() + 2, m_sub.end());
         const bool question = std::all_of(value.begin(), value.end(), [](std::uint8_t b) { return b == 0; });
-        if (command == 0) value.assign({'s', 't', 'a', 'n', 'd', '-', 'i', 'n'});
+        if (command == 0) value.assign(kSignature, kSignature + sizeof kSignature - 1);
         else if (question && command == 1) value = {0, 0, 0x25, 0x80};
         else if (question && command >= 2 && command <= 5) value = {static_cast<std::uint8_t>(command == 2 ? 8 : 1)};
         Bytes out{IAC, SB, OPTION, static_cast<std::uint8_t>(command + 100)};

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/comm/net/server_signature.h"
 #include "platform/kernel/visible_text.h"
 
 namespace comm {
@@ -86,6 +87,11 @@ std::optional<std::string> DescribeDevice(std::string_view name) {
     if (given.starts_with('/')) return kernel::VisibleText(mapping->device);
     std::string description = kernel::VisibleText(given) + " -> " + kernel::VisibleText(mapping->device);
     if (!mapping->variable.empty()) description += " through " + mapping->variable;
+    // A port server's own words, as far as this process has heard them.
+    if (auto address = net::ParseNetAddress(mapping->device)) {
+        const std::string signature = net::SignatureOf(net::NetAddressText(*address));
+        if (!signature.empty()) description += " (server: " + kernel::VisibleText(signature) + ")";
+    }
     return description;
 }
 

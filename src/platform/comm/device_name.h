@@ -25,8 +25,9 @@ std::optional<std::string> TargetFor(std::string_view name);
 
 // Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through
 // ZANDREL_COM3", "COM1 -> /dev/ttyS0", "/dev/ttyACM0", "COM4 ->
-// rfc2217://bench:2217 through ZANDREL_COM4", control characters
-// made visible; nothing when the name names no device.
+// rfc2217://bench:2217 through ZANDREL_COM4 (server: ser2net)" once the
+// server has told its signature, control characters made visible; nothing
+// when the name names no device.
 std::optional<std::string> DescribeDevice(std::string_view name);
 
 // The variable that chooses what a \\.\COMn name opens ("ZANDREL_COM3") and

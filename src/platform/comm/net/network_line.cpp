@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/comm/dcb_rules.h"
+#include "platform/comm/net/server_signature.h"
 #include "platform/kernel/run_aside.h"
 
 namespace comm::net {
@@ -25,6 +26,8 @@ std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineRe
         if (net) result = net->ReadSettings(dcb);
     });
     if (!net || result.error != ERROR_SUCCESS) return nullptr;
+    // Asked for before the settings, so answered by now if the server tells one.
+    if (!net->Signature().empty()) RememberSignature(net->Address(), net->Signature());
     return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(net), dcb));
 }
 

@@ -44,9 +44,6 @@ public:
     // settings are the server's to keep.
     void Close(bool, Clock::duration, const LineBacklog&) override { m_net.reset(); }
 
-    // The server's signature once told, as sent.
-    const std::string& Signature() const { return m_net->Signature(); }
-
 private:
     NetworkLine(std::unique_ptr<NetLine> net, const DCB& dcb) : m_net(std::move(net)), m_dcb(dcb) {}
 

@@ -80,6 +80,15 @@ TEST_F(NetworkDevice, LineStateNotificationsAreTheEventsAndErrorsOfALocalPort) {
     }
 }
 
+TEST_F(NetworkDevice, TheDescriptionShowsTheServersSignatureMadeVisible) {
+    testsupport::Rfc2217StandIn server;
+    Open(server);
+    char description[256];
+    ASSERT_NE(DescribeCommDeviceA("COM9", description, sizeof description), 0u);
+    EXPECT_EQ(std::string(description),
+              "COM9 -> " + server.Address() + " through ZANDREL_COM9 (server: stand-in\\x1B[2J)");
+}
+
 TEST_F(NetworkDevice, SuspendHoldsTheWriteAsAnXoffAndResumeLetsItGo) {
     testsupport::Rfc2217StandIn server;
     Open(server);
