@@ -65,8 +65,11 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
         return;
     }
     if (strKey != m_strJobDeviceKey) {
-        TellWhileWaiting("other " + strKey, JobDevicePath() + " is now a different device (" + m_strJobDeviceText +
-                                                " was expected); still waiting");
+        // Told from the timer only: at an arrival notice the device may still
+        // be coming up, its USB strings not all in sysfs yet.
+        if (bTellWhy)
+            TellWhileWaiting("other " + strKey, JobDevicePath() + " is now a different device (" + m_strJobDeviceText +
+                                                    " was expected); still waiting");
         return;
     }
     if (!JobDeviceFreeToTakeUp()) return;

@@ -146,8 +146,8 @@ private:
     // The Linux device the job's port is, for telling the user: made visible.
     CString JobDevicePath() const;
     // Reopens the job's device if it is back and the same one. bTellWhy: say
-    // why it cannot be opened (not on arrival notices, which come before the
-    // device's permissions are set).
+    // why it is not taken up (not on arrival notices, which come before the
+    // device's permissions are set and its strings are all in sysfs).
     void TryReconnect(bool bTellWhy);
     // The identity of the device the job's port leads to now, whole; false,
     // with the last error, when it cannot be read (nothing there among others).

@@ -152,8 +152,13 @@ class GuestTest(unittest.TestCase):
         return status, int(re.search(r"@@ended (\d+)", output).group(1)) / 100
 
     def guest_bytes(self, path):
-        output = self.vm.check(f"xxd -p {path} | tr -d '\\n'; echo")
-        return bytes.fromhex(output.strip())
+        """A file's bytes, read as hex over the guest's console; a line the
+        console garbled on its way (seen now and then under load) is read again."""
+        for _ in range(3):
+            output = self.vm.check(f"xxd -p {path} | tr -d '\\n'; echo").strip()
+            if re.fullmatch(r"(?:[0-9a-f]{2})*", output):
+                return bytes.fromhex(output)
+        self.fail(f"{path} did not come over the console as hex: {output!r}")
 
     def capture_all_bytes(self, device):
         self.vm.check("rm -f /tmp/cap*")
