@@ -18,10 +18,9 @@ constexpr std::uint8_t IAC = kIac;
 
 class StandInServer {
 public:
-    // On the IPv4 or the IPv6 loopback; a receive buffer as small as the
-    // kernel allows when the test needs a server that stops reading.
+    // On the IPv4 or the IPv6 loopback.
     enum class Family { Ipv4, Ipv6 };
-    explicit StandInServer(Family family = Family::Ipv4, bool smallReceiveBuffer = false) {
+    explicit StandInServer(Family family = Family::Ipv4) {
         const bool ipv6 = family == Family::Ipv6;
         m_listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_storage address{};
@@ -35,9 +34,7 @@ public:
             in.sin_family = AF_INET;
             in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         }
-        const int smallest = 1;  // the kernel raises it to its minimum; accepted sockets inherit it
-        if ((smallReceiveBuffer && setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest) != 0) ||
-            bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_listener, 1) != 0 ||
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_listener, 1) != 0 ||
             getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             throw std::runtime_error("the stand-in server cannot listen");
         const in_port_t port = ipv6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
@@ -180,27 +177,6 @@ TEST(StandInServer, ReachesServersByIpv6AddressAndByName) {
     EXPECT_TRUE(ipv6.OpenLine(kAgrees, result, *ParseNetAddress("rfc2217://[::1]:" + ipv6.Address().port))) << result.reason;
     StandInServer ipv4;
     EXPECT_TRUE(ipv4.OpenLine(kAgrees, result, *ParseNetAddress("rfc2217://localhost:" + ipv4.Address().port))) << result.reason;
-}
-
-// A server that stops reading is a line that stops taking data: offers are
-// refused, and nothing counts as sent, until it reads again.
-TEST(StandInServer, AServerThatStopsReadingHoldsOutput) {
-    StandInServer server(StandInServer::Family::Ipv4, true);
-    LineResult result;
-    auto line = server.OpenLine(kAgrees, result);
-    ASSERT_TRUE(line) << result.reason;
-    // Four chunks fit the socket's send buffer but not the server's window:
-    // all are taken, and they count as sent only once the server has them.
-    const Bytes chunk(1024, 'z');
-    for (int i = 0; i < 4; ++i) ASSERT_EQ(line->Send(chunk.data(), chunk.size()), chunk.size());
-    EXPECT_FALSE(line->WantsWrite());
-    EXPECT_FALSE(line->Sent());
-    size_t offers = 0;
-    while (line->Send(chunk.data(), chunk.size()) > 0 && ++offers < 1000) {
-    }
-    ASSERT_LT(offers, 1000u) << "the line never filled";
-    EXPECT_EQ(line->Send(chunk.data(), chunk.size()), 0u);
-    EXPECT_TRUE(line->WantsWrite());
 }
 
 TEST(StandInServer, AnOpenThatFailsSaysWhy) {
