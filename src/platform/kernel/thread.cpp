@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <limits>
 #include <new>
 
@@ -37,6 +38,7 @@ public:
         DWORD code = thread->m_start(thread->m_parameter);
         ThreadIo::Current().AbortAll();
         {
+            WakeBatch wakes;  // the joiners wake once the lock is free
             std::lock_guard lock(WaitLock());
             thread->m_exitCode = code;
             thread->SignalLocked();

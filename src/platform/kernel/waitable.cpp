@@ -10,6 +10,7 @@ std::mutex& WaitLock() {
 }
 
 void Waitable::Signal() {
+    WakeBatch wakes;  // destroyed after the lock: the waiters wake to a free lock
     std::lock_guard lock(WaitLock());
     SignalLocked();
 }
@@ -21,9 +22,10 @@ void Waitable::Unsignal() {
 
 void Waitable::SignalLocked() {
     m_signalled = true;
-    // Notified under the lock: a waiter cannot unlink and destroy its
-    // condition variable before this loop is done with it.
-    m_waiters.ForEach([](WaitLink* link) { link->wake->notify_one(); });
+    m_waiters.ForEach([](WaitLink* link) {
+        link->parker->Mark();
+        WakeBatch::Owe(*link->parker);
+    });
 }
 
 void Waitable::LinkLocked(WaitLink& link) { m_waiters.PushFront(link); }
@@ -47,19 +49,28 @@ int ReadyIndex(Waitable* const* objects, DWORD count, bool waitAll) {
 }  // namespace
 
 DWORD WaitFor(Waitable* const* objects, DWORD count, bool waitAll, DWORD milliseconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (milliseconds != INFINITE) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    WakeBatch::FlushOpen();  // whoever this thread owes a wake-up must not wait for its sleep
     std::unique_lock lock(WaitLock());
     int index = ReadyIndex(objects, count, waitAll);
     if (index < 0 && milliseconds != 0) {
-        std::condition_variable wake;
+        Parker& parker = ThisThreadParker();
         WaitLink links[MAXIMUM_WAIT_OBJECTS];
         for (DWORD i = 0; i < count; ++i) {
-            links[i].wake = &wake;
+            links[i].parker = &parker;
             objects[i]->LinkLocked(links[i]);
         }
-        auto ready = [&] { return (index = ReadyIndex(objects, count, waitAll)) >= 0; };
-        if (milliseconds == INFINITE) wake.wait(lock, ready);
-        else wake.wait_until(lock, deadline, ready);
+        for (;;) {
+            // Armed under the lock that the readiness was just checked under:
+            // a signal from here on marks the parker, and the park returns.
+            parker.Arm();
+            lock.unlock();
+            const bool woken = parker.Park(deadline);
+            lock.lock();
+            index = ReadyIndex(objects, count, waitAll);
+            if (index >= 0 || !woken) break;
+        }
         for (DWORD i = 0; i < count; ++i) objects[i]->UnlinkLocked(links[i]);
     }
     if (index < 0) return WAIT_TIMEOUT;

@@ -1,13 +1,13 @@
 // Objects a thread can wait for. Their signalled state lives under one kernel
-// lock; a waiter sleeps on its own condition variable, linked into every object
-// it waits for, and is woken by the signal itself.
+// lock; a waiter sleeps on its thread's parker (parker.h), linked into every
+// object it waits for, and is woken by the signal itself.
 #pragma once
 
-#include <condition_variable>
 #include <mutex>
 
 #include "platform/kernel/intrusive_list.h"
 #include "platform/kernel/kernel_object.h"
+#include "platform/kernel/parker.h"
 
 namespace kernel {
 
@@ -17,17 +17,20 @@ std::mutex& WaitLock();
 
 // A waiting thread's place in the waiter list of one object it waits for.
 struct WaitLink : ListNode<WaitLink> {
-    std::condition_variable* wake = nullptr;
+    Parker* parker = nullptr;
 };
 
 class Waitable : public Object {
 public:
-    // Both take the wait lock.
+    // Both take the wait lock. Signal wakes the waiters once it has let go of
+    // it, or when the thread's open WakeBatch flushes.
     void Signal();
     void Unsignal();
 
     // Under the wait lock.
     bool IsSignalledLocked() const { return m_signalled; }
+    // Marks the waiters; their wake-up calls go to the thread's open
+    // WakeBatch, or are made at once without one.
     void SignalLocked();
     // A wait was satisfied by this object (an auto-reset event resets here).
     virtual void OnWaitSatisfiedLocked() {}

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/kernel/parker.h"
 #include "platform/win32.h"
 
 namespace {
@@ -98,6 +99,45 @@ TEST(Waits, ClosingAHandleDuringAWaitKeepsTheObjectForTheWaiter) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_TRUE(CloseHandle(event));
     waiter.join();
+}
+
+// Two threads hand a turn back and forth many times, half the waits timed:
+// a wake-up that does not reach its waiter hangs the test.
+TEST(Waits, NoWakeUpIsLostInAHandOff) {
+    constexpr int kTurns = 20000;
+    HANDLE turns[2] = {CreateEventA(nullptr, FALSE, FALSE, nullptr), CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    auto play = [&](int me) {
+        for (int turn = 0; turn < kTurns; ++turn) {
+            const DWORD limit = turn % 2 ? INFINITE : 10000;
+            ASSERT_EQ(WaitForSingleObject(turns[me], limit), WAIT_OBJECT_0) << "turn " << turn;
+            SetEvent(turns[1 - me]);
+        }
+    };
+    std::thread other(play, 1);
+    SetEvent(turns[0]);
+    play(0);
+    other.join();
+    for (auto e : turns) CloseHandle(e);
+}
+
+// A thread that put off the wake-up calls of its signals makes them before it
+// sleeps itself: here the thread it owes one to is the one it waits for.
+TEST(Waits, WakeUpsPutOffAreMadeBeforeTheSignallerSleeps) {
+    HANDLE ping = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE pong = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread answerer([&] {
+        WaitForSingleObject(ping, INFINITE);
+        SetEvent(pong);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the answerer is asleep by now
+    {
+        kernel::WakeBatch owed;
+        SetEvent(ping);
+        EXPECT_EQ(WaitForSingleObject(pong, 5000), WAIT_OBJECT_0);
+    }
+    answerer.join();
+    CloseHandle(ping);
+    CloseHandle(pong);
 }
 
 TEST(Waits, BadArgumentsFail) {

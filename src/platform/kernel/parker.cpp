@@ -1,0 +1,84 @@
+#include "platform/kernel/parker.h"
+
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <mutex>
+
+namespace kernel {
+namespace {
+
+std::mutex g_freeLock;
+Parker* g_free = nullptr;  // parkers whose threads have ended, under g_freeLock
+
+thread_local WakeBatch* t_openBatch = nullptr;
+
+}  // namespace
+
+bool Parker::Park(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    timespec until{};
+    if (deadline) {
+        // FUTEX_WAIT_BITSET takes an absolute CLOCK_MONOTONIC time: the steady clock's.
+        const auto since = deadline->time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+        until.tv_sec = static_cast<time_t>(seconds.count());
+        until.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+    }
+    while (m_word.load(std::memory_order_acquire) == 0) {
+        const long result = syscall(SYS_futex, &m_word, FUTEX_WAIT_BITSET_PRIVATE, 0, deadline ? &until : nullptr,
+                                    nullptr, FUTEX_BITSET_MATCH_ANY);
+        if (result != 0 && errno == ETIMEDOUT) return m_word.load(std::memory_order_acquire) != 0;
+    }
+    return true;
+}
+
+void Parker::Wake() { syscall(SYS_futex, &m_word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0); }
+
+Parker& ThisThreadParker() {
+    // Taken from the free parkers at the thread's first wait, given back when it ends.
+    struct Owned {
+        Parker* parker;
+        Owned() {
+            std::lock_guard lock(g_freeLock);
+            parker = g_free ? g_free : new Parker;
+            if (g_free) g_free = g_free->m_nextFree;
+        }
+        ~Owned() {
+            std::lock_guard lock(g_freeLock);
+            parker->m_nextFree = g_free;
+            g_free = parker;
+        }
+    };
+    thread_local Owned owned;
+    return *owned.parker;
+}
+
+WakeBatch::WakeBatch() : m_open(t_openBatch == nullptr) {
+    if (m_open) t_openBatch = this;
+}
+
+WakeBatch::~WakeBatch() {
+    if (!m_open) return;
+    Flush();
+    t_openBatch = nullptr;
+}
+
+void WakeBatch::Flush() {
+    for (std::size_t i = 0; i < m_count; ++i) m_owed[i]->Wake();
+    m_count = 0;
+}
+
+void WakeBatch::Owe(Parker& parker) {
+    WakeBatch* batch = t_openBatch;
+    if (batch && batch->m_count < kCapacity) batch->m_owed[batch->m_count++] = &parker;
+    else parker.Wake();  // no room to put it off: late is worse than early
+}
+
+void WakeBatch::FlushOpen() {
+    if (t_openBatch) t_openBatch->Flush();
+}
+
+}  // namespace kernel

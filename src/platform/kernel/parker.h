@@ -1,0 +1,65 @@
+// How a waiting thread sleeps and is woken: each thread has a parker, a word
+// it sleeps on (a futex) while it waits for kernel objects.
+//
+// A signaller marks the parkers of an object's waiters under the wait lock
+// and makes the wake-up calls after it has let go of its locks, so that the
+// woken thread does not run straight into a lock its waker still holds.
+// Parkers are never freed: one whose thread has ended is kept for the next
+// thread, so a late wake-up call touches a live word, and at worst wakes its
+// new owner for nothing (every wait checks again what it waits for).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace kernel {
+
+class Parker {
+public:
+    // Under the wait lock: from here a Mark() ends the next Park().
+    void Arm() { m_word.store(0, std::memory_order_relaxed); }
+    // Under the wait lock: the object this thread waits for changed.
+    void Mark() { m_word.store(1, std::memory_order_release); }
+    // Sleeps until marked, or the deadline passes; false on the deadline.
+    bool Park(std::optional<std::chrono::steady_clock::time_point> deadline);
+    // The wake-up call for a Mark(), made without holding any lock.
+    void Wake();
+
+private:
+    friend Parker& ThisThreadParker();
+    std::atomic<std::uint32_t> m_word{0};
+    Parker* m_nextFree = nullptr;
+};
+
+// The calling thread's parker.
+Parker& ThisThreadParker();
+
+// Wake-up calls a thread owes, made when it lets go of its locks. While a
+// batch exists on a thread, marks made there are woken by its Flush() or its
+// end; a batch made while another is open on the thread leaves them to that
+// one. A thread flushes its batch before it sleeps in a wait of its own.
+class WakeBatch {
+public:
+    WakeBatch();
+    ~WakeBatch();
+    WakeBatch(const WakeBatch&) = delete;
+    WakeBatch& operator=(const WakeBatch&) = delete;
+
+    void Flush();
+
+    // A marked parker's wake-up call: into the thread's open batch, or made now.
+    static void Owe(Parker& parker);
+    // Makes the calls the thread's open batch holds, if it has one.
+    static void FlushOpen();
+
+private:
+    static constexpr std::size_t kCapacity = 16;
+    Parker* m_owed[kCapacity];
+    std::size_t m_count = 0;
+    bool m_open;  // this is the thread's open batch, not one inside it
+};
+
+}  // namespace kernel
