@@ -1,7 +1,7 @@
 // The device's life and its driver thread.
 #include "platform/comm/comm_device.h"
 
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 
 #include "platform/comm/errno_map.h"
 #include "platform/kernel/background_close.h"
+#include "platform/kernel/parker.h"
 
 namespace comm {
 namespace {
@@ -50,6 +51,10 @@ kernel::Ref<CommDevice> CommDevice::Start(std::unique_ptr<Line> line) {
         return {};
     }
     auto device = kernel::Ref<CommDevice>::Adopt(created);  // from here the device closes the line
+    if (!device->m_watch.Valid()) {
+        SetLastError(Win32FromErrno(errno));
+        return {};
+    }
     try {
         device->m_driver = std::thread(&CommDevice::Drive, created);
     } catch (const std::system_error&) {
@@ -62,6 +67,7 @@ kernel::Ref<CommDevice> CommDevice::Start(std::unique_ptr<Line> line) {
 CommDevice::CommDevice(std::unique_ptr<Line> line, int wakeFd)
     : m_line(std::move(line)),
       m_wakeFd(wakeFd),
+      m_watch(wakeFd),
       m_dcb(m_line->CurrentDcb()),
       m_input(kDefaultInQueue),
       m_received(kReadChunk) {}
@@ -128,10 +134,14 @@ void CommDevice::Wake() {
 }
 
 void CommDevice::Drive() {
+    // What the driver completes wakes its waiters once the device lock is
+    // free, rather than into a lock the driver still holds.
+    kernel::WakeBatch wakes;
     std::unique_lock lock(m_lock);
     while (!m_closed) {
-        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         std::optional<Clock::time_point> deadline = NearestDeadline();
+        int lineFd = -1;
+        std::uint32_t events = 0;
         bool taken = false;  // input the line has already taken in waits to be read
         if (LineUsable()) {
             // What arrives is taken out of the kernel at once: its buffer is
@@ -139,29 +149,28 @@ void CommDevice::Drive() {
             // a hang-up discards it. Only a full queue stops reading: the bytes
             // then wait in the kernel, whose flow control holds them.
             m_inputPaused = m_input.Free() == 0;
-            short events = m_inputPaused ? 0 : POLLIN;
-            if (m_outputBlocked) events |= POLLOUT;
-            fds[1] = {m_line->Descriptor(), events, 0};  // hang-ups are reported even with no events asked
+            if (!m_inputPaused) events |= EPOLLIN;
+            if (m_outputBlocked) events |= EPOLLOUT;
+            lineFd = m_line->Descriptor();  // hang-ups are reported even with no events asked
             taken = !m_inputPaused && m_line->HasInput();
         }
         int timeout = taken ? 0 : PollTimeout(deadline, Clock::now());
         lock.unlock();
-        int ready = poll(fds, 2, timeout);
-        int pollError = errno;
+        wakes.Flush();
+        LineWatch::Result ready = m_watch.Wait(lineFd, events, timeout);
         lock.lock();
         auto now = Clock::now();
-        if (ready < 0 && pollError != EINTR) {
-            HangUp();  // poll itself failed: the line cannot be watched any more
+        if (ready.error != 0 && ready.error != EINTR) {
+            HangUp();  // the line cannot be watched any more
             continue;
         }
-        if (fds[0].revents & POLLIN) {
+        if (ready.woken) {
             std::uint64_t count;
             [[maybe_unused]] ssize_t got = ::read(m_wakeFd, &count, sizeof count);
         }
-        short line = fds[1].revents;
-        if ((line & POLLIN) || taken) ReadLine(now);
-        if (line & (POLLHUP | POLLERR | POLLNVAL)) HangUp();
-        if (line & POLLOUT) m_outputBlocked = false;
+        if ((ready.line & EPOLLIN) || taken) ReadLine(now);
+        if (ready.line & (EPOLLHUP | EPOLLERR)) HangUp();
+        if (ready.line & EPOLLOUT) m_outputBlocked = false;
         PumpWrites(now);
         ExpireDeadlines(now);
     }

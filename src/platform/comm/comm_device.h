@@ -2,7 +2,7 @@
 // thread owns the line (line.h: a tty, or a port server across the network),
 // fills the input queue, completes pending reads, writes and the one pending
 // WaitCommEvent, keeps the event history and the line errors, and enforces
-// COMMTIMEOUTS. It sleeps in poll() until the line, a request or the nearest
+// COMMTIMEOUTS. It sleeps (line_watch.h) until the line, a request or the nearest
 // deadline needs it.
 //
 // Every write into a caller's records (OVERLAPPED, buffers, event bits) is made
@@ -29,6 +29,7 @@
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
 #include "platform/comm/line_drain.h"
+#include "platform/comm/line_watch.h"
 #include "platform/comm/request.h"
 #include "platform/comm/timeout_rules.h"
 #include "platform/kernel/pending_io.h"
@@ -137,6 +138,7 @@ private:
 
     const std::unique_ptr<Line> m_line;
     const int m_wakeFd;
+    LineWatch m_watch;  // the driver thread's alone
     std::thread m_driver;
 
     std::mutex m_lock;

@@ -1,0 +1,41 @@
+// What the driver thread sleeps in: an epoll set holding the device's wake-up
+// counter and its line. The line stays registered between waits and is changed
+// only when what the driver watches for changes, so a wait costs no setting up
+// of the descriptors it watches, as a poll() of them would each time.
+#pragma once
+
+#include <cstdint>
+
+namespace comm {
+
+class LineWatch {
+public:
+    // False from Valid() when the set could not be made (errno tells why).
+    explicit LineWatch(int wakeFd);
+    ~LineWatch();
+    LineWatch(const LineWatch&) = delete;
+    LineWatch& operator=(const LineWatch&) = delete;
+
+    bool Valid() const { return m_epoll >= 0; }
+
+    struct Result {
+        bool woken = false;           // the wake-up counter was written
+        std::uint32_t line = 0;       // EPOLLIN, EPOLLOUT, EPOLLHUP, EPOLLERR of the line
+        int error = 0;                // errno of a wait that failed (EINTR included)
+    };
+    // Sleeps until the line has one of events, hangs up or fails, the counter
+    // is written, or timeoutMs passes (-1: no limit). lineFd < 0: the line is
+    // not watched at all. events 0: only its hang-up and failure are.
+    Result Wait(int lineFd, std::uint32_t events, int timeoutMs);
+
+private:
+    // Makes the line's registration match what is asked; false if it could not.
+    bool Watch(int lineFd, std::uint32_t events);
+
+    const int m_wakeFd;
+    int m_epoll;
+    int m_watchedFd = -1;           // the line's descriptor as registered, or -1
+    std::uint32_t m_watchedEvents = 0;
+};
+
+}  // namespace comm
