@@ -37,8 +37,9 @@ int _open(const char* filename, int oflag, int pmode) {
         errno = EINVAL;
         return -1;
     }
-    // A regular file never waits; clearing the flag keeps later users' reads ordinary.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // A regular file never waits; clearing the flag keeps later users' reads
+    // ordinary. F_SETFL takes only the status flags of those given.
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
 
