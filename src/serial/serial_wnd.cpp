@@ -87,6 +87,7 @@ DWORD CSerialWnd::WatchPortEvents() {
     overlapped.hEvent = m_hWaitEvent;
     const HANDLE handles[2] = {m_hStopEvent, m_hWaitEvent};
 
+    DWORD dwLastToldData = GetTickCount() - RECEIVE_GATHER_MS;
     for (;;) {
         const DWORD dwWaitStarted = GetTickCount();
         const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
@@ -111,10 +112,15 @@ DWORD CSerialWnd::WatchPortEvents() {
         // A wait ended by a change of the event mask reports no bits: nothing to tell.
         if (dwEvents != 0)
             PostMessageA(m_hWndNotify, m_nNotifyMsg, MAKEWPARAM(LOWORD(dwEvents), LOWORD(dwErrors)), m_lNotifyParam);
-        const bool bCameAfterQuiet = GetTickCount() - dwWaitStarted >= RECEIVE_GATHER_MS;
-        if ((dwEvents & EV_RXCHAR) && !bCameAfterQuiet &&
-            WaitForSingleObject(m_hStopEvent, RECEIVE_GATHER_MS) == WAIT_OBJECT_0)
-            return 0;
+        if ((dwEvents & EV_RXCHAR) == 0) continue;
+        // Data that was waiting when the wait began, or came soon after the
+        // last data told, is a stream. Measured from the wait's start alone,
+        // a line whose packets come a little more than a gather apart would
+        // gather every packet once it had gathered one.
+        const DWORD dwNow = GetTickCount();
+        const bool bStream = dwNow == dwWaitStarted || dwNow - dwLastToldData < RECEIVE_GATHER_MS;
+        dwLastToldData = dwNow;
+        if (bStream && WaitForSingleObject(m_hStopEvent, RECEIVE_GATHER_MS) == WAIT_OBJECT_0) return 0;
     }
 }
 
