@@ -197,10 +197,12 @@ LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
     return result;
 }
 
-LineResult NetLine::ReadSettings(DCB& dcb) {
+LineResult NetLine::ReadSettings(DCB& dcb, int cancelFd) {
     if (!Rfc2217()) return {};
     std::vector<Answer> answers;
+    m_cancelFd = cancelFd;
     const LineResult result = Ask(SettingsQueries(), answers);
+    m_cancelFd = -1;
     DcbFromAnswers(answers, dcb);
     return result;
 }

@@ -61,8 +61,9 @@ public:
     // refused. Raw TCP keeps the settings on the server: nothing is sent.
     LineResult ApplyDcb(const DCB& asked, const DCB& kept);
     // The server's frame and flow control as they are now, into dcb; what
-    // the server does not tell stays as it was. Raw TCP tells nothing.
-    LineResult ReadSettings(DCB& dcb);
+    // the server does not tell stays as it was. Raw TCP tells nothing. A
+    // cancelFd other than -1 that becomes readable ends the wait.
+    LineResult ReadSettings(DCB& dcb, int cancelFd = -1);
     // SET-CONTROL for DTR, RTS and break; answers are not awaited.
     void Control(ControlValue value);
     // PURGE-DATA on the server's buffers (its received data for input).
@@ -97,7 +98,7 @@ private:
 
     const int m_fd;
     const NetAddress m_address;
-    int m_cancelFd = -1;   // while the open waits
+    int m_cancelFd = -1;   // while an open or a read of the settings waits
     TelnetParser m_parser;
     TelnetInput m_input;   // parsed and not yet handed on
     Bytes m_out;           // framed bytes the socket has not taken yet

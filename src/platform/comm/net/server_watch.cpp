@@ -23,7 +23,7 @@ ServerLine OpenLine(const NetAddress& address, int cancelFd) {
     ServerLine opened;
     opened.dcb = DefaultDcb();
     opened.line = NetLine::Open(address, opened.result, cancelFd);
-    if (opened.line) opened.result = opened.line->ReadSettings(opened.dcb);
+    if (opened.line) opened.result = opened.line->ReadSettings(opened.dcb, cancelFd);
     if (opened.result.error != ERROR_SUCCESS) opened.line.reset();
     return opened;
 }

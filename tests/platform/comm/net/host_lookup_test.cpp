@@ -2,7 +2,8 @@
 // server that never answers is a UDP port nobody reads, on the loopback of a
 // network namespace of the test's own, named by a resolv.conf mounted over
 // the system's in a mount namespace of its own; the resolver is told to wait
-// 30 s a try. Run in a child process, so the namespaces end with it.
+// 30 s a try. Run in a child process, so the namespaces end with it; the
+// child exits with the lookup it left still running.
 #include <gtest/gtest.h>
 
 #include <net/if.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 
 #include "platform/comm/net/tcp_socket.h"
@@ -65,7 +67,8 @@ TEST(HostLookup, ANameServerThatNeverAnswersEndsTheConnectAtItsDeadlineAsTimedOu
     ASSERT_GE(child, 0);
     if (child == 0) {
         alarm(10);  // a lookup held past the deadline ends the child here, not the test run
-        _exit(LookUpWithADeafNameServer(resolvConf));
+        // The lookup left behind still waits for the name server: exit as a process does.
+        std::exit(LookUpWithADeafNameServer(resolvConf));
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
