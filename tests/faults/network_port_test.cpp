@@ -223,7 +223,9 @@ TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunA
 // A server that drops away and then answers no connect at all: SIGTERM while
 // the run tries to reach it ends the run at once, as during a local wait for
 // a device, with what was captured whole.
-TEST_F(ToldRun, SigtermWhileTheServerIsSilentEndsTheRunAtOnce) {
+class NetworkPortGoneSilent : public ToldRun {};
+
+TEST_F(NetworkPortGoneSilent, SigtermWhileTheRunTriesToReachItEndsTheRunAtOnce) {
     testsupport::SilentListener server;
     const std::string address = server.Address("tcp");
     e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", address);
@@ -259,7 +261,7 @@ protected:
     testsupport::SilentListener m_server;
 };
 
-TEST_F(NetworkPortInTheDialog, StopWhileTheServerIsSilentIsTakenAtOnce) {
+TEST_F(NetworkPortInTheDialog, StopWhileTheJobTriesToReachASilentServerIsTakenAtOnce) {
     const std::string address = m_server.Address("tcp");
     StartCapture(Path("cap.txt"));
     ASSERT_TRUE(m_server.Accept(faults::kTimeoutMs));
