@@ -331,8 +331,10 @@ DWORD DescribeCommDeviceA(LPCSTR deviceName, LPSTR description, DWORD max);
 // ("\x1B") and cut to at most 200 bytes; key is whole, however long. Both NUL-terminated. *keySize and *textSize give
 // the buffers' sizes and receive the sizes the two need, NUL included, as the call succeeds or fails with
 // ERROR_INSUFFICIENT_BUFFER (then nothing is written, and a call with that much room reads the whole identity; a
-// null buffer with size 0 asks only the sizes). Fails with the open's codes and words (ERROR_FILE_NOT_FOUND where
-// nothing is), or ERROR_INVALID_PARAMETER for a null name or size, or a null buffer with room.
+// null buffer with size 0 asks only the sizes). A network port is its server's address ("rfc2217://bench:2217");
+// once its connection has ended it is away (ERROR_DEVICE_NOT_CONNECTED) until a try in the background reaches the
+// server again, and the next open takes that try's line. Fails with the open's codes and words (ERROR_FILE_NOT_FOUND
+// where nothing is), or ERROR_INVALID_PARAMETER for a null name or size, or a null buffer with room.
 BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR text, LPDWORD textSize);
 // Not in Windows: the environment variable that chooses the device a COMn name (as QueryDosDeviceA takes it) opens,
 // "ZANDREL_COM3", NUL-terminated, and whether it is set (else the name opens /dev/ttyS<n-1>). Fails with

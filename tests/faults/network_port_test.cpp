@@ -15,6 +15,8 @@
 #include "faults/console_run.h"
 #include "platform/comm/line_speed.h"
 #include "support/rfc2217_stand_in.h"
+#include "support/silent_listener.h"
+#include "transfer/dialog_on_pty.h"
 
 namespace {
 
@@ -216,6 +218,67 @@ TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunA
     zandrel.Signal(SIGTERM);
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+}
+
+// A server that drops away and then answers no connect at all: SIGTERM while
+// the run tries to reach it ends the run at once, as during a local wait for
+// a device, with what was captured whole.
+class NetworkPortGoneSilent : public ToldRun {};
+
+TEST_F(NetworkPortGoneSilent, SigtermWhileTheRunTriesToReachItEndsTheRunAtOnce) {
+    testsupport::SilentListener server;
+    const std::string address = server.Address("tcp");
+    e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", address);
+    ASSERT_TRUE(server.Accept(faults::kTimeoutMs));
+    ASSERT_TRUE(server.Send("kept"));
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    ASSERT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("cap.txt")) == "kept"; }, faults::kTimeoutMs));
+    server.FallSilent();
+    ASSERT_TRUE(Told(zandrel, address + " disconnected; waiting for it to come back"));
+    ASSERT_TRUE(server.ConnectWaiting(faults::kTimeoutMs));  // a try to reach it is under way
+    const auto signalled = std::chrono::steady_clock::now();
+    zandrel.Signal(SIGTERM);
+    EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);  // the job not done, as for a local device away
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(2));
+    EXPECT_EQ(e2e::ReadFile(PathOf("cap.txt")), "kept");
+    EXPECT_EQ(e2e::ReadFile(PathOf("cap_asci.txt")), faults::CodesOf("kept"));
+}
+
+// The same in the window: Stop while the job tries to reach a silent server
+// is taken at once, and ends the job as it does while a local device is away.
+class NetworkPortInTheDialog : public transfertest::DialogOnPty {
+protected:
+    void SetUp() override {
+        DialogOnPty::SetUp();
+        setenv("ZANDREL_COM8", m_server.Address("tcp").c_str(), 1);
+        headless::Type(m_dlg, IDC_COM_PORT, "COM8");
+    }
+    void TearDown() override {
+        DialogOnPty::TearDown();
+        unsetenv("ZANDREL_COM8");
+    }
+
+    testsupport::SilentListener m_server;
+};
+
+TEST_F(NetworkPortInTheDialog, StopWhileTheJobTriesToReachASilentServerIsTakenAtOnce) {
+    const std::string address = m_server.Address("tcp");
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(m_server.Accept(faults::kTimeoutMs));
+    ASSERT_TRUE(m_server.Send("kept"));
+    ASSERT_TRUE(headless::DispatchUntil([&] { return transfertest::ReadFile(Path("cap.txt")) == "kept"; }, 5000));
+    m_server.FallSilent();
+    ASSERT_TRUE(headless::DispatchUntil([&] { return headless::TakeJobNotices().size() == 1; }, 5000));
+
+    const auto tried = std::chrono::steady_clock::now();
+    headless::Advance(1000);  // the reconnect's time comes
+    EXPECT_TRUE(m_server.ConnectWaiting(faults::kTimeoutMs));  // a try to reach it is under way
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_LT(std::chrono::steady_clock::now() - tried, std::chrono::seconds(2));
+    EXPECT_EQ(headless::TakeJobFaults(), std::vector<std::string>{address + " did not come back before the job ended"});
+    EXPECT_FALSE(m_dlg.IsBusy());
+    EXPECT_EQ(transfertest::ReadFile(Path("cap.txt")), "kept");
+    EXPECT_EQ(transfertest::ReadFile(Path("cap_asci.txt")), faults::CodesOf("kept"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
+#include "platform/comm/net/server_watch.h"
 #include "platform/comm/text_out.h"
 #include "platform/kernel/visible_text.h"
 
@@ -21,7 +22,9 @@ BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR
     comm::DeviceIdentity identity;
     // A network port is its server's host and port: the server's signature
     // names no port, and the same name may serve another line after a restart.
+    // A server whose connection ended is away until it answers again.
     if (auto address = comm::NetworkPortFor(name)) {
+        if (!comm::net::ServerAnswering(*address)) return Fail(ERROR_DEVICE_NOT_CONNECTED);
         identity.key = comm::net::NetAddressText(*address);
         identity.text = kernel::VisibleText(identity.key);
     } else if (auto path = comm::LinuxDeviceFor(name); !path) {

@@ -36,15 +36,17 @@ NetLine::NetLine(int fd, NetAddress address) : m_fd(fd), m_address(std::move(add
 
 NetLine::~NetLine() { close(m_fd); }
 
-std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& result) {
+std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& result, int cancelFd) {
     const Clock::time_point deadline = Clock::now() + kServerTimeout;
-    Connection connection = ConnectTcp(address, deadline);
+    Connection connection = ConnectTcp(address, deadline, cancelFd);
     if (connection.fd < 0) {
         result = Failure(connection.error, std::move(connection.reason));
         return nullptr;
     }
     std::unique_ptr<NetLine> line(new NetLine(connection.fd, address));
+    line->m_cancelFd = cancelFd;
     result = line->Rfc2217() ? line->Negotiate(deadline) : LineResult{};
+    line->m_cancelFd = -1;
     if (result.error != ERROR_SUCCESS) return nullptr;
     return line;
 }
@@ -153,12 +155,12 @@ size_t NetLine::Send(const std::uint8_t* data, size_t length) {
 DWORD NetLine::Unsent() const { return static_cast<DWORD>(m_out.size()) + UnsentBytes(m_fd); }
 
 bool NetLine::WaitForServer(Clock::time_point deadline) {
-    pollfd waiting{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0};
-    const int ready = poll(&waiting, 1, MillisecondsUntil(deadline));
+    pollfd waiting[2] = {{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0}, {m_cancelFd, POLLIN, 0}};
+    const int ready = poll(waiting, 2, MillisecondsUntil(deadline));
     if (ready < 0) return errno == EINTR;
-    if (ready == 0) return false;
-    if (waiting.revents & POLLOUT) Flush();
-    if (waiting.revents & (POLLIN | POLLHUP | POLLERR)) ReadSocket();
+    if (ready == 0 || waiting[1].revents != 0) return false;
+    if (waiting[0].revents & POLLOUT) Flush();
+    if (waiting[0].revents & (POLLIN | POLLHUP | POLLERR)) ReadSocket();
     return !m_ended;
 }
 
@@ -195,10 +197,12 @@ LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
     return result;
 }
 
-LineResult NetLine::ReadSettings(DCB& dcb) {
+LineResult NetLine::ReadSettings(DCB& dcb, int cancelFd) {
     if (!Rfc2217()) return {};
     std::vector<Answer> answers;
+    m_cancelFd = cancelFd;
     const LineResult result = Ask(SettingsQueries(), answers);
+    m_cancelFd = -1;
     DcbFromAnswers(answers, dcb);
     return result;
 }

@@ -29,8 +29,9 @@ struct LineResult {
 class NetLine {
 public:
     // Connects and, for RFC 2217, negotiates the option, asks for line and
-    // modem notifications and for the server's signature.
-    static std::unique_ptr<NetLine> Open(const NetAddress& address, LineResult& result);
+    // modem notifications and for the server's signature. A cancelFd other
+    // than -1 that becomes readable ends the open's waits (not later ones).
+    static std::unique_ptr<NetLine> Open(const NetAddress& address, LineResult& result, int cancelFd = -1);
     ~NetLine();
     NetLine(const NetLine&) = delete;
     NetLine& operator=(const NetLine&) = delete;
@@ -60,8 +61,9 @@ public:
     // refused. Raw TCP keeps the settings on the server: nothing is sent.
     LineResult ApplyDcb(const DCB& asked, const DCB& kept);
     // The server's frame and flow control as they are now, into dcb; what
-    // the server does not tell stays as it was. Raw TCP tells nothing.
-    LineResult ReadSettings(DCB& dcb);
+    // the server does not tell stays as it was. Raw TCP tells nothing. A
+    // cancelFd other than -1 that becomes readable ends the wait.
+    LineResult ReadSettings(DCB& dcb, int cancelFd = -1);
     // SET-CONTROL for DTR, RTS and break; answers are not awaited.
     void Control(ControlValue value);
     // PURGE-DATA on the server's buffers (its received data for input).
@@ -89,12 +91,14 @@ private:
     // Sends the requests and waits until the deadline for the answers to
     // those that have a part; answers holds them, answered or not.
     LineResult Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers);
-    // Waits for the socket until the deadline; false when the time ran out or the connection ended.
+    // Waits for the socket until the deadline; false when the time ran out,
+    // the connection ended or the open was cancelled.
     bool WaitForServer(Clock::time_point deadline);
     LineResult Negotiate(Clock::time_point deadline);
 
     const int m_fd;
     const NetAddress m_address;
+    int m_cancelFd = -1;   // while an open or a read of the settings waits
     TelnetParser m_parser;
     TelnetInput m_input;   // parsed and not yet handed on
     Bytes m_out;           // framed bytes the socket has not taken yet

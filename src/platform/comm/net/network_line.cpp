@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
-#include "platform/comm/dcb_rules.h"
 #include "platform/comm/net/server_signature.h"
+#include "platform/comm/net/server_watch.h"
 #include "platform/kernel/run_aside.h"
 
 namespace comm::net {
@@ -19,16 +20,13 @@ constexpr size_t kReadAhead = 16384;
 // The waits for the server run aside: a window that opens the port or sets
 // its line keeps painting meanwhile.
 std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineResult& result) {
-    std::unique_ptr<NetLine> net;
-    DCB dcb = DefaultDcb();
-    kernel::RunAside([&] {
-        net = NetLine::Open(address, result);
-        if (net) result = net->ReadSettings(dcb);
-    });
-    if (!net || result.error != ERROR_SUCCESS) return nullptr;
+    ServerLine opened;
+    kernel::RunAside([&] { opened = OpenServer(address); });
+    result = opened.result;
+    if (!opened.line) return nullptr;
     // Asked for before the settings, so answered by now if the server tells one.
-    if (!net->Signature().empty()) RememberSignature(net->Address(), net->Signature());
-    return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(net), dcb));
+    if (!opened.line->Signature().empty()) RememberSignature(opened.line->Address(), opened.line->Signature());
+    return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(opened.line), opened.dcb));
 }
 
 LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
@@ -42,6 +40,7 @@ LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(input.length));
     // What arrived before the end is read first.
     input.ended = !alive && input.length == 0;
+    if (input.ended && !std::exchange(m_lostTold, true)) ServerLost(m_net->Address());
     return input;
 }
 

@@ -50,6 +50,7 @@ private:
     std::unique_ptr<NetLine> m_net;
     DCB m_dcb;
     Bytes m_pending;  // received and not yet read: the device's queue had no room
+    bool m_lostTold = false;  // the connection's end was told to the server watch
 };
 
 }  // namespace comm::net

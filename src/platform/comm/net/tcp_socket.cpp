@@ -5,12 +5,16 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/comm/errno_map.h"
 
@@ -37,8 +41,53 @@ Connection FromErrno(int error) {
     return Failed(Win32FromErrno(error), ErrnoText(error));
 }
 
+// Waits until fd is ready for events or the deadline: 1 ready, 0 the time ran
+// out, -errno, -ECANCELED once cancelFd (when not -1) is readable.
+int WaitUntil(int fd, short events, Clock::time_point deadline, int cancelFd) {
+    pollfd waiting[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
+    const int ready = poll(waiting, 2, MillisecondsUntil(deadline));
+    if (ready < 0) return -errno;
+    if (waiting[1].revents != 0) return -ECANCELED;
+    return ready;
+}
+
+// A host lookup on a thread of its own, shared with the caller: getaddrinfo
+// cannot be interrupted, and a name server that does not answer holds it for
+// the resolver's timeouts times its tries. A caller whose deadline comes
+// first leaves it; the thread ends when getaddrinfo does, holding nothing but
+// this.
+struct Lookup {
+    Lookup() : done(eventfd(0, EFD_CLOEXEC)) {}
+    ~Lookup() {
+        if (found) freeaddrinfo(found);
+        if (done >= 0) close(done);
+    }
+    void Run(const NetAddress& address) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+        addrinfo* list = nullptr;
+        const int code = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &list);
+        const int error = errno;
+        {
+            std::lock_guard held(lock);
+            result = code;
+            systemError = error;
+            found = list;
+        }
+        eventfd_write(done, 1);
+    }
+
+    const int done;  // readable once the result is in
+    std::mutex lock;
+    int result = EAI_AGAIN;
+    int systemError = 0;
+    addrinfo* found = nullptr;
+};
+
 // One address: a connected socket, or -errno.
-int ConnectOne(const addrinfo& info, Clock::time_point deadline) {
+int ConnectOne(const addrinfo& info, Clock::time_point deadline, int cancelFd) {
     const int fd = socket(info.ai_family, info.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, info.ai_protocol);
     if (fd < 0) return -errno;
     int error = 0;
@@ -50,10 +99,9 @@ int ConnectOne(const addrinfo& info, Clock::time_point deadline) {
     } else if (connect(fd, info.ai_addr, info.ai_addrlen) != 0) {
         error = errno;
         if (error == EINPROGRESS) {
-            pollfd waiting{fd, POLLOUT, 0};
-            const int ready = poll(&waiting, 1, MillisecondsUntil(deadline));
+            const int ready = WaitUntil(fd, POLLOUT, deadline, cancelFd);
             socklen_t length = sizeof error;
-            if (ready < 0) error = errno;
+            if (ready < 0) error = -ready;
             else if (ready == 0) error = ETIMEDOUT;
             else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
         }
@@ -70,22 +118,26 @@ int MillisecondsUntil(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
-    addrinfo* found = nullptr;
-    const int lookup = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found);
-    if (lookup == EAI_NONAME || lookup == EAI_NODATA || lookup == EAI_FAMILY)
+Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline, int cancelFd) {
+    auto lookup = std::make_shared<Lookup>();
+    if (lookup->done < 0) return FromErrno(errno);
+    try {
+        std::thread([lookup, address] { lookup->Run(address); }).detach();
+    } catch (const std::system_error&) {
+        lookup->Run(address);  // no thread to be had: the wait is this one
+    }
+    const int ready = WaitUntil(lookup->done, POLLIN, deadline, cancelFd);
+    if (ready == 0) return Failed(ERROR_TIMEOUT, "timed out");
+    if (ready < 0) return FromErrno(-ready);
+    std::lock_guard held(lookup->lock);
+    if (lookup->result == EAI_NONAME || lookup->result == EAI_NODATA || lookup->result == EAI_FAMILY)
         return Failed(ERROR_FILE_NOT_FOUND, "host not found");
-    if (lookup == EAI_SYSTEM) return FromErrno(errno);
-    if (lookup != 0) return Failed(ERROR_FILE_NOT_FOUND, gai_strerror(lookup));
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
+    if (lookup->result == EAI_SYSTEM) return FromErrno(lookup->systemError);
+    if (lookup->result != 0) return Failed(ERROR_FILE_NOT_FOUND, gai_strerror(lookup->result));
 
     int error = ETIMEDOUT;
-    for (const addrinfo* info = found; info && Clock::now() < deadline; info = info->ai_next) {
-        const int fd = ConnectOne(*info, deadline);
+    for (const addrinfo* info = lookup->found; info && Clock::now() < deadline; info = info->ai_next) {
+        const int fd = ConnectOne(*info, deadline, cancelFd);
         if (fd >= 0) return {fd, ERROR_SUCCESS, ""};
         error = -fd;
     }

@@ -19,9 +19,11 @@ struct Connection {
 };
 
 // Connects to the address's host and port, trying each address the name
-// has, until the deadline. The socket sends each write at once (TCP_NODELAY)
-// and has a small send buffer, so that "sent" soon means "left the machine".
-Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline);
+// has, until the deadline; the host lookup is held to it too. The socket
+// sends each write at once (TCP_NODELAY) and has a small send buffer, so that
+// "sent" soon means "left the machine". A cancelFd other than -1 that becomes
+// readable ends the wait at once, as a failure.
+Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline, int cancelFd = -1);
 
 // Bytes written to the socket that have not left it yet (SIOCOUTQNSD). Not
 // SIOCOUTQ: it also counts what left and waits for the peer's ACK, which a

@@ -1,0 +1,35 @@
+// A port server whose connection was lost is looked for in the background, as
+// a USB device that was pulled is: a job waiting for it asks now and then
+// whether it answers, and is told it is away until a try on a thread of its
+// own has reached it. That try's line is what the job's next open takes, so
+// a job waiting for a server that drops every packet never waits on it
+// itself, and its Stop is taken at once.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/comm/net/net_line.h"
+
+namespace comm::net {
+
+// A line to a server, connected, negotiated and its settings read into dcb;
+// or nothing, with the reason.
+struct ServerLine {
+    std::unique_ptr<NetLine> line;
+    DCB dcb{};
+    LineResult result;
+};
+
+// The connection to the server at this address ("rfc2217://bench:2217") ended.
+void ServerLost(const std::string& addressText);
+
+// Whether the server can be opened now: false while it was lost and no try
+// has reached it since; a try is then under way.
+bool ServerAnswering(const NetAddress& address);
+
+// Opens a line to the server, within kServerTimeout for each step: what a
+// try under way or just made gives, else an open of its own.
+ServerLine OpenServer(const NetAddress& address);
+
+}  // namespace comm::net
