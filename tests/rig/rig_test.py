@@ -1,7 +1,8 @@
 """The program on the kernel's real serial drivers: an FT232 on ftdi_sio,
-16550s on the 8250 driver, a USB gadget on cdc_acm and a CH340, CP2102 and
-PL2303 played through FunctionFS on ch341, cp210x and pl2303, in a QEMU guest
-(see machine.py and chip_gadget.py). Each test class is one boot; its tests
+16550s on the 8250 driver (one also behind ser2net in the guest), a USB
+gadget on cdc_acm and a CH340, CP2102 and PL2303 played through FunctionFS on
+ch341, cp210x and pl2303, in a QEMU guest (see machine.py, chip_gadget.py and
+ser2net_guest.py). Each test class is one boot; its tests
 run in the order of their names.
 
 A new scenario is a GuestTest subclass (one more boot, about 10 s) or a test
@@ -23,6 +24,7 @@ import unittest
 
 import chip_gadget
 import chips
+import ser2net_guest
 from gadget import GadgetEnd
 from guest_kernel import ARM64_CONSOLE_MODULES, CDC_ACM_MODULES, CHIP_GADGET_MODULES, USB_SERIAL_MODULES
 from machine import ADAPTER_SERIAL, Arm64Machine, Machine
@@ -34,7 +36,9 @@ CONFIG = {}
 
 ADAPTER, UART, TELNET_UART, ACM = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyACM0"
 PL011 = "/dev/ttyAMA0"
-COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3, ACM: 4, PL011: 5}
+NET_UART = ser2net_guest.ADDRESS  # ser2net in the guest in front of UART
+COM_OF = {ADAPTER: 1, UART: 2, TELNET_UART: 3, ACM: 4, PL011: 5, NET_UART: 6}
+LINE_OF = {NET_UART: UART}  # the guest line behind a network port
 # What the dialog offers.
 BAUDS = [110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000]
 DATA_BITS = [5, 6, 7, 8]
@@ -64,16 +68,22 @@ def frame_text(frame):
     return f"{baud} {bits}{PARITY_LETTERS[parity]}{STOP_TEXTS[stop]}"
 
 
-def boot(name, modules, guest_setup="", arch="amd64", **machine_options):
+def runs(chip, frame):
+    """Whether a chip's decoded frame is frame, its rate as near as a divisor gets."""
+    return chip is not None and chip[1:] == frame[1:] and chips.close_enough(chip[0], frame[0])
+
+
+def boot(name, modules, guest_setup="", arch="amd64", programs=None, files=None, **machine_options):
     """A guest with the program, the probe, the filler, the chip emulator (on
-    amd64) and the test data, COM1 to COM5 mapped to the lines."""
+    amd64) and the test data, and programs and files of the boot's own, COM1
+    to COM6 mapped to the lines."""
     built = CONFIG if arch == "amd64" else CONFIG[arch]
     programs = {"/bin/zandrel": built["zandrel"], "/bin/port_probe": built["probe"],
-                "/bin/line_filler": built["filler"]}
+                "/bin/line_filler": built["filler"], **(programs or {})}
     if "chip" in built:
         programs["/bin/chip_emulator"] = built["chip"]
     files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE,
-             "/data/count.txt": COUNT_FILE}
+             "/data/count.txt": COUNT_FILE, **(files or {})}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
     machine = Arm64Machine if arch == "arm64" else Machine
     return machine(name, CONFIG["work"], built["kernel"], programs, modules, files,
@@ -84,6 +94,8 @@ class GuestTest(unittest.TestCase):
     """A boot shared by the class's tests."""
 
     guest_setup = ""
+    guest_programs = {}  # guest path: host path, beside what every boot has
+    guest_files = {}  # guest path: bytes
     modules = USB_SERIAL_MODULES
     machine_options = {}
     device = ADAPTER  # the boot is up once it is there
@@ -91,8 +103,9 @@ class GuestTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup, cls.arch, **cls.machine_options)
-        cls.vm.check(f"await {cls.device}")
+        cls.vm = boot(cls.__name__, cls.modules, cls.guest_setup, cls.arch, cls.guest_programs, cls.guest_files,
+                      **cls.machine_options)
+        cls.vm.check(f"await {LINE_OF.get(cls.device, cls.device)}")
         cls.gadget = GadgetEnd(cls.vm)
 
     @classmethod
@@ -102,7 +115,8 @@ class GuestTest(unittest.TestCase):
     def far_end(self, device):
         if device == ACM:
             return self.gadget
-        return getattr(self.vm, {ADAPTER: "adapter", UART: "uart", TELNET_UART: "telnet", PL011: "telnet"}[device])
+        line = LINE_OF.get(device, device)
+        return getattr(self.vm, {ADAPTER: "adapter", UART: "uart", TELNET_UART: "telnet", PL011: "telnet"}[line])
 
     def record(self, device):
         """What tells how device's chip was programmed (read like the trace),
@@ -110,7 +124,7 @@ class GuestTest(unittest.TestCase):
         how to decode the frame from it; None where nothing shows it."""
         if device == ADAPTER:
             return self.vm.trace, r"usb_serial_set_baud .* baud rate (\d+)", chips.ft232
-        if device in (UART, TELNET_UART):
+        if LINE_OF.get(device, device) in (UART, TELNET_UART):
             return self.vm.trace, r"serial_update_parameters baudrate=(\d+)", chips.uart16550
         if device == PL011:  # the rate takes two registers: no one line says it
             return self.vm.trace, None, chips.pl011
@@ -181,10 +195,6 @@ class GuestTest(unittest.TestCase):
         taken, the chip runs it; refused (87), the chip and GetCommState keep
         what ran before. Returns the table of what happened."""
         source, _, decode = self.record(device)
-
-        def runs(chip, frame):
-            return chip is not None and chip[1:] == frame[1:] and chips.close_enough(chip[0], frame[0])
-
         steps = [(baud, 8, 0, 0) for baud in BAUDS]
         steps += [(9600, bits, parity, stop) for bits in DATA_BITS for parity in PARITIES for stop in STOP_BITS]
         arguments = " ".join("set:%d:%d:%d:%d" % step for step in steps)
@@ -431,6 +441,63 @@ class Lines(GuestTest):
         with open(os.path.join(CONFIG["work"], "pacing.txt"), "w") as out:
             out.write("\n".join(figures) + "\n")
         print("\n" + "\n".join(figures))
+
+
+# Frames asked with the switches through ser2net: a rate the 8250's divisor
+# gives exactly though no termios constant names it (14400), one it only
+# comes near (56000 runs at 57600), each data size, parity and stop bits.
+# ser2net leaves 1.5 stop bits unanswered, so that frame is refused once the
+# program's wait for the answer is over, and the UART runs the line the
+# connection opened with (the connector's 9600n81) again.
+NET_FRAMES = [(300, 7, 2, 0), (14400, 8, 1, 2), (56000, 6, 3, 2), (115200, 5, 4, 0), (38400, 5, 0, 1)]
+NET_OPENED = (9600, 8, 0, 0)
+
+
+class Ser2netUart(DataBothWays, GuestTest):
+    """ser2net in the guest in front of the 8250's ttyS1, the program on it
+    over the guest's loopback as rfc2217://127.0.0.1:2217: the switches'
+    frame run at the UART, every byte value captured (with its companion)
+    and written byte for byte, 0xFF doubled and undoubled on the way."""
+
+    device = NET_UART
+    modules = []  # the 8250 and the loopback are built in
+    guest_files = {ser2net_guest.CONFIG: ser2net_guest.config(UART)}
+    guest_setup = ser2net_guest.SETUP
+
+    @classmethod
+    def setUpClass(cls):
+        cls.guest_programs = ser2net_guest.programs()
+        super().setUpClass()
+        try:
+            cls.vm.check(f"{ser2net_guest.STARTED} || {{ cat {ser2net_guest.LOG}; false; }}")
+        except BaseException:
+            cls.vm.close()
+            raise
+
+    def test_3_switches_set_the_frame_at_the_uart_or_are_refused_with_the_line_kept(self):
+        table = []
+        for frame in NET_FRAMES:
+            baud, bits, parity, stop = frame
+            refused = STOP_TEXTS[stop] == "1.5"
+            expected = NET_OPENED if refused else frame
+            refusal = f"zandrel: {NET_UART} cannot take 1.5 stop bits, kept {frame_text(NET_OPENED)}\n"
+            with self.subTest(frame_text(frame)):
+                self.vm.check("rm -f /tmp/cap*")
+                mark = self.vm.trace.mark()
+                self.start_zandrel(NET_UART, f"-d {bits} -p {PARITY_LETTERS[parity].lower()} "
+                                             f"-s {STOP_TEXTS[stop]} -r /tmp/cap.bin", baud)
+                if refused:  # told once the line is put back
+                    self.vm.run("await_text /tmp/err 'cannot take' 15", 30)
+                ran = self.vm.trace.wait_until(lambda lines: runs(chips.uart16550(lines[mark:]), expected), 5)
+                uart = chips.uart16550(self.vm.trace.lines(mark))
+                status = self.stop_zandrel()
+                told = self.vm.check("cat /tmp/err")
+                table.append(f"{frame_text(frame):>12}  {'refused' if refused else 'taken':<7}  "
+                             f"UART {frame_text(uart) if uart else '?':>12}  status {status}")
+                self.assertTrue(ran, f"the UART runs {frame_text(uart) if uart else '?'}")
+                self.assertEqual((status, told), (0, refusal if refused else ""))
+        with open(os.path.join(self.vm.dir, "settings-rfc2217.txt"), "w") as out:
+            out.write("\n".join(table) + "\n")
 
 
 class PulledAndBack:
