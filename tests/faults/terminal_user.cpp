@@ -6,17 +6,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace faults {
 
 std::unique_ptr<testsupport::Pty> PtyAt(const std::string& slavePath) {
-    // A pty is given the lowest free number: the ones before it are held until it comes.
-    std::vector<std::unique_ptr<testsupport::Pty>> others;
-    for (int i = 0; i < 256; ++i) {
-        auto pty = std::make_unique<testsupport::Pty>();
-        if (pty->SlavePath() == slavePath) return pty;
-        others.push_back(std::move(pty));
+    // A pty is given the lowest free number: the ones before it are held until
+    // it comes. Another program's test may hold the number for a while.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::vector<std::unique_ptr<testsupport::Pty>> others;
+        for (int i = 0; i < 256; ++i) {
+            auto pty = std::make_unique<testsupport::Pty>();
+            if (pty->SlavePath() == slavePath) return pty;
+            others.push_back(std::move(pty));
+        }
+        others.clear();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return nullptr;
 }
