@@ -271,9 +271,10 @@ TEST_F(QtWindow, LabelSetWithEveryTickIsDrawnAFewTimesASecond) {
         if (linesSet < kLines) return;
         QTimer::singleShot(300, [&] {
             EXPECT_EQ("line 100", watch.lastPainted.toStdString());
-            // Ten a second, one at once and one for the last; a slow machine
-            // draws fewer of the lines, not more.
-            EXPECT_LE(watch.paints, elapsed.elapsed() / 100 + 2) << "over " << elapsed.elapsed() << " ms";
+            // Ten a second, and a few more for the first line (drawn at once)
+            // and the window's own first paints; a slow machine draws fewer
+            // of the lines, not more.
+            EXPECT_LE(watch.paints, elapsed.elapsed() / 100 + 4) << "over " << elapsed.elapsed() << " ms";
             dialog.EndDialog(IDOK);
         });
     };
