@@ -60,6 +60,8 @@ public:
     // Watches the descriptors in the event loop of the application now running.
     void Attach() {
         m_deadlineNotifier = Watch(m_deadlineFd);
+        // A deadline that has passed is no longer armed.
+        QObject::connect(m_deadlineNotifier.get(), &QSocketNotifier::activated, [this] { m_armedDeadline.reset(); });
         m_wakeNotifier = Watch(m_wakeFd);
     }
     // Before that application ends, as its event loop goes with it.
@@ -73,14 +75,9 @@ public:
     }
 
     void WaitForWork(std::optional<std::uint64_t> deadline) override {
-        // Armed at the absolute due time, so a tick keeps to its intended time
-        // however long this pass took; no deadline disarms it.
-        itimerspec due{};
-        if (deadline) {
-            std::int64_t at = m_start + static_cast<std::int64_t>(*deadline) * kNanosecondsPerMillisecond;
-            due.it_value = {static_cast<time_t>(at / kNanosecondsPerSecond), static_cast<long>(at % kNanosecondsPerSecond)};
-        }
-        timerfd_settime(m_deadlineFd, TFD_TIMER_ABSTIME, &due, nullptr);
+        // A capture waits once for every packet, mostly with no deadline or
+        // the same one: the descriptor is set only when the deadline moves.
+        if (deadline != m_armedDeadline) Arm(deadline);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -208,6 +205,18 @@ public:
     }
 
 private:
+    // Armed at the absolute due time, so a tick keeps to its intended time
+    // however long this pass took; no deadline disarms it.
+    void Arm(std::optional<std::uint64_t> deadline) {
+        itimerspec due{};
+        if (deadline) {
+            std::int64_t at = m_start + static_cast<std::int64_t>(*deadline) * kNanosecondsPerMillisecond;
+            due.it_value = {static_cast<time_t>(at / kNanosecondsPerSecond), static_cast<long>(at % kNanosecondsPerSecond)};
+        }
+        timerfd_settime(m_deadlineFd, TFD_TIMER_ABSTIME, &due, nullptr);
+        m_armedDeadline = deadline;
+    }
+
     static DialogWidget* Parent(HWND owner) {
         afx::WindowNode* node = afx::FindWindowNode(owner);
         while (node && node->parent) node = node->parent;
@@ -245,6 +254,7 @@ private:
     std::int64_t m_start = MonotonicNanoseconds();
     const int m_deadlineFd;
     const int m_wakeFd;
+    std::optional<std::uint64_t> m_armedDeadline;  // what the deadline descriptor holds
     std::unique_ptr<QSocketNotifier> m_deadlineNotifier;
     std::unique_ptr<QSocketNotifier> m_wakeNotifier;
     std::vector<QDialog*> m_openBoxes;  // message boxes and file dialogs, innermost last

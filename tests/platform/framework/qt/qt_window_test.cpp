@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "../test_resources.h"
@@ -40,6 +42,7 @@ public:
     int ticksDuringBox = 0;
     bool boxOnFirstTick = false;
     bool inBox = false;
+    std::function<void()> onTick;
 
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
@@ -53,6 +56,7 @@ protected:
     afx_msg void OnComboPicked() { calls.push_back("picked " + ComboText()); }
     afx_msg void OnTimer(UINT) {
         ++ticks;
+        if (onTick) onTick();
         if (inBox) ++ticksDuringBox;
         if (boxOnFirstTick && ticks == 1) {
             inBox = true;
@@ -103,6 +107,21 @@ QWidget* NextTabStop(QWidget* widget) {
     while (!(widget->focusPolicy() & Qt::TabFocus) || widget->parentWidget() != window);
     return widget;
 }
+
+// Counts the paints of the label it watches and keeps the text each drew.
+class PaintWatch : public QObject {
+public:
+    int paints = 0;
+    QString lastPainted;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            lastPainted = static_cast<QLabel*>(watched)->text();
+        }
+        return false;
+    }
+};
 
 class QtWindow : public ::testing::Test {
 protected:
@@ -227,6 +246,40 @@ TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
     EXPECT_EQ((std::vector<std::string>{"go", "edited x", "picked two"}), dialog.calls);
+}
+
+// A status line set with every tick is drawn a few times a second: the
+// program reads each text back at once, and the last one is drawn a moment
+// after it was set.
+TEST_F(QtWindow, LabelSetWithEveryTickIsDrawnAFewTimesASecond) {
+    constexpr int kLines = 100;
+    PaintWatch watch;
+    QElapsedTimer elapsed;
+    int linesSet = 0;
+    dialog.timerPeriod = 2;
+    dialog.onTick = [&] {
+        if (linesSet == kLines) return;
+        if (linesSet == 0) {
+            Control<QLabel>(kStatus)->installEventFilter(&watch);
+            elapsed.start();
+        }
+        const std::string line = "line " + std::to_string(++linesSet);
+        dialog.SetDlgItemText(kStatus, line.c_str());
+        CString back;
+        dialog.GetDlgItemText(kStatus, back);
+        EXPECT_EQ(line, back.str());
+        if (linesSet < kLines) return;
+        QTimer::singleShot(300, [&] {
+            EXPECT_EQ("line 100", watch.lastPainted.toStdString());
+            // Ten a second, and a few more for the first line (drawn at once)
+            // and the window's own first paints; a slow machine draws fewer
+            // of the lines, not more.
+            EXPECT_LE(watch.paints, elapsed.elapsed() / 100 + 4) << "over " << elapsed.elapsed() << " ms";
+            dialog.EndDialog(IDOK);
+        });
+    };
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    EXPECT_EQ(kLines, linesSet);
 }
 
 TEST_F(QtWindow, CloseBoxEndsTheDialogThroughCancel) {
