@@ -1,6 +1,7 @@
 // The device's life and its driver thread.
 #include "platform/comm/comm_device.h"
 
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -83,11 +84,17 @@ void CommDevice::OnHandleClosed() {
     Clock::duration characterTime;
     LineBacklog backlog;
     {
-        std::lock_guard lock(m_lock);
+        std::unique_lock lock(m_lock);
         m_closed = true;
         while (Request* read = m_reads.Front()) Abort(read);
         while (Request* write = m_writes.Front()) Abort(write);
         if (m_wait) Abort(m_wait);
+        // The line is closed after this: a wait that watches it lets go first.
+        if (m_lendingParker) {
+            m_lendingParker->Mark();  // marked after its wait armed it: the wait ends and looks again
+            m_lendingParker->Wake();
+        }
+        m_lendEnded.wait(lock, [this] { return m_lendingParker == nullptr; });
         hungUp = m_hungUp;
         drain = m_drainAtClose && !m_hungUp;
         characterTime = CharacterTime(m_dcb);
@@ -134,30 +141,23 @@ void CommDevice::Wake() {
 }
 
 void CommDevice::Drive() {
+    pthread_setname_np(pthread_self(), "zandrel-line");  // as top and perf show it
     // What the driver completes wakes its waiters once the device lock is
     // free, rather than into a lock the driver still holds.
     kernel::WakeBatch wakes;
     std::unique_lock lock(m_lock);
     while (!m_closed) {
         std::optional<Clock::time_point> deadline = NearestDeadline();
-        int lineFd = -1;
-        std::uint32_t events = 0;
-        bool taken = false;  // input the line has already taken in waits to be read
-        if (LineUsable()) {
-            // What arrives is taken out of the kernel at once: its buffer is
-            // small, a full one throttles a USB adapter into overrunning, and
-            // a hang-up discards it. Only a full queue stops reading: the bytes
-            // then wait in the kernel, whose flow control holds them.
-            m_inputPaused = m_input.Free() == 0;
-            if (!m_inputPaused) events |= EPOLLIN;
-            if (m_outputBlocked) events |= EPOLLOUT;
-            lineFd = m_line->Descriptor();  // hang-ups are reported even with no events asked
-            taken = !m_inputPaused && m_line->HasInput();
+        if (!WatchLine()) {
+            HangUp();  // the line cannot be watched any more
+            continue;
         }
+        // Input the line has already taken in waits to be read.
+        const bool taken = LineUsable() && !m_inputPaused && !m_lendingParker && m_line->HasInput();
         int timeout = taken ? 0 : PollTimeout(deadline, Clock::now());
         lock.unlock();
         wakes.Flush();
-        LineWatch::Result ready = m_watch.Wait(lineFd, events, timeout);
+        LineWatch::Result ready = m_watch.Wait(timeout);
         lock.lock();
         auto now = Clock::now();
         if (ready.error != 0 && ready.error != EINTR) {
@@ -174,6 +174,19 @@ void CommDevice::Drive() {
         PumpWrites(now);
         ExpireDeadlines(now);
     }
+}
+
+bool CommDevice::WatchLine() {
+    if (!LineUsable()) return m_watch.Watch(-1, 0);
+    // What arrives is taken out of the kernel at once: its buffer is small, a
+    // full one throttles a USB adapter into overrunning, and a hang-up
+    // discards it. Only a full queue stops reading: the bytes then wait in
+    // the kernel, whose flow control holds them.
+    m_inputPaused = m_input.Free() == 0;
+    std::uint32_t events = 0;
+    if (!m_inputPaused && !m_lendingParker) events |= EPOLLIN;
+    if (m_outputBlocked) events |= EPOLLOUT;
+    return m_watch.Watch(m_line->Descriptor(), events);  // hang-ups are reported even with no events asked
 }
 
 void CommDevice::ReadLine(Clock::time_point now) {

@@ -12,6 +12,11 @@
 // is written only when the call completes at once, since a pending call's
 // count may live in a frame that has already returned.
 //
+// The thread that waits for the device's events (the first to call
+// WaitCommEvent) is lent the line (kernel/lent_line.h): while it sleeps in a
+// wait, it reads what arrives itself, and the driver thread does not watch
+// input; out of its waits, the driver does.
+//
 // After a hang-up (the device vanished, the pty master closed) pending
 // operations end with ERROR_OPERATION_ABORTED (a read that already holds bytes
 // returns them), data already queued can still be read, and every later
@@ -32,6 +37,7 @@
 #include "platform/comm/line_watch.h"
 #include "platform/comm/request.h"
 #include "platform/comm/timeout_rules.h"
+#include "platform/kernel/lent_line.h"
 #include "platform/kernel/pending_io.h"
 
 namespace comm {
@@ -45,7 +51,7 @@ inline BOOL Fail(DWORD error) {
 // An overlapped operation that has started: it ends through its OVERLAPPED.
 inline BOOL Pending() { return Fail(ERROR_IO_PENDING); }
 
-class CommDevice final : public kernel::IoTarget {
+class CommDevice final : public kernel::IoTarget, private kernel::LineLender {
 public:
     // Takes an open line and starts the driver thread. On failure closes the
     // line and sets the last error.
@@ -77,6 +83,11 @@ public:
     // own (kernel/background_close.h): CloseHandle returns at once.
     void OnHandleClosed() override;
     void AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) override;
+
+    // The line lent to the waiting thread (line_lending.cpp).
+    int BeginLend(kernel::Parker& waiter) override;
+    void EndLend(short lineEvents) override;
+    void Unlend() override;
 
     ~CommDevice() override;
 
@@ -125,6 +136,14 @@ private:
     }
     void FillHolds(COMSTAT& status) const;
 
+    // Under the lock: the calling thread is to be lent the line, no other
+    // thread being lent it.
+    bool TakeLender();
+    // Under the lock: what the driver thread's sleep watches of the line, from
+    // the device's state: input unless the queue is full or a lent-to thread
+    // watches it, output while the line takes nothing. False if it could not.
+    bool WatchLine();
+
     // The driver thread.
     void Drive();
     void ReadLine(Clock::time_point now);
@@ -138,7 +157,7 @@ private:
 
     const std::unique_ptr<Line> m_line;
     const int m_wakeFd;
-    LineWatch m_watch;  // the driver thread's alone
+    LineWatch m_watch;  // its registration under m_lock; its waits the driver thread's
     std::thread m_driver;
 
     std::mutex m_lock;
@@ -170,8 +189,12 @@ private:
     RequestPool m_pool;
     std::uint64_t m_nextTicket = 1;
 
-    // The driver thread's own buffer.
+    // What a read of the line takes in, by the driver or the lent-to thread.
     std::vector<BYTE> m_received;
+
+    bool m_lenderRegistered = false;              // a thread is lent the line
+    kernel::Parker* m_lendingParker = nullptr;    // the lent-to thread, while its wait watches the line
+    std::condition_variable m_lendEnded;          // the close waits here for that wait to let go
 
     bool m_drainAtClose = false;  // under m_lock
     LineBacklog m_backlog;        // under m_lock

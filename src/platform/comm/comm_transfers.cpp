@@ -133,6 +133,9 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
     m_wait->eventBits = bits;
+    const bool lend = TakeLender();
+    lock.unlock();
+    if (lend) kernel::LendToThisThread(kernel::Ref<kernel::Object>::Share(this), *this);
     return Pending();
 }
 

@@ -39,12 +39,8 @@ bool LineWatch::Watch(int lineFd, std::uint32_t events) {
     return true;
 }
 
-LineWatch::Result LineWatch::Wait(int lineFd, std::uint32_t events, int timeoutMs) {
+LineWatch::Result LineWatch::Wait(int timeoutMs) {
     Result result;
-    if (!Watch(lineFd, events)) {
-        result.error = errno;
-        return result;
-    }
     epoll_event ready[2];
     const int count = epoll_wait(m_epoll, ready, 2, timeoutMs);
     if (count < 0) {

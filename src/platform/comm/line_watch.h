@@ -1,7 +1,8 @@
 // What the driver thread sleeps in: an epoll set holding the device's wake-up
 // counter and its line. The line stays registered between waits and is changed
 // only when what the driver watches for changes, so a wait costs no setting up
-// of the descriptors it watches, as a poll() of them would each time.
+// of the descriptors it watches, as a poll() of them would each time. Watch
+// may be called from any thread, under the device lock; Wait by the driver.
 #pragma once
 
 #include <cstdint>
@@ -18,20 +19,21 @@ public:
 
     bool Valid() const { return m_epoll >= 0; }
 
+    // Makes the line's registration what is asked; false (errno set) if it
+    // could not. lineFd < 0: the line is not watched at all. events 0: only
+    // its hang-up and failure are.
+    bool Watch(int lineFd, std::uint32_t events);
+
     struct Result {
         bool woken = false;           // the wake-up counter was written
         std::uint32_t line = 0;       // EPOLLIN, EPOLLOUT, EPOLLHUP, EPOLLERR of the line
         int error = 0;                // errno of a wait that failed (EINTR included)
     };
-    // Sleeps until the line has one of events, hangs up or fails, the counter
-    // is written, or timeoutMs passes (-1: no limit). lineFd < 0: the line is
-    // not watched at all. events 0: only its hang-up and failure are.
-    Result Wait(int lineFd, std::uint32_t events, int timeoutMs);
+    // Sleeps until the line has one of the events watched, hangs up or fails,
+    // the counter is written, or timeoutMs passes (-1: no limit).
+    Result Wait(int timeoutMs);
 
 private:
-    // Makes the line's registration match what is asked; false if it could not.
-    bool Watch(int lineFd, std::uint32_t events);
-
     const int m_wakeFd;
     int m_epoll;
     int m_watchedFd = -1;           // the line's descriptor as registered, or -1

@@ -1,10 +1,14 @@
 #include "platform/kernel/parker.h"
 
 #include <linux/futex.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <ctime>
 #include <mutex>
 
@@ -18,7 +22,7 @@ thread_local WakeBatch* t_openBatch = nullptr;
 
 }  // namespace
 
-bool Parker::Park(std::optional<std::chrono::steady_clock::time_point> deadline) {
+bool Parker::Park(Deadline deadline) {
     timespec until{};
     if (deadline) {
         // FUTEX_WAIT_BITSET takes an absolute CLOCK_MONOTONIC time: the steady clock's.
@@ -35,7 +39,44 @@ bool Parker::Park(std::optional<std::chrono::steady_clock::time_point> deadline)
     return true;
 }
 
-void Parker::Wake() { syscall(SYS_futex, &m_word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0); }
+bool Parker::ParkWatching(int lineFd, Deadline deadline, short& lineEvents) {
+    lineEvents = 0;
+    if (m_pollWake.load(std::memory_order_relaxed) < 0) {
+        const int made = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (made < 0) return Park(deadline);  // the line is the driver's again once the waiter lapses
+        m_pollWake.store(made, std::memory_order_relaxed);
+    }
+    // A waker marks, then looks whether the sleeper polls; the sleeper says
+    // it polls, then looks whether it was marked: one of the two sees the other.
+    m_polling.store(true, std::memory_order_seq_cst);
+    bool woken = true;
+    if (m_word.load(std::memory_order_seq_cst) == 0) {
+        const int wakeFd = m_pollWake.load(std::memory_order_relaxed);
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {lineFd, POLLIN, 0}};
+        int timeout = -1;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+        }
+        const int ready = poll(fds, 2, timeout);
+        if (ready == 0) woken = m_word.load(std::memory_order_seq_cst) != 0;
+        if (ready > 0) lineEvents = fds[1].revents;
+        if (fds[0].revents & POLLIN) {
+            std::uint64_t count;
+            [[maybe_unused]] ssize_t got = read(wakeFd, &count, sizeof count);
+        }
+    }
+    m_polling.store(false, std::memory_order_seq_cst);
+    return woken;
+}
+
+void Parker::Wake() {
+    if (m_polling.load(std::memory_order_seq_cst)) {
+        eventfd_write(m_pollWake.load(std::memory_order_relaxed), 1);
+        return;
+    }
+    syscall(SYS_futex, &m_word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
 
 Parker& ThisThreadParker() {
     // Taken from the free parkers at the thread's first wait, given back when it ends.
@@ -72,6 +113,7 @@ void WakeBatch::Flush() {
 }
 
 void WakeBatch::Owe(Parker& parker) {
+    if (&parker == &ThisThreadParker()) return;  // running, and looks again before it sleeps
     WakeBatch* batch = t_openBatch;
     if (batch && batch->m_count < kCapacity) batch->m_owed[batch->m_count++] = &parker;
     else parker.Wake();  // no room to put it off: late is worse than early

@@ -19,18 +19,27 @@ namespace kernel {
 
 class Parker {
 public:
+    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
     // Under the wait lock: from here a Mark() ends the next Park().
-    void Arm() { m_word.store(0, std::memory_order_relaxed); }
+    void Arm() { m_word.store(0, std::memory_order_seq_cst); }
     // Under the wait lock: the object this thread waits for changed.
-    void Mark() { m_word.store(1, std::memory_order_release); }
+    void Mark() { m_word.store(1, std::memory_order_seq_cst); }
     // Sleeps until marked, or the deadline passes; false on the deadline.
-    bool Park(std::optional<std::chrono::steady_clock::time_point> deadline);
-    // The wake-up call for a Mark(), made without holding any lock.
+    bool Park(Deadline deadline);
+    // Park, and also until the descriptor has input, hangs up or fails (its
+    // poll() events into lineEvents), or any wake-up call comes. Sleeps in
+    // poll() on an eventfd of this parker's, made at its first such sleep.
+    bool ParkWatching(int lineFd, Deadline deadline, short& lineEvents);
+    // The wake-up call for a Mark(), made without holding any lock; it
+    // reaches the parker in either kind of sleep.
     void Wake();
 
 private:
     friend Parker& ThisThreadParker();
     std::atomic<std::uint32_t> m_word{0};
+    std::atomic<bool> m_polling{false};  // asleep, or about to be, in ParkWatching's poll()
+    std::atomic<int> m_pollWake{-1};
     Parker* m_nextFree = nullptr;
 };
 

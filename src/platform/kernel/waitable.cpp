@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "platform/kernel/lent_line.h"
+
 namespace kernel {
 
 std::mutex& WaitLock() {
@@ -46,10 +48,22 @@ int ReadyIndex(Waitable* const* objects, DWORD count, bool waitAll) {
     return -1;
 }
 
+// Sleeps on the parker, watching the line lent to this thread if it has one:
+// input there is read here, and may be what this thread waits for.
+bool Sleep(Parker& parker, Parker::Deadline deadline) {
+    LineLender* lender = LenderOfThisThread();
+    const int line = lender ? lender->BeginLend(parker) : -1;
+    if (line < 0) return parker.Park(deadline);
+    short lineEvents = 0;
+    const bool woken = parker.ParkWatching(line, deadline, lineEvents);
+    lender->EndLend(lineEvents);
+    return woken;
+}
+
 }  // namespace
 
 DWORD WaitFor(Waitable* const* objects, DWORD count, bool waitAll, DWORD milliseconds) {
-    std::optional<std::chrono::steady_clock::time_point> deadline;
+    Parker::Deadline deadline;
     if (milliseconds != INFINITE) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     WakeBatch::FlushOpen();  // whoever this thread owes a wake-up must not wait for its sleep
     std::unique_lock lock(WaitLock());
@@ -66,7 +80,7 @@ DWORD WaitFor(Waitable* const* objects, DWORD count, bool waitAll, DWORD millise
             // a signal from here on marks the parker, and the park returns.
             parker.Arm();
             lock.unlock();
-            const bool woken = parker.Park(deadline);
+            const bool woken = Sleep(parker, deadline);
             lock.lock();
             index = ReadyIndex(objects, count, waitAll);
             if (index >= 0 || !woken) break;

@@ -1,5 +1,11 @@
 // WaitCommEvent: events as they happen, events remembered while no wait is
-// pending, the mask ending a wait, and the refusals.
+// pending, the mask ending a wait, and the refusals; the thread that waits
+// reading the line itself.
+#include <dirent.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "comm_fixture.h"
@@ -28,6 +34,70 @@ TEST_F(Events, ArrivingCharacterCompletesAPendingWait) {
     EXPECT_EQ(m_bits, EV_RXCHAR);
     DWORD unused;
     EXPECT_TRUE(GetOverlappedResult(m_port, &record, &unused, FALSE));
+}
+
+// How often the device's driver thread has gone to sleep so far.
+long DriverSleeps() {
+    DIR* tasks = opendir("/proc/self/task");
+    long sleeps = -1;
+    while (dirent* task = tasks ? readdir(tasks) : nullptr) {
+        const std::string dir = std::string("/proc/self/task/") + task->d_name;
+        std::string name;
+        std::getline(std::ifstream(dir + "/comm"), name);
+        if (name != "zandrel-line") continue;
+        std::ifstream status(dir + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) sleeps = std::stol(line.substr(24));
+    }
+    if (tasks) closedir(tasks);
+    return sleeps;
+}
+
+// A packet after a quiet line wakes the thread waiting for it, which reads
+// it itself: the driver thread sleeps on.
+TEST_F(Events, APacketAfterAQuietLineIsReadByTheWaitingThreadAlone) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    SetReadTimeouts(MAXDWORD, 0, 0);  // reads return what has come
+    long before = DriverSleeps();
+    for (int tries = 0; before < 0 && tries < 200; ++tries) {  // the driver names itself as it starts
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        before = DriverSleeps();
+    }
+    ASSERT_GE(before, 0);
+    for (int packet = 0; packet < 20; ++packet) {
+        OVERLAPPED record;
+        ASSERT_FALSE(StartWait(record));
+        std::thread sender([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            m_pty.Send("packet");
+        });
+        EXPECT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);
+        sender.join();
+        EXPECT_EQ(m_bits, EV_RXCHAR);
+        char received[16];
+        DWORD count = 0;
+        OVERLAPPED read = Record();
+        ASSERT_TRUE(ReadFile(m_port, received, sizeof received, &count, &read));
+        EXPECT_EQ(std::string(received, count), "packet");
+    }
+    EXPECT_LT(DriverSleeps() - before, 5);
+}
+
+// The close ends a wait that watches the line, and waits for it to let go.
+TEST_F(Events, ClosingThePortEndsAWaitThatWatchesItsLine) {
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+    std::thread waiter([this] {
+        OVERLAPPED record;
+        ASSERT_FALSE(StartWait(record));
+        EXPECT_EQ(WaitForSingleObject(m_event, 5000), WAIT_OBJECT_0);
+        EXPECT_EQ(record.Internal, ERROR_OPERATION_ABORTED);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(CloseHandle(m_port));
+    m_port = INVALID_HANDLE_VALUE;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    waiter.join();
 }
 
 TEST_F(Events, EventsWhileNoWaitIsPendingCompleteTheNextWaitAtOnce) {
