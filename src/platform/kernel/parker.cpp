@@ -41,11 +41,7 @@ bool Parker::Park(Deadline deadline) {
 
 bool Parker::ParkWatching(int lineFd, Deadline deadline, short& lineEvents) {
     lineEvents = 0;
-    if (m_pollWake.load(std::memory_order_relaxed) < 0) {
-        const int made = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (made < 0) return Park(deadline);  // the line is the driver's again once the waiter lapses
-        m_pollWake.store(made, std::memory_order_relaxed);
-    }
+    if (!PreparePollWake()) return Park(deadline);  // woken by a mark alone; the lend ends with the wait
     // A waker marks, then looks whether the sleeper polls; the sleeper says
     // it polls, then looks whether it was marked: one of the two sees the other.
     m_polling.store(true, std::memory_order_seq_cst);
@@ -72,10 +68,27 @@ bool Parker::ParkWatching(int lineFd, Deadline deadline, short& lineEvents) {
 
 void Parker::Wake() {
     if (m_polling.load(std::memory_order_seq_cst)) {
-        eventfd_write(m_pollWake.load(std::memory_order_relaxed), 1);
+        std::lock_guard lock(m_pollWakeLock);
+        const int wakeFd = m_pollWake.load(std::memory_order_relaxed);
+        if (wakeFd >= 0) eventfd_write(wakeFd, 1);
         return;
     }
     syscall(SYS_futex, &m_word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+bool Parker::PreparePollWake() {
+    if (m_pollWake.load(std::memory_order_relaxed) >= 0) return true;
+    const int made = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (made < 0) return false;
+    std::lock_guard lock(m_pollWakeLock);
+    m_pollWake.store(made, std::memory_order_relaxed);
+    return true;
+}
+
+void Parker::ClosePollWake() {
+    std::lock_guard lock(m_pollWakeLock);
+    const int wakeFd = m_pollWake.exchange(-1, std::memory_order_relaxed);
+    if (wakeFd >= 0) close(wakeFd);
 }
 
 Parker& ThisThreadParker() {
@@ -88,6 +101,7 @@ Parker& ThisThreadParker() {
             if (g_free) g_free = g_free->m_nextFree;
         }
         ~Owned() {
+            parker->ClosePollWake();
             std::lock_guard lock(g_freeLock);
             parker->m_nextFree = g_free;
             g_free = parker;

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 
 namespace kernel {
@@ -34,11 +35,19 @@ public:
     // The wake-up call for a Mark(), made without holding any lock; it
     // reaches the parker in either kind of sleep.
     void Wake();
+    // Makes the eventfd ParkWatching sleeps on, if it is not there yet; it
+    // stays until the thread ends. False if it could not be made.
+    bool PreparePollWake();
 
 private:
     friend Parker& ThisThreadParker();
+    // The eventfd goes with the thread that made it: a parker is kept, its
+    // descriptor is not.
+    void ClosePollWake();
+
     std::atomic<std::uint32_t> m_word{0};
     std::atomic<bool> m_polling{false};  // asleep, or about to be, in ParkWatching's poll()
+    std::mutex m_pollWakeLock;           // a late Wake() never writes to a descriptor closed since
     std::atomic<int> m_pollWake{-1};
     Parker* m_nextFree = nullptr;
 };
