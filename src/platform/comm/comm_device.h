@@ -136,6 +136,8 @@ private:
     }
     void FillHolds(COMSTAT& status) const;
 
+    // WaitEvent's work under the lock; lend: the calling thread is to be lent the line.
+    BOOL StartWait(DWORD* bits, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event, bool& lend);
     // Under the lock: the calling thread is to be lent the line, no other
     // thread being lent it.
     bool TakeLender();

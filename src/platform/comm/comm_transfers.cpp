@@ -118,9 +118,23 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
 BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     kernel::Ref<kernel::Event> event;
     if (!TakeEvent(overlapped, event)) return FALSE;
+    bool lend = false;
+    const BOOL started = StartWait(bits, overlapped, std::move(event), lend);
+    // Lent once the device lock is let go: the thread's earlier lender, if
+    // another device, is told with its own lock.
+    if (lend) {
+        const DWORD error = GetLastError();
+        kernel::LendToThisThread(kernel::Ref<kernel::Object>::Share(this), *this);
+        SetLastError(error);
+    }
+    return started;
+}
+
+BOOL CommDevice::StartWait(DWORD* bits, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event, bool& lend) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
     if (m_mask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
+    lend = TakeLender();
     // Events from before a hang-up are still told: the data they announce can still be read.
     if (m_history) {
         *bits = m_history;
@@ -133,9 +147,6 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
     m_wait->eventBits = bits;
-    const bool lend = TakeLender();
-    lock.unlock();
-    if (lend) kernel::LendToThisThread(kernel::Ref<kernel::Object>::Share(this), *this);
     return Pending();
 }
 
