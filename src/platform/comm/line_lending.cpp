@@ -21,7 +21,7 @@ int CommDevice::BeginLend(kernel::Parker& waiter) {
     // between two (a worker's gather) leaves the line to the driver, whose
     // sleep costs less per packet of a stream than a wait's.
     if (m_closed || !m_lenderRegistered || !m_wait || m_wait->issuer != &kernel::ThreadIo::Current() ||
-        !LineUsable() || m_input.Free() == 0)
+        !LineUsable() || m_input.Free() == 0 || !waiter.PreparePollWake())
         return -1;
     if (m_line->HasInput()) {
         ReadLine(Clock::now());  // what the line holds already is read, not waited for

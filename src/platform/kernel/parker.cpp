@@ -41,13 +41,13 @@ bool Parker::Park(Deadline deadline) {
 
 bool Parker::ParkWatching(int lineFd, Deadline deadline, short& lineEvents) {
     lineEvents = 0;
-    if (!PreparePollWake()) return Park(deadline);  // woken by a mark alone; the lend ends with the wait
+    const int wakeFd = m_pollWake.load(std::memory_order_relaxed);
+    if (wakeFd < 0) return Park(deadline);  // nothing to poll on: PreparePollWake was not called
     // A waker marks, then looks whether the sleeper polls; the sleeper says
     // it polls, then looks whether it was marked: one of the two sees the other.
     m_polling.store(true, std::memory_order_seq_cst);
     bool woken = true;
     if (m_word.load(std::memory_order_seq_cst) == 0) {
-        const int wakeFd = m_pollWake.load(std::memory_order_relaxed);
         pollfd fds[2] = {{wakeFd, POLLIN, 0}, {lineFd, POLLIN, 0}};
         int timeout = -1;
         if (deadline) {

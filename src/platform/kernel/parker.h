@@ -30,7 +30,7 @@ public:
     bool Park(Deadline deadline);
     // Park, and also until the descriptor has input, hangs up or fails (its
     // poll() events into lineEvents), or any wake-up call comes. Sleeps in
-    // poll() on an eventfd of this parker's, made at its first such sleep.
+    // poll() on the eventfd PreparePollWake made.
     bool ParkWatching(int lineFd, Deadline deadline, short& lineEvents);
     // The wake-up call for a Mark(), made without holding any lock; it
     // reaches the parker in either kind of sleep.
