@@ -95,6 +95,7 @@ void CommDevice::OnHandleClosed() {
             m_lendingParker->Wake();
         }
         m_lendEnded.wait(lock, [this] { return m_lendingParker == nullptr; });
+        UnwatchLent();
         hungUp = m_hungUp;
         drain = m_drainAtClose && !m_hungUp;
         characterTime = CharacterTime(m_dcb);
@@ -184,7 +185,7 @@ bool CommDevice::WatchLine() {
     // the kernel, whose flow control holds them.
     m_inputPaused = m_input.Free() == 0;
     std::uint32_t events = 0;
-    if (!m_inputPaused && !m_lendingParker) events |= EPOLLIN;
+    if (!m_inputPaused) events |= EPOLLIN;
     if (m_outputBlocked) events |= EPOLLOUT;
     return m_watch.Watch(m_line->Descriptor(), events);  // hang-ups are reported even with no events asked
 }

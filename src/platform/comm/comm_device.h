@@ -85,8 +85,8 @@ public:
     void AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) override;
 
     // The line lent to the waiting thread (line_lending.cpp).
-    int BeginLend(kernel::Parker& waiter) override;
-    void EndLend(short lineEvents) override;
+    bool BeginLend(kernel::Parker& waiter) override;
+    void EndLend(std::uint32_t lineEvents) override;
     void Unlend() override;
 
     ~CommDevice() override;
@@ -141,6 +141,8 @@ private:
     // Under the lock: the calling thread is to be lent the line, no other
     // thread being lent it.
     bool TakeLender();
+    // The line out of the lent-to thread's set, before it closes or is lent no more.
+    void UnwatchLent();
     // Under the lock: what the driver thread's sleep watches of the line, from
     // the device's state: input unless the queue is full or a lent-to thread
     // watches it, output while the line takes nothing. False if it could not.
@@ -195,7 +197,8 @@ private:
     std::vector<BYTE> m_received;
 
     bool m_lenderRegistered = false;              // a thread is lent the line
-    kernel::Parker* m_lendingParker = nullptr;    // the lent-to thread, while its wait watches the line
+    kernel::Parker* m_lentParker = nullptr;       // the lent-to thread's, once the line is in its set
+    kernel::Parker* m_lendingParker = nullptr;    // the lent-to thread's, while its wait watches the line
     std::condition_variable m_lendEnded;          // the close waits here for that wait to let go
 
     bool m_drainAtClose = false;  // under m_lock

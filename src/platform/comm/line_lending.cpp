@@ -1,9 +1,10 @@
 // The line lent to the thread that waits for the device's events: a packet
 // after a quiet line wakes that thread alone, rather than the driver thread
-// and then that thread. Which of the two watches input changes with the
-// driver's registration of the line, which any thread may change under the
-// device lock without waking the driver.
-#include <poll.h>
+// and then that thread. Both keep the line registered, exclusively, in their
+// epoll sets, the lent thread's first: the kernel gives input to that thread
+// while it sleeps in its wait and to the driver otherwise, so no registration
+// changes from one packet to the next.
+#include <sys/epoll.h>
 
 #include "platform/comm/comm_device.h"
 
@@ -15,43 +16,53 @@ bool CommDevice::TakeLender() {
     return true;
 }
 
-int CommDevice::BeginLend(kernel::Parker& waiter) {
+bool CommDevice::BeginLend(kernel::Parker& waiter) {
     std::lock_guard lock(m_lock);
     // Lent while this thread waits on its pending WaitCommEvent: a pause
     // between two (a worker's gather) leaves the line to the driver, whose
-    // sleep costs less per packet of a stream than a wait's.
+    // sleep costs less per packet of a stream than a wait's. A full queue
+    // reads nothing, so input would only wake the thread again and again.
     if (m_closed || !m_lenderRegistered || !m_wait || m_wait->issuer != &kernel::ThreadIo::Current() ||
         !LineUsable() || m_input.Free() == 0 || !waiter.PreparePollWake())
-        return -1;
+        return false;
     if (m_line->HasInput()) {
         ReadLine(Clock::now());  // what the line holds already is read, not waited for
         if (!m_reads.Empty() || !m_writes.Empty()) Wake();
-        return -1;
+        return false;
+    }
+    bool added = false;
+    if (!waiter.WatchLine(m_line->Descriptor(), added)) return false;  // the driver watches as before
+    m_lentParker = &waiter;
+    // The driver's registration goes behind the thread's, so that the thread
+    // is the one woken while it waits.
+    if (added && !m_watch.Requeue()) {
+        Wake();  // the driver finds the line cannot be watched
+        return false;
     }
     m_lendingParker = &waiter;
-    if (!WatchLine()) {
-        m_lendingParker = nullptr;
-        Wake();  // the driver finds the line cannot be watched
-        return -1;
-    }
-    return m_line->Descriptor();
+    return true;
 }
 
-void CommDevice::EndLend(short lineEvents) {
+void CommDevice::EndLend(std::uint32_t lineEvents) {
     std::lock_guard lock(m_lock);
     m_lendingParker = nullptr;
     m_lendEnded.notify_all();
     if (m_closed || !LineUsable()) return;
-    if (lineEvents & POLLIN) ReadLine(Clock::now());
-    if (lineEvents & (POLLHUP | POLLERR | POLLNVAL)) HangUp();
-    // Out of its wait, input is the driver's again; deadlines of reads, and
-    // writes that the read let go (an XON), are the driver's too.
+    if (lineEvents & EPOLLIN) ReadLine(Clock::now());
+    if (lineEvents & (EPOLLHUP | EPOLLERR)) HangUp();
+    // Deadlines of reads, and writes that the read let go (an XON), are the driver's.
     if (!WatchLine() || !m_reads.Empty() || !m_writes.Empty()) Wake();
 }
 
 void CommDevice::Unlend() {
     std::lock_guard lock(m_lock);
     m_lenderRegistered = false;
+    UnwatchLent();
+}
+
+void CommDevice::UnwatchLent() {
+    if (m_lentParker) m_lentParker->UnwatchLine(m_line->Descriptor());
+    m_lentParker = nullptr;
 }
 
 }  // namespace comm

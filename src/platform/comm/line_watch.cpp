@@ -25,18 +25,24 @@ LineWatch::~LineWatch() {
 
 bool LineWatch::Watch(int lineFd, std::uint32_t events) {
     if (lineFd == m_watchedFd && events == m_watchedEvents) return true;
-    if (m_watchedFd >= 0 && lineFd != m_watchedFd) {
-        epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_watchedFd, nullptr);
-        m_watchedFd = -1;
-    }
+    // An exclusive registration cannot be modified, only made again.
+    if (m_watchedFd >= 0) epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_watchedFd, nullptr);
+    m_watchedFd = -1;
     if (lineFd < 0) return true;
     epoll_event line{};
-    line.events = events;
+    line.events = events | EPOLLEXCLUSIVE;
     line.data.fd = lineFd;
-    if (epoll_ctl(m_epoll, m_watchedFd < 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, lineFd, &line) != 0) return false;
+    if (epoll_ctl(m_epoll, EPOLL_CTL_ADD, lineFd, &line) != 0) return false;
     m_watchedFd = lineFd;
     m_watchedEvents = events;
     return true;
+}
+
+bool LineWatch::Requeue() {
+    const int lineFd = m_watchedFd;
+    if (lineFd < 0) return true;
+    Watch(-1, 0);
+    return Watch(lineFd, m_watchedEvents);
 }
 
 LineWatch::Result LineWatch::Wait(int timeoutMs) {

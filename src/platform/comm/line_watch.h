@@ -1,8 +1,11 @@
 // What the driver thread sleeps in: an epoll set holding the device's wake-up
 // counter and its line. The line stays registered between waits and is changed
 // only when what the driver watches for changes, so a wait costs no setting up
-// of the descriptors it watches, as a poll() of them would each time. Watch
-// may be called from any thread, under the device lock; Wait by the driver.
+// of the descriptors it watches, as a poll() of them would each time. The
+// registration is exclusive: a thread lent the line that registered it before
+// the driver is woken in the driver's place while it waits (line_lending.cpp).
+// Watch and Requeue may be called from any thread, under the device lock; Wait
+// by the driver.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +26,9 @@ public:
     // could not. lineFd < 0: the line is not watched at all. events 0: only
     // its hang-up and failure are.
     bool Watch(int lineFd, std::uint32_t events);
+    // Registers the line again as it is, behind any registered since; false
+    // (errno set) if it could not.
+    bool Requeue();
 
     struct Result {
         bool woken = false;           // the wake-up counter was written

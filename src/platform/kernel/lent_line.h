@@ -4,6 +4,8 @@
 // driver thread, which would then have to wake the waiter.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/kernel/kernel_object.h"
 #include "platform/kernel/parker.h"
 
@@ -11,12 +13,12 @@ namespace kernel {
 
 class LineLender {
 public:
-    // Called by the borrowing thread, with no lock held. The descriptor its
-    // wait is to watch for input now, or -1 when it is not to watch it.
-    virtual int BeginLend(Parker& waiter) = 0;
-    // The wait that watched has ended; lineEvents is what poll() said of the
-    // descriptor (0: nothing).
-    virtual void EndLend(short lineEvents) = 0;
+    // Called by the borrowing thread, with no lock held. True when its wait
+    // is to watch the line, which the lender has registered in waiter's set.
+    virtual bool BeginLend(Parker& waiter) = 0;
+    // The wait that watched has ended; lineEvents is what epoll said of the
+    // line (0: nothing).
+    virtual void EndLend(std::uint32_t lineEvents) = 0;
     // The thread lends no more: it is ending, or another device lent it its line.
     virtual void Unlend() = 0;
 

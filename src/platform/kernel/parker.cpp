@@ -1,7 +1,7 @@
 #include "platform/kernel/parker.h"
 
 #include <linux/futex.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -39,25 +39,31 @@ bool Parker::Park(Deadline deadline) {
     return true;
 }
 
-bool Parker::ParkWatching(int lineFd, Deadline deadline, short& lineEvents) {
+bool Parker::ParkWatching(Deadline deadline, std::uint32_t& lineEvents) {
     lineEvents = 0;
     const int wakeFd = m_pollWake.load(std::memory_order_relaxed);
-    if (wakeFd < 0) return Park(deadline);  // nothing to poll on: PreparePollWake was not called
+    if (wakeFd < 0) return Park(deadline);  // nothing to sleep on: PreparePollWake was not called
     // A waker marks, then looks whether the sleeper polls; the sleeper says
     // it polls, then looks whether it was marked: one of the two sees the other.
     m_polling.store(true, std::memory_order_seq_cst);
     bool woken = true;
     if (m_word.load(std::memory_order_seq_cst) == 0) {
-        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {lineFd, POLLIN, 0}};
         int timeout = -1;
         if (deadline) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
             timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
         }
-        const int ready = poll(fds, 2, timeout);
-        if (ready == 0) woken = m_word.load(std::memory_order_seq_cst) != 0;
-        if (ready > 0) lineEvents = fds[1].revents;
-        if (fds[0].revents & POLLIN) {
+        // Every event the kernel gave this set is taken here: an exclusive
+        // wake-up it gave this thread went to nobody else.
+        epoll_event ready[2];
+        const int count = epoll_wait(m_pollSet, ready, 2, timeout);
+        bool wakeCalled = false;
+        for (int i = 0; i < count; ++i) {
+            if (ready[i].data.fd == wakeFd) wakeCalled = true;
+            else lineEvents = ready[i].events;
+        }
+        if (count == 0) woken = m_word.load(std::memory_order_seq_cst) != 0;  // the deadline
+        if (wakeCalled) {
             std::uint64_t count;
             [[maybe_unused]] ssize_t got = read(wakeFd, &count, sizeof count);
         }
@@ -78,17 +84,51 @@ void Parker::Wake() {
 
 bool Parker::PreparePollWake() {
     if (m_pollWake.load(std::memory_order_relaxed) >= 0) return true;
-    const int made = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (made < 0) return false;
+    const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int pollSet = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = wakeFd;
+    if (wakeFd < 0 || pollSet < 0 || epoll_ctl(pollSet, EPOLL_CTL_ADD, wakeFd, &wake) != 0) {
+        if (wakeFd >= 0) close(wakeFd);
+        if (pollSet >= 0) close(pollSet);
+        return false;
+    }
     std::lock_guard lock(m_pollWakeLock);
-    m_pollWake.store(made, std::memory_order_relaxed);
+    m_pollSet = pollSet;
+    m_pollWake.store(wakeFd, std::memory_order_relaxed);
     return true;
+}
+
+bool Parker::WatchLine(int lineFd, bool& added) {
+    std::lock_guard lock(m_pollWakeLock);
+    added = false;
+    if (lineFd == m_watchedLine) return true;
+    if (m_watchedLine >= 0) epoll_ctl(m_pollSet, EPOLL_CTL_DEL, m_watchedLine, nullptr);
+    m_watchedLine = -1;
+    epoll_event line{};
+    line.events = EPOLLIN | EPOLLEXCLUSIVE;
+    line.data.fd = lineFd;
+    if (epoll_ctl(m_pollSet, EPOLL_CTL_ADD, lineFd, &line) != 0) return false;
+    m_watchedLine = lineFd;
+    added = true;
+    return true;
+}
+
+void Parker::UnwatchLine(int lineFd) {
+    std::lock_guard lock(m_pollWakeLock);
+    if (lineFd < 0 || lineFd != m_watchedLine) return;
+    epoll_ctl(m_pollSet, EPOLL_CTL_DEL, lineFd, nullptr);
+    m_watchedLine = -1;
 }
 
 void Parker::ClosePollWake() {
     std::lock_guard lock(m_pollWakeLock);
     const int wakeFd = m_pollWake.exchange(-1, std::memory_order_relaxed);
     if (wakeFd >= 0) close(wakeFd);
+    if (m_pollSet >= 0) close(m_pollSet);
+    m_pollSet = -1;
+    m_watchedLine = -1;
 }
 
 Parker& ThisThreadParker() {

@@ -28,27 +28,39 @@ public:
     void Mark() { m_word.store(1, std::memory_order_seq_cst); }
     // Sleeps until marked, or the deadline passes; false on the deadline.
     bool Park(Deadline deadline);
-    // Park, and also until the descriptor has input, hangs up or fails (its
-    // poll() events into lineEvents), or any wake-up call comes. Sleeps in
-    // poll() on the eventfd PreparePollWake made.
-    bool ParkWatching(int lineFd, Deadline deadline, short& lineEvents);
+    // Park, and also until the line WatchLine registered has input, hangs up
+    // or fails (its epoll events into lineEvents), or any wake-up call comes.
+    // Sleeps in epoll_wait on the set PreparePollWake made.
+    bool ParkWatching(Deadline deadline, std::uint32_t& lineEvents);
     // The wake-up call for a Mark(), made without holding any lock; it
     // reaches the parker in either kind of sleep.
     void Wake();
-    // Makes the eventfd ParkWatching sleeps on, if it is not there yet; it
-    // stays until the thread ends. False if it could not be made.
+    // Makes the eventfd and the epoll set ParkWatching sleeps on, if they are
+    // not there yet; they stay until the thread ends. False if they could not be made.
     bool PreparePollWake();
+    // Registers lineFd in the set for input, in place of any line there
+    // before, and keeps it between waits. The registration is exclusive: while
+    // this thread sleeps in ParkWatching, input wakes it and no other
+    // exclusive watcher of the line registered after it (the device's driver);
+    // while it does not, input wakes them. added: it was not registered before,
+    // so a watcher that is to come after it registers again. False (errno set)
+    // if it could not be registered.
+    bool WatchLine(int lineFd, bool& added);
+    // Takes lineFd out of the set, if it is the line there; any thread may call it.
+    void UnwatchLine(int lineFd);
 
 private:
     friend Parker& ThisThreadParker();
-    // The eventfd goes with the thread that made it: a parker is kept, its
-    // descriptor is not.
+    // The eventfd and the epoll set go with the thread that made them: a
+    // parker is kept, its descriptors are not.
     void ClosePollWake();
 
     std::atomic<std::uint32_t> m_word{0};
-    std::atomic<bool> m_polling{false};  // asleep, or about to be, in ParkWatching's poll()
-    std::mutex m_pollWakeLock;           // a late Wake() never writes to a descriptor closed since
-    std::atomic<int> m_pollWake{-1};
+    std::atomic<bool> m_polling{false};  // asleep, or about to be, in ParkWatching's epoll_wait()
+    std::mutex m_pollWakeLock;           // a late Wake() or Unwatch never uses a descriptor closed since
+    std::atomic<int> m_pollWake{-1};     // the eventfd
+    int m_pollSet = -1;                  // the epoll set, under m_pollWakeLock; its waits the thread's own
+    int m_watchedLine = -1;              // the line registered in it, under m_pollWakeLock
     Parker* m_nextFree = nullptr;
 };
 

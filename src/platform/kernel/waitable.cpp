@@ -52,10 +52,9 @@ int ReadyIndex(Waitable* const* objects, DWORD count, bool waitAll) {
 // input there is read here, and may be what this thread waits for.
 bool Sleep(Parker& parker, Parker::Deadline deadline) {
     LineLender* lender = LenderOfThisThread();
-    const int line = lender ? lender->BeginLend(parker) : -1;
-    if (line < 0) return parker.Park(deadline);
-    short lineEvents = 0;
-    const bool woken = parker.ParkWatching(line, deadline, lineEvents);
+    if (!lender || !lender->BeginLend(parker)) return parker.Park(deadline);
+    std::uint32_t lineEvents = 0;
+    const bool woken = parker.ParkWatching(deadline, lineEvents);
     lender->EndLend(lineEvents);
     return woken;
 }
