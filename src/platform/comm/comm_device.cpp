@@ -158,7 +158,7 @@ void CommDevice::Drive() {
         int timeout = taken ? 0 : PollTimeout(deadline, Clock::now());
         lock.unlock();
         wakes.Flush();
-        LineWatch::Result ready = m_watch.Wait(timeout);
+        kernel::LineWatch::Result ready = m_watch.Wait(timeout);
         lock.lock();
         auto now = Clock::now();
         if (ready.error != 0 && ready.error != EINTR) {

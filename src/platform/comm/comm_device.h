@@ -34,10 +34,10 @@
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
 #include "platform/comm/line_drain.h"
-#include "platform/comm/line_watch.h"
 #include "platform/comm/request.h"
 #include "platform/comm/timeout_rules.h"
 #include "platform/kernel/lent_line.h"
+#include "platform/kernel/line_watch.h"
 #include "platform/kernel/pending_io.h"
 
 namespace comm {
@@ -161,7 +161,7 @@ private:
 
     const std::unique_ptr<Line> m_line;
     const int m_wakeFd;
-    LineWatch m_watch;  // its registration under m_lock; its waits the driver thread's
+    kernel::LineWatch m_watch;  // its registration under m_lock; its waits the driver thread's
     std::thread m_driver;
 
     std::mutex m_lock;

@@ -53,17 +53,13 @@ bool Parker::ParkWatching(Deadline deadline, std::uint32_t& lineEvents) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
             timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
         }
-        // Every event the kernel gave this set is taken here: an exclusive
-        // wake-up it gave this thread went to nobody else.
-        epoll_event ready[2];
-        const int count = epoll_wait(m_pollSet, ready, 2, timeout);
-        bool wakeCalled = false;
-        for (int i = 0; i < count; ++i) {
-            if (ready[i].data.fd == wakeFd) wakeCalled = true;
-            else lineEvents = ready[i].events;
-        }
-        if (count == 0) woken = m_word.load(std::memory_order_seq_cst) != 0;  // the deadline
-        if (wakeCalled) {
+        // What the kernel gave this set is taken here: an exclusive wake-up
+        // it gave this thread went to nobody else.
+        const LineWatch::Result ready = m_pollSet->Wait(timeout);
+        lineEvents = ready.line;
+        if (!ready.woken && ready.line == 0 && ready.error == 0)
+            woken = m_word.load(std::memory_order_seq_cst) != 0;  // the deadline
+        if (ready.woken) {
             std::uint64_t count;
             [[maybe_unused]] ssize_t got = read(wakeFd, &count, sizeof count);
         }
@@ -85,50 +81,33 @@ void Parker::Wake() {
 bool Parker::PreparePollWake() {
     if (m_pollWake.load(std::memory_order_relaxed) >= 0) return true;
     const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    const int pollSet = epoll_create1(EPOLL_CLOEXEC);
-    epoll_event wake{};
-    wake.events = EPOLLIN;
-    wake.data.fd = wakeFd;
-    if (wakeFd < 0 || pollSet < 0 || epoll_ctl(pollSet, EPOLL_CTL_ADD, wakeFd, &wake) != 0) {
-        if (wakeFd >= 0) close(wakeFd);
-        if (pollSet >= 0) close(pollSet);
+    if (wakeFd < 0) return false;
+    std::lock_guard lock(m_pollWakeLock);
+    if (!m_pollSet.emplace(wakeFd).Valid()) {
+        m_pollSet.reset();
+        close(wakeFd);
         return false;
     }
-    std::lock_guard lock(m_pollWakeLock);
-    m_pollSet = pollSet;
     m_pollWake.store(wakeFd, std::memory_order_relaxed);
     return true;
 }
 
 bool Parker::WatchLine(int lineFd, bool& added) {
     std::lock_guard lock(m_pollWakeLock);
-    added = false;
-    if (lineFd == m_watchedLine) return true;
-    if (m_watchedLine >= 0) epoll_ctl(m_pollSet, EPOLL_CTL_DEL, m_watchedLine, nullptr);
-    m_watchedLine = -1;
-    epoll_event line{};
-    line.events = EPOLLIN | EPOLLEXCLUSIVE;
-    line.data.fd = lineFd;
-    if (epoll_ctl(m_pollSet, EPOLL_CTL_ADD, lineFd, &line) != 0) return false;
-    m_watchedLine = lineFd;
-    added = true;
-    return true;
+    added = !m_pollSet->Watches(lineFd);
+    return m_pollSet->Watch(lineFd, EPOLLIN);
 }
 
 void Parker::UnwatchLine(int lineFd) {
     std::lock_guard lock(m_pollWakeLock);
-    if (lineFd < 0 || lineFd != m_watchedLine) return;
-    epoll_ctl(m_pollSet, EPOLL_CTL_DEL, lineFd, nullptr);
-    m_watchedLine = -1;
+    if (m_pollSet && m_pollSet->Watches(lineFd)) m_pollSet->Watch(-1, 0);
 }
 
 void Parker::ClosePollWake() {
     std::lock_guard lock(m_pollWakeLock);
+    m_pollSet.reset();
     const int wakeFd = m_pollWake.exchange(-1, std::memory_order_relaxed);
     if (wakeFd >= 0) close(wakeFd);
-    if (m_pollSet >= 0) close(m_pollSet);
-    m_pollSet = -1;
-    m_watchedLine = -1;
 }
 
 Parker& ThisThreadParker() {

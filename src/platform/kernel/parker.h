@@ -16,6 +16,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/kernel/line_watch.h"
+
 namespace kernel {
 
 class Parker {
@@ -57,10 +59,9 @@ private:
 
     std::atomic<std::uint32_t> m_word{0};
     std::atomic<bool> m_polling{false};  // asleep, or about to be, in ParkWatching's epoll_wait()
-    std::mutex m_pollWakeLock;           // a late Wake() or Unwatch never uses a descriptor closed since
+    std::mutex m_pollWakeLock;           // a late Wake() or UnwatchLine never uses a descriptor closed since
     std::atomic<int> m_pollWake{-1};     // the eventfd
-    int m_pollSet = -1;                  // the epoll set, under m_pollWakeLock; its waits the thread's own
-    int m_watchedLine = -1;              // the line registered in it, under m_pollWakeLock
+    std::optional<LineWatch> m_pollSet;  // it and the lent line, under m_pollWakeLock; its waits the thread's own
     Parker* m_nextFree = nullptr;
 };
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "platform/win32.h"
 #include "support/pty.h"
@@ -60,6 +62,31 @@ protected:
         }
         buffer.resize(count);
         return buffer;
+    }
+    // A short stream at the far end (ten 62-byte pieces 200 us apart), which
+    // then hangs up; what it sent. The driver has seen the hang-up on return.
+    std::string SendStreamAndHangUp() {
+        std::string sent;
+        for (int piece = 0; piece < 10; ++piece) {
+            const std::string bytes(62, static_cast<char>('a' + piece));
+            m_pty.Send(bytes);
+            sent += bytes;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(1300));
+        m_pty.CloseMaster();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return sent;
+    }
+    // What the port holds, read until a read brings nothing.
+    std::string ReceiveAll() {
+        SetReadTimeouts(MAXDWORD, 0, 0);
+        std::string got;
+        char buffer[256];
+        DWORD count = 0;
+        OVERLAPPED record = Record();
+        while (ReadFile(m_port, buffer, sizeof buffer, &count, &record) && count > 0) got.append(buffer, count);
+        return got;
     }
 
     testsupport::Pty m_pty;

@@ -91,28 +91,10 @@ TEST_F(Events, InputWhileTheLentThreadIsAwakeIsTakenOutOfTheKernel) {
     ASSERT_FALSE(StartWait(record));
     m_pty.Send("!");
     ASSERT_EQ(WaitForSingleObject(m_event, 2000), WAIT_OBJECT_0);  // this thread is lent the line
-    SetReadTimeouts(MAXDWORD, 0, 0);
-    char received[512];
-    DWORD count = 0;
-    OVERLAPPED read = Record();
-    ASSERT_TRUE(ReadFile(m_port, received, sizeof received, &count, &read));
+    ASSERT_EQ(ReceiveAll(), "!");
     ASSERT_FALSE(StartWait(record));  // pending, and nobody sleeps on it
-
-    std::string sent;
-    for (int piece = 0; piece < 10; ++piece) {
-        const std::string bytes(62, static_cast<char>('a' + piece));
-        m_pty.Send(bytes);
-        sent += bytes;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    m_pty.CloseMaster();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the driver sees the hang-up
-
-    std::string got;
-    read = Record();
-    while (ReadFile(m_port, received, sizeof received, &count, &read) && count > 0) got.append(received, count);
-    EXPECT_EQ(got, sent);
+    const std::string sent = SendStreamAndHangUp();
+    EXPECT_EQ(ReceiveAll(), sent);
 }
 
 // The close ends a wait that watches the line, and waits for it to let go.

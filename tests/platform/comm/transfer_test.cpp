@@ -160,24 +160,8 @@ TEST_F(Transfers, FullQueueHoldsBytesBackInsteadOfDroppingThem) {
 // A hang-up discards what the kernel still holds, so a stream that nobody
 // waits for is taken into the port's queue as it comes, not left there.
 TEST_F(Transfers, AStreamNobodyWaitsForOutlivesTheFarEndHangingUp) {
-    std::string sent;
-    for (int piece = 0; piece < 10; ++piece) {
-        const std::string bytes(62, static_cast<char>('a' + piece));
-        m_pty.Send(bytes);
-        sent += bytes;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(1300));
-    m_pty.CloseMaster();
-    Sleep(100);  // the driver sees the hang-up
-
-    SetReadTimeouts(MAXDWORD, 0, 0);
-    std::string got;
-    char buffer[256];
-    DWORD count = 0;
-    OVERLAPPED record = Record();
-    while (ReadFile(m_port, buffer, sizeof buffer, &count, &record) && count > 0) got.append(buffer, count);
-    EXPECT_EQ(got, sent);
+    const std::string sent = SendStreamAndHangUp();
+    EXPECT_EQ(ReceiveAll(), sent);
 }
 
 TEST_F(Transfers, LargeWriteCompletesWhenTheFarEndDrains) {

@@ -1,11 +1,11 @@
-#include "platform/comm/line_watch.h"
+#include "platform/kernel/line_watch.h"
 
 #include <sys/epoll.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-namespace comm {
+namespace kernel {
 
 LineWatch::LineWatch(int wakeFd) : m_wakeFd(wakeFd), m_epoll(epoll_create1(EPOLL_CLOEXEC)) {
     if (m_epoll < 0) return;
@@ -60,4 +60,4 @@ LineWatch::Result LineWatch::Wait(int timeoutMs) {
     return result;
 }
 
-}  // namespace comm
+}  // namespace kernel

@@ -1,16 +1,16 @@
-// What the driver thread sleeps in: an epoll set holding the device's wake-up
-// counter and its line. The line stays registered between waits and is changed
-// only when what the driver watches for changes, so a wait costs no setting up
-// of the descriptors it watches, as a poll() of them would each time. The
-// registration is exclusive: a thread lent the line that registered it before
-// the driver is woken in the driver's place while it waits (line_lending.cpp).
-// Watch and Requeue may be called from any thread, under the device lock; Wait
-// by the driver.
+// An epoll set holding a wake-up counter and a line (a tty or a socket). The
+// line stays registered between waits and is changed only when what is
+// watched for changes, so a wait costs no setting up of the descriptors it
+// watches, as a poll() of them would each time. The registration is
+// exclusive: of two sets that hold the same line, the one that registered it
+// first is woken for input while a thread sleeps in it, and the other only
+// while none does. A device's driver thread sleeps in one; a thread lent the
+// device's line sleeps in its parker's (parker.h).
 #pragma once
 
 #include <cstdint>
 
-namespace comm {
+namespace kernel {
 
 class LineWatch {
 public:
@@ -21,6 +21,8 @@ public:
     LineWatch& operator=(const LineWatch&) = delete;
 
     bool Valid() const { return m_epoll >= 0; }
+    // lineFd is the line registered now.
+    bool Watches(int lineFd) const { return lineFd >= 0 && lineFd == m_watchedFd; }
 
     // Makes the line's registration what is asked; false (errno set) if it
     // could not. lineFd < 0: the line is not watched at all. events 0: only
@@ -46,4 +48,4 @@ private:
     std::uint32_t m_watchedEvents = 0;
 };
 
-}  // namespace comm
+}  // namespace kernel
