@@ -25,8 +25,13 @@ bool CommDevice::BeginLend(kernel::Parker& waiter) {
     if (m_closed || !m_lenderRegistered || !m_wait || m_wait->issuer != &kernel::ThreadIo::Current() ||
         !LineUsable() || m_input.Free() == 0 || !waiter.PreparePollWake())
         return false;
-    if (m_line->HasInput()) {
-        ReadLine(Clock::now());  // what the line holds already is read, not waited for
+    // What the line holds already is read, not waited for. Input that came
+    // while this thread was between two waits woke the driver; read here,
+    // under the lock the driver then waits for, it does not also wake this
+    // thread out of the wait it is about to begin, the two then taking turns
+    // at the lock for one read.
+    ReadLine(Clock::now());
+    if (!m_wait || !LineUsable()) {
         if (!m_reads.Empty() || !m_writes.Empty()) Wake();
         return false;
     }
