@@ -14,8 +14,8 @@
 //
 // The thread that waits for the device's events (the first to call
 // WaitCommEvent) is lent the line (kernel/lent_line.h): while it sleeps in a
-// wait, it reads what arrives itself, and the driver thread does not watch
-// input; out of its waits, the driver does.
+// wait, the kernel wakes it, not the driver thread, for what arrives, and it
+// reads that itself; out of its waits, the driver is woken and reads.
 //
 // After a hang-up (the device vanished, the pty master closed) pending
 // operations end with ERROR_OPERATION_ABORTED (a read that already holds bytes
@@ -144,8 +144,8 @@ private:
     // The line out of the lent-to thread's set, before it closes or is lent no more.
     void UnwatchLent();
     // Under the lock: what the driver thread's sleep watches of the line, from
-    // the device's state: input unless the queue is full or a lent-to thread
-    // watches it, output while the line takes nothing. False if it could not.
+    // the device's state: input unless the queue is full, output while the
+    // line takes nothing. False if it could not.
     bool WatchLine();
 
     // The driver thread.
