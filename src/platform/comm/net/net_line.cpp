@@ -73,6 +73,7 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
 bool NetLine::ReadSocket() {
     std::uint8_t buffer[kReadSize];
     const ssize_t count = read(m_fd, buffer, sizeof buffer);
+    m_drained = count < 0 && errno == EAGAIN;
     if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) m_ended = true;
     if (count <= 0) return !m_ended;
     if (!Rfc2217()) {

@@ -55,6 +55,8 @@ public:
     // Bytes taken (as framed) that have not left the socket.
     DWORD Unsent() const;
     bool Ended() const { return m_ended; }
+    // The last read of the socket found nothing to read.
+    bool Drained() const { return m_drained; }
 
     // Sets the server's line to asked, all or nothing: when the server
     // answers any part differently, kept is set again and the parts are
@@ -103,6 +105,7 @@ private:
     TelnetInput m_input;   // parsed and not yet handed on
     Bytes m_out;           // framed bytes the socket has not taken yet
     bool m_ended = false;
+    bool m_drained = false;
     bool m_suspended = false;
     std::vector<Answer> m_asked;  // what Ask waits for, in order
     LineReport m_lineReport;
