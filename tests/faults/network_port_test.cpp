@@ -9,6 +9,7 @@
 #include <sys/inotify.h>
 
 #include <fstream>
+#include <thread>
 
 #include "e2e/file_watch.h"
 #include "e2e/ser2net.h"
@@ -218,6 +219,46 @@ TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunA
     zandrel.Signal(SIGTERM);
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+}
+
+// A server that takes the option and then answers none of the settings, or
+// only the questions: the open says why within its time, and SIGTERM during
+// any of its waits ends the run at once.
+class NetworkPortUnanswered : public ToldRun {
+protected:
+    static std::vector<testsupport::Rfc2217StandIn::Manner> Silences() {
+        testsupport::Rfc2217StandIn::Manner nothing, questionsOnly;
+        nothing.answersQuestions = nothing.answersSettings = false;
+        questionsOnly.answersSettings = false;
+        return {nothing, questionsOnly};
+    }
+};
+
+TEST_F(NetworkPortUnanswered, TheOpenSaysWhyWithinItsTime) {
+    for (const auto& manner : Silences()) {
+        testsupport::Rfc2217StandIn server;
+        server.MeetWith(manner);
+        const auto launched = std::chrono::steady_clock::now();
+        e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+        ASSERT_TRUE(Told(zandrel, "the server did not answer within 5 s")) << zandrel.Errors();
+        EXPECT_LT(std::chrono::steady_clock::now() - launched, std::chrono::seconds(6)) << zandrel.Errors();
+        zandrel.Signal(SIGTERM);
+        zandrel.WaitForExit(faults::kTimeoutMs);
+    }
+}
+
+TEST_F(NetworkPortUnanswered, SigtermWhileTheOpenWaitsEndsTheRunAtOnce) {
+    for (const auto& manner : Silences()) {
+        testsupport::Rfc2217StandIn server;
+        server.MeetWith(manner);
+        e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+        ASSERT_TRUE(server.AwaitConnections(1));
+        std::this_thread::sleep_for(std::chrono::seconds(1));  // well into the wait for the answers
+        const auto signalled = std::chrono::steady_clock::now();
+        zandrel.Signal(SIGTERM);
+        EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value());
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1)) << zandrel.Errors();
+    }
 }
 
 // A server that drops away and then answers no connect at all: SIGTERM while

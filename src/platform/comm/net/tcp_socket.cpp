@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/comm/errno_map.h"
+#include "platform/kernel/ending.h"
 
 namespace comm::net {
 namespace {
@@ -42,12 +43,13 @@ Connection FromErrno(int error) {
 }
 
 // Waits until fd is ready for events or the deadline: 1 ready, 0 the time ran
-// out, -errno, -ECANCELED once cancelFd (when not -1) is readable.
+// out, -errno, -ECANCELED once cancelFd (when not -1) is readable or the
+// program is ending.
 int WaitUntil(int fd, short events, Clock::time_point deadline, int cancelFd) {
-    pollfd waiting[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
-    const int ready = poll(waiting, 2, MillisecondsUntil(deadline));
+    pollfd waiting[3] = {{fd, events, 0}, {cancelFd, POLLIN, 0}, {kernel::EndingFd(), POLLIN, 0}};
+    const int ready = poll(waiting, 3, MillisecondsUntil(deadline));
     if (ready < 0) return -errno;
-    if (waiting[1].revents != 0) return -ECANCELED;
+    if (waiting[1].revents != 0 || waiting[2].revents != 0) return -ECANCELED;
     return ready;
 }
 

@@ -63,6 +63,12 @@ public:
     }
 
     void Send(const Bytes& bytes) const { ASSERT_EQ(write(m_client, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    // Sends bytes again and again, reading nothing, until the client goes or
+    // count have gone.
+    void Flood(const Bytes& bytes, size_t count) const {
+        for (size_t sent = 0; sent < count; sent += bytes.size())
+            if (send(m_client, bytes.data(), bytes.size(), MSG_NOSIGNAL) != ssize_t(bytes.size())) return;
+    }
 
     // Reads what the client sends until needle arrives after what an earlier
     // call found; false when it does not within a generous time.
@@ -151,6 +157,51 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     EXPECT_EQ(data, (Bytes{'d', IAC, 'e'}));
 }
 
+// A server that says nothing to the settings: told as not answering, not as
+// refusing, and not waited for a second time.
+TEST(StandInServer, SettingsLeftUnansweredAreToldAsNotAnsweredWithinTheTime) {
+    StandInServer server;
+    LineResult result;
+    auto line = server.OpenLine(kAgrees, result);
+    ASSERT_TRUE(line) << result.reason;
+    const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    const auto asked = Clock::now();
+    result = line->ApplyDcb(Frame(19200, 8, NOPARITY, ONESTOPBIT), kept);
+    EXPECT_LT(Clock::now() - asked, kServerTimeout + std::chrono::seconds(1));
+    EXPECT_EQ(result.error, ERROR_TIMEOUT);
+    EXPECT_EQ(result.reason, "rfc2217://127.0.0.1:" + server.Address().port +
+                                 " was asked for 19200 baud, 8 data bits, no parity and 1 stop bit: the server did not "
+                                 "answer within 5 s; kept 9600 8N1");
+    const auto again = Clock::now();
+    EXPECT_EQ(line->ApplyDcb(kept, kept).reason, "the server did not answer within 5 s");
+    EXPECT_LT(Clock::now() - again, std::chrono::milliseconds(100));
+}
+
+// A server that sends on and on while the settings wait for its answers,
+// data or negotiation it does not read the replies to: dropped once past the
+// bound, and told, not followed.
+TEST(StandInServer, AServerThatSendsTooMuchWithoutAnsweringIsDropped) {
+    const std::pair<const char*, Bytes> floods[] = {
+        {"data", Bytes(4096, 'd')},
+        {"negotiation", Bytes{IAC, kDo, 1, IAC, kDo, 1, IAC, kDo, 1, IAC, kDo, 1}},
+    };
+    for (const auto& [kind, flood] : floods) {
+        StandInServer server;
+        LineResult result;
+        auto line = server.OpenLine(kAgrees, result);
+        ASSERT_TRUE(line) << result.reason;
+        std::thread flooding([&, &flood = flood] { server.Flood(flood, size_t{64} << 20); });
+        DCB dcb = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+        const auto asked = Clock::now();
+        result = line->ReadSettings(dcb);
+        EXPECT_LT(Clock::now() - asked, kServerTimeout) << kind;
+        EXPECT_EQ(result.reason, "the server sent too much without answering") << kind;
+        EXPECT_TRUE(line->Ended()) << kind;
+        line.reset();  // the flood ends with the connection
+        flooding.join();
+    }
+}
+
 TEST(StandInServer, ControlAndPurgeReachTheServer) {
     StandInServer server;
     LineResult result;
@@ -185,6 +236,14 @@ TEST(StandInServer, AnOpenThatFailsSaysWhy) {
     EXPECT_FALSE(refusing.OpenLine({IAC, kDont, 44, IAC, kWont, 0}, result));
     EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
     EXPECT_EQ(result.reason, "server does not offer RFC 2217");
+
+    // A server in text mode may alter what passes: its bytes could not be trusted.
+    for (const Bytes& textMode : {Bytes{IAC, kDo, 44, IAC, kDont, 0, IAC, kWont, 0}, Bytes{IAC, kDo, 44, IAC, kDo, 0, IAC, kWont, 0}}) {
+        StandInServer refusingBinary;
+        EXPECT_FALSE(refusingBinary.OpenLine(textMode, result));
+        EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
+        EXPECT_EQ(result.reason, "the server does not accept binary transmission");
+    }
 
     EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "127.0.0.1", FreePort()}, result));
     EXPECT_EQ(result.reason, "connection refused");
