@@ -71,3 +71,30 @@ TEST_F(NetworkReopen, AReopenThatFailsHalfWayLeavesNothingOpenAndTheServerBackIs
 }
 
 }  // namespace
+
+namespace {
+
+// Two ports of one server at the same address, told apart by what each says
+// it is: the other one is not taken up, and is told once; the job's own,
+// back, is.
+TEST_F(NetworkReopen, AnotherServerAtTheSameAddressIsToldOnceAndNotTakenUp) {
+    Rfc2217StandIn::Manner press, oven;
+    press.signature = "moxa port 1 (press)";
+    oven.signature = "moxa port 2 (oven)";
+    m_server.MeetWith(press);
+    CaptureUntilDropped("AAAA", oven);
+    const std::string address = m_server.Address();
+    const std::string other = address + " is now a different device (" + address +
+                              " (server: moxa port 1 (press)) was expected); still waiting";
+    ASSERT_TRUE(ReconnectUntil([&] { return Told(other) || !m_notices.empty(); }));
+    // Asked again and again meanwhile, it is told no more.
+    ReconnectUntil([&] { return m_server.Connections() >= 3; });
+    m_server.MeetWith(press);
+    const std::string back = address + " is back; capture resumed";
+    ASSERT_TRUE(ReconnectUntil([&] { return Told(back); })) << ::testing::PrintToString(m_notices);
+    EXPECT_EQ(m_notices, (std::vector<std::string>{other, back}));
+    m_server.SendData("CCCC");
+    EXPECT_TRUE(headless::DispatchUntil([&] { return transfertest::ReadFile(Path("cap.txt")) == "AAAACCCC"; }, 5000));
+}
+
+}  // namespace
