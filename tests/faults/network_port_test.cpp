@@ -221,43 +221,76 @@ TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunA
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
 }
 
-// A server that takes the option and then answers none of the settings, or
-// only the questions: the open says why within its time, and SIGTERM during
-// any of its waits ends the run at once.
-class NetworkPortUnanswered : public ToldRun {
+// Servers that fail the open at each of its steps: answering none of the
+// settings or only the questions, flooding data or negotiation without
+// reading, resetting the connection at its first request, at the questions
+// or at the first setting. Each open says why within its time, the run
+// bounded in memory and ended by SIGTERM at once, with nothing captured.
+class NetworkPortFailingTheOpen : public ToldRun {
 protected:
-    static std::vector<testsupport::Rfc2217StandIn::Manner> Silences() {
-        testsupport::Rfc2217StandIn::Manner nothing, questionsOnly;
+    using Manner = testsupport::Rfc2217StandIn::Manner;
+    struct Fault {
+        const char* name;
+        Manner manner;
+        const char* why;
+    };
+    static std::vector<Fault> Faults() {
+        using Bytes = testsupport::Rfc2217StandIn::Bytes;
+        Manner nothing, questionsOnly, data, negotiation, resetAtFirst, resetAtQuestions, resetAtSetting;
         nothing.answersQuestions = nothing.answersSettings = false;
         questionsOnly.answersSettings = false;
-        return {nothing, questionsOnly};
+        data.flood = Bytes(4096, 'd');
+        negotiation.flood = Bytes{255, 253, 1, 255, 253, 1, 255, 253, 1, 255, 253, 1};
+        negotiation.reads = false;
+        resetAtFirst.resetsAtRequest = 0;     // the line-state mask, right after the option is agreed
+        resetAtQuestions.resetsAtRequest = 3;  // after the masks and the signature
+        resetAtSetting.resetsAtRequest = 8;    // after the five questions
+        const char* silent = "the server did not answer within 5 s";
+        const char* flooded = "the server sent too much without answering";
+        const char* reset = "the server closed the connection";
+        return {{"answers nothing", nothing, silent},         {"answers only questions", questionsOnly, silent},
+                {"floods data", data, flooded},                {"floods negotiation", negotiation, flooded},
+                {"resets at its first request", resetAtFirst, reset}, {"resets at the questions", resetAtQuestions, reset},
+                {"resets at the first setting", resetAtSetting, reset}};
+    }
+
+    // The peak of the run's resident memory so far.
+    static long PeakResidentKiB(const e2e::ChildProcess& run) {
+        std::ifstream status("/proc/" + std::to_string(run.Pid()) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        return 0;
     }
 };
 
-TEST_F(NetworkPortUnanswered, TheOpenSaysWhyWithinItsTime) {
-    for (const auto& manner : Silences()) {
+TEST_F(NetworkPortFailingTheOpen, EachOpenSaysWhyWithinItsTimeBoundedInMemory) {
+    for (const Fault& fault : Faults()) {
         testsupport::Rfc2217StandIn server;
-        server.MeetWith(manner);
+        server.MeetWith(fault.manner);
         const auto launched = std::chrono::steady_clock::now();
         e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
-        ASSERT_TRUE(Told(zandrel, "the server did not answer within 5 s")) << zandrel.Errors();
-        EXPECT_LT(std::chrono::steady_clock::now() - launched, std::chrono::seconds(6)) << zandrel.Errors();
+        const std::string why = "cannot open COM3 (" + server.Address() + "): " + fault.why;
+        EXPECT_TRUE(Told(zandrel, why)) << fault.name << ": " << zandrel.Errors();
+        EXPECT_LT(std::chrono::steady_clock::now() - launched, std::chrono::seconds(6)) << fault.name;
+        EXPECT_LT(PeakResidentKiB(zandrel), 100 * 1024) << fault.name;
         zandrel.Signal(SIGTERM);
-        zandrel.WaitForExit(faults::kTimeoutMs);
+        EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value()) << fault.name;
+        EXPECT_EQ(e2e::ReadFile(PathOf("cap.txt")), "") << fault.name;
     }
 }
 
-TEST_F(NetworkPortUnanswered, SigtermWhileTheOpenWaitsEndsTheRunAtOnce) {
-    for (const auto& manner : Silences()) {
+TEST_F(NetworkPortFailingTheOpen, SigtermWhileTheOpenWaitsEndsTheRunAtOnce) {
+    for (const Fault& fault : Faults()) {
         testsupport::Rfc2217StandIn server;
-        server.MeetWith(manner);
+        server.MeetWith(fault.manner);
         e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
         ASSERT_TRUE(server.AwaitConnections(1));
-        std::this_thread::sleep_for(std::chrono::seconds(1));  // well into the wait for the answers
+        std::this_thread::sleep_for(std::chrono::seconds(1));  // well into the waits of those that wait
         const auto signalled = std::chrono::steady_clock::now();
         zandrel.Signal(SIGTERM);
-        EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value());
-        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1)) << zandrel.Errors();
+        EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value()) << fault.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1)) << fault.name << ": " << zandrel.Errors();
     }
 }
 

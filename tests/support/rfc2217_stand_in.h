@@ -2,7 +2,8 @@
 // line-state notifications, asks to suspend and resume output, can stop
 // reading, and can be told how to meet each connection: what it says it is,
 // whether it takes binary transmission, which requests it answers, whether it
-// drops the connection when the first setting arrives. It speaks RFC 2217 as
+// drops the connection when the first setting arrives or resets it at a
+// given request, what it floods the client with. It speaks RFC 2217 as
 // the RFC says, on a thread of its own: it agrees to the option, answers each
 // request with the value asked (a question, value 0, with 9600 8N1 and no
 // flow control), and keeps the data. A connection that ends, or that it
@@ -45,6 +46,9 @@ public:
         bool answersQuestions = true;        // answers requests with value 0 (what is set now)
         bool answersSettings = true;         // answers requests that set a value
         bool dropsAtFirstSetting = false;    // closes the connection when a value is to be set
+        int resetsAtRequest = -1;            // resets it when the client's request with this index (from 0) arrives
+        Bytes flood;                         // sent again and again from the start, whatever the client does
+        bool reads = true;                   // false: reads nothing the client sends
     };
 
     // smallReceiveBuffer: as small as the kernel allows, for a server that stops reading.
@@ -121,11 +125,8 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             lock.lock();
         }
-        if (reset) {
-            const linger abort{1, 0};
-            setsockopt(m_client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-        }
-        EndClientLocked();
+        if (reset) ResetClientLocked();
+        else EndClientLocked();
         m_changed.notify_all();
         Wake();
         return unacknowledged == 0;
@@ -166,6 +167,13 @@ private:
         close(m_client);
         m_client = -1;
         m_state = State::Data;
+        m_requests = 0;
+    }
+
+    void ResetClientLocked() {
+        const linger abort{1, 0};
+        setsockopt(m_client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        EndClientLocked();
     }
 
     void AcceptLocked() {
@@ -173,6 +181,7 @@ private:
         if (m_client < 0) return;
         ++m_connections;
         m_met = m_manner;
+        m_reading = m_met.reads;
         const std::uint8_t binaryWill = m_met.binary ? WILL : WONT, binaryDo = m_met.binary ? DO : DONT;
         SendLocked({IAC, DO, OPTION, IAC, binaryDo, BINARY, IAC, binaryWill, BINARY});
     }
@@ -184,7 +193,7 @@ private:
                 std::lock_guard lock(m_lock);
                 if (m_done) return;
                 if (m_client < 0) fds[1].events = POLLIN;
-                else fds[2] = {m_client, static_cast<short>(m_reading ? POLLIN : 0), 0};
+                else fds[2] = {m_client, static_cast<short>((m_reading ? POLLIN : 0) | (m_met.flood.empty() ? 0 : POLLOUT)), 0};
             }
             poll(fds, 3, -1);
             if (fds[0].revents & POLLIN) {
@@ -194,6 +203,8 @@ private:
             std::lock_guard lock(m_lock);
             if (fds[1].revents & POLLIN) AcceptLocked();
             // The client may have been dropped since the poll.
+            if ((fds[2].revents & POLLOUT) && m_client == fds[2].fd)
+                [[maybe_unused]] ssize_t sent = send(m_client, m_met.flood.data(), m_met.flood.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
             if (!(fds[2].revents & (POLLIN | POLLHUP | POLLERR)) || m_client != fds[2].fd) {
                 m_changed.notify_all();
                 continue;
@@ -232,6 +243,7 @@ private:
                     m_state = State::Sub;
                 } else {
                     m_state = State::Data;
+                    if (m_requests++ == m_met.resetsAtRequest) return ResetClientLocked();
                     Answer();
                 }
                 break;
@@ -275,6 +287,7 @@ private:
     std::condition_variable m_changed;
     int m_client = -1;
     int m_connections = 0;
+    int m_requests = 0;  // subnegotiations the client has sent on this connection
     bool m_done = false;
     bool m_reading = true;
     Manner m_manner;  // for the connections to come
