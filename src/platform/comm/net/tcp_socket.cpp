@@ -31,6 +31,12 @@ constexpr int kSendBuffer = 4096;
 constexpr int kKeepIdle = 10;
 constexpr int kKeepInterval = 5;
 constexpr int kKeepCount = 3;
+// And one that went away while data it has not acknowledged waits: without
+// this, TCP retransmits for about 15 minutes, the write held as "not taking
+// data" all that while, where a user wants to hear "disconnected". A server
+// that stops reading still acknowledges the window probes, so flow control
+// is not mistaken for it.
+constexpr int kUnacknowledgedMs = 15000;
 
 bool SetOption(int fd, int level, int name, int value) { return setsockopt(fd, level, name, &value, sizeof value) == 0; }
 
@@ -96,7 +102,8 @@ int ConnectOne(const addrinfo& info, Clock::time_point deadline, int cancelFd) {
     if (!SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1) || !SetOption(fd, SOL_SOCKET, SO_SNDBUF, kSendBuffer) ||
         !SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1) || !SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdle) ||
         !SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepInterval) ||
-        !SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount)) {
+        !SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount) ||
+        !SetOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, kUnacknowledgedMs)) {
         error = errno;
     } else if (connect(fd, info.ai_addr, info.ai_addrlen) != 0) {
         error = errno;
