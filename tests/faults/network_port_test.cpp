@@ -210,6 +210,31 @@ TEST_F(NetworkPortOnAStandIn, AnOverrunTheServerTellsIsToldAsALocalPortsIs) {
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);  // a fault the run went on through
 }
 
+// The server resets the connection right after its last byte arrived: the
+// capture holds every byte, and the run says once that it disconnected.
+TEST_F(NetworkPortOnAStandIn, ACaptureKeepsAllThatArrivedBeforeAResetAndSaysDisconnectedOnce) {
+    testsupport::Rfc2217StandIn server;
+    e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+    std::string sent(200000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i % 251);  // no 0xFF
+    server.SendData(sent.substr(0, 2));  // once it is captured, the job runs
+    e2e::FileWatch opened(m_dir.string(), IN_CLOSE_WRITE);
+    ASSERT_TRUE(opened.WaitUntil([&] { return e2e::ReadFile(PathOf("cap.txt")).size() == 2; }, faults::kTimeoutMs));
+    server.SendData(sent.substr(2));
+    ASSERT_TRUE(server.Drop(true));
+    const std::string disconnected = server.Address() + " disconnected; waiting for it to come back";
+    ASSERT_TRUE(Told(zandrel, disconnected));
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    EXPECT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("cap.txt")).size() >= sent.size(); }, faults::kTimeoutMs));
+    zandrel.Signal(SIGTERM);
+    EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value());
+    EXPECT_TRUE(e2e::ReadFile(PathOf("cap.txt")) == sent);
+    const std::string told = zandrel.Errors();
+    size_t times = 0;
+    for (size_t at = told.find(disconnected); at != std::string::npos; at = told.find(disconnected, at + 1)) ++times;
+    EXPECT_EQ(times, 1u) << told;
+}
+
 TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunAtOnce) {
     testsupport::Rfc2217StandIn server(true);
     e2e::ChildProcess& zandrel = StartWriting(server);
