@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "platform/comm/errno_map.h"
 #include "platform/kernel/background_close.h"
@@ -216,7 +217,8 @@ bool CommDevice::ReadLine(Clock::time_point now) {
 }
 
 void CommDevice::ReadToTheEnd(Clock::time_point now) {
-    m_lineEnding = true;
+    // Out of the lent thread's set too: its waits would find the end again and again.
+    if (!std::exchange(m_lineEnding, true)) UnwatchLent();
     // A read that gives nothing, after the line said it ended, is its "no more".
     while (LineUsable() && m_input.Free() > 0)
         if (!ReadLine(now) && LineUsable()) HangUp();
