@@ -7,8 +7,10 @@
 // the RFC says, on a thread of its own: it agrees to the option, answers each
 // request with the value asked (a question, value 0, with 9600 8N1 and no
 // flow control), and keeps the data. A connection that ends, or that it
-// drops, is followed by the next one. Its parser is its own, not the
-// client's under test.
+// drops, is followed by the next one. A test can also script it: meet the
+// client with a preamble of its own, answer nothing by itself, send what
+// the test says and wait for what the client sends. Its parser is its own,
+// not the client's under test.
 #pragma once
 
 #include <linux/sockios.h>
@@ -24,6 +26,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -49,22 +52,42 @@ public:
         int resetsAtRequest = -1;            // resets it when the client's request with this index (from 0) arrives
         Bytes flood;                         // sent again and again from the start, whatever the client does
         bool reads = true;                   // false: reads nothing the client sends
+        std::optional<Bytes> preamble;       // sent at the start instead of agreeing (empty: nothing)
     };
+    // Answering nothing by itself, meeting the client with preamble: the test says the rest.
+    static Manner Scripted(const Bytes& preamble) {
+        Manner scripted;
+        scripted.signature.clear();
+        scripted.answersQuestions = scripted.answersSettings = false;
+        scripted.preamble = preamble;
+        return scripted;
+    }
 
+    // On the IPv4 or the IPv6 loopback.
+    enum class Family { Ipv4, Ipv6 };
     // smallReceiveBuffer: as small as the kernel allows, for a server that stops reading.
-    explicit Rfc2217StandIn(bool smallReceiveBuffer = false) {
-        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    explicit Rfc2217StandIn(bool smallReceiveBuffer = false, Family family = Family::Ipv4)
+        : m_host(family == Family::Ipv6 ? "[::1]" : "127.0.0.1") {
+        const bool ipv6 = family == Family::Ipv6;
+        m_listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
+        sockaddr_in6 address{};  // room for either
+        socklen_t length = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (ipv6) {
+            address.sin6_family = AF_INET6;
+            address.sin6_addr = in6addr_loopback;
+        } else {
+            auto& in = reinterpret_cast<sockaddr_in&>(address);
+            in.sin_family = AF_INET;
+            in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        }
         const int smallest = 1;  // accepted sockets inherit it
         if ((smallReceiveBuffer && setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest) != 0) ||
             bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_listener, 4) != 0 ||
             getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             throw std::runtime_error("the stand-in server cannot listen");
-        m_port = std::to_string(ntohs(address.sin_port));
+        // The port is at the same place in both kinds of address.
+        m_port = std::to_string(ntohs(address.sin6_port));
         m_thread = std::thread(&Rfc2217StandIn::Serve, this);
     }
     ~Rfc2217StandIn() {
@@ -79,7 +102,8 @@ public:
         close(m_wake);
     }
 
-    std::string Address() const { return "rfc2217://127.0.0.1:" + m_port; }
+    std::string Address() const { return "rfc2217://" + m_host + ":" + m_port; }
+    const std::string& Port() const { return m_port; }
 
     // How the connections from now on are met.
     void MeetWith(const Manner& manner) {
@@ -96,6 +120,20 @@ public:
     }
     // Data to the client, as the line received it (no 0xFF in it).
     void SendData(const std::string& data) { SendToClient(Bytes(data.begin(), data.end())); }
+    // Bytes to the client as they stand.
+    void Send(const Bytes& bytes) { SendToClient(bytes); }
+
+    // Waits until needle is among the bytes the client sent, after where the
+    // last call found one; false when it does not come within a generous time.
+    bool Await(const Bytes& needle) {
+        std::unique_lock lock(m_lock);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] {
+            const auto at = std::search(m_seen.begin() + m_searched, m_seen.end(), needle.begin(), needle.end());
+            if (at == m_seen.end()) return false;
+            m_searched = static_cast<size_t>(at - m_seen.begin()) + needle.size();
+            return true;
+        });
+    }
 
     // From now on nothing more is read: the client's data backs up.
     void StopReading() {
@@ -183,7 +221,9 @@ private:
         m_met = m_manner;
         m_reading = m_met.reads;
         const std::uint8_t binaryWill = m_met.binary ? WILL : WONT, binaryDo = m_met.binary ? DO : DONT;
-        SendLocked({IAC, DO, OPTION, IAC, binaryDo, BINARY, IAC, binaryWill, BINARY});
+        const Bytes agrees{IAC, DO, OPTION, IAC, binaryDo, BINARY, IAC, binaryWill, BINARY};
+        const Bytes preamble = m_met.preamble.value_or(agrees);
+        if (!preamble.empty()) SendLocked(preamble);
     }
 
     void Serve() {
@@ -214,6 +254,7 @@ private:
             if (count <= 0) {
                 EndClientLocked();
             } else {
+                m_seen.insert(m_seen.end(), buffer, buffer + count);
                 for (ssize_t i = 0; i < count && m_client >= 0; ++i) Take(buffer[i]);
             }
             m_changed.notify_all();
@@ -279,6 +320,7 @@ private:
 
     enum class State { Data, Iac, Negotiation, Sub, SubIac };
 
+    const std::string m_host;
     int m_listener = -1;
     int m_wake = -1;
     std::string m_port;
@@ -295,6 +337,8 @@ private:
     State m_state = State::Data;
     Bytes m_sub;
     Bytes m_data;
+    Bytes m_seen;         // all the client sent, as sent
+    size_t m_searched = 0;  // where Await looks from
 };
 
 }  // namespace testsupport
