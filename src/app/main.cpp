@@ -14,7 +14,8 @@ constexpr int EXIT_USAGE = 2;
 const char USAGE[] =
     "Usage: zandrel [switch value]...\n"
     "  -b RATE   baud rate, one of 110 300 600 1200 2400 4800 9600 ... 115200 128000 256000\n"
-    "  -c N      port COMn, n from 1 to 25\n"
+    "  -c PORT   port COMn, n from 1 to 25; or the port itself, up to 255 characters:\n"
+    "            a device path (/dev/ttyUSB0) or a port server (rfc2217://HOST:PORT)\n"
     "  -d N      data bits, 5 to 8\n"
     "  -f F      flow control: n none, x XON/XOFF, h RTS/CTS, d RTS/CTS with DTR/DSR\n"
     "  -l y|n    loop the file being written (yes or no)\n"
@@ -25,10 +26,9 @@ const char USAGE[] =
     "  -t L      modem lines held on during a job: n neither, d DTR, r RTS, b both\n"
     "  -w FILE   write FILE to the port, one character per time delay\n"
     "Ports: COMn opens $ZANDREL_COMn when set, else /dev/ttyS<n-1>. A port server's line\n"
-    "is ZANDREL_COMn=rfc2217://HOST:PORT (RFC 2217, as ser2net and device servers speak\n"
-    "it; IPv6 in brackets) or tcp://HOST:PORT (raw bytes, settings kept on the server).\n"
-    "The window's port box also takes a device path of up to 255 characters, such as\n"
-    "/dev/ttyUSB0 (opened as \\\\.\\/dev/ttyUSB0).\n"
+    "is rfc2217://HOST:PORT (RFC 2217, as ser2net and device servers speak it; IPv6 in\n"
+    "brackets) or tcp://HOST:PORT (raw bytes, settings kept on the server), given to -c\n"
+    "or in ZANDREL_COMn. The window's port box takes the same texts as -c.\n"
     "Without a display, or with ZANDREL_HEADLESS=1, it runs on the console until the\n"
     "job ends; Ctrl-C stops it.\n";
 

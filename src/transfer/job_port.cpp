@@ -51,6 +51,7 @@ bool CZandrelDlg::OpenJobPort() {
 bool CZandrelDlg::OpenJobDevice() {
     if (m_Port.Open(m_szJobDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return false;
     RememberJobPty();
+    OnPortTextChanged();  // the tip names what the open learnt: a port server's own name
     if (m_bOpenFailureShown) SetDlgItemText(IDC_STATUS, "");
     m_bOpenFailureShown = false;
     return true;

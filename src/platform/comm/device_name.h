@@ -11,12 +11,12 @@ namespace comm {
 
 // \\.\COMn (COM in any case, n decimal from 1) is $ZANDREL_COMn when set, else
 // /dev/ttyS<n-1>; \\.\ followed by an absolute path is that path. Anything
-// else, and a COMn whose variable names a network port, names no device.
+// else, and a name that leads to a network port, names no device.
 std::optional<std::string> LinuxDeviceFor(std::string_view name);
 
-// The network port a \\.\COMn name leads to: $ZANDREL_COMn set to
-// rfc2217://HOST:PORT or tcp://HOST:PORT; nothing for any other name, and
-// for a network form that is not well formed.
+// The network port a name leads to: \\.\ followed by rfc2217://HOST:PORT or
+// tcp://HOST:PORT, or a \\.\COMn whose $ZANDREL_COMn is one; nothing for any
+// other name, and for a network form that is not well formed.
 std::optional<net::NetAddress> NetworkPortFor(std::string_view name);
 
 // What the name opens, for QueryDosDevice and the like: the Linux device, or

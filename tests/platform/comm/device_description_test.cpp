@@ -25,6 +25,8 @@ TEST(DeviceDescription, NamesTheDeviceAndTheVariableThatChoseIt) {
     EXPECT_EQ("COM1 -> /dev/ttyS0", Describe("COM1")) << "an empty variable maps nothing";
     unsetenv("ZANDREL_COM1");
     EXPECT_EQ("/dev/ttyACM0", Describe("/dev/ttyACM0"));
+    EXPECT_EQ("rfc2217://bench:2217", Describe("rfc2217://bench:2217"));
+    EXPECT_EQ("tcp://bench:4001", Describe("tcp://bench:4001"));
 }
 
 TEST(DeviceDescription, ShowsControlCharactersInTheDeviceNameVisibly) {
