@@ -1,9 +1,11 @@
 // Entry point. A console run without any switch has nothing to do, so it
 // explains the switches, and which devices there are to use them on, instead
-// of waiting for a job that cannot come.
+// of waiting for a job that cannot come. Asked for help or the version, it
+// answers on standard output and starts nothing.
 
 #include <cstdio>
 
+#include "cmdline/switch_question.h"
 #include "platform/framework/afxwin.h"
 #include "ui/devices_present.h"
 
@@ -25,6 +27,7 @@ const char USAGE[] =
     "  -s N      stop bits: 1, 1.5 or 2\n"
     "  -t L      modem lines held on during a job: n neither, d DTR, r RTS, b both\n"
     "  -w FILE   write FILE to the port, one character per time delay\n"
+    "  -h        this help (also -help, --help, /?); --version prints the version\n"
     "Ports: COMn opens $ZANDREL_COMn when set, else /dev/ttyS<n-1>. A port server's line\n"
     "is rfc2217://HOST:PORT (RFC 2217, as ser2net and device servers speak it; IPv6 in\n"
     "brackets) or tcp://HOST:PORT (raw bytes, settings kept on the server), given to -c\n"
@@ -32,12 +35,29 @@ const char USAGE[] =
     "Without a display, or with ZANDREL_HEADLESS=1, it runs on the console until the\n"
     "job ends; Ctrl-C stops it.\n";
 
+void PrintUsage(std::FILE* out) {
+    std::fputs(USAGE, out);
+    std::fputs(DevicesUsage(), out);
+}
+
 int Usage() {
-    std::fputs(USAGE, stderr);
-    std::fputs(DevicesUsage(), stderr);
+    PrintUsage(stderr);
     return EXIT_USAGE;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return AfxWinMain(argc, argv, Usage); }
+int main(int argc, char** argv) {
+    AfxSetCommandLine(argc, argv);
+    switch (CommandLineQuestion()) {
+    case SwitchQuestion::Help:
+        PrintUsage(stdout);
+        return 0;
+    case SwitchQuestion::Version:
+        std::printf("zandrel %s\n", ZANDREL_VERSION);
+        return 0;
+    case SwitchQuestion::None:
+        break;
+    }
+    return AfxWinMain(argc, argv, Usage);
+}

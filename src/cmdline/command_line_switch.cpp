@@ -154,5 +154,5 @@ std::optional<SwitchEffect> AcceptSwitch(char chLetter, const CString& strValue)
 SwitchRejection RejectSwitch(char chLetter, const CString& strValue) {
     const RejectionText* row = std::find_if(std::begin(kRejections), std::end(kRejections) - 1,
                                             [&](const RejectionText& r) { return r.chLetter == chLetter; });
-    return {row->pszCaption, row->pszBefore + AfxVisibleText(strValue) + row->pszAfter};
+    return {row->pszCaption, row->pszBefore + AfxVisibleText(strValue) + row->pszAfter, row->chLetter == '\0'};
 }

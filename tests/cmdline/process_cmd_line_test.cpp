@@ -211,6 +211,9 @@ TEST_F(CommandLineSwitches, RejectedValuesShowTheirMessage) {
         EXPECT_EQ(boxes[0].caption, c.caption);
         EXPECT_EQ(boxes[0].text, c.text);
         EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
+        // Only a switch the program does not have sends the reader to the full list.
+        const std::vector<std::string> hint{"zandrel -h lists every switch"};
+        EXPECT_EQ(headless::TakeJobNotices(), c.caption == param ? hint : std::vector<std::string>{});
         headless::Destroy(dlg);
     }
 }
