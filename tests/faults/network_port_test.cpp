@@ -282,3 +282,18 @@ TEST_F(NetworkPortInTheDialog, StopWhileTheJobTriesToReachASilentServerIsTakenAt
 }
 
 }  // namespace
+
+// A port server typed into the port box is opened as such, and once it is
+// open the box's tip names the server as it calls itself.
+class NetworkPortTyped : public transfertest::DialogOnPty {
+protected:
+    testsupport::Rfc2217StandIn m_server;
+};
+
+TEST_F(NetworkPortTyped, TheTipNamesTheServerOnceTheJobHasOpenedIt) {
+    headless::Type(m_dlg, IDC_COM_PORT, m_server.Address().c_str());
+    EXPECT_EQ(headless::ControlToolTip(m_dlg, IDC_COM_PORT), m_server.Address());
+    StartCapture(Path("cap.txt"));
+    EXPECT_EQ(headless::ControlToolTip(m_dlg, IDC_COM_PORT), m_server.Address() + " (server: stand-in\\x1B[2J)");
+    headless::Click(m_dlg, IDC_STOP);
+}

@@ -1019,7 +1019,7 @@ class AcmDevice(RefusesOneAndAHalf, ChipFlow, ChipBoot, GuestTest):
         captured; with the default (DTR off) nothing comes, and after a few
         seconds the run says once how to raise DTR."""
         hint = (f"zandrel: {ACM} has sent nothing; some USB devices send only while DTR is on: "
-                "choose \"DTR on\" under Modem lines, or run with -t d\n")
+                "choose \"DTR on\" under Modem Lines, or run with -t d\n")
         self.chip_end.set_line("dtrgate", 1)
         # What the device still holds goes to an open that raises DTR, not to the next test.
         self.addCleanup(self.vm.run, f"echo dtrgate 0 >{chip_gadget.LINES}; timeout 2 cat {ACM} >/dev/null")
