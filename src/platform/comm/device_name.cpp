@@ -76,6 +76,12 @@ std::optional<net::NetAddress> NetworkPortFor(std::string_view name) {
     return net::ParseNetAddress(mapping->device);
 }
 
+std::optional<std::string> NetworkFormFor(std::string_view name) {
+    std::optional<Mapping> mapping = Map(name);
+    if (!mapping || !mapping->network) return std::nullopt;
+    return std::move(mapping->device);
+}
+
 std::optional<std::string> TargetFor(std::string_view name) {
     if (auto address = NetworkPortFor(name)) return net::NetAddressText(*address);
     return LinuxDeviceFor(name);

@@ -19,6 +19,10 @@ std::optional<std::string> LinuxDeviceFor(std::string_view name);
 // other name, and for a network form that is not well formed.
 std::optional<net::NetAddress> NetworkPortFor(std::string_view name);
 
+// The network form a name leads to, well formed or not: for telling what is
+// wrong with one that is not.
+std::optional<std::string> NetworkFormFor(std::string_view name);
+
 // What the name opens, for QueryDosDevice and the like: the Linux device, or
 // the network port's address ("rfc2217://bench:2217").
 std::optional<std::string> TargetFor(std::string_view name);
