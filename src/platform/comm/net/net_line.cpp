@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/comm/settings_refusal.h"
+#include "platform/kernel/visible_text.h"
 
 namespace comm::net {
 namespace {
@@ -17,6 +18,9 @@ constexpr size_t kReadSize = 4096;
 // What one Send frames at most: the socket's buffer is small, and what it
 // cannot take waits here.
 constexpr size_t kSendChunk = 1024;
+// What is shown at most of a server's words as it closes the connection.
+constexpr size_t kMaxClosingWords = 200;
+constexpr int kClosingReads = 4;
 
 // SET-CONTROL sets several independent things; an answer is about the same
 // thing as the request (flow control, break, DTR, RTS, inbound flow control).
@@ -56,9 +60,16 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
     Flush();
     while (m_parser.Us(kOptionComPort) == TelnetParser::State::WantYes) {
         if (WaitForServer(deadline)) continue;
-        if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, "the server closed the connection");
+        if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, ClosedReason());
         const std::string seconds = std::to_string(kServerTimeout.count());
-        return Failure(ERROR_TIMEOUT, "no answer to the RFC 2217 negotiation within " + seconds + " s");
+        std::string reason = "no answer to the RFC 2217 negotiation within " + seconds + " s";
+        // Not a Telnet word back: most likely a raw port, where the negotiation went to the device as data.
+        if (NothingNegotiated()) {
+            NetAddress raw = m_address;
+            raw.protocol = NetAddress::Protocol::RawTcp;
+            reason += "; if the server gives the line as raw TCP, use " + NetAddressText(raw);
+        }
+        return Failure(ERROR_TIMEOUT, reason);
     }
     if (m_parser.Us(kOptionComPort) != TelnetParser::State::Yes)
         return Failure(ERROR_NOT_SUPPORTED, "server does not offer RFC 2217");
@@ -68,6 +79,26 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
     Queue({kSignature, {}, 0});
     Flush();
     return {};
+}
+
+bool NetLine::NothingNegotiated() const {
+    using State = TelnetParser::State;
+    return m_parser.Us(kOptionComPort) == State::WantYes && m_parser.Us(kOptionBinary) == State::WantYes &&
+           m_parser.Him(kOptionBinary) == State::WantYes;
+}
+
+// A server that turns the connection away may say why first (ser2net: "Port
+// already in use"): its words, bounded and made visible. Our answers to its
+// negotiation may have met the closed connection before its words were read:
+// what the socket still holds is read first (a few reads, each at once).
+std::string NetLine::ClosedReason() {
+    for (int read = 0; read < kClosingReads && m_input.data.size() < kMaxClosingWords; ++read) ReadSocket();
+    const auto isSpace = [](std::uint8_t byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
+    auto begin = std::find_if_not(m_input.data.begin(), m_input.data.end(), isSpace);
+    auto end = begin + static_cast<std::ptrdiff_t>(std::min(static_cast<size_t>(m_input.data.end() - begin), kMaxClosingWords));
+    while (end != begin && isSpace(end[-1])) --end;
+    if (begin == end) return "the server closed the connection";
+    return "the server closed the connection, saying: " + kernel::VisibleText(std::string(begin, end));
 }
 
 bool NetLine::ReadSocket() {

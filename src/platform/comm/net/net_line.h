@@ -95,6 +95,10 @@ private:
     // the connection ended or the open was cancelled.
     bool WaitForServer(Clock::time_point deadline);
     LineResult Negotiate(Clock::time_point deadline);
+    // The server answered nothing to any Telnet option asked.
+    bool NothingNegotiated() const;
+    // Why the open failed when the server closed the connection during it.
+    std::string ClosedReason();
 
     const int m_fd;
     const NetAddress m_address;

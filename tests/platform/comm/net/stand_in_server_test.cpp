@@ -62,6 +62,18 @@ public:
         return line;
     }
 
+    // Answers the open with words, then closes the connection, as a server turning a client away does.
+    std::unique_ptr<NetLine> OpenLineTurnedAway(const Bytes& words, LineResult& result) {
+        std::thread server([&] {
+            const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            ASSERT_EQ(write(client, words.data(), words.size()), ssize_t(words.size()));
+            close(client);
+        });
+        auto line = NetLine::Open(Address(), result);
+        server.join();
+        return line;
+    }
+
     void Send(const Bytes& bytes) const { ASSERT_EQ(write(m_client, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
     // Reads what the client sends until needle arrives after what an earlier
@@ -192,9 +204,19 @@ TEST(StandInServer, AnOpenThatFailsSaysWhy) {
     EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "no-such-host.invalid", "2217"}, result));
     EXPECT_EQ(result.reason, "host not found");
 
-    StandInServer silent;  // the kernel takes the connection; nobody answers
+    StandInServer busy;  // ser2net's answer to a second client, with a title sequence of its own
+    const std::string words = "\r\nPort already in use\x1B]0;x\x07\r\n";
+    EXPECT_FALSE(busy.OpenLineTurnedAway({words.begin(), words.end()}, result));
+    EXPECT_EQ(result.reason, "the server closed the connection, saying: Port already in use\\x1B]0;x\\x07");
+
+    StandInServer silent;  // the kernel takes the connection; nobody answers, as at a raw port
     EXPECT_FALSE(NetLine::Open(silent.Address(), result));
     EXPECT_EQ(result.error, ERROR_TIMEOUT);
+    EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s; if the server gives the line as raw "
+                             "TCP, use tcp://127.0.0.1:" + silent.Address().port);
+
+    StandInServer other;  // a Telnet server that offers nothing and then says no more
+    EXPECT_FALSE(other.OpenLine({IAC, kWont, 0}, result));
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s");
 }
 
