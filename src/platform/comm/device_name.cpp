@@ -84,6 +84,8 @@ std::optional<std::string> NetworkFormFor(std::string_view name) {
 
 std::optional<std::string> TargetFor(std::string_view name) {
     if (auto address = NetworkPortFor(name)) return net::NetAddressText(*address);
+    // A network form that is not well formed is still what the name leads to, as given.
+    if (auto form = NetworkFormFor(name)) return form;
     return LinuxDeviceFor(name);
 }
 

@@ -24,7 +24,8 @@ std::optional<net::NetAddress> NetworkPortFor(std::string_view name);
 std::optional<std::string> NetworkFormFor(std::string_view name);
 
 // What the name opens, for QueryDosDevice and the like: the Linux device, or
-// the network port's address ("rfc2217://bench:2217").
+// the network port's address ("rfc2217://bench:2217"; as given when it is not
+// well formed).
 std::optional<std::string> TargetFor(std::string_view name);
 
 // Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through

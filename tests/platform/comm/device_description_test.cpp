@@ -55,6 +55,14 @@ TEST(QueryDosDevice, GivesTheLinuxDeviceOfAPortNameOrRefuses) {
     EXPECT_EQ(QueryDosDeviceA("/dev/ttyACM0", path, sizeof path), 13u);
     EXPECT_STREQ(path, "/dev/ttyACM0");
 
+    // A port server's address, well formed or not, is what its name leads to.
+    setenv("ZANDREL_COM9", "rfc2217://nohost", 1);
+    ASSERT_NE(QueryDosDeviceA("COM9", path, sizeof path), 0u);
+    EXPECT_STREQ(path, "rfc2217://nohost");
+    unsetenv("ZANDREL_COM9");
+    ASSERT_NE(QueryDosDeviceA("tcp://bench:4001", path, sizeof path), 0u);
+    EXPECT_STREQ(path, "tcp://bench:4001");
+
     EXPECT_EQ(QueryDosDeviceA("COM0", path, sizeof path), 0u);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(QueryDosDeviceA("/dev/ttyACM0", path, 12), 0u);  // no room for the NUL
