@@ -21,8 +21,15 @@ set(QT_HOST_PATH /usr CACHE PATH "")
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux-gnu/cmake CACHE PATH "")
 
 # Programs the build runs (the icon writer) run under QEMU's user emulation
-# when it is installed (qemu-user), with the arm64 loader and libraries.
+# when it is installed (qemu-user), with one glibc's loader and libraries:
+# Debian's arm64 ones (libc6:arm64) where they are installed, else the cross
+# toolchain's. Never -L /usr/aarch64-linux-gnu beside libc6:arm64: the loader
+# would be the cross toolchain's and libc.so.6 the one its search finds in
+# /lib/aarch64-linux-gnu, two builds of glibc that do not fit, and a program
+# spins in pthread_create.
 find_program(ZANDREL_QEMU_AARCH64 qemu-aarch64)
-if(ZANDREL_QEMU_AARCH64)
+if(ZANDREL_QEMU_AARCH64 AND EXISTS /lib/ld-linux-aarch64.so.1)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZANDREL_QEMU_AARCH64} -L /)
+elseif(ZANDREL_QEMU_AARCH64)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ZANDREL_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
 endif()

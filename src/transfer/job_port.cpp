@@ -48,8 +48,20 @@ bool CZandrelDlg::OpenJobPort() {
     return false;
 }
 
+// An open that fails half-way (a setting refused after the device opened:
+// a server restarting, an adapter dropping out) leaves the port open, as
+// the port's Open promises; it is closed here, or every later try would find
+// it open already and a tty's lock held. What is told is the failure that
+// open met, its words only if they are that failure's.
 bool CZandrelDlg::OpenJobDevice() {
-    if (m_Port.Open(m_szJobDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE) != 0) return false;
+    const LONG nResult = m_Port.Open(m_szJobDevice, this, 0, 0, QUEUE_SIZE, QUEUE_SIZE);
+    if (nResult != 0) {
+        const DWORD dwError = static_cast<DWORD>(nResult);
+        const CString strWhy = GetLastError() == dwError ? CString(GetLastErrorText()) : CString();
+        m_Port.Close();
+        SetLastErrorText(dwError, strWhy);
+        return false;
+    }
     RememberJobPty();
     OnPortTextChanged();  // the tip names what the open learnt: a port server's own name
     if (m_bOpenFailureShown) SetDlgItemText(IDC_STATUS, "");

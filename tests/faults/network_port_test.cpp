@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <thread>
 
 #include "e2e/file_watch.h"
 #include "e2e/ser2net.h"
@@ -214,6 +215,31 @@ TEST_F(NetworkPortOnAStandIn, AnOverrunTheServerTellsIsToldAsALocalPortsIs) {
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 1);  // a fault the run went on through
 }
 
+// The server resets the connection right after its last byte arrived: the
+// capture holds every byte, and the run says once that it disconnected.
+TEST_F(NetworkPortOnAStandIn, ACaptureKeepsAllThatArrivedBeforeAResetAndSaysDisconnectedOnce) {
+    testsupport::Rfc2217StandIn server;
+    e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+    std::string sent(200000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i % 251);  // no 0xFF
+    server.SendData(sent.substr(0, 2));  // once it is captured, the job runs
+    e2e::FileWatch opened(m_dir.string(), IN_CLOSE_WRITE);
+    ASSERT_TRUE(opened.WaitUntil([&] { return e2e::ReadFile(PathOf("cap.txt")).size() == 2; }, faults::kTimeoutMs));
+    server.SendData(sent.substr(2));
+    ASSERT_TRUE(server.Drop(true));
+    const std::string disconnected = server.Address() + " disconnected; waiting for it to come back";
+    ASSERT_TRUE(Told(zandrel, disconnected));
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    EXPECT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("cap.txt")).size() >= sent.size(); }, faults::kTimeoutMs));
+    zandrel.Signal(SIGTERM);
+    EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value());
+    EXPECT_TRUE(e2e::ReadFile(PathOf("cap.txt")) == sent);
+    const std::string told = zandrel.Errors();
+    size_t times = 0;
+    for (size_t at = told.find(disconnected); at != std::string::npos; at = told.find(disconnected, at + 1)) ++times;
+    EXPECT_EQ(times, 1u) << told;
+}
+
 TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunAtOnce) {
     testsupport::Rfc2217StandIn server(true);
     e2e::ChildProcess& zandrel = StartWriting(server);
@@ -223,6 +249,79 @@ TEST_F(NetworkPortOnAStandIn, AServerThatStopsReadingIsToldAndSigtermEndsTheRunA
     zandrel.Signal(SIGTERM);
     EXPECT_EQ(zandrel.WaitForExit(faults::kTimeoutMs), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+}
+
+// Servers that fail the open at each of its steps: answering none of the
+// settings or only the questions, flooding data or negotiation without
+// reading, resetting the connection at its first request, at the questions
+// or at the first setting. Each open says why within its time, the run
+// bounded in memory and ended by SIGTERM at once, with nothing captured.
+class NetworkPortFailingTheOpen : public ToldRun {
+protected:
+    using Manner = testsupport::Rfc2217StandIn::Manner;
+    struct Fault {
+        const char* name;
+        Manner manner;
+        const char* why;
+    };
+    static std::vector<Fault> Faults() {
+        using Bytes = testsupport::Rfc2217StandIn::Bytes;
+        Manner nothing, questionsOnly, data, negotiation, resetAtFirst, resetAtQuestions, resetAtSetting;
+        nothing.answersQuestions = nothing.answersSettings = false;
+        questionsOnly.answersSettings = false;
+        data.flood = Bytes(4096, 'd');
+        negotiation.flood = Bytes{255, 253, 1, 255, 253, 1, 255, 253, 1, 255, 253, 1};
+        negotiation.reads = false;
+        resetAtFirst.resetsAtRequest = 0;     // the line-state mask, right after the option is agreed
+        resetAtQuestions.resetsAtRequest = 3;  // after the masks and the signature
+        resetAtSetting.resetsAtRequest = 8;    // after the five questions
+        const char* silent = "the server did not answer within 5 s";
+        const char* flooded = "the server sent too much without answering";
+        const char* reset = "the server closed the connection";
+        return {{"answers nothing", nothing, silent},         {"answers only questions", questionsOnly, silent},
+                {"floods data", data, flooded},                {"floods negotiation", negotiation, flooded},
+                {"resets at its first request", resetAtFirst, reset}, {"resets at the questions", resetAtQuestions, reset},
+                {"resets at the first setting", resetAtSetting, reset}};
+    }
+
+    // The peak of the run's resident memory so far.
+    static long PeakResidentKiB(const e2e::ChildProcess& run) {
+        std::ifstream status("/proc/" + std::to_string(run.Pid()) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        return 0;
+    }
+};
+
+TEST_F(NetworkPortFailingTheOpen, EachOpenSaysWhyWithinItsTimeBoundedInMemory) {
+    for (const Fault& fault : Faults()) {
+        testsupport::Rfc2217StandIn server;
+        server.MeetWith(fault.manner);
+        const auto launched = std::chrono::steady_clock::now();
+        e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+        const std::string why = "cannot open COM3 (" + server.Address() + "): " + fault.why;
+        EXPECT_TRUE(Told(zandrel, why)) << fault.name << ": " << zandrel.Errors();
+        EXPECT_LT(std::chrono::steady_clock::now() - launched, std::chrono::seconds(6)) << fault.name;
+        EXPECT_LT(PeakResidentKiB(zandrel), 100 * 1024) << fault.name;
+        zandrel.Signal(SIGTERM);
+        EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value()) << fault.name;
+        EXPECT_EQ(e2e::ReadFile(PathOf("cap.txt")), "") << fault.name;
+    }
+}
+
+TEST_F(NetworkPortFailingTheOpen, SigtermWhileTheOpenWaitsEndsTheRunAtOnce) {
+    for (const Fault& fault : Faults()) {
+        testsupport::Rfc2217StandIn server;
+        server.MeetWith(fault.manner);
+        e2e::ChildProcess& zandrel = Launch({"-c", "3", "-r", PathOf("cap.txt")}, "", server.Address());
+        ASSERT_TRUE(server.AwaitConnections(1));
+        std::this_thread::sleep_for(std::chrono::seconds(1));  // well into the waits of those that wait
+        const auto signalled = std::chrono::steady_clock::now();
+        zandrel.Signal(SIGTERM);
+        EXPECT_TRUE(zandrel.WaitForExit(faults::kTimeoutMs).has_value()) << fault.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1)) << fault.name << ": " << zandrel.Errors();
+    }
 }
 
 // A server that drops away and then answers no connect at all: SIGTERM while

@@ -29,6 +29,8 @@ MAY_INCLUDE = {
     "platform/framework/headless": {"platform", "platform/kernel", "platform/framework"},
     "platform/framework/qt": {"platform", "platform/kernel", "platform/framework"},
     "platform/framework/entry": {"platform", "platform/kernel", "platform/framework", "platform/framework/headless"},
+    # Linked into the program in sanitizer builds only; it includes nothing.
+    "platform/framework/sanitizer": set(),
     "serial": set(),
     "ui": {"serial"},
     "transfer": {"serial", "ui"},

@@ -1,6 +1,6 @@
 """The guest's root file system: busybox, the boot's modules, the programs
-under test with the libraries ldd lists for them, and the init script. Written
-as a newc cpio archive, the format the kernel unpacks."""
+under test with the libraries they load, and the init script. Written as a
+newc cpio archive, the format the kernel unpacks."""
 
 import os
 import re
@@ -49,22 +49,63 @@ class _Cpio:
         self._entry("TRAILER!!!", 0)
 
 
-def _libraries(program):
-    """The shared objects the dynamic loader maps for program, by path."""
+# Where Debian installs another architecture's libraries (multiarch), by the
+# ELF machine number of its programs.
+_MULTIARCH = {183: "aarch64-linux-gnu"}
+
+
+def _elf_machine(path):
+    with open(path, "rb") as program:
+        return int.from_bytes(program.read(20)[18:20], "little")
+
+
+def _host_libraries(program):
+    """The shared objects the host's dynamic loader maps for program, by path."""
     listing = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
     paths = set()
     for line in listing.splitlines():
         match = re.search(r"(/\S+)\s+\(0x", line)
         if match:
             paths.add(match.group(1))
-    return sorted(paths)
+    return paths
+
+
+def _foreign_libraries(program, triplet):
+    """The same for another architecture's program, which ldd cannot run: its
+    loader and the libraries its NEEDED entries name, each with what it needs,
+    from that architecture's Debian packages (libc6:arm64, libstdc++6:arm64).
+    None for a static program."""
+    folders = [f"/lib/{triplet}", f"/usr/lib/{triplet}"]
+    paths, seen, wanted = set(), set(), [program]
+    while wanted:
+        dynamic = subprocess.run(["readelf", "-d", "-l", "-W", wanted.pop()],
+                                 check=True, capture_output=True, text=True).stdout
+        paths.update(re.findall(r"Requesting program interpreter: (\S+)\]", dynamic))
+        for name in re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]", dynamic):
+            if name in seen:
+                continue
+            seen.add(name)
+            found = [os.path.join(folder, name) for folder in folders if os.path.exists(os.path.join(folder, name))]
+            if not found:
+                raise RuntimeError(f"{program} needs {name}, which is in none of {folders} (scripts/setup installs it)")
+            paths.add(found[0])
+            wanted.append(found[0])
+    return paths
+
+
+def _libraries(program):
+    """The shared objects the dynamic loader maps for program, by path."""
+    machine = _elf_machine(program)
+    if machine in _MULTIARCH:
+        return _foreign_libraries(program, _MULTIARCH[machine])
+    return _host_libraries(program)
 
 
 def build(image, kernel_dir, modules, programs, files, init_script, busybox=None):
     """Writes image. programs maps a guest path to a host file; each comes with
-    its libraries at the host's paths (none for a static program of another
-    architecture). files maps a guest path to its bytes. busybox is the host's
-    unless another architecture's is given."""
+    its libraries at the host's paths (for another architecture's program, its
+    multiarch paths). files maps a guest path to its bytes. busybox is the
+    host's unless another architecture's is given."""
     with open(image, "wb") as out:
         archive = _Cpio(out)
         for name in ("dev", "proc", "sys", "tmp", "run"):

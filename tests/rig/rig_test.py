@@ -31,7 +31,8 @@ from machine import ADAPTER_SERIAL, Arm64Machine, Machine
 
 # Set by run_rig.py: work directory, kernel directory, the program, the probe,
 # the line filler, the chip emulator; under "arm64" the arm64 guest's kernel
-# directory and programs (None: no arm64 boot).
+# directory, the program's package unpacked ("package") and the helper
+# programs (None: no arm64 boot).
 CONFIG = {}
 
 ADAPTER, UART, TELNET_UART, ACM = "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyACM0"
@@ -73,17 +74,37 @@ def runs(chip, frame):
     return chip is not None and chip[1:] == frame[1:] and chips.close_enough(chip[0], frame[0])
 
 
+def package_files(tree, files):
+    """An unpacked package's programs (guest path: host path); its other files
+    go into files (guest path: bytes)."""
+    programs = {}
+    for folder, _, names in os.walk(tree):
+        for name in names:
+            path = os.path.join(folder, name)
+            guest_path = "/" + os.path.relpath(path, tree)
+            if os.access(path, os.X_OK):
+                programs[guest_path] = path
+            else:
+                with open(path, "rb") as data:
+                    files[guest_path] = data.read()
+    return programs
+
+
 def boot(name, modules, guest_setup="", arch="amd64", programs=None, files=None, **machine_options):
     """A guest with the program, the probe, the filler, the chip emulator (on
     amd64) and the test data, and programs and files of the boot's own, COM1
     to COM6 mapped to the lines."""
     built = CONFIG if arch == "amd64" else CONFIG[arch]
-    programs = {"/bin/zandrel": built["zandrel"], "/bin/port_probe": built["probe"],
-                "/bin/line_filler": built["filler"], **(programs or {})}
+    programs = {"/bin/port_probe": built["probe"], "/bin/line_filler": built["filler"], **(programs or {})}
+    files = dict(files or {})
+    if "package" in built:  # installed as dpkg would, on the architecture's own libraries
+        programs.update(package_files(built["package"], files))
+    else:
+        programs["/bin/zandrel"] = built["zandrel"]
     if "chip" in built:
         programs["/bin/chip_emulator"] = built["chip"]
     files = {"/data/all.bin": ALL_BYTES, "/data/send.bin": SEND_FILE, "/data/pace.txt": PACE_FILE,
-             "/data/count.txt": COUNT_FILE, **(files or {})}
+             "/data/count.txt": COUNT_FILE, **files}
     setup = " ".join(f"export ZANDREL_COM{number}={device};" for device, number in COM_OF.items())
     machine = Arm64Machine if arch == "arm64" else Machine
     return machine(name, CONFIG["work"], built["kernel"], programs, modules, files,
@@ -480,14 +501,15 @@ class Ser2netUart(DataBothWays, GuestTest):
             baud, bits, parity, stop = frame
             refused = STOP_TEXTS[stop] == "1.5"
             expected = NET_OPENED if refused else frame
-            refusal = f"zandrel: {NET_UART} cannot take 1.5 stop bits, kept {frame_text(NET_OPENED)}\n"
+            refusal = (f"zandrel: {NET_UART} was asked for 1.5 stop bits: the server did not answer within 5 s; "
+                       f"kept {frame_text(NET_OPENED)}\n")
             with self.subTest(frame_text(frame)):
                 self.vm.check("rm -f /tmp/cap*")
                 mark = self.vm.trace.mark()
                 self.start_zandrel(NET_UART, f"-d {bits} -p {PARITY_LETTERS[parity].lower()} "
                                              f"-s {STOP_TEXTS[stop]} -r /tmp/cap.bin", baud)
                 if refused:  # told once the line is put back
-                    self.vm.run("await_text /tmp/err 'cannot take' 15", 30)
+                    self.vm.run("await_text /tmp/err 'did not answer' 15", 30)
                 ran = self.vm.trace.wait_until(lambda lines: runs(chips.uart16550(lines[mark:]), expected), 5)
                 uart = chips.uart16550(self.vm.trace.lines(mark))
                 status = self.stop_zandrel()
@@ -1058,6 +1080,16 @@ class Pl011(DataBothWays, GuestTest):
         status, output = self.vm.run("zandrel 2>&1")
         self.assertEqual(status, 2)
         self.assertIn("\n  /dev/ttyAMA0: uart-pl011\n", output.replace("\r", ""))
+
+    def test_1_is_the_package_on_the_distribution_libraries(self):
+        """The program the other tests run is the package's, dynamically linked,
+        and it refuses a switch's value as on amd64."""
+        self.assertEqual(self.vm.check("command -v zandrel").strip(), "/usr/bin/zandrel")
+        self.vm.check("test -e /lib/ld-linux-aarch64.so.1 && test -e /lib/aarch64-linux-gnu/libstdc++.so.6")
+        status, output = self.vm.run("zandrel -b 9601 -r /tmp/never.bin 2>&1")
+        self.assertEqual(status, 2, output)
+        self.assertIn("Unsupported Buad Rate: 9601", output)
+        self.assertEqual(self.vm.run("test -e /tmp/never.bin")[0], 1)
 
     def test_3_runs_each_setting_or_refuses_it(self):
         self.refusals_include(PL011, NO_ONE_AND_A_HALF)

@@ -3,6 +3,7 @@ guest. Exits 77 (skipped) with a message when QEMU cannot start here; keeps
 each boot's console log, QEMU trace and command line under the work directory."""
 
 import argparse
+import glob
 import os
 import shutil
 import subprocess
@@ -34,6 +35,13 @@ def qemu_problem():
     return None
 
 
+def unpack_package(deb, into):
+    """The package's files under into, as dpkg would install them."""
+    shutil.rmtree(into, ignore_errors=True)
+    subprocess.run(["dpkg-deb", "-x", deb, into], check=True)
+    return into
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--work", required=True, help="where the kernel, the boots and their logs go")
@@ -41,7 +49,8 @@ def main():
     parser.add_argument("--probe", required=True)
     parser.add_argument("--filler", required=True, help="the guest's second writer that keeps a line full")
     parser.add_argument("--chip", required=True, help="the guest's USB-serial chip emulator")
-    parser.add_argument("--arm64", help="a static arm64 build directory (ZANDREL_TESTS=OFF) for the arm64 boot")
+    parser.add_argument("--arm64", help="an arm64 build directory (ZANDREL_TESTS=OFF) with the program's package "
+                                        "(cpack), for the arm64 boot")
     parser.add_argument("tests", nargs="*", help="unittest names, for example rig_test.Lines")
     options = parser.parse_args()
 
@@ -55,12 +64,13 @@ def main():
                            chip=options.chip, arm64=None)
     if options.arm64 and not shutil.which("qemu-system-aarch64"):
         print("rig: no arm64 boot: qemu-system-aarch64 is not installed")
-    elif options.arm64 and not os.path.exists(os.path.join(options.arm64, "zandrel")):
-        print(f"rig: no arm64 boot: {options.arm64} has no zandrel (scripts/setup builds it)")
+    elif options.arm64 and not glob.glob(os.path.join(options.arm64, "zandrel-cli_*_arm64.deb")):
+        print(f"rig: no arm64 boot: {options.arm64} has no zandrel-cli package (scripts/setup makes it)")
     elif options.arm64:
         rig_test.CONFIG["arm64"] = {
             "kernel": guest_kernel.fetch(os.path.join(options.work, "kernel-arm64"), "arm64"),
-            "zandrel": os.path.join(options.arm64, "zandrel"),
+            "package": unpack_package(glob.glob(os.path.join(options.arm64, "zandrel-cli_*_arm64.deb"))[0],
+                                      os.path.join(options.work, "zandrel-cli-arm64")),
             "probe": os.path.join(options.arm64, "tests", "rig_port_probe"),
             "filler": os.path.join(options.arm64, "tests", "rig_line_filler")}
     loader = unittest.TestLoader()

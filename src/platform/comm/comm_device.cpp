@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "platform/comm/errno_map.h"
 #include "platform/kernel/background_close.h"
@@ -153,8 +154,9 @@ void CommDevice::Drive() {
             HangUp();  // the line cannot be watched any more
             continue;
         }
-        // Input the line has already taken in waits to be read.
-        const bool taken = LineUsable() && !m_inputPaused && !m_lendingParker && m_line->HasInput();
+        // Input the line has already taken in waits to be read, and so does
+        // what an ended line still holds once the queue has room.
+        const bool taken = LineUsable() && !m_inputPaused && !m_lendingParker && (m_lineEnding || m_line->HasInput());
         int timeout = taken ? 0 : PollTimeout(deadline, Clock::now());
         lock.unlock();
         wakes.Flush();
@@ -169,8 +171,8 @@ void CommDevice::Drive() {
             std::uint64_t count;
             [[maybe_unused]] ssize_t got = ::read(m_wakeFd, &count, sizeof count);
         }
-        if ((ready.line & EPOLLIN) || taken) ReadLine(now);
-        if (ready.line & (EPOLLHUP | EPOLLERR)) HangUp();
+        if ((ready.line & (EPOLLHUP | EPOLLERR)) || m_lineEnding) ReadToTheEnd(now);
+        else if ((ready.line & EPOLLIN) || taken) ReadLine(now);
         if (ready.line & EPOLLOUT) m_outputBlocked = false;
         PumpWrites(now);
         ExpireDeadlines(now);
@@ -184,20 +186,23 @@ bool CommDevice::WatchLine() {
     // discards it. Only a full queue stops reading: the bytes then wait in
     // the kernel, whose flow control holds them.
     m_inputPaused = m_input.Free() == 0;
+    // An ended line would report its end again and again: it is read as the queue has room.
+    if (m_lineEnding) return m_watch.Watch(-1, 0);
     std::uint32_t events = 0;
     if (!m_inputPaused) events |= EPOLLIN;
     if (m_outputBlocked) events |= EPOLLOUT;
     return m_watch.Watch(m_line->Descriptor(), events);  // hang-ups are reported even with no events asked
 }
 
-void CommDevice::ReadLine(Clock::time_point now) {
+bool CommDevice::ReadLine(Clock::time_point now) {
     size_t room = std::min(m_input.Free(), m_received.size());
-    if (room == 0 || !LineUsable()) return;
+    if (room == 0 || !LineUsable()) return false;
     LineInput input = m_line->Read(m_received.data(), room);
     if (input.ended) {
         HangUp();
-        return;
+        return false;
     }
+    const bool gave = input.length > 0;
     m_lost += input.lost;
     input.length = TakeFlowChars(m_received.data(), input.length);
     if (input.length > 0) {
@@ -208,6 +213,15 @@ void CommDevice::ReadLine(Clock::time_point now) {
     }
     m_errors |= input.errors;
     RaiseEvents(input.events);
+    return gave;
+}
+
+void CommDevice::ReadToTheEnd(Clock::time_point now) {
+    // Out of the lent thread's set too: its waits would find the end again and again.
+    if (!std::exchange(m_lineEnding, true)) UnwatchLent();
+    // A read that gives nothing, after the line said it ended, is its "no more".
+    while (LineUsable() && m_input.Free() > 0)
+        if (!ReadLine(now) && LineUsable()) HangUp();
 }
 
 void CommDevice::TakeLineCounts() {
@@ -225,7 +239,7 @@ void CommDevice::PumpWrites(Clock::time_point now) {
         if (put < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN) m_outputBlocked = true;
-            else HangUp();
+            else ReadToTheEnd(now);  // what came before the end is kept
             return;
         }
         write->done += static_cast<DWORD>(put);

@@ -119,6 +119,8 @@ private:
     // The line may be called: it has not hung up, and no change of settings
     // has it (a network line's waits for its server without the lock).
     bool LineUsable() const { return !m_hungUp && !m_settingLine; }
+    // The line may be lent: usable, and not being read to its end.
+    bool LineLendable() const { return LineUsable() && !m_lineEnding; }
 
     // Flow control as a Windows serial driver does it where the kernel does
     // not (comm_flow.cpp).
@@ -150,7 +152,13 @@ private:
 
     // The driver thread.
     void Drive();
-    void ReadLine(Clock::time_point now);
+    // One read of the line into the queue; false when it gave nothing.
+    bool ReadLine(Clock::time_point now);
+    // The line reported a hang-up or a reset: what the kernel still holds is
+    // read, as far as the queue has room, until the line says there is no
+    // more; then the device hangs up. With the queue full, the rest waits
+    // until a read of the queue makes room.
+    void ReadToTheEnd(Clock::time_point now);
     // The line's counters of lost input, into the errors and events.
     void TakeLineCounts();
 
@@ -168,6 +176,7 @@ private:
     std::condition_variable m_completed;  // GetOverlappedResult waits here
     bool m_closed = false;
     bool m_hungUp = false;
+    bool m_lineEnding = false;     // the line reported its end: read, not watched, until it has no more
     bool m_outputBlocked = false;  // the last write found the line full
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading
     bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON

@@ -2,6 +2,7 @@
 #include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
+#include "platform/comm/net/server_signature.h"
 #include "platform/comm/net/server_watch.h"
 #include "platform/comm/text_out.h"
 #include "platform/kernel/visible_text.h"
@@ -20,13 +21,20 @@ BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR
         return Fail(ERROR_INVALID_PARAMETER);
     const std::string name = std::string("\\\\.\\") + deviceName;
     comm::DeviceIdentity identity;
-    // A network port is its server's host and port: the server's signature
-    // names no port, and the same name may serve another line after a restart.
-    // A server whose connection ended is away until it answers again.
+    // A network port is its server's host and port, and what the server says
+    // it is where it says so: a server at the same address that says it is
+    // another port (ser2net's ports can each be given their own signature)
+    // is another device. A server whose connection ended is away until it
+    // answers again.
     if (auto address = comm::NetworkPortFor(name)) {
-        if (!comm::net::ServerAnswering(*address)) return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        identity.key = comm::net::NetAddressText(*address);
-        identity.text = kernel::VisibleText(identity.key);
+        std::string signature;
+        if (!comm::net::ServerAnswering(*address, signature)) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+        const std::string addressText = comm::net::NetAddressText(*address);
+        const std::string known = comm::net::SignatureOf(addressText);
+        identity.key = addressText;
+        if (!signature.empty() && !known.empty() && signature != known) identity.key += " (server: " + signature + ")";
+        const std::string& says = signature.empty() ? known : signature;
+        identity.text = kernel::VisibleText(says.empty() ? addressText : addressText + " (server: " + says + ")");
     } else if (auto path = comm::LinuxDeviceFor(name); !path) {
         return Fail(ERROR_FILE_NOT_FOUND);
     } else if (int error = comm::IdentityOfPath(*path, identity); error != 0) {

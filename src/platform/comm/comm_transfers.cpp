@@ -92,7 +92,7 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
         } else if (put < 0 && errno != EINTR) {
             DWORD error = Win32FromErrno(errno);
             m_pool.Give(spare);
-            if (error == ERROR_DEVICE_NOT_CONNECTED) HangUp();
+            if (error == ERROR_DEVICE_NOT_CONNECTED) ReadToTheEnd(Clock::now());  // what came before the end is kept
             return Fail(error);
         }
     }

@@ -23,7 +23,7 @@ bool CommDevice::BeginLend(kernel::Parker& waiter) {
     // sleep costs less per packet of a stream than a wait's. A full queue
     // reads nothing, so input would only wake the thread again and again.
     if (m_closed || !m_lenderRegistered || !m_wait || m_wait->issuer != &kernel::ThreadIo::Current() ||
-        !LineUsable() || m_input.Free() == 0 || !waiter.PreparePollWake())
+        !LineLendable() || m_input.Free() == 0 || !waiter.PreparePollWake())
         return false;
     // What the line holds already is read, not waited for. Input that came
     // while this thread was between two waits woke the driver; read here,
@@ -31,7 +31,7 @@ bool CommDevice::BeginLend(kernel::Parker& waiter) {
     // thread out of the wait it is about to begin, the two then taking turns
     // at the lock for one read.
     ReadLine(Clock::now());
-    if (!m_wait || !LineUsable()) {
+    if (!m_wait || !LineLendable()) {
         if (!m_reads.Empty() || !m_writes.Empty()) Wake();
         return false;
     }
@@ -53,8 +53,8 @@ void CommDevice::EndLend(std::uint32_t lineEvents) {
     m_lendingParker = nullptr;
     m_lendEnded.notify_all();
     if (m_closed || !LineUsable()) return;
-    if (lineEvents & EPOLLIN) ReadLine(Clock::now());
-    if (lineEvents & (EPOLLHUP | EPOLLERR)) HangUp();
+    if (lineEvents & (EPOLLHUP | EPOLLERR)) ReadToTheEnd(Clock::now());
+    else if (lineEvents & EPOLLIN) ReadLine(Clock::now());
     // Deadlines of reads, and writes that the read let go (an XON), are the driver's.
     if (!WatchLine() || !m_reads.Empty() || !m_writes.Empty()) Wake();
 }

@@ -30,9 +30,8 @@ std::string FrameText(const DCB& dcb) {
     return text + StopBitsText(dcb.StopBits);
 }
 
-}  // namespace
-
-std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts) {
+// "9600 baud, 8 data bits and 1 stop bit": the parts of asked.
+std::string PartsText(const DCB& asked, unsigned refusedParts) {
     std::vector<std::string> parts;
     if (refusedParts & kPartBaud) parts.push_back(std::to_string(asked.BaudRate) + " baud");
     if (refusedParts & kPartDataBits) parts.push_back(std::to_string(asked.ByteSize) + " data bits");
@@ -40,10 +39,21 @@ std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB
     if (refusedParts & kPartStopBits)
         parts.push_back(StopBitsText(asked.StopBits) + (asked.StopBits == ONESTOPBIT ? " stop bit" : " stop bits"));
     if (refusedParts & kPartRtsCts) parts.push_back("RTS/CTS handshake");
-    std::string refused;
-    for (size_t i = 0; i < parts.size(); ++i) refused += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
-    if (refused.empty()) refused = "these handshake settings";
-    return kernel::VisibleText(path) + " cannot take " + refused + ", kept " + FrameText(kept);
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return text.empty() ? "these handshake settings" : text;
+}
+
+}  // namespace
+
+std::string DescribeRefusal(const std::string& path, const DCB& asked, const DCB& kept, unsigned refusedParts) {
+    return kernel::VisibleText(path) + " cannot take " + PartsText(asked, refusedParts) + ", kept " + FrameText(kept);
+}
+
+std::string DescribeUnanswered(const std::string& path, const DCB& asked, const DCB& kept, unsigned parts,
+                               const std::string& why) {
+    return kernel::VisibleText(path) + " was asked for " + PartsText(asked, parts) + ": " + why + "; kept " +
+           FrameText(kept);
 }
 
 }  // namespace comm

@@ -6,6 +6,7 @@
 
 #include "platform/framework/backend.h"
 #include "platform/framework/window_registry.h"
+#include "platform/kernel/ending.h"
 
 namespace {
 
@@ -42,8 +43,10 @@ SignalWatch::SignalWatch() {
     m_signalFd = signalfd(-1, &set, SFD_CLOEXEC);
     m_watch = std::make_unique<DescriptorWatch>(m_signalFd, [this] {
         signalfd_siginfo info;
-        if (read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-            PostMessageA(m_receiver.m_hWnd, kSignalMessage, info.ssi_signo, 0);
+        if (read(m_signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+        // Whatever the user-interface thread waits for across the network ends now.
+        kernel::EndWaits();
+        PostMessageA(m_receiver.m_hWnd, kSignalMessage, info.ssi_signo, 0);
     });
 }
 

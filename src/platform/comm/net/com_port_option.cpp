@@ -99,6 +99,17 @@ unsigned RefusedParts(const std::vector<Answer>& answers) {
     return refused;
 }
 
+unsigned UnansweredParts(const std::vector<Answer>& answers) {
+    unsigned unanswered = 0;
+    for (const Answer& answer : answers)
+        if (!answer.answered) unanswered |= answer.request.part;
+    return unanswered;
+}
+
+bool AllUnanswered(const std::vector<Answer>& answers) {
+    return std::none_of(answers.begin(), answers.end(), [](const Answer& answer) { return answer.answered; });
+}
+
 std::vector<ComPortRequest> SettingsQueries() {
     return {{kSetBaudRate, {0, 0, 0, 0}, kPartBaud}, Single(kSetDataSize, 0, kPartDataBits), Single(kSetParity, 0, kPartParity),
             Single(kSetStopSize, 0, kPartStopBits), Single(kSetControl, 0, kPartOther)};

@@ -88,6 +88,9 @@ struct Answer {
 
 // The parts whose answer is missing or differs from what was asked.
 unsigned RefusedParts(const std::vector<Answer>& answers);
+// The parts whose answer is missing; whether none was answered at all.
+unsigned UnansweredParts(const std::vector<Answer>& answers);
+bool AllUnanswered(const std::vector<Answer>& answers);
 
 // Questions for the server's frame and flow control as they are now (RFC
 // 2217's value 0), awaited like the requests that set them.

@@ -10,6 +10,7 @@
 
 #include "platform/comm/settings_refusal.h"
 #include "platform/kernel/visible_text.h"
+#include "platform/kernel/ending.h"
 
 namespace comm::net {
 namespace {
@@ -21,6 +22,10 @@ constexpr size_t kSendChunk = 1024;
 // What is shown at most of a server's words as it closes the connection.
 constexpr size_t kMaxClosingWords = 200;
 constexpr int kClosingReads = 4;
+// What waits here at most: data read while the settings wait for their
+// answers, and replies to the server's negotiation that the socket has not
+// taken. Past it the server is dropped: a sound one needs a fraction.
+constexpr size_t kHeldBound = 65536;
 
 // SET-CONTROL sets several independent things; an answer is about the same
 // thing as the request (flow control, break, DTR, RTS, inbound flow control).
@@ -33,6 +38,8 @@ bool SameSubject(const ComPortRequest& request, const ServerMessage& answer) {
 }
 
 LineResult Failure(DWORD error, std::string reason) { return {error, 0, std::move(reason)}; }
+
+std::string SilentText() { return "the server did not answer within " + std::to_string(kServerTimeout.count()) + " s"; }
 
 }  // namespace
 
@@ -48,6 +55,7 @@ std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& re
         return nullptr;
     }
     std::unique_ptr<NetLine> line(new NetLine(connection.fd, address));
+    line->m_openDeadline = deadline;
     line->m_cancelFd = cancelFd;
     result = line->Rfc2217() ? line->Negotiate(deadline) : LineResult{};
     line->m_cancelFd = -1;
@@ -56,11 +64,21 @@ std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& re
 }
 
 LineResult NetLine::Negotiate(Clock::time_point deadline) {
+    using State = TelnetParser::State;
     m_out = m_parser.Start();
     Flush();
-    while (m_parser.Us(kOptionComPort) == TelnetParser::State::WantYes) {
+    // Until it has answered the option, and, once it took it, binary both ways.
+    auto asking = [&] {
+        const State comPort = m_parser.Us(kOptionComPort);
+        return comPort == State::WantYes || (comPort == State::Yes && (m_parser.Us(kOptionBinary) == State::WantYes ||
+                                                                        m_parser.Him(kOptionBinary) == State::WantYes));
+    };
+    while (asking()) {
         if (WaitForServer(deadline)) continue;
         if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, ClosedReason());
+        if (m_cancelled) return Cancelled();
+        // Its answer to the option says whether it is a port server at all.
+        if (m_parser.Us(kOptionComPort) != State::WantYes) break;
         const std::string seconds = std::to_string(kServerTimeout.count());
         std::string reason = "no answer to the RFC 2217 negotiation within " + seconds + " s";
         // Not a Telnet word back: most likely a raw port, where the negotiation went to the device as data.
@@ -71,8 +89,12 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
         }
         return Failure(ERROR_TIMEOUT, reason);
     }
-    if (m_parser.Us(kOptionComPort) != TelnetParser::State::Yes)
+    if (m_parser.Us(kOptionComPort) != State::Yes)
         return Failure(ERROR_NOT_SUPPORTED, "server does not offer RFC 2217");
+    // Without it a server in text mode may alter what passes (a CR followed
+    // by NUL or LF): the bytes could not be trusted.
+    if (m_parser.Us(kOptionBinary) != State::Yes || m_parser.Him(kOptionBinary) != State::Yes)
+        return Failure(ERROR_NOT_SUPPORTED, "the server does not accept binary transmission");
     // Told whenever they happen, as a local driver tells them; the signature names the server.
     Queue({kSetLineStateMask, {kLineErrorMask}, 0});
     Queue({kSetModemStateMask, {kModemAll}, 0});
@@ -92,18 +114,20 @@ bool NetLine::NothingNegotiated() const {
 // negotiation may have met the closed connection before its words were read:
 // what the socket still holds is read first (a few reads, each at once).
 std::string NetLine::ClosedReason() {
+    if (!m_endReason.empty()) return m_endReason;  // dropped, not closed by the server
     for (int read = 0; read < kClosingReads && m_input.data.size() < kMaxClosingWords; ++read) ReadSocket();
     const auto isSpace = [](std::uint8_t byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
     auto begin = std::find_if_not(m_input.data.begin(), m_input.data.end(), isSpace);
     auto end = begin + static_cast<std::ptrdiff_t>(std::min(static_cast<size_t>(m_input.data.end() - begin), kMaxClosingWords));
     while (end != begin && isSpace(end[-1])) --end;
-    if (begin == end) return "the server closed the connection";
+    if (begin == end) return EndText();
     return "the server closed the connection, saying: " + kernel::VisibleText(std::string(begin, end));
 }
 
 bool NetLine::ReadSocket() {
     std::uint8_t buffer[kReadSize];
     const ssize_t count = read(m_fd, buffer, sizeof buffer);
+    m_drained = count < 0 && errno == EAGAIN;
     if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) m_ended = true;
     if (count <= 0) return !m_ended;
     if (!Rfc2217()) {
@@ -116,8 +140,21 @@ bool NetLine::ReadSocket() {
     for (const Bytes& subnegotiation : m_input.comPort) Take(DecodeServerMessage(subnegotiation));
     m_input.comPort.clear();
     Flush();
+    if (m_out.size() > kHeldBound || m_input.data.size() > kHeldBound) Drop("the server sent too much without answering");
     return !m_ended;
 }
+
+void NetLine::Drop(const char* reason) {
+    m_ended = true;
+    m_endReason = reason;
+    m_out.clear();
+    m_input.data.clear();
+    shutdown(m_fd, SHUT_RDWR);
+}
+
+std::string NetLine::EndText() const { return m_endReason.empty() ? "the server closed the connection" : m_endReason; }
+
+LineResult NetLine::Cancelled() { return Failure(ERROR_OPERATION_ABORTED, "the wait for the server was ended"); }
 
 void NetLine::Take(const ServerMessage& message) {
     using Kind = ServerMessage::Kind;
@@ -186,17 +223,25 @@ size_t NetLine::Send(const std::uint8_t* data, size_t length) {
 DWORD NetLine::Unsent() const { return static_cast<DWORD>(m_out.size()) + UnsentBytes(m_fd); }
 
 bool NetLine::WaitForServer(Clock::time_point deadline) {
-    pollfd waiting[2] = {{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0}, {m_cancelFd, POLLIN, 0}};
-    const int ready = poll(waiting, 2, MillisecondsUntil(deadline));
+    // A socket that is always readable does not keep the wait past its time.
+    if (Clock::now() >= deadline) return false;
+    pollfd waiting[3] = {{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0},
+                         {m_cancelFd, POLLIN, 0},
+                         {kernel::EndingFd(), POLLIN, 0}};
+    const int ready = poll(waiting, 3, MillisecondsUntil(deadline));
     if (ready < 0) return errno == EINTR;
-    if (ready == 0 || waiting[1].revents != 0) return false;
+    if (ready == 0) return false;
+    if (waiting[1].revents != 0 || waiting[2].revents != 0) {
+        m_cancelled = true;
+        return false;
+    }
     if (waiting[0].revents & POLLOUT) Flush();
     if (waiting[0].revents & (POLLIN | POLLHUP | POLLERR)) ReadSocket();
     return !m_ended;
 }
 
-LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers) {
-    const Clock::time_point deadline = Clock::now() + kServerTimeout;
+LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers,
+                        Clock::time_point deadline) {
     m_asked.clear();
     for (const ComPortRequest& request : requests) {
         Queue(request);
@@ -207,22 +252,38 @@ LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector
     while (waiting() && WaitForServer(deadline)) {
     }
     answers = std::exchange(m_asked, {});
-    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, "the server closed the connection");
+    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, EndText());
+    if (m_cancelled) return Cancelled();
     return {};
 }
 
 LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
     if (!Rfc2217()) return {};
+    // A server that let a whole round go unanswered is not waited for again.
+    if (m_silent) return Failure(ERROR_TIMEOUT, SilentText());
     std::vector<Answer> answers;
-    LineResult result = Ask(DcbRequests(asked), answers);
+    LineResult result = Ask(DcbRequests(asked), answers, Clock::now() + kServerTimeout);
     if (result.error != ERROR_SUCCESS) return result;
-    // A part left unanswered is one the server did not set (ser2net in
-    // front of a pty says nothing to 1.5 stop bits).
     result.refusedParts = RefusedParts(answers);
     if (result.refusedParts == 0) return result;
-    // All or nothing: the server runs what it ran before.
-    const LineResult restored = Ask(DcbRequests(kept), answers);
-    if (restored.error != ERROR_SUCCESS) return restored;
+    // A part left unanswered is one the server may or may not have set
+    // (ser2net in front of a pty says nothing to 1.5 stop bits): told as such.
+    const unsigned unanswered = UnansweredParts(answers);
+    m_silent = AllUnanswered(answers);
+    // All or nothing: the server runs what it ran before. A server that
+    // answered nothing in time is not waited for a second time.
+    if (m_silent) {
+        for (const ComPortRequest& request : DcbRequests(kept)) Queue(request);
+        Flush();
+    } else {
+        const LineResult restored = Ask(DcbRequests(kept), answers, Clock::now() + kServerTimeout);
+        if (restored.error != ERROR_SUCCESS) return restored;
+    }
+    if (unanswered != 0) {
+        result.error = ERROR_TIMEOUT;
+        result.reason = DescribeUnanswered(Address(), asked, kept, unanswered, SilentText());
+        return result;
+    }
     result.error = ERROR_INVALID_PARAMETER;
     result.reason = DescribeRefusal(Address(), asked, kept, result.refusedParts);
     return result;
@@ -232,8 +293,11 @@ LineResult NetLine::ReadSettings(DCB& dcb, int cancelFd) {
     if (!Rfc2217()) return {};
     std::vector<Answer> answers;
     m_cancelFd = cancelFd;
-    const LineResult result = Ask(SettingsQueries(), answers);
+    // Within what is left of the open's time: the open as a whole says why within it.
+    const LineResult result = Ask(SettingsQueries(), answers, std::max(m_openDeadline, Clock::now()));
     m_cancelFd = -1;
+    if (result.error != ERROR_SUCCESS) return result;
+    if (AllUnanswered(answers)) return Failure(ERROR_TIMEOUT, SilentText());
     DcbFromAnswers(answers, dcb);
     return result;
 }

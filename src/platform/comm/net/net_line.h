@@ -28,9 +28,11 @@ struct LineResult {
 
 class NetLine {
 public:
-    // Connects and, for RFC 2217, negotiates the option, asks for line and
-    // modem notifications and for the server's signature. A cancelFd other
-    // than -1 that becomes readable ends the open's waits (not later ones).
+    // Connects and, for RFC 2217, negotiates the option and binary
+    // transmission both ways (refused without it), asks for line and modem
+    // notifications and for the server's signature. A cancelFd other than -1
+    // that becomes readable ends the open's waits (not later ones); so does
+    // the program's end (kernel/ending.h), for every wait.
     static std::unique_ptr<NetLine> Open(const NetAddress& address, LineResult& result, int cancelFd = -1);
     ~NetLine();
     NetLine(const NetLine&) = delete;
@@ -55,14 +57,19 @@ public:
     // Bytes taken (as framed) that have not left the socket.
     DWORD Unsent() const;
     bool Ended() const { return m_ended; }
+    // The last read of the socket found nothing to read.
+    bool Drained() const { return m_drained; }
 
     // Sets the server's line to asked, all or nothing: when the server
     // answers any part differently, kept is set again and the parts are
-    // refused. Raw TCP keeps the settings on the server: nothing is sent.
+    // refused; parts left unanswered are told as such (ERROR_TIMEOUT), and a
+    // server that answers nothing is not waited for again. Raw TCP keeps the
+    // settings on the server: nothing is sent.
     LineResult ApplyDcb(const DCB& asked, const DCB& kept);
     // The server's frame and flow control as they are now, into dcb; what
-    // the server does not tell stays as it was. Raw TCP tells nothing. A
-    // cancelFd other than -1 that becomes readable ends the wait.
+    // the server does not tell stays as it was. Raw TCP tells nothing. Waits
+    // until the open's time runs out: a server that answers none of it in
+    // that time fails. A cancelFd other than -1 that becomes readable ends the wait.
     LineResult ReadSettings(DCB& dcb, int cancelFd = -1);
     // SET-CONTROL for DTR, RTS and break; answers are not awaited.
     void Control(ControlValue value);
@@ -90,7 +97,7 @@ private:
     void Queue(const ComPortRequest& request);
     // Sends the requests and waits until the deadline for the answers to
     // those that have a part; answers holds them, answered or not.
-    LineResult Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers);
+    LineResult Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers, Clock::time_point deadline);
     // Waits for the socket until the deadline; false when the time ran out,
     // the connection ended or the open was cancelled.
     bool WaitForServer(Clock::time_point deadline);
@@ -99,14 +106,23 @@ private:
     bool NothingNegotiated() const;
     // Why the open failed when the server closed the connection during it.
     std::string ClosedReason();
+    // Ends the connection with the reason, dropping what waits here.
+    void Drop(const char* reason);
+    std::string EndText() const;
+    static LineResult Cancelled();
 
     const int m_fd;
     const NetAddress m_address;
     int m_cancelFd = -1;   // while an open or a read of the settings waits
+    bool m_cancelled = false;  // a wait was ended by m_cancelFd or the program's end
+    bool m_silent = false;     // a whole round of settings went unanswered
+    Clock::time_point m_openDeadline{};
+    std::string m_endReason;   // why this side ended the connection
     TelnetParser m_parser;
     TelnetInput m_input;   // parsed and not yet handed on
     Bytes m_out;           // framed bytes the socket has not taken yet
     bool m_ended = false;
+    bool m_drained = false;
     bool m_suspended = false;
     std::vector<Answer> m_asked;  // what Ask waits for, in order
     LineReport m_lineReport;

@@ -31,7 +31,15 @@ std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineRe
 
 LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
     LineInput input;
-    const bool alive = m_pending.size() < kReadAhead ? m_net->Receive(m_pending) : !m_net->Ended();
+    bool alive = !m_net->Ended();
+    // A read of the socket that brought only the server's commands is
+    // followed by another: a read that gives nothing says the socket has nothing.
+    while (alive && m_pending.size() < kReadAhead) {
+        const size_t before = m_pending.size();
+        alive = m_net->Receive(m_pending);
+        if (m_pending.size() > before || m_net->Drained()) break;
+    }
+    NoteEnd();
     const LineReport report = m_net->TakeLineReport();
     input.errors = report.errors;
     input.events = report.events | m_net->TakeModemEvents();
@@ -40,13 +48,18 @@ LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(input.length));
     // What arrived before the end is read first.
     input.ended = !alive && input.length == 0;
-    if (input.ended && !std::exchange(m_lostTold, true)) ServerLost(m_net->Address());
     return input;
+}
+
+void NetworkLine::NoteEnd() {
+    // Looked for in the background from now on, as a pulled adapter is.
+    if (m_net->Ended() && !std::exchange(m_lostTold, true)) ServerLost(m_net->Address());
 }
 
 ssize_t NetworkLine::Write(const BYTE* data, size_t length) {
     const size_t taken = m_net->Send(data, length);
     if (taken > 0) return static_cast<ssize_t>(taken);
+    NoteEnd();
     errno = m_net->Ended() ? EIO : EAGAIN;
     return -1;
 }
@@ -54,6 +67,7 @@ ssize_t NetworkLine::Write(const BYTE* data, size_t length) {
 DWORD NetworkLine::ApplyDcb(const DCB& asked, const DCB& kept, std::string& reason) {
     LineResult result;
     kernel::RunAside([&] { result = m_net->ApplyDcb(asked, kept); });
+    NoteEnd();
     reason = result.reason;
     return result.error;
 }

@@ -46,6 +46,8 @@ public:
 
 private:
     NetworkLine(std::unique_ptr<NetLine> net, const DCB& dcb) : m_net(std::move(net)), m_dcb(dcb) {}
+    // Once the connection has ended, tells the server watch (once).
+    void NoteEnd();
 
     std::unique_ptr<NetLine> m_net;
     DCB m_dcb;

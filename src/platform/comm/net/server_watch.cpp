@@ -59,13 +59,17 @@ public:
         m_servers[key].lost = true;
     }
 
-    bool Answering(const NetAddress& address) {
+    bool Answering(const NetAddress& address, std::string& signature) {
+        signature.clear();
         std::unique_lock held(m_lock);
         auto found = m_servers.find(NetAddressText(address));
         if (found == m_servers.end() || !found->second.lost) return true;
         Server& server = found->second;
         if (server.trying) return false;
-        if (server.outcome && !Away(*server.outcome)) return true;
+        if (server.outcome && !Away(*server.outcome)) {
+            if (server.outcome->line) signature = server.outcome->line->Signature();
+            return true;
+        }
         // Nothing reached it yet: a new try, after the last one has let go.
         server.outcome.reset();
         server.trying = true;
@@ -153,7 +157,7 @@ ServerWatch& Watch() {
 
 void ServerLost(const std::string& addressText) { Watch().Lost(addressText); }
 
-bool ServerAnswering(const NetAddress& address) { return Watch().Answering(address); }
+bool ServerAnswering(const NetAddress& address, std::string& signature) { return Watch().Answering(address, signature); }
 
 ServerLine OpenServer(const NetAddress& address) { return Watch().Open(address); }
 

@@ -25,8 +25,10 @@ struct ServerLine {
 void ServerLost(const std::string& addressText);
 
 // Whether the server can be opened now: false while it was lost and no try
-// has reached it since; a try is then under way.
-bool ServerAnswering(const NetAddress& address);
+// has reached it since; a try is then under way. signature receives what
+// the server a try reached says it is (empty when it says nothing, or when
+// no try is needed: the server was not lost).
+bool ServerAnswering(const NetAddress& address, std::string& signature);
 
 // Opens a line to the server, within kServerTimeout for each step: what a
 // try under way or just made gives, else an open of its own.

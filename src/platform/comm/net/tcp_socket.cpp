@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/comm/errno_map.h"
+#include "platform/kernel/ending.h"
 
 namespace comm::net {
 namespace {
@@ -30,6 +31,12 @@ constexpr int kSendBuffer = 4096;
 constexpr int kKeepIdle = 10;
 constexpr int kKeepInterval = 5;
 constexpr int kKeepCount = 3;
+// And one that went away while data it has not acknowledged waits: without
+// this, TCP retransmits for about 15 minutes, the write held as "not taking
+// data" all that while, where a user wants to hear "disconnected". A server
+// that stops reading still acknowledges the window probes, so flow control
+// is not mistaken for it.
+constexpr int kUnacknowledgedMs = 15000;
 
 bool SetOption(int fd, int level, int name, int value) { return setsockopt(fd, level, name, &value, sizeof value) == 0; }
 
@@ -42,12 +49,13 @@ Connection FromErrno(int error) {
 }
 
 // Waits until fd is ready for events or the deadline: 1 ready, 0 the time ran
-// out, -errno, -ECANCELED once cancelFd (when not -1) is readable.
+// out, -errno, -ECANCELED once cancelFd (when not -1) is readable or the
+// program is ending.
 int WaitUntil(int fd, short events, Clock::time_point deadline, int cancelFd) {
-    pollfd waiting[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
-    const int ready = poll(waiting, 2, MillisecondsUntil(deadline));
+    pollfd waiting[3] = {{fd, events, 0}, {cancelFd, POLLIN, 0}, {kernel::EndingFd(), POLLIN, 0}};
+    const int ready = poll(waiting, 3, MillisecondsUntil(deadline));
     if (ready < 0) return -errno;
-    if (waiting[1].revents != 0) return -ECANCELED;
+    if (waiting[1].revents != 0 || waiting[2].revents != 0) return -ECANCELED;
     return ready;
 }
 
@@ -94,7 +102,8 @@ int ConnectOne(const addrinfo& info, Clock::time_point deadline, int cancelFd) {
     if (!SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1) || !SetOption(fd, SOL_SOCKET, SO_SNDBUF, kSendBuffer) ||
         !SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1) || !SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdle) ||
         !SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepInterval) ||
-        !SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount)) {
+        !SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount) ||
+        !SetOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, kUnacknowledgedMs)) {
         error = errno;
     } else if (connect(fd, info.ai_addr, info.ai_addrlen) != 0) {
         error = errno;

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSpacerItem>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTreeView>
 
 #include <algorithm>
@@ -24,12 +25,22 @@ constexpr int kTitleBarButtons = 4;
 constexpr int kSizeColumn = 1;
 constexpr int kDateColumn = 3;
 
-// Grows a column to the widest of the texts, with an item's margins.
+// The width the view's items take for a text, measured as the style measures
+// them (the text laid out with its fractions of a pixel, then the margins).
+int ItemWidth(const QTreeView& view, const QString& text) {
+    QStyleOptionViewItem item;
+    item.initFrom(&view);
+    item.font = view.font();
+    item.fontMetrics = QFontMetrics(item.font);
+    item.features = QStyleOptionViewItem::HasDisplay;
+    item.text = text;
+    return view.style()->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), &view).width();
+}
+
+// Grows a column to the widest of the texts.
 void FitColumn(QTreeView& view, int column, std::initializer_list<QString> texts) {
-    const QFontMetrics metrics(view.font());
-    const int margins = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
     int width = view.header()->sectionSize(column);
-    for (const QString& text : texts) width = std::max(width, metrics.horizontalAdvance(text) + margins);
+    for (const QString& text : texts) width = std::max(width, ItemWidth(view, text));
     view.header()->resizeSection(column, width);
 }
 

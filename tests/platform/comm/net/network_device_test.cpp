@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "platform/comm/net/com_port_option.h"
 #include "platform/kernel/background_close.h"
@@ -44,6 +45,22 @@ protected:
         return WaitForSingleObject(m_record.hEvent, milliseconds) == WAIT_OBJECT_0;
     }
 
+    // Reads what the port holds, or what comes within 2 s; false once the
+    // port has hung up and holds nothing more.
+    bool ReadSome(std::string& into) {
+        COMMTIMEOUTS timeouts{MAXDWORD, 0, MAXDWORD, 0, 0};
+        timeouts.ReadTotalTimeoutConstant = 2000;
+        EXPECT_TRUE(SetCommTimeouts(m_port, &timeouts));
+        char buffer[1000];
+        DWORD count = 0;
+        ResetEvent(m_record.hEvent);
+        if (!ReadFile(m_port, buffer, sizeof buffer, &count, &m_record) &&
+            (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(m_port, &m_record, &count, TRUE)))
+            return false;
+        into.append(buffer, count);
+        return true;
+    }
+
     COMSTAT Status(DWORD& errors) {
         COMSTAT status{};
         EXPECT_TRUE(ClearCommError(m_port, &errors, &status));
@@ -78,6 +95,36 @@ TEST_F(NetworkDevice, LineStateNotificationsAreTheEventsAndErrorsOfALocalPort) {
         Status(errors);
         EXPECT_EQ(errors, told.errors) << int(told.state);
     }
+}
+
+// The server resets the connection right after its data arrived, while the
+// kernel still holds most of it: every byte is read before the port tells
+// that it hung up, and the server is then looked for in the background.
+TEST_F(NetworkDevice, AResetLeavesEveryByteThatArrivedToBeReadAndTheServerIsLookedForInTheBackground) {
+    testsupport::Rfc2217StandIn server;
+    Open(server);
+    std::string sent(200000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i % 251);  // no 0xFF
+    std::thread sending([&] {
+        server.SendData(sent);
+        EXPECT_TRUE(server.Drop(true));
+    });
+    std::string received;
+    // Slowly, so that the kernel holds much of it when the reset comes; a
+    // read pending at the hang-up is aborted, the next one fails.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < until) {
+        if (!ReadSome(received) && GetLastError() != ERROR_OPERATION_ABORTED) break;
+        if (received.size() < sent.size()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    sending.join();
+    ASSERT_EQ(received.size(), sent.size());
+    EXPECT_TRUE(received == sent);
+    char key[256], text[256];
+    DWORD keySize = sizeof key, textSize = sizeof text;
+    EXPECT_FALSE(GetCommDeviceIdentityA("COM9", key, &keySize, text, &textSize));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 }
 
 TEST_F(NetworkDevice, TheDescriptionShowsTheServersSignatureMadeVisible) {

@@ -1,13 +1,15 @@
 // What ser2net 4.3.11 cannot show: it sends no NOTIFY-LINESTATE, never asks
 // to suspend output, and answers every rate as asked. A small server stands
-// in for it here, speaking RFC 2217 as the RFC says from a script.
-#include <algorithm>
+// in for it here, speaking RFC 2217 as the RFC says from a script
+// (support/rfc2217_stand_in.h).
 #include <functional>
-#include <utility>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "net_line_fixture.h"
 #include "platform/comm/dcb_rules.h"
+#include "support/rfc2217_stand_in.h"
 
 namespace {
 
@@ -16,100 +18,23 @@ using namespace comm::net;
 
 constexpr std::uint8_t IAC = kIac;
 
-class StandInServer {
-public:
-    // On the IPv4 or the IPv6 loopback.
-    enum class Family { Ipv4, Ipv6 };
-    explicit StandInServer(Family family = Family::Ipv4) {
-        const bool ipv6 = family == Family::Ipv6;
-        m_listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_storage address{};
-        socklen_t length = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-        if (ipv6) {
-            auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
-            in6.sin6_family = AF_INET6;
-            in6.sin6_addr = in6addr_loopback;
-        } else {
-            auto& in = reinterpret_cast<sockaddr_in&>(address);
-            in.sin_family = AF_INET;
-            in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        }
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_listener, 1) != 0 ||
-            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("the stand-in server cannot listen");
-        const in_port_t port = ipv6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
-                                    : reinterpret_cast<sockaddr_in&>(address).sin_port;
-        m_port = std::to_string(ntohs(port));
-        m_host = ipv6 ? "::1" : "127.0.0.1";
-    }
-    ~StandInServer() {
-        if (m_client >= 0) close(m_client);
-        close(m_listener);
-    }
+using testsupport::Rfc2217StandIn;
 
-    NetAddress Address() const { return {NetAddress::Protocol::Rfc2217, m_host, m_port}; }
-
-    // Opens a line to this server (at address, by default its own), which
-    // answers the negotiation with preamble.
-    std::unique_ptr<NetLine> OpenLine(const Bytes& preamble, LineResult& result) { return OpenLine(preamble, result, Address()); }
-    std::unique_ptr<NetLine> OpenLine(const Bytes& preamble, LineResult& result, const NetAddress& address) {
-        std::thread server([&] {
-            m_client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            Send(preamble);
-        });
-        auto line = NetLine::Open(address, result);
-        server.join();
-        return line;
-    }
-
-    // Answers the open with words, then closes the connection, as a server turning a client away does.
-    std::unique_ptr<NetLine> OpenLineTurnedAway(const Bytes& words, LineResult& result) {
-        std::thread server([&] {
-            const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            ASSERT_EQ(write(client, words.data(), words.size()), ssize_t(words.size()));
-            close(client);
-        });
-        auto line = NetLine::Open(Address(), result);
-        server.join();
-        return line;
-    }
-
-    void Send(const Bytes& bytes) const { ASSERT_EQ(write(m_client, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
-
-    // Reads what the client sends until needle arrives after what an earlier
-    // call found; false when it does not within a generous time.
-    bool Await(const Bytes& needle) {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        for (;;) {
-            const auto at = std::search(m_seen.begin() + m_searched, m_seen.end(), needle.begin(), needle.end());
-            if (at != m_seen.end()) {
-                m_searched = static_cast<size_t>(at - m_seen.begin()) + needle.size();
-                return true;
-            }
-            pollfd waiting{m_client, POLLIN, 0};
-            std::uint8_t buffer[4096];
-            if (poll(&waiting, 1, MillisecondsUntil(deadline)) <= 0) return false;
-            const ssize_t count = read(m_client, buffer, sizeof buffer);
-            if (count <= 0) return false;
-            m_seen.insert(m_seen.end(), buffer, buffer + count);
-        }
-    }
-
-private:
-    int m_listener = -1;
-    int m_client = -1;
-    std::string m_host;
-    std::string m_port;
-    Bytes m_seen;
-    size_t m_searched = 0;
-};
+// A line to the stand-in, scripted: it meets the client with preamble and
+// answers nothing by itself (manner, when given, says more). At address, by
+// default its own.
+std::unique_ptr<NetLine> OpenLine(Rfc2217StandIn& server, const Bytes& preamble, LineResult& result,
+                                  std::optional<NetAddress> address = {}) {
+    server.MeetWith(Rfc2217StandIn::Scripted(preamble));
+    return NetLine::Open(address.value_or(*ParseNetAddress(server.Address())), result);
+}
 
 const Bytes kAgrees{IAC, kDo, 44, IAC, kDo, 0, IAC, kWill, 0};
 
 TEST(StandInServer, LineStateModemStateAndSuspendAreTold) {
-    StandInServer server;
+    Rfc2217StandIn server;
     LineResult result;
-    auto line = server.OpenLine(kAgrees, result);
+    auto line = OpenLine(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     Bytes data;
 
@@ -134,9 +59,9 @@ TEST(StandInServer, LineStateModemStateAndSuspendAreTold) {
 }
 
 TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
-    StandInServer server;
+    Rfc2217StandIn server;
     LineResult result;
-    auto line = server.OpenLine(kAgrees, result);
+    auto line = OpenLine(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
     const DCB asked = Frame(14400, 7, EVENPARITY, ONESTOPBIT);
@@ -155,7 +80,7 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     script.join();
     EXPECT_EQ(result.error, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(result.refusedParts, unsigned{comm::kPartBaud});
-    EXPECT_EQ(result.reason, "rfc2217://127.0.0.1:" + server.Address().port + " cannot take 14400 baud, kept 9600 8N1");
+    EXPECT_EQ(result.reason, server.Address() + " cannot take 14400 baud, kept 9600 8N1");
     // What arrived meanwhile waits for the next read.
     EXPECT_TRUE(line->HasInput());
     Bytes data;
@@ -163,10 +88,53 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     EXPECT_EQ(data, (Bytes{'d', IAC, 'e'}));
 }
 
-TEST(StandInServer, ControlAndPurgeReachTheServer) {
-    StandInServer server;
+// A server that says nothing to the settings: told as not answering, not as
+// refusing, and not waited for a second time.
+TEST(StandInServer, SettingsLeftUnansweredAreToldAsNotAnsweredWithinTheTime) {
+    Rfc2217StandIn server;
     LineResult result;
-    auto line = server.OpenLine(kAgrees, result);
+    auto line = OpenLine(server, kAgrees, result);
+    ASSERT_TRUE(line) << result.reason;
+    const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+    const auto asked = Clock::now();
+    result = line->ApplyDcb(Frame(19200, 8, NOPARITY, ONESTOPBIT), kept);
+    EXPECT_LT(Clock::now() - asked, kServerTimeout + std::chrono::seconds(1));
+    EXPECT_EQ(result.error, ERROR_TIMEOUT);
+    EXPECT_EQ(result.reason, server.Address() +
+                                 " was asked for 19200 baud, 8 data bits, no parity and 1 stop bit: the server did not "
+                                 "answer within 5 s; kept 9600 8N1");
+    const auto again = Clock::now();
+    EXPECT_EQ(line->ApplyDcb(kept, kept).reason, "the server did not answer within 5 s");
+    EXPECT_LT(Clock::now() - again, std::chrono::milliseconds(100));
+}
+
+// A server that sends on and on while the settings wait for its answers,
+// data or negotiation it does not read the replies to: dropped once past the
+// bound, and told, not followed.
+TEST(StandInServer, AServerThatSendsTooMuchWithoutAnsweringIsDropped) {
+    Rfc2217StandIn::Manner data = Rfc2217StandIn::Scripted(kAgrees), negotiation = data;
+    data.flood = Bytes(4096, 'd');
+    negotiation.flood = Bytes{IAC, kDo, 1, IAC, kDo, 1, IAC, kDo, 1, IAC, kDo, 1};
+    negotiation.reads = false;
+    for (const auto& [kind, flooding] : {std::pair{"data", data}, std::pair{"negotiation", negotiation}}) {
+        Rfc2217StandIn server;
+        server.MeetWith(flooding);
+        LineResult result;
+        auto line = NetLine::Open(*ParseNetAddress(server.Address()), result);
+        ASSERT_TRUE(line) << result.reason;
+        DCB dcb = Frame(9600, 8, NOPARITY, ONESTOPBIT);
+        const auto asked = Clock::now();
+        result = line->ReadSettings(dcb);
+        EXPECT_LT(Clock::now() - asked, kServerTimeout) << kind;
+        EXPECT_EQ(result.reason, "the server sent too much without answering") << kind;
+        EXPECT_TRUE(line->Ended()) << kind;
+    }
+}
+
+TEST(StandInServer, ControlAndPurgeReachTheServer) {
+    Rfc2217StandIn server;
+    LineResult result;
+    auto line = OpenLine(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     const std::vector<std::pair<std::function<void()>, Bytes>> steps = {
         {[&] { line->Control(kBreakOn); }, Sub({5, 5})},
@@ -184,19 +152,27 @@ TEST(StandInServer, ControlAndPurgeReachTheServer) {
 }
 
 TEST(StandInServer, ReachesServersByIpv6AddressAndByName) {
-    StandInServer ipv6(StandInServer::Family::Ipv6);
+    Rfc2217StandIn ipv6(false, Rfc2217StandIn::Family::Ipv6);
     LineResult result;
-    EXPECT_TRUE(ipv6.OpenLine(kAgrees, result, *ParseNetAddress("rfc2217://[::1]:" + ipv6.Address().port))) << result.reason;
-    StandInServer ipv4;
-    EXPECT_TRUE(ipv4.OpenLine(kAgrees, result, *ParseNetAddress("rfc2217://localhost:" + ipv4.Address().port))) << result.reason;
+    EXPECT_TRUE(OpenLine(ipv6, kAgrees, result, ParseNetAddress("rfc2217://[::1]:" + ipv6.Port()))) << result.reason;
+    Rfc2217StandIn ipv4;
+    EXPECT_TRUE(OpenLine(ipv4, kAgrees, result, ParseNetAddress("rfc2217://localhost:" + ipv4.Port()))) << result.reason;
 }
 
 TEST(StandInServer, AnOpenThatFailsSaysWhy) {
-    StandInServer refusing;
+    Rfc2217StandIn refusing;
     LineResult result;
-    EXPECT_FALSE(refusing.OpenLine({IAC, kDont, 44, IAC, kWont, 0}, result));
+    EXPECT_FALSE(OpenLine(refusing, {IAC, kDont, 44, IAC, kWont, 0}, result));
     EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
     EXPECT_EQ(result.reason, "server does not offer RFC 2217");
+
+    // A server in text mode may alter what passes: its bytes could not be trusted.
+    for (const Bytes& textMode : {Bytes{IAC, kDo, 44, IAC, kDont, 0, IAC, kWont, 0}, Bytes{IAC, kDo, 44, IAC, kDo, 0, IAC, kWont, 0}}) {
+        Rfc2217StandIn refusingBinary;
+        EXPECT_FALSE(OpenLine(refusingBinary, textMode, result));
+        EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
+        EXPECT_EQ(result.reason, "the server does not accept binary transmission");
+    }
 
     EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "127.0.0.1", FreePort()}, result));
     EXPECT_EQ(result.reason, "connection refused");
@@ -204,19 +180,22 @@ TEST(StandInServer, AnOpenThatFailsSaysWhy) {
     EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "no-such-host.invalid", "2217"}, result));
     EXPECT_EQ(result.reason, "host not found");
 
-    StandInServer busy;  // ser2net's answer to a second client, with a title sequence of its own
+    // ser2net's answer to a second client (its words with a title sequence of their own), then a close.
+    Rfc2217StandIn busy;
     const std::string words = "\r\nPort already in use\x1B]0;x\x07\r\n";
-    EXPECT_FALSE(busy.OpenLineTurnedAway({words.begin(), words.end()}, result));
+    std::thread turnAway([&] { busy.Drop(false); });
+    EXPECT_FALSE(OpenLine(busy, {words.begin(), words.end()}, result));
+    turnAway.join();
     EXPECT_EQ(result.reason, "the server closed the connection, saying: Port already in use\\x1B]0;x\\x07");
 
-    StandInServer silent;  // the kernel takes the connection; nobody answers, as at a raw port
-    EXPECT_FALSE(NetLine::Open(silent.Address(), result));
+    Rfc2217StandIn silent;  // it takes the connection and says nothing, as a raw port does
+    EXPECT_FALSE(OpenLine(silent, {}, result));
     EXPECT_EQ(result.error, ERROR_TIMEOUT);
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s; if the server gives the line as raw "
-                             "TCP, use tcp://127.0.0.1:" + silent.Address().port);
+                             "TCP, use tcp://127.0.0.1:" + ParseNetAddress(silent.Address())->port);
 
-    StandInServer other;  // a Telnet server that offers nothing and then says no more
-    EXPECT_FALSE(other.OpenLine({IAC, kWont, 0}, result));
+    Rfc2217StandIn other;  // a Telnet server that takes no option and then says no more
+    EXPECT_FALSE(OpenLine(other, {IAC, kWont, 0}, result));
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s");
 }
 
