@@ -142,6 +142,20 @@ TEST_F(NetworkPort, RawTcpCarriesEveryByteValueUntouchedAndLeavesTheSettingsToTh
     EXPECT_EQ(writer.WaitForExit(faults::kTimeoutMs), 0);
 }
 
+// ser2net serves one client a port: a second one, naming the server with -c,
+// is told what ser2net says as it turns it away.
+TEST_F(NetworkPort, ASecondClientIsToldTheServersOwnWords) {
+    e2e::ChildProcess& first = StartOnTheServer({"-r", Capture()});
+    m_pty.Send("one");
+    ASSERT_TRUE(Captured(3));
+    e2e::ChildProcess& second = Launch({"-c", Address(), "-r", PathOf("two.txt")}, "", Address());
+    EXPECT_EQ(second.WaitForExit(faults::kTimeoutMs), 1);
+    EXPECT_EQ(second.Errors(), "zandrel: cannot open " + Address() +
+                                   ": the server closed the connection, saying: Port already in use\n");
+    first.Signal(SIGTERM);
+    EXPECT_EQ(first.WaitForExit(faults::kTimeoutMs), 0);
+}
+
 TEST_F(NetworkPort, CaptureGoesOnAfterTheServerIsKilledAndStartedAgain) {
     e2e::ChildProcess& zandrel = StartOnTheServer({"-r", Capture()});
     const std::string all = AllByteValues();

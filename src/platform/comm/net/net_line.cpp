@@ -89,6 +89,8 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
         }
         return Failure(ERROR_TIMEOUT, reason);
     }
+    // It may have agreed to every option and closed at once (ser2net to a second client).
+    if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, ClosedReason());
     if (m_parser.Us(kOptionComPort) != State::Yes)
         return Failure(ERROR_NOT_SUPPORTED, "server does not offer RFC 2217");
     // Without it a server in text mode may alter what passes (a CR followed
@@ -204,6 +206,7 @@ void NetLine::Queue(const ComPortRequest& request) {
 }
 
 bool NetLine::Receive(Bytes& data) {
+    m_dataHandedOn = true;
     const bool alive = !m_ended && ReadSocket();
     data.insert(data.end(), m_input.data.begin(), m_input.data.end());
     m_input.data.clear();
@@ -252,7 +255,8 @@ LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector
     while (waiting() && WaitForServer(deadline)) {
     }
     answers = std::exchange(m_asked, {});
-    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, EndText());
+    // Closed during the open's first settings, what came is the server's words rather than the line's data.
+    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, m_dataHandedOn ? EndText() : ClosedReason());
     if (m_cancelled) return Cancelled();
     return {};
 }

@@ -122,6 +122,7 @@ private:
     TelnetInput m_input;   // parsed and not yet handed on
     Bytes m_out;           // framed bytes the socket has not taken yet
     bool m_ended = false;
+    bool m_dataHandedOn = false;  // Receive has been called: what is read is the line's data
     bool m_drained = false;
     bool m_suspended = false;
     std::vector<Answer> m_asked;  // what Ask waits for, in order
