@@ -1,6 +1,7 @@
 #include "cmdline/command_line_switch.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "ui/flow_settings.h"
@@ -77,6 +78,12 @@ bool IsOneOf(const CString& strValue, const char* const (&texts)[N]) {
     return std::any_of(std::begin(texts), std::end(texts), [&](const char* text) { return strValue == text; });
 }
 
+bool NamesPortItself(const CString& strValue) {
+    const char* pszValue = strValue;
+    return (pszValue[0] == '/' || std::strstr(pszValue, "://") != nullptr) &&
+           strValue.GetLength() <= MAX_PORT_TEXT_LENGTH;
+}
+
 const char* ParityText(char chLetter) {
     for (const ParityName& parity : kParities)
         if (parity.chLetter == chLetter) return parity.pszText;
@@ -110,6 +117,8 @@ std::optional<SwitchEffect> AcceptSwitch(char chLetter, const CString& strValue)
         if (IsOneOf(strValue, kBaudRates)) return TextEffect(IDC_BAUD, strValue);
         break;
     case 'c':
+        // A device path or a port server's address names the port itself, as typed into the port box.
+        if (NamesPortItself(strValue)) return TextEffect(IDC_COM_PORT, strValue);
         // The port text keeps the value as typed: 07 gives COM07.
         if (InRange(strValue, 1, 25)) return TextEffect(IDC_COM_PORT, "COM" + strValue);
         break;
@@ -145,5 +154,5 @@ std::optional<SwitchEffect> AcceptSwitch(char chLetter, const CString& strValue)
 SwitchRejection RejectSwitch(char chLetter, const CString& strValue) {
     const RejectionText* row = std::find_if(std::begin(kRejections), std::end(kRejections) - 1,
                                             [&](const RejectionText& r) { return r.chLetter == chLetter; });
-    return {row->pszCaption, row->pszBefore + AfxVisibleText(strValue) + row->pszAfter};
+    return {row->pszCaption, row->pszBefore + AfxVisibleText(strValue) + row->pszAfter, row->chLetter == '\0'};
 }

@@ -18,6 +18,7 @@ struct SwitchEffect {
 struct SwitchRejection {
     CString strCaption;
     CString strText;
+    bool bUnknownSwitch = false;  // no switch of that letter: its list names only some of them
 };
 
 // The lower-case first character of a switch name; NUL for an empty name.

@@ -18,6 +18,8 @@ LRESULT CZandrelDlg::OnProcessCmdLine(WPARAM, LPARAM) {
         if (!effect) {
             const SwitchRejection rejection = RejectSwitch(chLetter, strValue);
             MessageBox(rejection.strText, rejection.strCaption, MB_OK);
+            // The box's list is the program's old one; on the console, say where the whole one is.
+            if (rejection.bUnknownSwitch) AfxReportJobNotice("zandrel -h lists every switch");
             return 0;
         }
         if (effect->bCheck)

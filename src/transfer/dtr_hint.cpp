@@ -30,7 +30,7 @@ void CZandrelDlg::OnDtrHintTimer() {
     if (m_eJob != JobCapture || !m_Port.IsOpen() || m_bCaptureReceived) return;
     const CString strHint = JobDevicePath() +
                             " has sent nothing; some USB devices send only while DTR is on: choose \"DTR on\" "
-                            "under Modem lines, or run with -t d";
+                            "under Modem Lines, or run with -t d";
     SetDlgItemText(IDC_STATUS, FaultStatusText(strHint));
     AfxReportJobNotice(strHint);
 }

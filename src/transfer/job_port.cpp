@@ -63,6 +63,7 @@ bool CZandrelDlg::OpenJobDevice() {
         return false;
     }
     RememberJobPty();
+    OnPortTextChanged();  // the tip names what the open learnt: a port server's own name
     if (m_bOpenFailureShown) SetDlgItemText(IDC_STATUS, "");
     m_bOpenFailureShown = false;
     return true;

@@ -30,7 +30,7 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     if (!bJobRunning) return 0;
 
     if (m_bSending) KillTimer(SEND_TIMER_ID);
-    AfxHoldJobProgress(TRUE);
+    AfxHoldJobProgress(TRUE, "waiting for " + JobDevicePath() + " to come back");
     m_bWaitingForPort = true;
     m_strWaitTold.Empty();
     DEV_BROADCAST_HDR filter = {sizeof filter, DBT_DEVTYP_PORT, 0};

@@ -106,11 +106,14 @@ CZandrelDlg::EOffer CZandrelDlg::OfferHeldChar() {
 void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
     if (eNews == CLinePace::NoNews) return;
     CString strNews = JobDevicePath();
+    const char* pszHeld = "at the line's pace";
     switch (eNews) {
     case CLinePace::NotTaking:
-        strNews += " is not taking data" + LineHoldReason();
+        pszHeld = LineHoldReason();
+        strNews += CString(" is not taking data") + (*pszHeld != '\0' ? CString(" (") + pszHeld + ")" : CString());
         strNews += m_bSendEnding ? CString("; the end of the file waits to be sent")
                                  : "; holding the file at character " + GroupedNumber(m_nPassChars + 1);
+        if (*pszHeld == '\0') pszHeld = "not taking data";
         break;
     case CLinePace::Slower:
         strNews += " is slower than the time delay; sending at the line's pace";
@@ -120,14 +123,16 @@ void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
         break;
     }
     // Behind the ticks, the time left at one character a tick would be wrong.
-    AfxHoldJobProgress(m_linePace.IsBehind());
+    AfxHoldJobProgress(m_linePace.IsBehind(), pszHeld);
     SetDlgItemText(IDC_STATUS, eNews == CLinePace::TakingAgain ? CString(WRITING_STATUS) : FaultStatusText(strNews));
-    AfxReportJobNotice(strNews);
+    // A line that holds and lets go again is told once a hold; a slow one once.
+    if (eNews == CLinePace::Slower) AfxReportJobNotice(strNews);
+    else AfxReportJobHold(strNews, eNews == CLinePace::NotTaking);
 }
 
-// What holds the line's output, where its driver tells: " (XOFF received)"; empty otherwise.
-CString CZandrelDlg::LineHoldReason() {
-    static const char* const kReasons[] = {"", " (XOFF received)", " (CTS is off)", " (DSR is off)"};
+// What holds the line's output, where its driver tells: "XOFF received"; empty otherwise.
+const char* CZandrelDlg::LineHoldReason() {
+    static const char* const kReasons[] = {"", "XOFF received", "CTS is off", "DSR is off"};
     CSerialPort::ELineHold eHold = CSerialPort::HoldNone;
     m_Port.GetLineHold(eHold);
     return kReasons[eHold];

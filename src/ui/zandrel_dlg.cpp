@@ -220,7 +220,7 @@ void CZandrelDlg::OnPortTextChanged() {
     } else if (DescribeCommDeviceA(strPort, szDescription, sizeof szDescription) != 0) {
         strTip = szDescription;
     } else {
-        strTip = "\"" + strPort + "\" is not a port name: COMn, or a device path such as /dev/ttyUSB0";
+        strTip = "\"" + strPort + "\" is not a port name: COMn, a device path such as /dev/ttyUSB0, or rfc2217://HOST:PORT";
     }
     GetDlgItem(IDC_COM_PORT)->SetToolTipText(strTip);
 }

@@ -166,7 +166,7 @@ private:
     enum EOffer { OfferTaken, OfferHeld, OfferDeviceGone };
     EOffer OfferHeldChar();
     void TellLinePace(CLinePace::ENews eNews);
-    CString LineHoldReason();
+    const char* LineHoldReason();
     void FinishSendWhenLineEmpty();
     void EndSendPass();  // at the end of the file: again with Loop, else the end of the write
     void StopSendTimer();

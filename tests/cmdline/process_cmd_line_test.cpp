@@ -37,6 +37,12 @@ protected:
     }
 };
 
+// The longest port text the port box opens, and one character more.
+const std::string kLongestPath = "/" + std::string(254, 'p');
+const std::string kTooLongPath = kLongestPath + "p";
+const std::string kLongestPortSwitch = "-c " + kLongestPath;
+const std::string kTooLongPortSwitch = "-c " + kTooLongPath;
+
 struct Accepted {
     const char* words;
     int id;
@@ -59,6 +65,11 @@ TEST_F(CommandLineSwitches, AcceptedValuesGoIntoTheirControls) {
         {"-c 07", IDC_COM_PORT, "COM07"},
         {"-c 3x", IDC_COM_PORT, "COM3x"},
         {"-C +4", IDC_COM_PORT, "COM+4"},
+        {"-c /dev/ttyUSB0", IDC_COM_PORT, "/dev/ttyUSB0"},
+        {"-c rfc2217://bench4:2217", IDC_COM_PORT, "rfc2217://bench4:2217"},
+        {"-c tcp://[::1]:4001", IDC_COM_PORT, "tcp://[::1]:4001"},
+        {"-c 2://x", IDC_COM_PORT, "2://x"},
+        {kLongestPortSwitch.c_str(), IDC_COM_PORT, kLongestPath.c_str()},
         {"-d 5", IDC_DATA_BITS, "5"},
         {"-d 8", IDC_DATA_BITS, "8"},
         {"-d 7.5", IDC_DATA_BITS, "7.5"},
@@ -173,6 +184,8 @@ TEST_F(CommandLineSwitches, RejectedValuesShowTheirMessage) {
         {"-c 26", port, "Unsupported COM Port Number: 26" + kPorts},
         {"-c", port, "Unsupported COM Port Number: " + kPorts},
         {"-c 4294967297", port, "Unsupported COM Port Number: 4294967297" + kPorts},
+        {"-c dev/ttyUSB0", port, "Unsupported COM Port Number: dev/ttyUSB0" + kPorts},
+        {kTooLongPortSwitch.c_str(), port, "Unsupported COM Port Number: " + kTooLongPath + kPorts},
         {"-d 4", bits, "Unsupported Number of Data Bits: 4" + kDataBits},
         {"-d 9", bits, "Unsupported Number of Data Bits: 9" + kDataBits},
         {"-l 1", loop, "Unsupported Loop Switch: 1" + kLoop},
@@ -198,6 +211,9 @@ TEST_F(CommandLineSwitches, RejectedValuesShowTheirMessage) {
         EXPECT_EQ(boxes[0].caption, c.caption);
         EXPECT_EQ(boxes[0].text, c.text);
         EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
+        // Only a switch the program does not have sends the reader to the full list.
+        const std::vector<std::string> hint{"zandrel -h lists every switch"};
+        EXPECT_EQ(headless::TakeJobNotices(), c.caption == param ? hint : std::vector<std::string>{});
         headless::Destroy(dlg);
     }
 }

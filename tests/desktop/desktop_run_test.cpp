@@ -181,7 +181,7 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
         Tab(1);
         TypeOver(setting);
     }
-    // Flow control and Modem lines picked from their lists with the arrow keys.
+    // Flow Control and Modem Lines picked from their lists with the arrow keys.
     Tab(1);
     Keys({"Down", "Down"});  // None, XON/XOFF, RTS/CTS
     Tab(1);
@@ -231,7 +231,7 @@ TEST_F(DesktopRun, FlowControlPickedWithTheMouseIsThePortsMode) {
     const std::string window = Activate("Zandrel");
     Tab(2);
     TypeOver(send);
-    PickWithMouse(window, 127, 1);  // Flow control: XON/XOFF
+    PickWithMouse(window, 122, 1);  // Flow Control: XON/XOFF
     ClickAt(window, 169, 52);       // Write to Port
 
     std::string got = m_pty.Receive(10, kTimeoutMs);

@@ -68,4 +68,48 @@ TEST(ProgressOnTerminal, AWriteDrawsItsProgressCutToTheTerminalAndEndsWithASumma
     EXPECT_LE(lines.size(), 1 + 10 * seconds + 1);
 }
 
+// A hold of the line (the far end's XOFF) shows in the progress line; the
+// terminal gets no line of its own for it, neither as it begins nor as it ends.
+TEST(ProgressOnTerminal, AHoldShowsInTheProgressLineAndPrintsNoLineOfItsOwn) {
+    testsupport::Pty port;
+    testsupport::Pty terminal;
+    ASSERT_TRUE(port.MakeRaw());
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 120;
+    ASSERT_EQ(ioctl(terminal.Master(), TIOCSWINSZ, &size), 0);
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zandrel-hold-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string send = (dir / "send.txt").string();
+    std::ofstream(send, std::ios::binary) << std::string(60, 'x');
+
+    std::string output;
+    std::thread reader([&] {
+        char buffer[4096];
+        for (ssize_t n; (n = read(terminal.Master(), buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+    });
+    e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel", "-c", "3", "-m", "5", "-f", "x", "-l", "n", "-w", send},
+                              {{"ZANDREL_HEADLESS", "1"}, {"ZANDREL_COM3", port.SlavePath()}}, dir.string(),
+                              terminal.SlavePath());
+    EXPECT_EQ(port.Receive(10, kTimeoutMs).size(), 10u);
+    port.Send("\x13");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    port.Send("\x11");
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+    reader.join();
+    std::filesystem::remove_all(dir);
+
+    std::vector<std::string> lines = e2e::DrawnLines(output);
+    ASSERT_FALSE(lines.empty()) << output;
+    EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(sent 60 characters in \d+\.\d s)"))) << lines.back();
+    lines.pop_back();
+    size_t held = 0;
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(sent \d+ of 60 \(\d+ %\) in 0:0\d, .*)"))) << line;
+        if (line.find(", held: XOFF received") != std::string::npos) ++held;
+    }
+    EXPECT_GE(held, 1u) << output;
+}
+
 }  // namespace

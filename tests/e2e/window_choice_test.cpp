@@ -98,11 +98,19 @@ TEST_F(WindowChoice, UnreachableDisplayFallsBackToTheConsoleSayingWhyOnce) {
     const std::string send = PathOf("send.txt");
     std::ofstream(send, std::ios::binary) << "sent";
     const std::string display = UnusedDisplay();
-    e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send}, {{"DISPLAY", display}});
-    EXPECT_EQ(m_pty.Receive(4, kTimeoutMs), "sent");
-    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
-    EXPECT_EQ(zandrel.Errors(), "zandrel: no window (could not connect to display " + display +
-                                    "); running on the console\n");
+    const struct {
+        e2e::ChildProcess::Environment environment;
+        std::string why;
+    } cases[] = {
+        {{{"DISPLAY", display}}, "could not connect to display " + display},
+        {{{"WAYLAND_DISPLAY", "wl-nothere"}}, "cannot connect to the Wayland display wl-nothere"},
+    };
+    for (const auto& c : cases) {
+        e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send}, c.environment);
+        EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+        EXPECT_EQ(m_pty.Receive(4, kTimeoutMs), "sent");
+        EXPECT_EQ(zandrel.Errors(), "zandrel: no window (" + c.why + "); running on the console\n");
+    }
 }
 
 // Without a switch a console run has nothing to do, whatever kept the window

@@ -72,7 +72,8 @@ TEST_F(NetworkOpen, TheWindowPaintsWhileTheServerIsWaitedFor) {
         ASSERT_TRUE(WaitFor([&] { return !Status().isEmpty(); }, 15000));
         Window()->removeEventFilter(&watch);
         EXPECT_EQ(Status().toStdString(), "Status:  Cannot open " + std::string(SILENT_PORT) + " (" + m_address +
-                                              "): no answer to the RFC 2217 negotiation within 5 s");
+                                              "): no answer to the RFC 2217 negotiation within 5 s; if the server gives the line as raw TCP, use " +
+                                              "tcp" + m_address.substr(7));
         EXPECT_GT(watch.paintsWhileOpening, 0);
         m_dlg->EndDialog(IDOK);
     }));

@@ -89,8 +89,8 @@ TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInOrderWithTheDefaults) {
             {IDC_STATIC, "QLabel", "Parity"},
             {IDC_STATIC, "QLabel", "Data"},
             {IDC_STATIC, "QLabel", "Stop Bits"},
-            {IDC_STATIC, "QLabel", "Flow control"},
-            {IDC_STATIC, "QLabel", "Modem lines"},
+            {IDC_STATIC, "QLabel", "Flow Control"},
+            {IDC_STATIC, "QLabel", "Modem Lines"},
             {IDC_CAPTURE_TO_FILE, "QPushButton", "Capture To File"},
             {IDC_STATIC, "QLabel", "File Name"},
             {IDC_CAPTURE_FILE, "QLineEdit", "CaptureDataFile.txt"},
@@ -110,7 +110,7 @@ TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInOrderWithTheDefaults) {
     }));
 }
 
-TEST_F(MainWindow, ComboBoxesAreEditableAndHoldExactlyTheirLists) {
+TEST_F(MainWindow, ComboBoxesHoldExactlyTheirListsAndOnlyTheFlowBoxesAreFixedLists) {
     EXPECT_EQ(IDOK, Run([&] {
         const std::vector<std::pair<int, std::vector<std::string>>> lists = {
             {IDC_COM_PORT, PortNames()},
@@ -127,9 +127,21 @@ TEST_F(MainWindow, ComboBoxesAreEditableAndHoldExactlyTheirLists) {
         for (const auto& [id, entries] : lists) {
             auto* combo = Control<QComboBox>(id);
             ASSERT_NE(nullptr, combo) << id;
-            EXPECT_TRUE(combo->isEditable()) << id;
+            // A click on Flow Control or Modem Lines opens the list; the others take typed text too.
+            EXPECT_EQ(combo->isEditable(), id != IDC_FLOW_CONTROL && id != IDC_MODEM_LINES) << id;
             EXPECT_EQ(entries, Entries(combo)) << id;
         }
+        // Port Details' boxes stand one row apart, without a gap above the flow boxes.
+        const int ports[] = {IDC_COM_PORT, IDC_BAUD,   IDC_PARITY,      IDC_DATA_BITS,
+                             IDC_STOP_BITS, IDC_FLOW_CONTROL, IDC_MODEM_LINES};
+        const int pitch = Control<QWidget>(IDC_BAUD)->y() - Control<QWidget>(IDC_COM_PORT)->y();
+        for (size_t i = 1; i < std::size(ports); ++i)
+            EXPECT_NEAR(Control<QWidget>(ports[i])->y() - Control<QWidget>(ports[i - 1])->y(), pitch, 1) << ports[i];
+        // A fixed list shows the entry its text names.
+        m_dlg->SetDlgItemText(IDC_FLOW_CONTROL, "RTS/CTS");
+        QApplication::processEvents();
+        EXPECT_EQ(2, Control<QComboBox>(IDC_FLOW_CONTROL)->currentIndex());
+
         // Any text may be typed; the list stays as it was.
         TypeInto(IDC_BAUD, "9600 bps");
         QTest::keyClick(Control<QComboBox>(IDC_BAUD)->lineEdit(), Qt::Key_Return);
@@ -222,8 +234,8 @@ TEST_F(MainWindow, LabelsAreCentredOnTheirBoxes) {
             {label("Time Delay"), IDC_TIME_DELAY}, {label("ms"), IDC_TIME_DELAY},
             {label("COM port"), IDC_COM_PORT},     {label("BAUD"), IDC_BAUD},
             {label("Parity"), IDC_PARITY},         {label("Data"), IDC_DATA_BITS},
-            {label("Stop Bits"), IDC_STOP_BITS},   {label("Flow control"), IDC_FLOW_CONTROL},
-            {label("Modem lines"), IDC_MODEM_LINES},
+            {label("Stop Bits"), IDC_STOP_BITS},   {label("Flow Control"), IDC_FLOW_CONTROL},
+            {label("Modem Lines"), IDC_MODEM_LINES},
         };
         for (const auto& [text, id] : pairs) {
             ASSERT_NE(nullptr, text);

@@ -35,7 +35,7 @@ MAY_INCLUDE = {
     "ui": {"serial"},
     "transfer": {"serial", "ui"},
     "cmdline": {"serial", "ui"},
-    "app": {"ui"},
+    "app": {"ui", "cmdline"},  # the help and version switches are answered before the window starts
 }
 
 QUOTED = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)

@@ -737,14 +737,13 @@ class AcmLineFull(AcmTest):
         self.gadget.start_reading()
         # Two passes of the file past what was sent before the line filled.
         sent = self.gadget.wait_for(300, timeout=20, without=FILLER)
-        self.vm.run("await_text /tmp/err 'is taking data again'")
         self.assertGreaterEqual(len(sent), 300)
         passes = COUNT_FILE * (len(sent) // len(COUNT_FILE) + 1)
         self.assertEqual(sent, passes[:len(sent)], "the far end did not get the file unbroken from its start")
+        # Without a terminal, a hold is told once, as it begins.
         told = self.vm.check("cat /tmp/err").splitlines()
-        self.assertEqual(len(told), 2, told)
+        self.assertEqual(len(told), 1, told)
         self.assertRegex(told[0], "^" + HOLDING + "$")
-        self.assertIn("is taking data again", told[1])
 
     def test_3_sigterm_on_a_full_line_ends_the_run_at_once(self):
         self.gadget.stop_reading()
@@ -1041,7 +1040,7 @@ class AcmDevice(RefusesOneAndAHalf, ChipFlow, ChipBoot, GuestTest):
         captured; with the default (DTR off) nothing comes, and after a few
         seconds the run says once how to raise DTR."""
         hint = (f"zandrel: {ACM} has sent nothing; some USB devices send only while DTR is on: "
-                "choose \"DTR on\" under Modem lines, or run with -t d\n")
+                "choose \"DTR on\" under Modem Lines, or run with -t d\n")
         self.chip_end.set_line("dtrgate", 1)
         # What the device still holds goes to an open that raises DTR, not to the next test.
         self.addCleanup(self.vm.run, f"echo dtrgate 0 >{chip_gadget.LINES}; timeout 2 cat {ACM} >/dev/null")

@@ -36,7 +36,7 @@ TEST_F(PortTip, FollowsTheTextTypedOrPicked) {
     headless::Type(dialog, IDC_COM_PORT, "/dev/ttyACM0");
     EXPECT_EQ("/dev/ttyACM0", TipOf(dialog));
     headless::Type(dialog, IDC_COM_PORT, "COM0");
-    EXPECT_EQ("\"COM0\" is not a port name: COMn, or a device path such as /dev/ttyUSB0", TipOf(dialog));
+    EXPECT_EQ("\"COM0\" is not a port name: COMn, a device path such as /dev/ttyUSB0, or rfc2217://HOST:PORT", TipOf(dialog));
     headless::Type(dialog, IDC_COM_PORT, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
     EXPECT_EQ("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", TipOf(dialog));
     // The jobs open at most 255 characters of port text, so a longer path opens nothing.

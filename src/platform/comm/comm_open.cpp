@@ -18,6 +18,7 @@
 #include "platform/comm/permission_hint.h"
 #include "platform/comm/tty_line.h"
 #include "platform/kernel/background_close.h"
+#include "platform/kernel/visible_text.h"
 
 namespace comm {
 namespace {
@@ -91,7 +92,12 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     using namespace comm;
     auto address = fileName ? NetworkPortFor(fileName) : std::nullopt;
     auto path = fileName ? LinuxDeviceFor(fileName) : std::nullopt;
-    if (!path && !address) return OpenFailed(ERROR_FILE_NOT_FOUND, "not a serial device name");
+    if (!path && !address) {
+        auto form = fileName ? NetworkFormFor(fileName) : std::nullopt;
+        // The form is as the user gave it: shown, not acted on.
+        return OpenFailed(ERROR_FILE_NOT_FOUND,
+                          form ? kernel::VisibleText(net::NetAddressProblem(*form)) : "not a serial device name");
+    }
     if (creationDisposition != OPEN_EXISTING) return OpenFailed(ERROR_INVALID_PARAMETER, "a device can only be opened as existing");
     // Every transfer on a device handle is overlapped; there is no blocking variant.
     if (!(flagsAndAttributes & FILE_FLAG_OVERLAPPED)) return OpenFailed(ERROR_NOT_SUPPORTED, "only overlapped use is supported");

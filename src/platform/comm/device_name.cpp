@@ -32,6 +32,7 @@ std::optional<unsigned> PortNumber(std::string_view digits) {
 struct Mapping {
     std::string device;    // a path, or a network port's address as given
     std::string variable;  // the environment variable that chose the device, if one did
+    bool network;          // the device is a network form, well formed or not
 };
 
 // The port number of a \\.\COMn name.
@@ -52,30 +53,39 @@ const char* MappedDevice(const std::string& variable) {
 std::optional<Mapping> Map(std::string_view name) {
     if (!name.starts_with(kDevicePrefix)) return std::nullopt;
     std::string_view rest = name.substr(kDevicePrefix.size());
-    if (rest.starts_with('/')) return Mapping{std::string(rest), ""};
+    if (rest.starts_with('/')) return Mapping{std::string(rest), "", false};
+    if (net::LooksLikeNetAddress(rest)) return Mapping{std::string(rest), "", true};
     auto number = ComNumber(name);
     if (!number) return std::nullopt;
     std::string variable = VariableOf(*number);
-    if (const char* mapped = MappedDevice(variable)) return Mapping{mapped, variable};
-    return Mapping{"/dev/ttyS" + std::to_string(*number - 1), ""};
+    if (const char* mapped = MappedDevice(variable)) return Mapping{mapped, variable, net::LooksLikeNetAddress(mapped)};
+    return Mapping{"/dev/ttyS" + std::to_string(*number - 1), "", false};
 }
 
 }  // namespace
 
 std::optional<std::string> LinuxDeviceFor(std::string_view name) {
     std::optional<Mapping> mapping = Map(name);
-    if (!mapping || (!mapping->variable.empty() && net::LooksLikeNetAddress(mapping->device))) return std::nullopt;
+    if (!mapping || mapping->network) return std::nullopt;
     return std::move(mapping->device);
 }
 
 std::optional<net::NetAddress> NetworkPortFor(std::string_view name) {
     std::optional<Mapping> mapping = Map(name);
-    if (!mapping || mapping->variable.empty()) return std::nullopt;
+    if (!mapping || !mapping->network) return std::nullopt;
     return net::ParseNetAddress(mapping->device);
+}
+
+std::optional<std::string> NetworkFormFor(std::string_view name) {
+    std::optional<Mapping> mapping = Map(name);
+    if (!mapping || !mapping->network) return std::nullopt;
+    return std::move(mapping->device);
 }
 
 std::optional<std::string> TargetFor(std::string_view name) {
     if (auto address = NetworkPortFor(name)) return net::NetAddressText(*address);
+    // A network form that is not well formed is still what the name leads to, as given.
+    if (auto form = NetworkFormFor(name)) return form;
     return LinuxDeviceFor(name);
 }
 
@@ -84,8 +94,8 @@ std::optional<std::string> DescribeDevice(std::string_view name) {
     if (!mapping) return std::nullopt;
     std::string_view given = name.substr(kDevicePrefix.size());
     // Typed or set by whoever ran the program: shown, not acted on.
-    if (given.starts_with('/')) return kernel::VisibleText(mapping->device);
-    std::string description = kernel::VisibleText(given) + " -> " + kernel::VisibleText(mapping->device);
+    std::string description = kernel::VisibleText(mapping->device);
+    if (given != mapping->device) description = kernel::VisibleText(given) + " -> " + description;
     if (!mapping->variable.empty()) description += " through " + mapping->variable;
     // A port server's own words, as far as this process has heard them.
     if (auto address = net::ParseNetAddress(mapping->device)) {

@@ -11,16 +11,21 @@ namespace comm {
 
 // \\.\COMn (COM in any case, n decimal from 1) is $ZANDREL_COMn when set, else
 // /dev/ttyS<n-1>; \\.\ followed by an absolute path is that path. Anything
-// else, and a COMn whose variable names a network port, names no device.
+// else, and a name that leads to a network port, names no device.
 std::optional<std::string> LinuxDeviceFor(std::string_view name);
 
-// The network port a \\.\COMn name leads to: $ZANDREL_COMn set to
-// rfc2217://HOST:PORT or tcp://HOST:PORT; nothing for any other name, and
-// for a network form that is not well formed.
+// The network port a name leads to: \\.\ followed by rfc2217://HOST:PORT or
+// tcp://HOST:PORT, or a \\.\COMn whose $ZANDREL_COMn is one; nothing for any
+// other name, and for a network form that is not well formed.
 std::optional<net::NetAddress> NetworkPortFor(std::string_view name);
 
+// The network form a name leads to, well formed or not: for telling what is
+// wrong with one that is not.
+std::optional<std::string> NetworkFormFor(std::string_view name);
+
 // What the name opens, for QueryDosDevice and the like: the Linux device, or
-// the network port's address ("rfc2217://bench:2217").
+// the network port's address ("rfc2217://bench:2217"; as given when it is not
+// well formed).
 std::optional<std::string> TargetFor(std::string_view name);
 
 // Where the name leads, for telling a user: "COM3 -> /dev/ttyUSB0 through

@@ -17,7 +17,13 @@ enum class ControlKind {
     StaticIcon,     // "Static" with SS_ICON; text holds the icon id in decimal
     Edit,           // "Edit"
     DropDownCombo,  // "ComboBox" with CBS_DROPDOWN: editable text plus a list
+    DropDownList,   // "ComboBox" with CBS_DROPDOWNLIST: a list whose chosen entry is the text
 };
+
+// Both kinds of combo box: a list, and a text that is one of its entries or, when editable, typed.
+inline bool IsComboKind(ControlKind kind) {
+    return kind == ControlKind::DropDownCombo || kind == ControlKind::DropDownList;
+}
 
 // Control-style bits that matter to a back-end, each standing for the Win32
 // style named beside it; the rest of a control's style is its kind.

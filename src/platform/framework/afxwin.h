@@ -331,8 +331,14 @@ void AfxNextJobPass(ULONGLONG nFileSize);
 // so it may be called for every character.
 void AfxReportJobProgress(DWORD nCount);
 // While held (the device gone, the line taking nothing), a write's progress
-// says "held" in place of the time left, which does not count down meanwhile.
-void AfxHoldJobProgress(BOOL bHeld);
+// says "held" in place of the time left, followed by pszWhy when given
+// ("held: XOFF received"); a capture's says pszWhy in place of its rate.
+void AfxHoldJobProgress(BOOL bHeld, const char* pszWhy = nullptr);
+// Tells of a hold of the job's line beginning (bBegins) or ending, as a job
+// notice would. Where the console draws the progress line, that line says it
+// (AfxHoldJobProgress) and nothing is printed; elsewhere on the console one
+// line tells each hold as it begins, and its end goes untold.
+void AfxReportJobHold(const char* pszText, BOOL bBegins);
 // The job ended (by itself, Stop or closing); without a job running, nothing happens.
 void AfxEndJobProgress();
 

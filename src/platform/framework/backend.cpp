@@ -54,6 +54,10 @@ void AfxNextJobPass(ULONGLONG nFileSize) { afx::CurrentBackend().NextJobPass(nFi
 
 void AfxReportJobProgress(DWORD nCount) { afx::CurrentBackend().ReportJobProgress(nCount); }
 
-void AfxHoldJobProgress(BOOL bHeld) { afx::CurrentBackend().HoldJobProgress(bHeld != FALSE); }
+void AfxHoldJobProgress(BOOL bHeld, const char* pszWhy) {
+    afx::CurrentBackend().HoldJobProgress(bHeld != FALSE, pszWhy ? pszWhy : "");
+}
+
+void AfxReportJobHold(const char* pszText, BOOL bBegins) { afx::CurrentBackend().ReportJobHold(pszText, bBegins != FALSE); }
 
 void AfxEndJobProgress() { afx::CurrentBackend().EndJobProgress(); }

@@ -76,7 +76,9 @@ public:
     virtual void BeginJobProgress(const JobProgressStart& start) {}
     virtual void NextJobPass(std::uint64_t fileSize) {}
     virtual void ReportJobProgress(DWORD count) {}
-    virtual void HoldJobProgress(bool held) {}
+    virtual void HoldJobProgress(bool held, const char* why) {}
+    // A hold of the job's line (AfxReportJobHold); a window has shown it in its status line.
+    virtual void ReportJobHold(const std::string& text, bool begins) {}
     virtual void EndJobProgress() {}
 };
 

@@ -97,13 +97,13 @@ LRESULT DefaultWindowProcedure(WindowNode& window, UINT message, WPARAM wParam, 
         }
         return 0;
     case CB_ADDSTRING:
-        if (window.kind != WindowKind::Control || window.controlKind != ControlKind::DropDownCombo) return -1;
+        if (window.kind != WindowKind::Control || !IsComboKind(window.controlKind)) return -1;
         window.list.emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
         NotifyChanged(window);
         return static_cast<LRESULT>(window.list.size() - 1);
     case CB_RESETCONTENT:
         // As on Windows, the edit field is emptied with the list.
-        if (window.kind != WindowKind::Control || window.controlKind != ControlKind::DropDownCombo) return 0;
+        if (window.kind != WindowKind::Control || !IsComboKind(window.controlKind)) return 0;
         window.list.clear();
         window.text.clear();
         NotifyChanged(window);

@@ -12,7 +12,7 @@ void NotifyParent(WindowNode& control, UINT code) {
 }
 
 bool IsCombo(const WindowNode& control) {
-    return control.parent && control.controlKind == ControlKind::DropDownCombo;
+    return control.parent && IsComboKind(control.controlKind);
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ TEST(DeviceDescription, NamesTheDeviceAndTheVariableThatChoseIt) {
     EXPECT_EQ("COM1 -> /dev/ttyS0", Describe("COM1")) << "an empty variable maps nothing";
     unsetenv("ZANDREL_COM1");
     EXPECT_EQ("/dev/ttyACM0", Describe("/dev/ttyACM0"));
+    EXPECT_EQ("rfc2217://bench:2217", Describe("rfc2217://bench:2217"));
+    EXPECT_EQ("tcp://bench:4001", Describe("tcp://bench:4001"));
 }
 
 TEST(DeviceDescription, ShowsControlCharactersInTheDeviceNameVisibly) {
@@ -52,6 +54,14 @@ TEST(QueryDosDevice, GivesTheLinuxDeviceOfAPortNameOrRefuses) {
     unsetenv("ZANDREL_COM3");
     EXPECT_EQ(QueryDosDeviceA("/dev/ttyACM0", path, sizeof path), 13u);
     EXPECT_STREQ(path, "/dev/ttyACM0");
+
+    // A port server's address, well formed or not, is what its name leads to.
+    setenv("ZANDREL_COM9", "rfc2217://nohost", 1);
+    ASSERT_NE(QueryDosDeviceA("COM9", path, sizeof path), 0u);
+    EXPECT_STREQ(path, "rfc2217://nohost");
+    unsetenv("ZANDREL_COM9");
+    ASSERT_NE(QueryDosDeviceA("tcp://bench:4001", path, sizeof path), 0u);
+    EXPECT_STREQ(path, "tcp://bench:4001");
 
     EXPECT_EQ(QueryDosDeviceA("COM0", path, sizeof path), 0u);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);

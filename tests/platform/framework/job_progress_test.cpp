@@ -11,17 +11,25 @@ namespace {
 
 using headless::JobProgress;
 
-TEST(JobProgressLine, AWriteShowsSentOfTheSizeThePercentTheElapsedTimeAndTheTimeLeftAtTheDelay) {
+TEST(JobProgressLine, AWriteShowsSentOfTheSizeThePercentTheElapsedTimeAndTheTimeLeftAtThePaceAchieved) {
     JobProgress progress;
     progress.BeginWrite(1000, 100000, 25, false);
     progress.Add(12345);
-    // 87,655 characters at 25 ms are 36 min 31 s: a countdown shows 37 min.
+    // 87,655 characters at the 24.9 ms each took so far are 36 min 27 s: a countdown shows 37 min.
     EXPECT_STREQ(progress.Line(1000 + 308000, 200), "sent 12,345 of 100,000 (12 %) in 5:08, 37 min left");
     progress.Add(87654);
     EXPECT_STREQ(progress.Line(1000 + 3908000, 200), "sent 99,999 of 100,000 (99 %) in 1:05:08, 1 s left");
 
+    // Before the first character, at the delay.
     progress.BeginWrite(0, 400000, 25, false);
     EXPECT_STREQ(progress.Line(0, 200), "sent 0 of 400,000 (0 %) in 0:00, 2 h 47 min left");
+
+    // Half of 1,600 characters at 25 ms in 1:25, the line having held it: as long again, not 20 s.
+    progress.BeginWrite(0, 1600, 25, false);
+    progress.Add(800);
+    EXPECT_STREQ(progress.Line(85000, 200), "sent 800 of 1,600 (50 %) in 1:25, 2 min left");
+    progress.Add(790);
+    EXPECT_STREQ(progress.Line(169000, 200), "sent 1,590 of 1,600 (99 %) in 2:49, 2 s left");
 }
 
 TEST(JobProgressLine, WithLoopEachPassCountsAfreshAndNoTimeIsLeft) {
@@ -39,16 +47,29 @@ TEST(JobProgressLine, AHeldWriteSaysHeldInPlaceOfTheTimeLeftAndIsDrawnAgainSoon)
     progress.BeginWrite(0, 5000, 25, false);
     progress.Add(1234);
     progress.Line(40000, 200);
-    progress.Hold(true);
+    progress.Hold(true, "XOFF received");
     EXPECT_EQ(progress.NextRedraw(), 40100u);
-    EXPECT_STREQ(progress.Line(41000, 200), "sent 1,234 of 5,000 (24 %) in 0:41, held");
-    // However long it was held, the time left is still that of the characters left.
-    progress.Hold(false);
-    EXPECT_STREQ(progress.Line(600000, 200), "sent 1,234 of 5,000 (24 %) in 10:00, 2 min left");
+    EXPECT_STREQ(progress.Line(41000, 200), "sent 1,234 of 5,000 (24 %) in 0:41, held: XOFF received");
+    progress.Hold(true, "CTS is off");
+    EXPECT_EQ(progress.NextRedraw(), 41100u);
+    // The time the hold took counts in the pace the rest will go at.
+    progress.Hold(false, "");
+    EXPECT_STREQ(progress.Line(600000, 200), "sent 1,234 of 5,000 (24 %) in 10:00, 31 min left");
 
     progress.BeginWrite(0, 0, 25, true);
-    progress.Hold(true);
+    progress.Hold(true, "");
     EXPECT_STREQ(progress.Line(1000, 200), "pass 1, sent 0 in 0:01, held");
+}
+
+TEST(JobProgressLine, AHeldCaptureSaysWhyInPlaceOfItsRate) {
+    JobProgress progress;
+    progress.BeginCapture(0, "cap.txt");
+    progress.Add(9344);
+    progress.Line(1000, 200);
+    progress.Hold(true, "waiting for /dev/ttyUSB0 to come back");
+    EXPECT_STREQ(progress.Line(9000, 200), "captured 9,344 bytes, waiting for /dev/ttyUSB0 to come back");
+    progress.Hold(false, "");
+    EXPECT_STREQ(progress.Line(10000, 200), "captured 9,344 bytes, 934 bytes/s, last byte 9 s ago");
 }
 
 TEST(JobProgressLine, AFileOfUnknownSizeShowsOnlyWhatWasSent) {

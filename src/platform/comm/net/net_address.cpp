@@ -43,36 +43,73 @@ bool Ipv6Char(unsigned char c) { return std::isalnum(c) || c == ':' || c == '.' 
 
 bool LooksLikeNetAddress(std::string_view text) { return text.find(kSchemeEnd) != std::string_view::npos; }
 
-std::optional<NetAddress> ParseNetAddress(std::string_view text) {
+namespace {
+
+// The address, or what is wrong with the form in words for the user (who
+// wrote it: shown as typed, made visible by whoever shows it).
+std::optional<NetAddress> Parse(std::string_view text, std::string& problem) {
+    const std::string usage = " (rfc2217://HOST:PORT or tcp://HOST:PORT)";
     const size_t schemeEnd = text.find(kSchemeEnd);
-    if (schemeEnd == std::string_view::npos) return std::nullopt;
+    if (schemeEnd == std::string_view::npos) {
+        problem = "not a port server's address" + usage;
+        return std::nullopt;
+    }
     const std::string_view scheme = text.substr(0, schemeEnd);
     NetAddress address{};
     if (SameLetters(scheme, kRfc2217)) address.protocol = NetAddress::Protocol::Rfc2217;
     else if (SameLetters(scheme, kTcp)) address.protocol = NetAddress::Protocol::RawTcp;
-    else return std::nullopt;
+    else {
+        problem = std::string(scheme) + ":// is not a port server's protocol" + usage;
+        return std::nullopt;
+    }
 
     std::string_view rest = text.substr(schemeEnd + kSchemeEnd.size());
     std::string_view host;
     if (rest.starts_with('[')) {
         const size_t close = rest.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        host = rest.substr(1, close - 1);
-        if (!AllOf(host, Ipv6Char) || host.find(':') == std::string_view::npos) return std::nullopt;
+        host = rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+        if (close == std::string_view::npos || !AllOf(host, Ipv6Char) || host.find(':') == std::string_view::npos) {
+            problem = "[" + std::string(host) + "] is not an IPv6 address";
+            return std::nullopt;
+        }
         rest = rest.substr(close + 1);
-        if (!rest.starts_with(':')) return std::nullopt;
     } else {
-        const size_t colon = rest.find(':');
-        if (colon == std::string_view::npos) return std::nullopt;
-        host = rest.substr(0, colon);
-        if (!AllOf(host, HostNameChar)) return std::nullopt;
-        rest = rest.substr(colon);
+        host = rest.substr(0, rest.find(':'));
+        if (host.empty()) {
+            problem = "no host before the port" + usage;
+            return std::nullopt;
+        }
+        if (!AllOf(host, HostNameChar)) {
+            problem = "\"" + std::string(host) + "\" is not a host name or address (an IPv6 address goes in brackets)";
+            return std::nullopt;
+        }
+        rest = rest.substr(host.size());
+    }
+    if (!rest.starts_with(':') || rest.size() == 1) {
+        problem = "no port after the host" + usage;
+        return std::nullopt;
     }
     const std::string_view port = rest.substr(1);
-    if (!ValidPort(port)) return std::nullopt;
+    if (!ValidPort(port)) {
+        problem = "port " + std::string(port) + " is not a port number (1 to 65535)";
+        return std::nullopt;
+    }
     address.host = host;
     address.port = port;
     return address;
+}
+
+}  // namespace
+
+std::optional<NetAddress> ParseNetAddress(std::string_view text) {
+    std::string problem;
+    return Parse(text, problem);
+}
+
+std::string NetAddressProblem(std::string_view text) {
+    std::string problem;
+    Parse(text, problem);
+    return problem;
 }
 
 std::string NetAddressText(const NetAddress& address) {

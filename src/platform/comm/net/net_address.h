@@ -21,6 +21,11 @@ bool LooksLikeNetAddress(std::string_view text);
 // IPv6 addresses stand in brackets: rfc2217://[::1]:2217.
 std::optional<NetAddress> ParseNetAddress(std::string_view text);
 
+// What is wrong with a text that is not a well-formed network form, in words
+// ("no port after the host (rfc2217://HOST:PORT or tcp://HOST:PORT)"); empty
+// for a well-formed one.
+std::string NetAddressProblem(std::string_view text);
+
 // The address written as ParseNetAddress reads it.
 std::string NetAddressText(const NetAddress& address);
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/comm/settings_refusal.h"
+#include "platform/kernel/visible_text.h"
 #include "platform/kernel/ending.h"
 
 namespace comm::net {
@@ -18,6 +19,9 @@ constexpr size_t kReadSize = 4096;
 // What one Send frames at most: the socket's buffer is small, and what it
 // cannot take waits here.
 constexpr size_t kSendChunk = 1024;
+// What is shown at most of a server's words as it closes the connection.
+constexpr size_t kMaxClosingWords = 200;
+constexpr int kClosingReads = 4;
 // What waits here at most: data read while the settings wait for their
 // answers, and replies to the server's negotiation that the socket has not
 // taken. Past it the server is dropped: a sound one needs a fraction.
@@ -71,13 +75,22 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
     };
     while (asking()) {
         if (WaitForServer(deadline)) continue;
-        if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, EndText());
+        if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, ClosedReason());
         if (m_cancelled) return Cancelled();
         // Its answer to the option says whether it is a port server at all.
         if (m_parser.Us(kOptionComPort) != State::WantYes) break;
         const std::string seconds = std::to_string(kServerTimeout.count());
-        return Failure(ERROR_TIMEOUT, "no answer to the RFC 2217 negotiation within " + seconds + " s");
+        std::string reason = "no answer to the RFC 2217 negotiation within " + seconds + " s";
+        // Not a Telnet word back: most likely a raw port, where the negotiation went to the device as data.
+        if (NothingNegotiated()) {
+            NetAddress raw = m_address;
+            raw.protocol = NetAddress::Protocol::RawTcp;
+            reason += "; if the server gives the line as raw TCP, use " + NetAddressText(raw);
+        }
+        return Failure(ERROR_TIMEOUT, reason);
     }
+    // It may have agreed to every option and closed at once (ser2net to a second client).
+    if (m_ended) return Failure(ERROR_FILE_NOT_FOUND, ClosedReason());
     if (m_parser.Us(kOptionComPort) != State::Yes)
         return Failure(ERROR_NOT_SUPPORTED, "server does not offer RFC 2217");
     // Without it a server in text mode may alter what passes (a CR followed
@@ -90,6 +103,27 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
     Queue({kSignature, {}, 0});
     Flush();
     return {};
+}
+
+bool NetLine::NothingNegotiated() const {
+    using State = TelnetParser::State;
+    return m_parser.Us(kOptionComPort) == State::WantYes && m_parser.Us(kOptionBinary) == State::WantYes &&
+           m_parser.Him(kOptionBinary) == State::WantYes;
+}
+
+// A server that turns the connection away may say why first (ser2net: "Port
+// already in use"): its words, bounded and made visible. Our answers to its
+// negotiation may have met the closed connection before its words were read:
+// what the socket still holds is read first (a few reads, each at once).
+std::string NetLine::ClosedReason() {
+    if (!m_endReason.empty()) return m_endReason;  // dropped, not closed by the server
+    for (int read = 0; read < kClosingReads && m_input.data.size() < kMaxClosingWords; ++read) ReadSocket();
+    const auto isSpace = [](std::uint8_t byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
+    auto begin = std::find_if_not(m_input.data.begin(), m_input.data.end(), isSpace);
+    auto end = begin + static_cast<std::ptrdiff_t>(std::min(static_cast<size_t>(m_input.data.end() - begin), kMaxClosingWords));
+    while (end != begin && isSpace(end[-1])) --end;
+    if (begin == end) return EndText();
+    return "the server closed the connection, saying: " + kernel::VisibleText(std::string(begin, end));
 }
 
 bool NetLine::ReadSocket() {
@@ -172,6 +206,7 @@ void NetLine::Queue(const ComPortRequest& request) {
 }
 
 bool NetLine::Receive(Bytes& data) {
+    m_dataHandedOn = true;
     const bool alive = !m_ended && ReadSocket();
     data.insert(data.end(), m_input.data.begin(), m_input.data.end());
     m_input.data.clear();
@@ -220,7 +255,8 @@ LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector
     while (waiting() && WaitForServer(deadline)) {
     }
     answers = std::exchange(m_asked, {});
-    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, EndText());
+    // Closed during the open's first settings, what came is the server's words rather than the line's data.
+    if (m_ended) return Failure(ERROR_DEVICE_NOT_CONNECTED, m_dataHandedOn ? EndText() : ClosedReason());
     if (m_cancelled) return Cancelled();
     return {};
 }

@@ -102,6 +102,10 @@ private:
     // the connection ended or the open was cancelled.
     bool WaitForServer(Clock::time_point deadline);
     LineResult Negotiate(Clock::time_point deadline);
+    // The server answered nothing to any Telnet option asked.
+    bool NothingNegotiated() const;
+    // Why the open failed when the server closed the connection during it.
+    std::string ClosedReason();
     // Ends the connection with the reason, dropping what waits here.
     void Drop(const char* reason);
     std::string EndText() const;
@@ -118,6 +122,7 @@ private:
     TelnetInput m_input;   // parsed and not yet handed on
     Bytes m_out;           // framed bytes the socket has not taken yet
     bool m_ended = false;
+    bool m_dataHandedOn = false;  // Receive has been called: what is read is the line's data
     bool m_drained = false;
     bool m_suspended = false;
     std::vector<Answer> m_asked;  // what Ask waits for, in order

@@ -227,6 +227,15 @@ void HeadlessBackend::ReportJob(const std::string& text, bool fault) {
     PrintLine(std::string(program_invocation_short_name) + ": " + text);
 }
 
+void HeadlessBackend::ReportJobHold(const std::string& text, bool begins) {
+    // The progress line on the terminal says it; a log gets one line a hold.
+    if (begins && !(m_statusOnTerminal && m_progress.Running())) {
+        ReportJob(text, false);
+        return;
+    }
+    jobNotices.push_back(text);
+}
+
 std::optional<std::string> HeadlessBackend::ChooseSaveFileName(const afx::SaveFileRequest& request) {
     lastSaveRequest = *request.record;
     if (scriptedSaveNames.empty()) return std::nullopt;

@@ -45,7 +45,8 @@ public:
     void BeginJobProgress(const afx::JobProgressStart& start) override;
     void NextJobPass(std::uint64_t fileSize) override { m_progress.NextPass(fileSize); }
     void ReportJobProgress(DWORD count) override { m_progress.Add(count); }
-    void HoldJobProgress(bool held) override { m_progress.Hold(held); }
+    void HoldJobProgress(bool held, const char* why) override { m_progress.Hold(held, why); }
+    void ReportJobHold(const std::string& text, bool begins) override;
     void EndJobProgress() override;
 
     // Waits in real time until woken or the time point; false on time-out.

@@ -98,9 +98,10 @@ void JobProgress::NextPass(std::uint64_t fileSize) {
     m_fileSize = fileSize;
 }
 
-void JobProgress::Hold(bool held) {
-    if (held == m_held) return;
+void JobProgress::Hold(bool held, const char* why) {
+    if (held == m_held && m_holdWhy == why) return;
     m_held = held;
+    m_holdWhy = held ? why : "";
     Redraw();
 }
 
@@ -114,6 +115,13 @@ void JobProgress::TakeSample(std::uint64_t now) {
     if (m_sampleCount > 0 && now - m_samples[(m_sampleCount - 1) % m_samples.size()].at < kSecond) return;
     m_samples[m_sampleCount % m_samples.size()] = {now, m_done};
     ++m_sampleCount;
+}
+
+// At the pace achieved so far, holds and a line slower than the ticks
+// included; before the first character, at one a tick.
+std::uint64_t JobProgress::TimeLeft(std::uint64_t now, std::uint64_t left) const {
+    if (m_done == 0) return left * m_delay;
+    return left * (now - m_begun) / m_done;
 }
 
 std::uint64_t JobProgress::BytesPerSecond(std::uint64_t now) const {
@@ -141,20 +149,25 @@ const char* JobProgress::Line(std::uint64_t now, int columns) {
             std::uint64_t counted = std::min(sent, m_fileSize);
             append("sent %s of %s (%llu %%) in %s", Grouped(sent).s, Grouped(m_fileSize).s,
                    static_cast<unsigned long long>(counted * 100 / m_fileSize), Clock(now - m_begun).s);
-            if (!m_loop && !m_held) append(", %s left", Left((m_fileSize - counted) * m_delay).s);
+            if (!m_loop && !m_held) append(", %s left", Left(TimeLeft(now, m_fileSize - counted)).s);
         }
-        if (m_held) append(", held");
+        if (m_held) append(", held%s%s", m_holdWhy.empty() ? "" : ": ", m_holdWhy.c_str());
     } else {
         if (m_done != m_doneAtDraw) {
             m_lastDataAt = now;
             m_anyData = true;
         }
         TakeSample(now);
-        append("captured %s bytes, %s bytes/s, ", Grouped(m_done).s, Grouped(BytesPerSecond(now)).s);
-        if (m_anyData)
-            append("last byte %s ago", Span(now - m_lastDataAt, false).s);
-        else
-            append("no byte in %s", Span(now - m_begun, false).s);
+        append("captured %s bytes, ", Grouped(m_done).s);
+        if (m_held && !m_holdWhy.empty()) {
+            append("%s", m_holdWhy.c_str());
+        } else {
+            append("%s bytes/s, ", Grouped(BytesPerSecond(now)).s);
+            if (m_anyData)
+                append("last byte %s ago", Span(now - m_lastDataAt, false).s);
+            else
+                append("no byte in %s", Span(now - m_begun, false).s);
+        }
     }
     // The last column stays free: a full row would wrap and \r could not rewrite it.
     if (columns >= 1 && static_cast<size_t>(columns - 1) < sizeof m_line) m_line[columns - 1] = '\0';

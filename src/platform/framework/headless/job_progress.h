@@ -23,8 +23,9 @@ public:
     void NextPass(std::uint64_t fileSize);
     // Characters sent or bytes captured.
     void Add(std::uint64_t count) { m_done += count; }
-    // A held write shows "held" in place of the time left; either way the line is drawn again soon.
-    void Hold(bool held);
+    // A held write shows "held" (with why, when not empty) in place of the time
+    // left, a held capture why in place of its rate; the line is drawn again soon.
+    void Hold(bool held, const char* why);
     void End() { m_running = false; }
     bool Running() const { return m_running; }
 
@@ -43,6 +44,7 @@ private:
     };
     void TakeSample(std::uint64_t now);
     std::uint64_t BytesPerSecond(std::uint64_t now) const;
+    std::uint64_t TimeLeft(std::uint64_t now, std::uint64_t left) const;
 
     enum class Kind { Write, Capture };
     Kind m_kind = Kind::Write;
@@ -54,6 +56,7 @@ private:
     std::uint64_t m_delay = 0;
     bool m_loop = false;
     bool m_held = false;
+    std::string m_holdWhy;
     unsigned m_pass = 1;
     std::uint64_t m_doneBeforePass = 0;
     // Capture: the rate is taken over the last few seconds from samples a

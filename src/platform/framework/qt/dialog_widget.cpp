@@ -58,7 +58,7 @@ QWidget* BoxOfLabel(const afx::WindowNode& window, const QWidget& label) {
     QWidget* nearest = nullptr;
     int nearestGap = 0;
     for (const afx::WindowNode* control : window.children) {
-        if (control->controlKind != ControlKind::Edit && control->controlKind != ControlKind::DropDownCombo) continue;
+        if (control->controlKind != ControlKind::Edit && !IsComboKind(control->controlKind)) continue;
         QWidget* box = WidgetOfNode(*control);
         QRect boxRect = box->geometry();
         QRect labelRect = label.geometry();
@@ -74,7 +74,7 @@ QWidget* BoxOfLabel(const afx::WindowNode& window, const QWidget& label) {
 
 bool Focusable(ControlKind kind) {
     return kind == ControlKind::PushButton || kind == ControlKind::CheckBox || kind == ControlKind::Edit ||
-           kind == ControlKind::DropDownCombo;
+           IsComboKind(kind);
 }
 
 }  // namespace
@@ -178,13 +178,16 @@ QWidget* DialogWidget::CreateControl(afx::WindowNode& control, QSizeF unit) {
     case ControlKind::Edit:
         widget = new QLineEdit(this);
         break;
-    case ControlKind::DropDownCombo: {
+    case ControlKind::DropDownCombo:
+    case ControlKind::DropDownList: {
         auto* combo = new DropDownCombo(
             this, [this, handle = control.hwnd] { ActOn(handle, [](afx::WindowNode& node) { afx::UserOpeningList(node); }); });
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        // No inline completion: the box shows exactly the text the dialog reads.
-        combo->setCompleter(nullptr);
+        if (control.controlKind == ControlKind::DropDownCombo) {
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            // No inline completion: the box shows exactly the text the dialog reads.
+            combo->setCompleter(nullptr);
+        }
         // The template height includes the drop-down list; the box itself keeps its natural height.
         geometry.setHeight(combo->sizeHint().height());
         widget = combo;
@@ -208,7 +211,7 @@ void DialogWidget::Connect(QWidget* widget, afx::WindowNode& control) {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) connect(edit, &QLineEdit::textEdited, this, typed);
     if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         // Typing and picking are told apart as Windows does: CBN_EDITCHANGE or CBN_SELCHANGE.
-        connect(combo->lineEdit(), &QLineEdit::textEdited, this, typed);
+        if (combo->isEditable()) connect(combo->lineEdit(), &QLineEdit::textEdited, this, typed);
         connect(combo, &QComboBox::activated, this, [this, handle](int index) {
             ActOn(handle, [index](afx::WindowNode& node) { afx::UserPicked(node, index); });
         });
@@ -247,7 +250,8 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
         if (edit->text() != text) edit->setText(text);
         break;
     }
-    case ControlKind::DropDownCombo: {
+    case ControlKind::DropDownCombo:
+    case ControlKind::DropDownList: {
         auto* combo = static_cast<QComboBox*>(widget);
         // Every change of the list is mirrored as it happens (a refill starts from CB_RESETCONTENT's empty list),
         // so its length tells whether it changed.
@@ -255,7 +259,10 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
             combo->clear();
             for (const std::string& entry : control.list) combo->addItem(FromText(entry));
         }
-        if (combo->currentText() != text) combo->setEditText(text);
+        if (combo->currentText() == text) break;
+        // A list shows the entry its text names, or nothing.
+        if (combo->isEditable()) combo->setEditText(text);
+        else combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
         break;
     }
     }

@@ -71,12 +71,21 @@ std::string InstallHints() {
     return hints;
 }
 
+// The Wayland plugin that is there but did not load could not reach the
+// compositor (Qt says only that it "could not load" it): said as for X.
+std::string InWords(const QString& message) {
+    static const QRegularExpression kNotLoaded(R"re(^Could not load the Qt platform plugin "wayland[^"]*" .*even though it was found)re");
+    if (IsSet("WAYLAND_DISPLAY") && kNotLoaded.match(message).hasMatch())
+        return std::string("cannot connect to the Wayland display ") + std::getenv("WAYLAND_DISPLAY");
+    return message.toStdString();
+}
+
 // The first thing the platform plugins said (such as "could not connect to
 // display :77"): the cause; what follows are its consequences. A missing
 // plugin is named with the package that has it.
 std::string WhyNotStarted(const QString& platforms) {
     for (const StartMessage& message : StartMessages())
-        if (message.category.startsWith("qt.qpa")) return message.text.toStdString() + InstallHints();
+        if (message.category.startsWith("qt.qpa")) return InWords(message.text) + InstallHints();
     return platforms.isEmpty() ? "no display" : "platform " + platforms.toStdString() + " did not start";
 }
 

@@ -180,9 +180,22 @@ TEST(StandInServer, AnOpenThatFailsSaysWhy) {
     EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "no-such-host.invalid", "2217"}, result));
     EXPECT_EQ(result.reason, "host not found");
 
-    Rfc2217StandIn silent;  // it takes the connection and says nothing
+    // ser2net's answer to a second client (its words with a title sequence of their own), then a close.
+    Rfc2217StandIn busy;
+    const std::string words = "\r\nPort already in use\x1B]0;x\x07\r\n";
+    std::thread turnAway([&] { busy.Drop(false); });
+    EXPECT_FALSE(OpenLine(busy, {words.begin(), words.end()}, result));
+    turnAway.join();
+    EXPECT_EQ(result.reason, "the server closed the connection, saying: Port already in use\\x1B]0;x\\x07");
+
+    Rfc2217StandIn silent;  // it takes the connection and says nothing, as a raw port does
     EXPECT_FALSE(OpenLine(silent, {}, result));
     EXPECT_EQ(result.error, ERROR_TIMEOUT);
+    EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s; if the server gives the line as raw "
+                             "TCP, use tcp://127.0.0.1:" + ParseNetAddress(silent.Address())->port);
+
+    Rfc2217StandIn other;  // a Telnet server that takes no option and then says no more
+    EXPECT_FALSE(OpenLine(other, {IAC, kWont, 0}, result));
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s");
 }
 
