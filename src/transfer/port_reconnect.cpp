@@ -28,6 +28,10 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     // Holding the dead node would make the kernel give the device another name when it is back.
     ClosePort();
     if (!bJobRunning) return 0;
+    if (m_eJob == JobCapture && m_bArrivalTimes) {
+        NoteTimeEvent("disconnected");
+        FlushTimeRows();
+    }
 
     if (m_bSending) KillTimer(SEND_TIMER_ID);
     AfxHoldJobProgress(TRUE);
@@ -96,6 +100,10 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
         SetDlgItemText(IDC_STATUS, "Status:  " + strBack);
     }
     AfxReportJobNotice(strBack);
+    if (m_eJob == JobCapture && m_bArrivalTimes) {
+        NoteTimeEvent("back");
+        FlushTimeRows();
+    }
     if (!bSettingsTaken) ShowSettingsKept();
 }
 

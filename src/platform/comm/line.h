@@ -59,8 +59,8 @@ public:
     // The line itself holds output (a port server asked to suspend it): no
     // Write until a Read has taken in the word to resume.
     virtual bool OutputSuspended() const = 0;
-    // With XON/XOFF on, a line that batches received data answers at once.
-    virtual void FollowLatency(bool xonXoff) = 0;
+    // With XON/XOFF or arrival times on, a line that batches received data answers at once.
+    virtual void FollowLatency(bool lowLatency) = 0;
 
     // The line's counters of lost and damaged input (GetCommLostCount);
     // false where it has none. Takes the counts since the last read into input.

@@ -57,8 +57,8 @@ void TtyLine::Purge(bool input, bool output) {
     FlushLine(m_fd, input, output);
 }
 
-void TtyLine::FollowLatency(bool xonXoff) {
-    const bool wanted = xonXoff && m_traits.latencyTimer;
+void TtyLine::FollowLatency(bool lowLatency) {
+    const bool wanted = lowLatency && m_traits.latencyTimer;
     if (wanted == m_latencyLowered) return;
     if (!wanted) {
         SetLowLatency(m_fd, false);

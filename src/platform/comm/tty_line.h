@@ -32,7 +32,7 @@ public:
     bool SendFlowChar(bool stop) override { return comm::SendFlowChar(m_fd, stop); }
     int ModemLines() const override { return comm::ModemLines(m_fd); }
     bool OutputSuspended() const override { return false; }
-    void FollowLatency(bool xonXoff) override;
+    void FollowLatency(bool lowLatency) override;
     bool CountsLosses() const override { return m_haveDriverCounts; }
     void TakeCounts(LineInput& input) override;
     std::string CloseKey() const override;
