@@ -23,6 +23,8 @@ constexpr LONGLONG NS_PER_MS = 1'000'000;
 constexpr LONGLONG EARLY_ENOUGH_NS = NS_PER_MS / 2;
 // While the line does not take a record, it is offered again this often.
 constexpr UINT HELD_RETRY_MS = 5;
+// A record is read and offered this much at a time: a companion may make the whole file one record.
+constexpr size_t REPLAY_BUFFER_SIZE = 4096;
 
 // The schedule from the companion beside the file; false with why it cannot be replayed.
 bool LoadSchedule(const CString& strFileName, std::vector<ReplayRecord>& records, std::string& strWhy) {
@@ -56,8 +58,9 @@ bool CZandrelDlg::StartReplay() {
         return false;
     }
     m_nReplayNext = 0;
-    m_replayHeld.clear();
-    m_nReplayHeldSent = 0;
+    m_nReplayRecordLeft = 0;
+    m_replayHeld.resize(REPLAY_BUFFER_SIZE);
+    m_nReplayHeldLength = m_nReplayHeldSent = 0;
     m_llReplayStart = CArrivalClock::Now();
     return true;
 }
@@ -84,22 +87,36 @@ void CZandrelDlg::ReplayDue() {
         return;
     }
     for (;;) {
-        if (m_nReplayHeldSent < m_replayHeld.size()) {
+        if (m_nReplayHeldSent < m_nReplayHeldLength) {
             DWORD dwWritten = 0;
-            const DWORD dwLeft = static_cast<DWORD>(m_replayHeld.size() - m_nReplayHeldSent);
-            const LONG nResult =
-                m_Port.IsOpen() ? m_Port.Write(m_replayHeld.data() + m_nReplayHeldSent, dwLeft, &dwWritten, nullptr, 0) : 0;
-            if (!m_Port.IsOpen()) dwWritten = dwLeft;  // without a port the bytes are dropped, as a write's are
+            const DWORD dwLeft = static_cast<DWORD>(m_nReplayHeldLength - m_nReplayHeldSent);
+            LONG nResult = 0;
+            if (m_Port.IsOpen())
+                nResult = m_Port.Write(m_replayHeld.data() + m_nReplayHeldSent, dwLeft, &dwWritten, nullptr, 0);
+            else
+                dwWritten = dwLeft;  // without a port the bytes are dropped, as a write's are
             m_nReplayHeldSent += dwWritten;
             m_nPassChars += dwWritten;
             if (dwWritten > 0) AfxReportJobProgress(dwWritten);
             if (nResult == ERROR_DEVICE_NOT_CONNECTED || nResult == ERROR_OPERATION_ABORTED) return;
-            if (m_nReplayHeldSent < m_replayHeld.size()) {
+            if (m_nReplayHeldSent < m_nReplayHeldLength) {
                 TellLinePace(m_linePace.Held());
                 SetTimer(SEND_TIMER_ID, HELD_RETRY_MS, nullptr);
                 return;
             }
             TellLinePace(m_linePace.Took());
+        }
+        if (m_nReplayRecordLeft > 0) {
+            const size_t nWanted = static_cast<size_t>(std::min<ULONGLONG>(m_nReplayRecordLeft, m_replayHeld.size()));
+            m_nReplayHeldLength = std::fread(m_replayHeld.data(), 1, nWanted, m_pSendFile);
+            m_nReplayHeldSent = 0;
+            m_nReplayRecordLeft -= nWanted;
+            // The file changed under the replay: what is left of it no longer matches its times.
+            if (m_nReplayHeldLength != nWanted) {
+                m_nReplayRecordLeft = 0;
+                m_nReplayNext = m_replay.size();
+            }
+            continue;
         }
         if (m_nReplayNext >= m_replay.size()) break;
         const ReplayRecord& record = m_replay[m_nReplayNext];
@@ -107,16 +124,8 @@ void CZandrelDlg::ReplayDue() {
             ScheduleReplay();
             return;
         }
-        m_replayHeld.resize(record.nBytes);
-        const size_t nRead = std::fread(m_replayHeld.data(), 1, m_replayHeld.size(), m_pSendFile);
-        if (nRead != record.nBytes) {
-            // The file changed under the replay: what is left of it no longer matches its times.
-            m_replayHeld.resize(nRead);
-            m_nReplayNext = m_replay.size();
-        } else {
-            ++m_nReplayNext;
-        }
-        m_nReplayHeldSent = 0;
+        m_nReplayRecordLeft = record.nBytes;
+        ++m_nReplayNext;
     }
     // The end of the file: Loop starts it again, its time zero now, when the last byte was taken.
     if (!IsLoopChecked()) {

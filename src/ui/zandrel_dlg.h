@@ -215,11 +215,14 @@ private:
     void NoteLineEvents(WORD wErrors, WORD wEvents);
     ULONGLONG m_nTimeLostBefore = 0;
     void EndArrivalTimes();
-    // A replay's: its schedule, where it is, and the bytes of the record the line has not taken yet.
+    // A replay's: its schedule, where it is, the bytes of the current record still to read,
+    // and those read that the line has not taken yet (a record is read a buffer at a time).
     std::vector<ReplayRecord> m_replay;
     size_t m_nReplayNext = 0;
     LONGLONG m_llReplayStart = 0;
+    ULONGLONG m_nReplayRecordLeft = 0;
     std::vector<char> m_replayHeld;
+    size_t m_nReplayHeldLength = 0;
     size_t m_nReplayHeldSent = 0;
     bool StartReplay();
     ULONGLONG ReplayBytes() const;
