@@ -61,7 +61,6 @@ bool CZandrelDlg::StartReplay() {
     m_nReplayRecordLeft = 0;
     m_replayHeld.resize(REPLAY_BUFFER_SIZE);
     m_nReplayHeldLength = m_nReplayHeldSent = 0;
-    m_llReplayStart = CArrivalClock::Now();
     return true;
 }
 

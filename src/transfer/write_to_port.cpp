@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "transfer/arrival_rows.h"
 #include "transfer/number_text.h"
 #include "transfer/send_file.h"
 #include "transfer/text_mode_reader.h"
@@ -44,10 +45,7 @@ void CZandrelDlg::OnWriteToPort() {
     m_nPassChars = 0;
     m_bSendEnding = false;
     m_linePace.Reset();
-    if (m_bArrivalTimes)
-        ScheduleReplay();
-    else
-        SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
+    if (!m_bArrivalTimes) SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
     if (m_bArrivalTimes)
         AfxBeginJobProgress(AFX_JOB_REPLAY, AfxVisibleText(m_strFileName), nSendChars,
@@ -57,6 +55,11 @@ void CZandrelDlg::OnWriteToPort() {
     SetDlgItemText(IDC_STATUS, WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
+    if (m_bArrivalTimes) {
+        // The schedule starts now: the first record goes at once.
+        m_llReplayStart = CArrivalClock::Now();
+        ReplayDue();
+    }
 }
 
 void CZandrelDlg::OnTimer(UINT nIDEvent) {
