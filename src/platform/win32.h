@@ -320,6 +320,10 @@ BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost);
 // queue (its first byte; bytes queued before count as arriving now), and lowers the latency of a line that batches
 // what it receives (an FTDI chip's timer to 1 ms; put back when keep is FALSE or at the close).
 BOOL SetCommArrivalTimes(HANDLE comm, BOOL keep);
+// Not in Windows: the driver's running counts of received characters with a framing or a parity error (TIOCGICOUNT),
+// for telling how many there were between two reads. FALSE with ERROR_NOT_SUPPORTED where the driver keeps none (a pty,
+// a network port).
+BOOL GetCommErrorCounts(HANDLE comm, PULONGLONG framing, PULONGLONG parity);
 struct COMMARRIVAL {
     DWORD dwOffset;    // where the piece starts in the buffer read
     LONGLONG llTime;   // when it was read from the line, in QueryPerformanceCounter's units

@@ -54,6 +54,8 @@ public:
     // Arrival times: while kept, ReadArrivals reads what has arrived without
     // waiting, with when each piece of it was read from the line.
     LONG SetArrivalTimes(bool bKeep);
+    // The driver's running counts of characters received with a framing or a parity error.
+    LONG GetErrorCounts(ULONGLONG& nFraming, ULONGLONG& nParity);
     LONG ReadArrivals(void* pData, DWORD iLen, DWORD* pdwRead, COMMARRIVAL* pArrivals, DWORD nMaxArrivals,
                       DWORD* pdwArrivals);
 

@@ -7,6 +7,12 @@ LONG CSerialPort::SetArrivalTimes(bool bKeep) {
     return 0;
 }
 
+LONG CSerialPort::GetErrorCounts(ULONGLONG& nFraming, ULONGLONG& nParity) {
+    if (LONG nResult = BeginOperation(); nResult != 0) return nResult;
+    if (!GetCommErrorCounts(m_hComm, &nFraming, &nParity)) return StoreLastError();
+    return 0;
+}
+
 LONG CSerialPort::ReadArrivals(void* pData, DWORD iLen, DWORD* pdwRead, COMMARRIVAL* pArrivals, DWORD nMaxArrivals,
                                DWORD* pdwArrivals) {
     *pdwRead = 0;

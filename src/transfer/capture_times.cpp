@@ -40,13 +40,18 @@ void CZandrelDlg::BeginArrivalTimes() {
     m_llTimeStart = clock.StartTime();
     m_timeEvents.clear();
     m_strTimeRowsWaiting.clear();
-    m_nTimeLostBefore = 0;
-    if (m_Port.GetLostCount(m_nTimeLostBefore) != 0) m_nTimeLostBefore = 0;
+    TakeLineCountBaseline();
     m_bTimeEndDue = true;
     const std::string strDevice = static_cast<const char*>(JobDevicePath());
     NoteTimeEvent("start " + strDevice + ' ' +
                   SettingsText(m_Port.GetBaudRate(), m_Port.GetDataBits(), m_Port.GetParity(), m_Port.GetStopBits()));
     FlushTimeRows();
+}
+
+void CZandrelDlg::TakeLineCountBaseline() {
+    if (m_Port.GetLostCount(m_nTimeLostBefore) != 0) m_nTimeLostBefore = 0;
+    if (m_Port.GetErrorCounts(m_nTimeFramesBefore, m_nTimeParitiesBefore) != 0)
+        m_nTimeFramesBefore = m_nTimeParitiesBefore = 0;
 }
 
 void CZandrelDlg::NoteTimeEvent(const std::string& strEvent) {
@@ -57,11 +62,18 @@ void CZandrelDlg::NoteTimeEvent(const std::string& strEvent) {
 // by its driver's count since the last such row.
 void CZandrelDlg::NoteLineEvents(WORD wErrors, WORD wEvents) {
     if ((wEvents & EV_BREAK) != 0 || (wErrors & CE_BREAK) != 0) NoteTimeEvent("break");
-    if ((wErrors & (CE_OVERRUN | CE_RXOVER)) == 0) return;
+    auto noteCount = [&](const char* pszEvent, ULONGLONG nNow, ULONGLONG& nBefore) {
+        if (nNow > nBefore) NoteTimeEvent(pszEvent + std::to_string(nNow - nBefore));
+        nBefore = nNow;
+    };
     ULONGLONG nLost = 0;
-    if (m_Port.GetLostCount(nLost) != 0 || nLost <= m_nTimeLostBefore) return;
-    NoteTimeEvent("overrun " + std::to_string(nLost - m_nTimeLostBefore));
-    m_nTimeLostBefore = nLost;
+    if ((wErrors & (CE_OVERRUN | CE_RXOVER)) != 0 && m_Port.GetLostCount(nLost) == 0)
+        noteCount("overrun ", nLost, m_nTimeLostBefore);
+    ULONGLONG nFrames = 0, nParities = 0;
+    if ((wErrors & (CE_FRAME | CE_RXPARITY)) != 0 && m_Port.GetErrorCounts(nFrames, nParities) == 0) {
+        noteCount("framing ", nFrames, m_nTimeFramesBefore);
+        noteCount("parity ", nParities, m_nTimeParitiesBefore);
+    }
 }
 
 void CZandrelDlg::AddPassTimeRows(ULONGLONG nOffset) {

@@ -101,6 +101,7 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
     }
     AfxReportJobNotice(strBack);
     if (m_eJob == JobCapture && m_bArrivalTimes) {
+        TakeLineCountBaseline();  // a device opened again counts afresh
         NoteTimeEvent("back");
         FlushTimeRows();
     }

@@ -214,6 +214,10 @@ private:
     bool WriteWaitingTimeRows();
     void NoteLineEvents(WORD wErrors, WORD wEvents);
     ULONGLONG m_nTimeLostBefore = 0;
+    ULONGLONG m_nTimeFramesBefore = 0;
+    ULONGLONG m_nTimeParitiesBefore = 0;
+    // Where the counts of lost and damaged input stand now: the next rows count from here.
+    void TakeLineCountBaseline();
     void EndArrivalTimes();
     // A replay's: its schedule, where it is, the bytes of the current record still to read,
     // and those read that the line has not taken yet (a record is read a buffer at a time).

@@ -67,6 +67,10 @@ BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost) {
     return Call<&CommDevice::GetLostCount>(comm, lost != nullptr, lost);
 }
 
+BOOL GetCommErrorCounts(HANDLE comm, PULONGLONG framing, PULONGLONG parity) {
+    return Call<&CommDevice::GetErrorCounts>(comm, framing && parity, framing, parity);
+}
+
 BOOL SetCommArrivalTimes(HANDLE comm, BOOL keep) { return Call<&CommDevice::KeepArrivals>(comm, true, keep != FALSE); }
 
 BOOL ReadCommArrivals(HANDLE comm, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, COMMARRIVAL* arrivals,

@@ -16,6 +16,16 @@ BOOL CommDevice::KeepArrivals(bool keep) {
     return TRUE;
 }
 
+BOOL CommDevice::GetErrorCounts(ULONGLONG* framing, ULONGLONG* parity) {
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
+    std::uint64_t frames = 0, parities = 0;
+    if (!LineUsable() || !m_line->ReadErrorCounts(frames, parities)) return Fail(ERROR_NOT_SUPPORTED);
+    *framing = frames;
+    *parity = parities;
+    return TRUE;
+}
+
 BOOL CommDevice::ReadArrivals(BYTE* buffer, DWORD length, DWORD* count, COMMARRIVAL* arrivals, DWORD maxArrivals,
                               DWORD* arrivalCount) {
     *count = 0;

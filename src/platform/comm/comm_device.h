@@ -81,6 +81,7 @@ public:
     BOOL DrainAtClose();
     // Arrival times (comm_arrivals.cpp).
     BOOL KeepArrivals(bool keep);
+    BOOL GetErrorCounts(ULONGLONG* framing, ULONGLONG* parity);
     BOOL ReadArrivals(BYTE* buffer, DWORD length, DWORD* count, COMMARRIVAL* arrivals, DWORD maxArrivals,
                       DWORD* arrivalCount);
 

@@ -66,6 +66,8 @@ public:
     // false where it has none. Takes the counts since the last read into input.
     virtual bool CountsLosses() const = 0;
     virtual void TakeCounts(LineInput& input) = 0;
+    // The driver's running counts of damaged input, read now; false where it keeps none.
+    virtual bool ReadErrorCounts(std::uint64_t&, std::uint64_t&) const { return false; }
 
     // For closing it: by what its closes are known (the next open waits for
     // them), how a user knows it, the time a close should need.

@@ -68,6 +68,14 @@ void TtyLine::FollowLatency(bool lowLatency) {
     }
 }
 
+bool TtyLine::ReadErrorCounts(std::uint64_t& frames, std::uint64_t& parities) const {
+    DriverCounts counts;
+    if (!m_haveDriverCounts || !ReadDriverCounts(m_fd, counts)) return false;
+    frames = counts.frames;
+    parities = counts.parities;
+    return true;
+}
+
 void TtyLine::TakeCounts(LineInput& input) {
     DriverCounts counts;
     if (!m_haveDriverCounts || !ReadDriverCounts(m_fd, counts)) return;

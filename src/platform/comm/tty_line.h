@@ -34,6 +34,7 @@ public:
     bool OutputSuspended() const override { return false; }
     void FollowLatency(bool lowLatency) override;
     bool CountsLosses() const override { return m_haveDriverCounts; }
+    bool ReadErrorCounts(std::uint64_t& frames, std::uint64_t& parities) const override;
     void TakeCounts(LineInput& input) override;
     std::string CloseKey() const override;
     std::string Name() const override { return m_path; }
