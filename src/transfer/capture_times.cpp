@@ -91,23 +91,27 @@ void CZandrelDlg::AddPassTimeRows(ULONGLONG nOffset) {
     m_timeEvents.erase(m_timeEvents.begin(), event);
 }
 
-void CZandrelDlg::FlushTimeRows() {
+void CZandrelDlg::AddEventTimeRows() {
     const CArrivalClock clock(m_nTimeStartMicros, m_llTimeStart);
     const ULONGLONG nSize = FileSizeOrZero(m_strFileName);
     for (const auto& [llTime, strEvent] : m_timeEvents)
         m_strTimeRowsWaiting += TimeRow(clock.UtcMicros(llTime), nSize, 0, strEvent);
     m_timeEvents.clear();
-    if (!m_bCaptureHeld) WriteWaitingTimeRows();
 }
 
-// The rows wait, in order, while the _time file does not take them.
-bool CZandrelDlg::WriteWaitingTimeRows() {
+void CZandrelDlg::FlushTimeRows() {
+    AddEventTimeRows();
+    CString strFault;
+    if (!m_bCaptureHeld && !WriteWaitingTimeRows(strFault)) HoldCapture(strFault);
+}
+
+bool CZandrelDlg::WriteWaitingTimeRows(CString& strFault) {
     if (m_strTimeRowsWaiting.empty()) return true;
     CCaptureFile times(m_strTimeFileName);
     const bool bNew = times.IsOpen() && times.Length() == 0;
     std::string strText = bNew ? TIME_HEADER + m_strTimeRowsWaiting : m_strTimeRowsWaiting;
     if (!times.IsOpen() || !times.Append(strText.data(), strText.size()) || !times.Close()) {
-        TellCaptureFault(times.FaultText().c_str());
+        strFault = times.FaultText().c_str();
         return false;
     }
     m_strTimeRowsWaiting.clear();
@@ -118,5 +122,8 @@ void CZandrelDlg::EndArrivalTimes() {
     if (!m_bTimeEndDue) return;
     m_bTimeEndDue = false;
     NoteTimeEvent("end");
-    FlushTimeRows();
+    // The job is over: rows the file does not take now are told, not held for.
+    AddEventTimeRows();
+    CString strFault;
+    if (!WriteWaitingTimeRows(strFault)) TellCaptureFault(strFault);
 }

@@ -116,6 +116,12 @@ bool CZandrelDlg::CapturePass() {
         HoldCapture(capture.FaultText().c_str());
         return false;
     }
+    // Rows the _time file did not take go first; until they have, the data waits with them.
+    CString strTimeFault;
+    if (m_bArrivalTimes && !WriteWaitingTimeRows(strTimeFault)) {
+        HoldCapture(strTimeFault);
+        return false;
+    }
     CCaptureFile companion(m_strAsciFileName);
     // A chunk that the capture file did not take last time is stored before
     // anything new is read; more has probably arrived behind it.
@@ -138,9 +144,10 @@ bool CZandrelDlg::CapturePass() {
     m_nChunkStored = 0;
     AfxReportJobProgress(m_nChunkBytes);
     if (!capture.Close()) TellCaptureFault(capture.FaultText().c_str());
+    // Rows the _time file does not take now wait for the next pass, which holds the data until they are in.
     if (m_bArrivalTimes && nChunkOffset >= 0) {
         AddPassTimeRows(static_cast<ULONGLONG>(nChunkOffset));
-        WriteWaitingTimeRows();
+        if (!WriteWaitingTimeRows(strTimeFault)) TellCaptureFault(strTimeFault);
     }
 
     // The companion is derived from the capture: a pass it cannot take is

@@ -209,9 +209,12 @@ private:
     void NoteTimeEvent(const std::string& strEvent);
     // The rows of the chunk just appended at nOffset, with the events before them, into the waiting rows.
     void AddPassTimeRows(ULONGLONG nOffset);
-    // The events told so far, at the capture file's size, then every waiting row into the _time file.
+    // The events told so far, at the capture file's size, into the waiting rows.
+    void AddEventTimeRows();
+    // Those, then every waiting row into the _time file; the capture holds while it does not take them.
     void FlushTimeRows();
-    bool WriteWaitingTimeRows();
+    // False, with why, while the _time file does not take them: the capture's data then waits with them.
+    bool WriteWaitingTimeRows(CString& strFault);
     void NoteLineEvents(WORD wErrors, WORD wEvents);
     ULONGLONG m_nTimeLostBefore = 0;
     ULONGLONG m_nTimeFramesBefore = 0;

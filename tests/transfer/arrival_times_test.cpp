@@ -84,6 +84,31 @@ TEST_F(ArrivalTimes, ACaptureRecordsItsPacketsAndItsReplayGivesThemBackByteForBy
     }
 }
 
+// The rows of a pass go with its data: while the _time file cannot take them,
+// the data waits in the port with them, and both come once it can.
+TEST_F(ArrivalTimes, DataWaitsWithItsRowsWhileTheTimeFileCannotBeWritten) {
+    headless::Click(m_dlg, IDC_ARRIVAL_TIMES);
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("ab", Path("cap.txt"), 2));
+    std::filesystem::rename(Path("cap_time.txt"), Path("kept.txt"));
+    std::filesystem::create_directory(Path("cap_time.txt"));
+    m_pty.Send("cd");
+    DispatchFor(300);
+    m_pty.Send("ef");
+    DispatchFor(300);
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "abcd");  // the pass's data went in; its rows did not
+    std::filesystem::remove(Path("cap_time.txt"));
+    std::filesystem::rename(Path("kept.txt"), Path("cap_time.txt"));
+    EXPECT_TRUE(ReceiveInto("g", Path("cap.txt"), 7));
+    headless::Click(m_dlg, IDC_STOP);
+    EXPECT_EQ(ReadFile(Path("cap.txt")), "abcdefg");
+    std::vector<std::pair<std::string, std::string>> data;
+    for (const auto& row : Rows(ReadFile(Path("cap_time.txt"))))
+        if (row.size() == 4 && row[3].empty()) data.emplace_back(row[1], row[2]);
+    EXPECT_EQ(data, (std::vector<std::pair<std::string, std::string>>{{"0", "2"}, {"2", "2"}, {"4", "2"}, {"6", "1"}}));
+    headless::TakeJobFaults();
+}
+
 TEST_F(ArrivalTimes, AReplayWithoutAMatchingCompanionSendsNothingAndSaysWhy) {
     headless::Click(m_dlg, IDC_ARRIVAL_TIMES);
     const struct {
