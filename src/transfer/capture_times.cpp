@@ -58,8 +58,9 @@ void CZandrelDlg::NoteTimeEvent(const std::string& strEvent) {
     m_timeEvents.emplace_back(CArrivalClock::Now(), strEvent);
 }
 
-// A notification's line errors and events: a break, and bytes the line lost
-// by its driver's count since the last such row.
+// A notification's line errors and events: a break, and by the driver's
+// counts since the last such row, bytes lost and characters received with a
+// framing or a parity error.
 void CZandrelDlg::NoteLineEvents(WORD wErrors, WORD wEvents) {
     if ((wEvents & EV_BREAK) != 0 || (wErrors & CE_BREAK) != 0) NoteTimeEvent("break");
     auto noteCount = [&](const char* pszEvent, ULONGLONG nNow, ULONGLONG& nBefore) {
