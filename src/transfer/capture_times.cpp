@@ -43,8 +43,9 @@ void CZandrelDlg::BeginArrivalTimes() {
     TakeLineCountBaseline();
     m_bTimeEndDue = true;
     const std::string strDevice = static_cast<const char*>(JobDevicePath());
-    NoteTimeEvent("start " + strDevice + ' ' +
-                  SettingsText(m_Port.GetBaudRate(), m_Port.GetDataBits(), m_Port.GetParity(), m_Port.GetStopBits()));
+    m_timeEvents.emplace_back(m_llTimeStart, "start " + strDevice + ' ' +
+                                                 SettingsText(m_Port.GetBaudRate(), m_Port.GetDataBits(),
+                                                              m_Port.GetParity(), m_Port.GetStopBits()));
     FlushTimeRows();
 }
 
@@ -81,6 +82,8 @@ void CZandrelDlg::AddPassTimeRows(ULONGLONG nOffset) {
     const CArrivalClock clock(m_nTimeStartMicros, m_llTimeStart);
     ArrivalRecord records[CAPTURE_CHUNK_SIZE];
     const size_t nRecords = CutRecords(m_chunkArrivals, m_nChunkArrivals, m_nChunkBytes, records);
+    // Bytes that waited in the port from its open until the job asked for times count as arriving at its start.
+    for (size_t r = 0; r < nRecords; ++r) records[r].llTime = std::max(records[r].llTime, m_llTimeStart);
     auto event = m_timeEvents.begin();
     for (size_t r = 0; r < nRecords; ++r) {
         // Events come in time order with the data: those before the record first, where the file ended then.
