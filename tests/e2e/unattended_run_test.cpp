@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/test_directory.h"
 #include "e2e/child_process.h"
@@ -94,7 +95,13 @@ TEST_F(UnattendedRun, ArrivalTimesRecordACaptureAndReplayIt) {
     EXPECT_EQ(capturing.WaitForExit(kTimeoutMs), 0);
     const std::string rows = e2e::ReadFile(PathOf("capture_time.txt"));
     EXPECT_TRUE(rows.starts_with("time,offset,bytes,event\n")) << rows;
-    EXPECT_NE(rows.find(",0,0,start " + m_pty.SlavePath() + " 9600 8N1\n"), std::string::npos) << rows;
+    // The start row first, then the data in time order, none before it.
+    const size_t startRow = rows.find(",0,0,start " + m_pty.SlavePath() + " 9600 8N1\n");
+    EXPECT_EQ(rows.find('\n', startRow), rows.find('\n', rows.find('\n') + 1)) << rows;
+    std::vector<std::string> times;
+    for (size_t line = rows.find('\n') + 1; line < rows.size(); line = rows.find('\n', line) + 1)
+        times.push_back(rows.substr(line, 27));
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << rows;
     EXPECT_TRUE(rows.ends_with(",256,0,end\n")) << rows;
 
     // Read once the line is open again: until then the master, its line closed, reads as hung up.
