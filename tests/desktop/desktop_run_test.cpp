@@ -191,7 +191,7 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
     TypeOver(capture);
     Tab(2);
     TypeOver("5");
-    Tab(2);  // past Loop (unticked by -l n) to Write to Port
+    Tab(3);  // past Loop (unticked by -l n) and Arrival Times to Write to Port
     Keys({"space"});
     EXPECT_EQ(m_pty.Receive(13, kTimeoutMs), "typed by hand");
     // The port is held until Stop, with the flow control picked.
