@@ -15,6 +15,8 @@ constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
     "Usage: zandrel [switch value]...\n"
+    "  -a y|n    arrival times: a capture also writes FILE_time (CSV, when each piece came),\n"
+    "            a write sends FILE as its FILE_time companion recorded it (yes or no)\n"
     "  -b RATE   baud rate, one of 110 300 600 1200 2400 4800 9600 ... 115200 128000 256000\n"
     "  -c PORT   port COMn, n from 1 to 25; or the port itself, up to 255 characters:\n"
     "            a device path (/dev/ttyUSB0) or a port server (rfc2217://HOST:PORT)\n"

@@ -32,6 +32,8 @@ struct RejectionText {
     const char* pszAfter;
 };
 const RejectionText kRejections[] = {
+    {'a', "Zandrel: Unsupported Arrival Times Switch", "Unsupported Arrival Times Switch: ",
+     "\nSupported Arrival Times switches are Yes and No."},
     {'b', "Zandrel: Unsupported Buad Rate", "Unsupported Buad Rate: ",
      " bps\n"
      "Supported Baud Rates are: 110, 300, 600, 1200, 2400, 4800, 9600, \n"
@@ -113,6 +115,9 @@ char SwitchLetter(const CString& strSwitch) { return ToLowerAscii(static_cast<co
 std::optional<SwitchEffect> AcceptSwitch(char chLetter, const CString& strValue) {
     const char chFirst = ToLowerAscii(static_cast<const char*>(strValue)[0]);
     switch (chLetter) {
+    case 'a':
+        if (chFirst == 'y' || chFirst == 'n') return CheckEffect(IDC_ARRIVAL_TIMES, chFirst == 'y');
+        break;
     case 'b':
         if (IsOneOf(strValue, kBaudRates)) return TextEffect(IDC_BAUD, strValue);
         break;

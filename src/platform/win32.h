@@ -15,6 +15,7 @@ using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
 using ULONGLONG = std::uint64_t;
+using LONGLONG = std::int64_t;
 using PULONGLONG = ULONGLONG*;
 using UINT = unsigned int;
 using INT = int;
@@ -84,6 +85,7 @@ constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_BUSY = 170;
 constexpr DWORD ERROR_BROKEN_PIPE = 109;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_INCOMPLETE = 996;
@@ -143,6 +145,19 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, D
 
 void Sleep(DWORD milliseconds);  // Sleep(0) does not yield; INFINITE sleeps 49.7 days, not forever
 DWORD GetTickCount();  // the monotonic clock, which stops while the machine is suspended; wraps after 49.7 days
+struct LARGE_INTEGER {
+    LONGLONG QuadPart;
+};
+// The monotonic clock of GetTickCount, in nanoseconds (the frequency is 1,000,000,000).
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using LPFILETIME = FILETIME*;
+// The real-time clock, UTC, in 100 ns units since 1601-01-01.
+void GetSystemTimePreciseAsFileTime(LPFILETIME time);
 
 // ---------------------------------------------------------------- files and serial devices
 // Serial ports only: other handles fail with ERROR_INVALID_HANDLE. A failing CreateFileA also sets GetLastErrorText.
@@ -301,6 +316,24 @@ BOOL ClearCommError(HANDLE comm, LPDWORD errors, LPCOMSTAT status);
 // overruns, each at least one byte, and the kernel buffer's). FALSE with ERROR_NOT_SUPPORTED where the driver keeps no
 // counts; a pty drops nothing, it holds its writer back.
 BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost);
+// Not in Windows: arrival times. While keep is TRUE the port notes when each piece of received data left the kernel's
+// queue (its first byte; bytes queued before count as arriving now), and lowers the latency of a line that batches
+// what it receives (an FTDI chip's timer to 1 ms; put back when keep is FALSE or at the close).
+BOOL SetCommArrivalTimes(HANDLE comm, BOOL keep);
+// Not in Windows: the driver's running counts of received characters with a framing or a parity error (TIOCGICOUNT),
+// for telling how many there were between two reads. FALSE with ERROR_NOT_SUPPORTED where the driver keeps none (a pty,
+// a network port).
+BOOL GetCommErrorCounts(HANDLE comm, PULONGLONG framing, PULONGLONG parity);
+struct COMMARRIVAL {
+    DWORD dwOffset;    // where the piece starts in the buffer read
+    LONGLONG llTime;   // when it was read from the line, in QueryPerformanceCounter's units
+};
+// Not in Windows: reads what has arrived without waiting, as ReadFile with non-blocking time-outs does, and the pieces
+// it took: the first starts at offset 0 (or the rest of a piece an earlier read took in part); a read takes at most
+// maxArrivals pieces. Fails with ERROR_INVALID_FUNCTION unless SetCommArrivalTimes is on, ERROR_BUSY while a ReadFile
+// is pending, and ERROR_DEVICE_NOT_CONNECTED as ReadFile does after a hang-up.
+BOOL ReadCommArrivals(HANDLE comm, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, COMMARRIVAL* arrivals,
+                      DWORD maxArrivals, LPDWORD arrivalCount);
 // PURGE_TXABORT or PURGE_TXCLEAR also cancel a FlushFileBuffers.
 BOOL PurgeComm(HANDLE comm, DWORD flags);
 // On a port it does not wait (Windows waits until the line has sent what it holds): the port's close lets the line

@@ -51,6 +51,13 @@ public:
     // The received bytes the line dropped since the open; ERROR_NOT_SUPPORTED
     // where its driver keeps no count.
     LONG GetLostCount(ULONGLONG& nLost);
+    // Arrival times: while kept, ReadArrivals reads what has arrived without
+    // waiting, with when each piece of it was read from the line.
+    LONG SetArrivalTimes(bool bKeep);
+    // The driver's running counts of characters received with a framing or a parity error.
+    LONG GetErrorCounts(ULONGLONG& nFraming, ULONGLONG& nParity);
+    LONG ReadArrivals(void* pData, DWORD iLen, DWORD* pdwRead, COMMARRIVAL* pArrivals, DWORD nMaxArrivals,
+                      DWORD* pdwArrivals);
 
     bool IsOpen() const { return m_hComm != nullptr; }
     DWORD TakeEventType();

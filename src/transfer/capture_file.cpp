@@ -46,6 +46,8 @@ void CCaptureFile::TakeBack(size_t nWritten) {
     m_nKept = nWritten;
 }
 
+long long CCaptureFile::Length() const { return _filelengthi64(m_nFile); }
+
 bool CCaptureFile::Close() {
     int nFile = m_nFile;
     m_nFile = -1;

@@ -25,6 +25,8 @@ public:
     // false all the same, and Kept() says how many of them stay in the file.
     bool Append(const char* pData, size_t nLength);
     size_t Kept() const { return m_nKept; }
+    // The file's length now: where an append starts.
+    long long Length() const;
     // Closes the file; false when the close reported an error.
     bool Close();
 

@@ -56,7 +56,10 @@ void CZandrelDlg::OnCaptureToFile() {
         return;
     }
     m_strAsciFileName = CompanionFileName(m_strFileName);
-    if (!IsCaptureTarget(m_strFileName) || !IsCaptureTarget(m_strAsciFileName)) {
+    m_bArrivalTimes = IsArrivalTimesChecked();
+    m_strTimeFileName = CompanionFileName(m_strFileName, "_time");
+    if (!IsCaptureTarget(m_strFileName) || !IsCaptureTarget(m_strAsciFileName) ||
+        (m_bArrivalTimes && !IsCaptureTarget(m_strTimeFileName))) {
         MessageBox("Incorrect file name", nullptr, MB_OK);
         return;
     }
@@ -69,15 +72,22 @@ void CZandrelDlg::OnCaptureToFile() {
     m_bLineLossTold = false;
     m_nLineLostEarlier = 0;
 
-    if (!ConfigureJobPort()) ShowSettingsKept();
+    const bool bSettingsTaken = ConfigureJobPort();
+    if (m_bArrivalTimes) BeginArrivalTimes();
+    if (!bSettingsTaken) ShowSettingsKept();
     StartDtrHint();
     EnableJobButtons(FALSE);
     AfxBeginJobProgress(AFX_JOB_CAPTURE, AfxVisibleText(m_strFileName), 0, 0, FALSE);
 }
 
 LRESULT CZandrelDlg::OnComEvent(WPARAM wParam, LPARAM lParam) {
+    const bool bTimes = m_eJob == JobCapture && m_bArrivalTimes && m_Port.IsOpen();
+    if (bTimes) NoteLineEvents(HIWORD(wParam), LOWORD(wParam));
     if (m_eJob == JobCapture && (HIWORD(wParam) & (CE_OVERRUN | CE_RXOVER)) != 0) TellLineLoss();
-    if ((LOWORD(wParam) & EV_RXCHAR) == 0) return 0;
+    if ((LOWORD(wParam) & EV_RXCHAR) == 0) {
+        if (bTimes) FlushTimeRows();
+        return 0;
+    }
     // A write job has no use for received data, but it must not fill the input queue.
     if (m_eJob == JobWrite) {
         while (DrainPass()) {
@@ -87,6 +97,7 @@ LRESULT CZandrelDlg::OnComEvent(WPARAM wParam, LPARAM lParam) {
     // A burst is taken in chunks until a read comes back short.
     while (CapturePass()) {
     }
+    if (bTimes) FlushTimeRows();
     return 0;
 }
 
@@ -105,6 +116,12 @@ bool CZandrelDlg::CapturePass() {
         HoldCapture(capture.FaultText().c_str());
         return false;
     }
+    // Rows the _time file did not take go first; until they have, the data waits with them.
+    CString strTimeFault;
+    if (m_bArrivalTimes && !WriteWaitingTimeRows(strTimeFault)) {
+        HoldCapture(strTimeFault);
+        return false;
+    }
     CCaptureFile companion(m_strAsciFileName);
     // A chunk that the capture file did not take last time is stored before
     // anything new is read; more has probably arrived behind it.
@@ -116,6 +133,8 @@ bool CZandrelDlg::CapturePass() {
     std::snprintf(szStatus, sizeof szStatus, "%s%s", STATUS_PREFIX, m_captureChunk);
     SetDlgItemText(IDC_STATUS, szStatus);
 
+    // Where the chunk starts in the file: part of a held one may be there already.
+    const long long nChunkOffset = capture.Length() - m_nChunkStored;
     if (!capture.Append(m_captureChunk + m_nChunkStored, m_nChunkBytes - m_nChunkStored)) {
         KeepPartOfChunk(capture.Kept());
         HoldCapture(capture.FaultText().c_str());
@@ -125,6 +144,11 @@ bool CZandrelDlg::CapturePass() {
     m_nChunkStored = 0;
     AfxReportJobProgress(m_nChunkBytes);
     if (!capture.Close()) TellCaptureFault(capture.FaultText().c_str());
+    // Rows the _time file does not take now wait for the next pass, which holds the data until they are in.
+    if (m_bArrivalTimes && nChunkOffset >= 0) {
+        AddPassTimeRows(static_cast<ULONGLONG>(nChunkOffset));
+        if (!WriteWaitingTimeRows(strTimeFault)) TellCaptureFault(strTimeFault);
+    }
 
     // The companion is derived from the capture: a pass it cannot take is
     // told and left out of it, and the capture goes on.
@@ -173,7 +197,10 @@ void CZandrelDlg::EndCaptureHold() {
 void CZandrelDlg::ReadChunk() {
     DWORD dwRead = 0;
     // Non-blocking reads are in force: this returns at once with what has arrived.
-    m_Port.Read(m_captureChunk, CHUNK_SIZE, &dwRead, nullptr, INFINITE);
+    if (m_bArrivalTimes && m_eJob == JobCapture)
+        m_Port.ReadArrivals(m_captureChunk, CHUNK_SIZE, &dwRead, m_chunkArrivals, CHUNK_SIZE, &m_nChunkArrivals);
+    else
+        m_Port.Read(m_captureChunk, CHUNK_SIZE, &dwRead, nullptr, INFINITE);
     m_captureChunk[dwRead] = '\0';
     m_nChunkBytes = dwRead;
     if (dwRead > 0) m_bCaptureReceived = true;

@@ -96,6 +96,8 @@ bool CZandrelDlg::ApplyJobSettings() {
     // Both jobs, and again after a re-plug: the open leaves none, with DTR and RTS off.
     bTaken = taken(m_Port.SetHandshake(m_jobFlow.nHandshake)) && bTaken;
     bTaken = taken(m_Port.SetModemLines(m_jobFlow.bDtrOn, m_jobFlow.bRtsOn)) && bTaken;
+    // A capture's arrival times, again after a re-plug: each open starts without them.
+    if (m_eJob == JobCapture && m_bArrivalTimes) m_Port.SetArrivalTimes(true);
     return bTaken;
 }
 

@@ -28,6 +28,10 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     // Holding the dead node would make the kernel give the device another name when it is back.
     ClosePort();
     if (!bJobRunning) return 0;
+    if (m_eJob == JobCapture && m_bArrivalTimes) {
+        NoteTimeEvent("disconnected");
+        FlushTimeRows();
+    }
 
     if (m_bSending) KillTimer(SEND_TIMER_ID);
     AfxHoldJobProgress(TRUE, "waiting for " + JobDevicePath() + " to come back");
@@ -96,6 +100,11 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
         SetDlgItemText(IDC_STATUS, "Status:  " + strBack);
     }
     AfxReportJobNotice(strBack);
+    if (m_eJob == JobCapture && m_bArrivalTimes) {
+        TakeLineCountBaseline();  // a device opened again counts afresh
+        NoteTimeEvent("back");
+        FlushTimeRows();
+    }
     if (!bSettingsTaken) ShowSettingsKept();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "transfer/arrival_rows.h"
 #include "transfer/number_text.h"
 #include "transfer/send_file.h"
 #include "transfer/text_mode_reader.h"
@@ -30,25 +31,45 @@ void CZandrelDlg::OnWriteToPort() {
         return;
     }
 
+    m_bArrivalTimes = IsArrivalTimesChecked();
+    if (m_bArrivalTimes && !StartReplay()) {
+        std::fclose(m_pSendFile);
+        m_pSendFile = nullptr;
+        return;
+    }
     // Counted before the tick grid starts: a big file takes a few milliseconds.
-    const ULONGLONG nSendChars = SendFileChars(m_pSendFile);
+    const ULONGLONG nSendChars = m_bArrivalTimes ? ReplayBytes() : SendFileChars(m_pSendFile);
     // An id that is still running after Stop is replaced, so the new period applies.
     m_nSendPeriod = SendTimerPeriod(strTimeDelay);
     m_nHeldChar = -1;
     m_nPassChars = 0;
     m_bSendEnding = false;
     m_linePace.Reset();
-    SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
+    if (!m_bArrivalTimes) SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
-    AfxBeginJobProgress(AFX_JOB_WRITE, AfxVisibleText(m_strFileName), nSendChars, m_nSendPeriod, IsLoopChecked());
+    if (m_bArrivalTimes)
+        AfxBeginJobProgress(AFX_JOB_REPLAY, AfxVisibleText(m_strFileName), nSendChars,
+                            static_cast<UINT>(m_replay.empty() ? 0 : m_replay.back().nMicros / 1000), IsLoopChecked());
+    else
+        AfxBeginJobProgress(AFX_JOB_WRITE, AfxVisibleText(m_strFileName), nSendChars, m_nSendPeriod, IsLoopChecked());
     SetDlgItemText(IDC_STATUS, WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
+    if (m_bArrivalTimes) {
+        // The schedule starts now: the first record goes at once.
+        m_llReplayStart = CArrivalClock::Now();
+        ReplayDue();
+    }
 }
 
 void CZandrelDlg::OnTimer(UINT nIDEvent) {
     // After Stop the timer goes on firing; its ticks find no file.
-    if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) SendNextChar();
+    if (nIDEvent == SEND_TIMER_ID && m_pSendFile != nullptr) {
+        if (m_bArrivalTimes)
+            ReplayDue();
+        else
+            SendNextChar();
+    }
     if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect(true);
     if (nIDEvent == DTR_HINT_TIMER_ID) OnDtrHintTimer();
     if (nIDEvent == CAPTURE_RETRY_TIMER_ID && m_eJob == JobCapture && m_Port.IsOpen()) {

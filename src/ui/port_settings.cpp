@@ -42,10 +42,10 @@ UINT SendTimerPeriod(const char* pszTimeDelay) {
     return static_cast<UINT>(nDelay < 1 ? DEFAULT_TIMER_PERIOD : nDelay);
 }
 
-CString CompanionFileName(const CString& strFileName) {
+CString CompanionFileName(const CString& strFileName, const char* pszTag) {
     CString strCompanion = strFileName;
     int nPos = strFileName.GetLength() - COMPANION_SUFFIX_LENGTH;
-    strCompanion.Insert(nPos < 0 ? 0 : nPos, "_asci");
+    strCompanion.Insert(nPos < 0 ? 0 : nPos, pszTag);
     return strCompanion;
 }
 

@@ -32,9 +32,9 @@ LineSettings ConvertLineSettings(const char* pszBaud, const char* pszDataBits, c
 // a period of several weeks.
 UINT SendTimerPeriod(const char* pszTimeDelay);
 
-// The capture companion's name: "_asci" inserted before the last four
+// A capture companion's name: its tag ("_asci", "_time") inserted before the last four
 // characters (in front when the name is shorter). Only the length counts.
-CString CompanionFileName(const CString& strFileName);
+CString CompanionFileName(const CString& strFileName, const char* pszTag = "_asci");
 
 // The device name "\\.\" + port text, in the fixed buffer the port is opened
 // with: room for a port text of 255 characters, enough for the stable names

@@ -144,6 +144,7 @@ void CZandrelDlg::CloseJob() {
     ClosePort();
     KillTimer(DTR_HINT_TIMER_ID);
     if (m_eJob == JobCapture) TellLineLossAtEnd();
+    if (m_eJob == JobCapture) EndArrivalTimes();
     if (m_pSendFile != nullptr) std::fclose(m_pSendFile);
     m_pSendFile = nullptr;
     m_bSending = false;

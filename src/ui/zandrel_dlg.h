@@ -6,12 +6,16 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/framework/afxwin.h"
 #include "serial/serial_wnd.h"
 #include "serial/line_pace.h"
 #include "ui/flow_settings.h"
 #include "ui/port_settings.h"
+#include "ui/replay_record.h"
 #include "ui/resource.h"
 
 // "cannot write x: reason" as the status line shows it: "Status:  Cannot write x: reason".
@@ -187,4 +191,48 @@ private:
     void TellLineLossAtEnd();
     // A capture file's fault: in the status line on every pass, on the console once a job.
     void TellCaptureFault(const CString& strFault);
+
+    // Arrival times (capture_times.cpp, replay_to_port.cpp), read from the check box at a job's start.
+    bool m_bArrivalTimes = false;
+    bool IsArrivalTimesChecked();
+    // A capture's: the _time companion, the job's clock, the current chunk's pieces, the
+    // events told and not yet in a row, and rows the file has not taken yet.
+    CString m_strTimeFileName;
+    long long m_nTimeStartMicros = 0;
+    LONGLONG m_llTimeStart = 0;
+    COMMARRIVAL m_chunkArrivals[CAPTURE_CHUNK_SIZE] = {};
+    DWORD m_nChunkArrivals = 0;
+    std::vector<std::pair<LONGLONG, std::string>> m_timeEvents;
+    std::string m_strTimeRowsWaiting;
+    bool m_bTimeEndDue = false;  // the job's start row is written, its end row not yet
+    void BeginArrivalTimes();
+    void NoteTimeEvent(const std::string& strEvent);
+    // The rows of the chunk just appended at nOffset, with the events before them, into the waiting rows.
+    void AddPassTimeRows(ULONGLONG nOffset);
+    // The events told so far, at the capture file's size, into the waiting rows.
+    void AddEventTimeRows();
+    // Those, then every waiting row into the _time file; the capture holds while it does not take them.
+    void FlushTimeRows();
+    // False, with why, while the _time file does not take them: the capture's data then waits with them.
+    bool WriteWaitingTimeRows(CString& strFault);
+    void NoteLineEvents(WORD wErrors, WORD wEvents);
+    ULONGLONG m_nTimeLostBefore = 0;
+    ULONGLONG m_nTimeFramesBefore = 0;
+    ULONGLONG m_nTimeParitiesBefore = 0;
+    // Where the counts of lost and damaged input stand now: the next rows count from here.
+    void TakeLineCountBaseline();
+    void EndArrivalTimes();
+    // A replay's: its schedule, where it is, the bytes of the current record still to read,
+    // and those read that the line has not taken yet (a record is read a buffer at a time).
+    std::vector<ReplayRecord> m_replay;
+    size_t m_nReplayNext = 0;
+    LONGLONG m_llReplayStart = 0;
+    ULONGLONG m_nReplayRecordLeft = 0;
+    std::vector<char> m_replayHeld;
+    size_t m_nReplayHeldLength = 0;
+    size_t m_nReplayHeldSent = 0;
+    bool StartReplay();
+    ULONGLONG ReplayBytes() const;
+    void ReplayDue();
+    void ScheduleReplay();
 };

@@ -50,6 +50,7 @@ DialogTemplate MainDialog() {
             {IDC_TIME_DELAY, K::DropDownCombo, "", COMBO, 51, 46, 35, 44},
             {IDC_STATIC, K::Static, "ms", LABEL, 88, 48, 12, 10},
             {IDC_LOOP, K::CheckBox, "Loop", CTL_TABSTOP, 106, 47, 32, 10},
+            {IDC_ARRIVAL_TIMES, K::CheckBox, "Arrival Times", CTL_TABSTOP, 14, 128, 60, 10},
         }};
 }
 

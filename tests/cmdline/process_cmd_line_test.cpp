@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "support/test_directory.h"
 #include "cmdline/command_line.h"
@@ -108,15 +109,18 @@ TEST_F(CommandLineSwitches, AcceptedValuesGoIntoTheirControls) {
     }
 }
 
-TEST_F(CommandLineSwitches, LoopSwitchTicksOrClearsTheBox) {
-    const std::pair<const char*, bool> cases[] = {
-        {"-l n -l yes", true}, {"-l n -l Y", true}, {"-l n -l yellow", true}, {"-l no", false}, {"-l N", false},
+TEST_F(CommandLineSwitches, YesNoSwitchesTickOrClearTheirBox) {
+    const std::tuple<const char*, int, bool> cases[] = {
+        {"-l n -l yes", IDC_LOOP, true},          {"-l n -l Y", IDC_LOOP, true},
+        {"-l n -l yellow", IDC_LOOP, true},       {"-l no", IDC_LOOP, false},
+        {"-l N", IDC_LOOP, false},                {"-a y", IDC_ARRIVAL_TIMES, true},
+        {"-A YES", IDC_ARRIVAL_TIMES, true},      {"-a y -a n", IDC_ARRIVAL_TIMES, false},
     };
-    for (const auto& [words, ticked] : cases) {
+    for (const auto& [words, control, ticked] : cases) {
         SCOPED_TRACE(words);
         CZandrelDlg dlg;
         Start(dlg, words);
-        EXPECT_EQ(headless::ControlChecked(dlg, IDC_LOOP), ticked);
+        EXPECT_EQ(headless::ControlChecked(dlg, control), ticked);
         EXPECT_TRUE(headless::TakeMessageBoxes().empty());
         headless::Destroy(dlg);
     }
@@ -149,6 +153,7 @@ const std::string kBaudRates =
 const std::string kPorts = "\nSupported COM Port Numbers range from 1 to 25.";
 const std::string kDataBits = "\nThe supported Number of Data Bits range from 5 to 8.";
 const std::string kLoop = "\nSupported Loop switches are Yes and No.";
+const std::string kArrival = "\nSupported Arrival Times switches are Yes and No.";
 const std::string kDelay = " ms\nThe supported Time Delay ranges from 5 to 105 ms.";
 const std::string kParity = "\nThe supported Parity types are None, Even, Odd, Mark, \nand Space Parity.";
 const std::string kStopBits = "\nSupported Numbers of Stop Bits are: 1, 1.5, and 2.";
@@ -169,7 +174,10 @@ TEST_F(CommandLineSwitches, RejectedValuesShowTheirMessage) {
     const char* const param = "Zandrel: Unsupported Parameter";
     const char* const flow = "Zandrel: Unsupported Flow Control";
     const char* const lines = "Zandrel: Unsupported Modem Lines";
+    const char* const arrival = "Zandrel: Unsupported Arrival Times Switch";
     const Rejected cases[] = {
+        {"-a 1", arrival, "Unsupported Arrival Times Switch: 1" + kArrival},
+        {"-a", arrival, "Unsupported Arrival Times Switch: " + kArrival},
         {"-f s", flow, "Unsupported Flow Control: s" + kFlow},
         {"-f rts", flow, "Unsupported Flow Control: rts" + kFlow},
         {"-f", flow, "Unsupported Flow Control: " + kFlow},

@@ -191,7 +191,7 @@ TEST_F(DesktopRun, TypedSettingsPressedButtonsAndBytesAtTheFarEnd) {
     TypeOver(capture);
     Tab(2);
     TypeOver("5");
-    Tab(2);  // past Loop (unticked by -l n) to Write to Port
+    Tab(3);  // past Loop (unticked by -l n) and Arrival Times to Write to Port
     Keys({"space"});
     EXPECT_EQ(m_pty.Receive(13, kTimeoutMs), "typed by hand");
     // The port is held until Stop, with the flow control picked.
@@ -247,6 +247,32 @@ TEST_F(DesktopRun, FlowControlPickedWithTheMouseIsThePortsMode) {
 
     Keys({"alt+F4"});
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0) << zandrel.Errors();
+}
+
+// Arrival Times ticked with the mouse, then Capture To File clicked: the
+// capture writes its _time companion beside the other two.
+TEST_F(DesktopRun, ArrivalTimesTickedWithTheMouseGiveTheCaptureItsTimes) {
+    const std::string capture = PathOf("capture.txt");
+    e2e::ChildProcess::Environment environment = Desktop();
+    environment.emplace_back("ZANDREL_COM3", m_pty.SlavePath());
+    e2e::ChildProcess zandrel(ZANDREL_BINARY, {"zandrel", "-c", "3"}, environment, OutputDir("zandrel"));
+    const std::string window = Activate("Zandrel");
+    Tab(12);  // from Write to Port to the capture file
+    TypeOver(capture);
+    e2e::FileWatch written(m_dir.string(), IN_CLOSE_WRITE);
+    ClickAt(window, 20, 133);   // Arrival Times
+    ClickAt(window, 165, 133);  // Capture To File
+    EXPECT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("capture_time.txt")).find("start") != std::string::npos; },
+                                  kTimeoutMs));
+    m_pty.Send("far end");
+    EXPECT_TRUE(written.WaitUntil([&] { return e2e::ReadFile(PathOf("capture_time.txt")).find(",0,7,\n") != std::string::npos; },
+                                  kTimeoutMs))
+        << e2e::ReadFile(PathOf("capture_time.txt"));
+    EXPECT_EQ(e2e::ReadFile(capture), "far end");
+
+    Keys({"alt+F4"});
+    EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0) << zandrel.Errors();
+    EXPECT_TRUE(e2e::ReadFile(PathOf("capture_time.txt")).ends_with(",7,0,end\n"));
 }
 
 TEST_F(DesktopRun, AboutBoxOpensCentredOverTheWindow) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/test_directory.h"
 #include "e2e/child_process.h"
@@ -73,6 +74,51 @@ TEST_F(UnattendedRun, WriteSendsTheFileAndEnds) {
     e2e::ChildProcess zandrel = Run({"-c", "3", "-m", "5", "-l", "n", "-w", send});
     EXPECT_EQ(m_pty.Receive(text.size(), kTimeoutMs), text);
     EXPECT_EQ(zandrel.WaitForExit(kTimeoutMs), 0);
+}
+
+// With -a y a capture writes its _time companion, ended by its end row at SIGTERM,
+// and a write replays it, every byte value as it came, then ends; a companion
+// that does not match its file is told with status 2 and nothing is sent.
+TEST_F(UnattendedRun, ArrivalTimesRecordACaptureAndReplayIt) {
+    const std::string capture = PathOf("capture.txt");
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+    e2e::FileWatch filesClosed(m_dir.string(), IN_CLOSE_WRITE);
+    e2e::ChildProcess capturing = Run({"-a", "y", "-c", "3", "-r", capture});
+    // Sent once the line runs raw (its start row is written after): a tty's
+    // own line discipline would take DEL and XOFF as its own.
+    ASSERT_TRUE(filesClosed.WaitUntil([&] { return e2e::ReadFile(PathOf("capture_time.txt")).find("start") != std::string::npos; },
+                                      kTimeoutMs));
+    m_pty.Send(bytes);
+    EXPECT_TRUE(filesClosed.WaitUntil([&] { return e2e::ReadFile(capture).size() == 256; }, kTimeoutMs));
+    capturing.Signal(SIGTERM);
+    EXPECT_EQ(capturing.WaitForExit(kTimeoutMs), 0);
+    const std::string rows = e2e::ReadFile(PathOf("capture_time.txt"));
+    EXPECT_TRUE(rows.starts_with("time,offset,bytes,event\n")) << rows;
+    // The start row first, then the data in time order, none before it.
+    const size_t startRow = rows.find(",0,0,start " + m_pty.SlavePath() + " 9600 8N1\n");
+    EXPECT_EQ(rows.find('\n', startRow), rows.find('\n', rows.find('\n') + 1)) << rows;
+    std::vector<std::string> times;
+    for (size_t line = rows.find('\n') + 1; line < rows.size(); line = rows.find('\n', line) + 1)
+        times.push_back(rows.substr(line, 27));
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << rows;
+    EXPECT_TRUE(rows.ends_with(",256,0,end\n")) << rows;
+
+    // Read once the line is open again: until then the master, its line closed, reads as hung up.
+    e2e::FileWatch lineOpened(m_pty.SlavePath(), IN_OPEN);
+    e2e::ChildProcess replaying = Run({"-a", "y", "-c", "3", "-l", "n", "-w", capture});
+    ASSERT_TRUE(lineOpened.WaitUntil([&] { return lineOpened.Events() > 0; }, kTimeoutMs));
+    EXPECT_EQ(m_pty.Receive(bytes.size(), kTimeoutMs), bytes);
+    EXPECT_EQ(replaying.WaitForExit(kTimeoutMs), 0);
+
+    std::ofstream(PathOf("capture_time.txt"), std::ios::binary) << "time,offset,bytes,event\n";
+    e2e::ChildProcess refused = Run({"-a", "y", "-c", "3", "-l", "n", "-w", capture});
+    EXPECT_EQ(refused.WaitForExit(kTimeoutMs), 2);
+    EXPECT_NE(refused.Errors().find("Cannot replay " + capture + ": " + PathOf("capture_time.txt") +
+                                    " covers 0 of the file's 256 bytes"),
+              std::string::npos)
+        << refused.Errors();
+    EXPECT_EQ(m_pty.ReceiveFor(100), "");
 }
 
 // The switches allow 1.5 stop bits with 8 data bits; no port takes them.

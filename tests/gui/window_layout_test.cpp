@@ -100,6 +100,7 @@ TEST_F(MainWindow, ShowsEveryControlOfTheTemplateInOrderWithTheDefaults) {
             {IDC_TIME_DELAY, "QComboBox", "25"},
             {IDC_STATIC, "QLabel", "ms"},
             {IDC_LOOP, "QCheckBox", "Loop"},
+            {IDC_ARRIVAL_TIMES, "QCheckBox", "Arrival Times"},
         };
         EXPECT_EQ(expected, shown);
 
@@ -157,14 +158,15 @@ TEST_F(MainWindow, TabGoesThroughTheTabStopsInTemplateOrderFromWriteToPort) {
     EXPECT_EQ(IDOK, Run([&] {
         EXPECT_EQ(IDC_WRITE_TO_PORT, FocusedControl());
         std::vector<int> reached;
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < 17; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             reached.push_back(FocusedControl());
         }
         EXPECT_EQ((std::vector<int>{IDC_STOP, IDC_SEND_FILE, IDC_BROWSE_SEND, IDC_COM_PORT, IDC_BAUD, IDC_PARITY,
                                     IDC_DATA_BITS, IDC_STOP_BITS, IDC_FLOW_CONTROL, IDC_MODEM_LINES,
                                     IDC_CAPTURE_TO_FILE, IDC_CAPTURE_FILE,
-                                    IDC_BROWSE_CAPTURE, IDC_TIME_DELAY, IDC_LOOP, IDC_WRITE_TO_PORT}),
+                                    IDC_BROWSE_CAPTURE, IDC_TIME_DELAY, IDC_LOOP, IDC_ARRIVAL_TIMES,
+                                    IDC_WRITE_TO_PORT}),
                   reached);
         m_dlg->EndDialog(IDOK);
     }));

@@ -445,6 +445,29 @@ class Lines(GuestTest):
             self.vm.check(f"port_probe {ADAPTER} {steps}")
             self.assertEqual(timers(mark), [1] + found, steps)
 
+    def test_flow_4_adapter_latency_is_low_while_arrival_times_are_on(self):
+        """A capture with arrival times stamps bytes as they leave the kernel:
+        the FT232's latency timer goes to 1 ms for it, and back after."""
+        def timers(since):
+            return [int(line.split()[-1], 16) for line in
+                    self.vm.trace.lines(since, rf"got control {FTDI_SET_LATENCY:#x}, value")]
+
+        self.vm.check(f"port_probe {ADAPTER} watch:0")
+        found = timers(0)[-1:]
+        self.vm.check("rm -f /tmp/cap*")
+        mark = self.vm.trace.mark()
+        self.start_zandrel(ADAPTER, "-a y -r /tmp/cap.bin")
+        self.far_end(ADAPTER).send(ALL_BYTES)
+        self.vm.check("await_size /tmp/cap.bin 256")
+        self.assertEqual(self.stop_zandrel(), 0)
+        self.assertEqual(timers(mark), [1] + found)
+        rows = self.vm.check("cat /tmp/cap_time.bin").splitlines()
+        self.assertEqual(rows[0], "time,offset,bytes,event")
+        self.assertTrue(rows[1].endswith(f",0,0,start {ADAPTER} 115200 8N1"), rows[1])
+        data = [row.split(",") for row in rows[2:-1]]
+        self.assertEqual(sum(int(row[2]) for row in data), 256, rows)
+        self.assertTrue(rows[-1].endswith(",256,0,end"), rows[-1])
+
     def test_6_write_pacing_over_the_adapter(self):
         """A figure, not a gate: the emulator adds its own jitter."""
         figures = []
@@ -494,6 +517,18 @@ class Ser2netUart(DataBothWays, GuestTest):
         except BaseException:
             cls.vm.close()
             raise
+
+    def test_4_arrival_times_through_ser2net(self):
+        """Stamped when the bytes left the socket: the rows cover the capture."""
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(NET_UART, "-a y -r /tmp/cap.bin")
+        self.far_end(NET_UART).send(ALL_BYTES)
+        self.vm.check("await_size /tmp/cap.bin 256")
+        self.assertEqual(self.stop_zandrel(), 0)
+        rows = self.vm.check("cat /tmp/cap_time.bin").splitlines()
+        self.assertIn(",0,0,start rfc2217://", rows[1])
+        self.assertEqual(sum(int(row.split(",")[2]) for row in rows[2:-1]), 256, rows)
+        self.assertTrue(rows[-1].endswith(",256,0,end"), rows[-1])
 
     def test_3_switches_set_the_frame_at_the_uart_or_are_refused_with_the_line_kept(self):
         table = []
@@ -565,6 +600,20 @@ class PulledAndBack:
         codes = "".join(f"{b & 0x7F}|" for b in ALL_BYTES + b"after the plug")
         self.assertEqual(self.vm.check("cat /tmp/cap_asci.bin; echo").strip(), codes)
         self.expect_told_once_each_way("capture")
+
+    def test_6_pulled_capture_with_arrival_times_has_disconnected_and_back_rows(self):
+        self.vm.check("rm -f /tmp/cap*")
+        self.start_zandrel(self.device, "-a y -r /tmp/cap.bin")
+        self.far_end(self.device).send(b"before")
+        self.vm.check("await_size /tmp/cap.bin 6")
+        self.pull_and_plug_back(self.measure_cpu)
+        self.far_end(self.device).send(b"after")
+        self.vm.check("await_size /tmp/cap.bin 11")
+        self.assertEqual(self.stop_zandrel(), 0)
+        events = [row.split(",", 3)[1:] for row in self.vm.check("cat /tmp/cap_time.bin").splitlines()[1:]]
+        self.assertEqual([e[2].split(" ")[0] for e in events if e[2]], ["start", "disconnected", "back", "end"])
+        self.assertIn(["6", "0", "disconnected"], events)
+        self.assertIn(["6", "0", "back"], events)
 
     def test_7_pulled_loop_write_resumes_the_file(self):
         line = self.far_end(self.device)

@@ -46,6 +46,7 @@ TEST_F(MainDialog, StartsWithTheDefaultSettings) {
     EXPECT_EQ(ControlText(m_dlg, IDC_MODEM_LINES), "Off");
     EXPECT_EQ(ControlText(m_dlg, IDC_TIME_DELAY), "25");
     EXPECT_TRUE(headless::ControlChecked(m_dlg, IDC_LOOP));
+    EXPECT_FALSE(headless::ControlChecked(m_dlg, IDC_ARRIVAL_TIMES));
     EXPECT_EQ(ControlText(m_dlg, IDC_SEND_FILE), "SendDataFile.txt");
     EXPECT_EQ(ControlText(m_dlg, IDC_CAPTURE_FILE), "CaptureDataFile.txt");
     ExpectIdle();
@@ -76,7 +77,7 @@ TEST_F(MainDialog, ControlsComeInTemplateAndTabOrder) {
               (std::vector<int>{IDC_WRITE_TO_PORT, IDC_STOP, S, IDC_SEND_FILE, IDC_BROWSE_SEND, S, IDC_COM_PORT,
                                 IDC_STATUS, S, S, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS,
                                 IDC_FLOW_CONTROL, IDC_MODEM_LINES, S, S, S, S, S, S, IDC_CAPTURE_TO_FILE, S, IDC_CAPTURE_FILE, IDC_BROWSE_CAPTURE, S, S, IDC_TIME_DELAY,
-                                S, IDC_LOOP}));
+                                S, IDC_LOOP, IDC_ARRIVAL_TIMES}));
 }
 
 TEST_F(MainDialog, SystemMenuEndsWithASeparatorAndTheAboutItem) {

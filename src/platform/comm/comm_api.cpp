@@ -67,6 +67,20 @@ BOOL GetCommLostCount(HANDLE comm, PULONGLONG lost) {
     return Call<&CommDevice::GetLostCount>(comm, lost != nullptr, lost);
 }
 
+BOOL GetCommErrorCounts(HANDLE comm, PULONGLONG framing, PULONGLONG parity) {
+    return Call<&CommDevice::GetErrorCounts>(comm, framing && parity, framing, parity);
+}
+
+BOOL SetCommArrivalTimes(HANDLE comm, BOOL keep) { return Call<&CommDevice::KeepArrivals>(comm, true, keep != FALSE); }
+
+BOOL ReadCommArrivals(HANDLE comm, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, COMMARRIVAL* arrivals,
+                      DWORD maxArrivals, LPDWORD arrivalCount) {
+    return Call<&CommDevice::ReadArrivals>(comm, (buffer || bytesToRead == 0) && bytesRead && arrivalCount &&
+                                                     (arrivals || maxArrivals == 0),
+                                           static_cast<BYTE*>(buffer), bytesToRead, bytesRead, arrivals, maxArrivals,
+                                           arrivalCount);
+}
+
 BOOL PurgeComm(HANDLE comm, DWORD flags) { return Call<&CommDevice::Purge>(comm, true, flags); }
 
 BOOL FlushFileBuffers(HANDLE file) { return Call<&CommDevice::DrainAtClose>(file, true); }

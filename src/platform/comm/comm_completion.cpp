@@ -93,6 +93,7 @@ void CommDevice::Deliver(const BYTE* data, size_t count, Clock::time_point now) 
         }
     }
     m_input.Push(data, count);
+    m_arrivals.Note(count, now);
 }
 
 void CommDevice::RaiseEvents(DWORD events) {

@@ -208,7 +208,8 @@ bool CommDevice::ReadLine(Clock::time_point now) {
     if (input.length > 0) {
         input.events |= EV_RXCHAR;
         if (std::memchr(m_received.data(), static_cast<BYTE>(m_dcb.EvtChar), input.length)) input.events |= EV_RXFLAG;
-        Deliver(m_received.data(), input.length, now);
+        // Stamped when they left the kernel, not when the driver woke for them.
+        Deliver(m_received.data(), input.length, m_arrivals.Keeping() ? Clock::now() : now);
         UpdateInputFlow();
     }
     m_errors |= input.errors;

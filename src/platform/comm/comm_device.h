@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/comm/arrival_marks.h"
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
 #include "platform/comm/line_drain.h"
@@ -78,6 +79,11 @@ public:
     BOOL Purge(DWORD flags);
     // The close lets the line send what it holds before it puts the settings back.
     BOOL DrainAtClose();
+    // Arrival times (comm_arrivals.cpp).
+    BOOL KeepArrivals(bool keep);
+    BOOL GetErrorCounts(ULONGLONG* framing, ULONGLONG* parity);
+    BOOL ReadArrivals(BYTE* buffer, DWORD length, DWORD* count, COMMARRIVAL* arrivals, DWORD maxArrivals,
+                      DWORD* arrivalCount);
 
     // The driver thread is joined and the line put back on a thread of its
     // own (kernel/background_close.h): CloseHandle returns at once.
@@ -194,6 +200,7 @@ private:
     DWORD m_history = 0;  // masked events that happened while no wait was pending
     DWORD m_errors = 0;   // CE_ bits until ClearCommError
     InputQueue m_input;
+    ArrivalMarks m_arrivals;  // when the queued bytes were read from the line, while asked
     std::uint64_t m_lost = 0;  // received bytes the driver counted as dropped since the open
 
     RequestList m_reads;

@@ -65,7 +65,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     m_dcb = *dcb;
     // Handshakes turned off release what they held; the queue is judged by the new limits.
     if (!m_dcb.fOutX) m_xoffReceived = false;
-    if (LineUsable()) m_line->FollowLatency(m_dcb.fOutX);
+    if (LineUsable()) m_line->FollowLatency(m_dcb.fOutX || m_arrivals.Keeping());
     ReadStatusLines();
     UpdateInputFlow();
     Wake();
@@ -138,6 +138,7 @@ BOOL CommDevice::Purge(DWORD flags) {
         while (Request* read = m_reads.Front()) Abort(read);
     if (flags & PURGE_RXCLEAR) {
         m_input.Clear();
+        m_arrivals.Clear();
         UpdateInputFlow();
     }
     if (LineUsable()) m_line->Purge((flags & PURGE_RXCLEAR) != 0, (flags & PURGE_TXCLEAR) != 0);

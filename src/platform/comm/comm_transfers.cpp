@@ -36,6 +36,7 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
         // what the driver thread has moved to the queue so far.
         if (rule.atOnce && !m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
         taken = static_cast<DWORD>(m_input.Pop(buffer, length));
+        m_arrivals.Drop(taken);
         if (taken > 0) UpdateInputFlow();
         if (taken > 0 && m_inputPaused) Wake();
     }

@@ -59,13 +59,15 @@ public:
     // The line itself holds output (a port server asked to suspend it): no
     // Write until a Read has taken in the word to resume.
     virtual bool OutputSuspended() const = 0;
-    // With XON/XOFF on, a line that batches received data answers at once.
-    virtual void FollowLatency(bool xonXoff) = 0;
+    // With XON/XOFF or arrival times on, a line that batches received data answers at once.
+    virtual void FollowLatency(bool lowLatency) = 0;
 
     // The line's counters of lost and damaged input (GetCommLostCount);
     // false where it has none. Takes the counts since the last read into input.
     virtual bool CountsLosses() const = 0;
     virtual void TakeCounts(LineInput& input) = 0;
+    // The driver's running counts of damaged input, read now; false where it keeps none.
+    virtual bool ReadErrorCounts(std::uint64_t&, std::uint64_t&) const { return false; }
 
     // For closing it: by what its closes are known (the next open waits for
     // them), how a user knows it, the time a close should need.

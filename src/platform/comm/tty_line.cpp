@@ -57,8 +57,8 @@ void TtyLine::Purge(bool input, bool output) {
     FlushLine(m_fd, input, output);
 }
 
-void TtyLine::FollowLatency(bool xonXoff) {
-    const bool wanted = xonXoff && m_traits.latencyTimer;
+void TtyLine::FollowLatency(bool lowLatency) {
+    const bool wanted = lowLatency && m_traits.latencyTimer;
     if (wanted == m_latencyLowered) return;
     if (!wanted) {
         SetLowLatency(m_fd, false);
@@ -66,6 +66,14 @@ void TtyLine::FollowLatency(bool xonXoff) {
     } else if (!LowLatency(m_fd)) {
         m_latencyLowered = SetLowLatency(m_fd, true);
     }
+}
+
+bool TtyLine::ReadErrorCounts(std::uint64_t& frames, std::uint64_t& parities) const {
+    DriverCounts counts;
+    if (!m_haveDriverCounts || !ReadDriverCounts(m_fd, counts)) return false;
+    frames = counts.frames;
+    parities = counts.parities;
+    return true;
 }
 
 void TtyLine::TakeCounts(LineInput& input) {

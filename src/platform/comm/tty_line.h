@@ -32,8 +32,9 @@ public:
     bool SendFlowChar(bool stop) override { return comm::SendFlowChar(m_fd, stop); }
     int ModemLines() const override { return comm::ModemLines(m_fd); }
     bool OutputSuspended() const override { return false; }
-    void FollowLatency(bool xonXoff) override;
+    void FollowLatency(bool lowLatency) override;
     bool CountsLosses() const override { return m_haveDriverCounts; }
+    bool ReadErrorCounts(std::uint64_t& frames, std::uint64_t& parities) const override;
     void TakeCounts(LineInput& input) override;
     std::string CloseKey() const override;
     std::string Name() const override { return m_path; }

@@ -321,7 +321,8 @@ void AfxReportJobNotice(const char* pszText);
 // line at most ten times a second and prints one summary line when the job
 // ends. A window shows the dialog's own status texts and ignores these, and so
 // does a console whose standard error is not a terminal.
-enum AFX_JOB_KIND { AFX_JOB_WRITE, AFX_JOB_CAPTURE };
+// A replay is a write on a recorded schedule: nDelay is its length in milliseconds.
+enum AFX_JOB_KIND { AFX_JOB_WRITE, AFX_JOB_CAPTURE, AFX_JOB_REPLAY };
 // A write of a file of nFileSize characters (0 when not known), one per
 // nDelay milliseconds, or a capture into pszFileName (size, delay and loop 0).
 void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop);

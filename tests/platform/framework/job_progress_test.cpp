@@ -37,9 +37,20 @@ TEST(JobProgressLine, WithLoopEachPassCountsAfreshAndNoTimeIsLeft) {
     progress.BeginWrite(0, 200, 5, true);
     EXPECT_STREQ(progress.Line(0, 200), "pass 1, sent 0 of 200 (0 %) in 0:00");
     progress.Add(200);
-    progress.NextPass(150);  // the file changed between passes
+    progress.NextPass(1000, 150);  // the file changed between passes
     progress.Add(30);
     EXPECT_STREQ(progress.Line(1500, 200), "pass 2, sent 30 of 150 (20 %) in 0:01");
+}
+
+TEST(JobProgressLine, AReplayShowsItsPositionInBytesAndInItsSchedule) {
+    JobProgress progress;
+    progress.BeginWrite(0, 100000, 570000, true, true);
+    progress.Add(12345);
+    EXPECT_STREQ(progress.Line(65000, 200), "pass 1, replaying 12,345 of 100,000 bytes, 1:05 of 9:30");
+    progress.Add(100000 - 12345);
+    progress.NextPass(600000, 100000);
+    progress.Add(10);
+    EXPECT_STREQ(progress.Line(601000, 200), "pass 2, replaying 10 of 100,000 bytes, 0:01 of 9:30");
 }
 
 TEST(JobProgressLine, AHeldWriteSaysHeldInPlaceOfTheTimeLeftAndIsDrawnAgainSoon) {
@@ -129,7 +140,7 @@ TEST(JobProgressSummary, SaysWhatTheJobDidAndHowLongItTook) {
     EXPECT_EQ(progress.Summary(1010), "sent 201 characters in 1.0 s");
     progress.BeginWrite(0, 1, 5, true);
     progress.Add(1);
-    progress.NextPass(1);
+    progress.NextPass(1000, 1);
     EXPECT_EQ(progress.Summary(2523000), "sent 1 character in 42 min 3 s (2 passes)");
     progress.BeginCapture(0, "capture.txt");
     progress.Add(3456);

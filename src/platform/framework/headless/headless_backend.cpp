@@ -141,8 +141,8 @@ void HeadlessBackend::ShowStatusLine(const std::string& text) {
 void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
     if (!m_statusOnTerminal && !m_recordProgress) return;
     EndJobProgress();
-    if (start.kind == AFX_JOB_WRITE)
-        m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop);
+    if (start.kind != AFX_JOB_CAPTURE)
+        m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop, start.kind == AFX_JOB_REPLAY);
     else
         m_progress.BeginCapture(Now(), start.fileName);
 }

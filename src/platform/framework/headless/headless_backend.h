@@ -43,7 +43,7 @@ public:
     std::optional<std::string> ChooseSaveFileName(const afx::SaveFileRequest& request) override;
     void ReportJob(const std::string& text, bool fault) override;
     void BeginJobProgress(const afx::JobProgressStart& start) override;
-    void NextJobPass(std::uint64_t fileSize) override { m_progress.NextPass(fileSize); }
+    void NextJobPass(std::uint64_t fileSize) override { m_progress.NextPass(Now(), fileSize); }
     void ReportJobProgress(DWORD count) override { m_progress.Add(count); }
     void HoldJobProgress(bool held, const char* why) override { m_progress.Hold(held, why); }
     void ReportJobHold(const std::string& text, bool begins) override;

@@ -72,11 +72,13 @@ Text Left(std::uint64_t ms) {
 
 }  // namespace
 
-void JobProgress::BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop) {
+void JobProgress::BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop, bool replay) {
     *this = JobProgress{};
     m_kind = Kind::Write;
+    m_replay = replay;
     m_running = true;
     m_begun = now;
+    m_passBegun = now;
     m_fileSize = fileSize;
     m_delay = delay;
     m_loop = loop;
@@ -92,8 +94,9 @@ void JobProgress::BeginCapture(std::uint64_t now, const char* fileName) {
     TakeSample(now);
 }
 
-void JobProgress::NextPass(std::uint64_t fileSize) {
+void JobProgress::NextPass(std::uint64_t now, std::uint64_t fileSize) {
     ++m_pass;
+    m_passBegun = now;
     m_doneBeforePass = m_done;
     m_fileSize = fileSize;
 }
@@ -143,7 +146,11 @@ const char* JobProgress::Line(std::uint64_t now, int columns) {
     if (m_kind == Kind::Write) {
         std::uint64_t sent = m_done - m_doneBeforePass;
         if (m_loop) append("pass %u, ", m_pass);
-        if (m_fileSize == 0) {
+        if (m_replay) {
+            const std::uint64_t at = std::min(now - m_passBegun, m_delay);
+            append("replaying %s of %s bytes, %s of %s", Grouped(sent).s, Grouped(m_fileSize).s, Clock(at).s,
+                   Clock(m_delay).s);
+        } else if (m_fileSize == 0) {
             append("sent %s in %s", Grouped(sent).s, Clock(now - m_begun).s);
         } else {
             std::uint64_t counted = std::min(sent, m_fileSize);

@@ -15,12 +15,13 @@ public:
     static constexpr std::uint64_t kRedrawInterval = 100;       // at most ten lines a second
     static constexpr std::uint64_t kIdleRedrawInterval = 1000;  // clocks on the line move on without data
 
-    // A write of a file of this size (0 when not known) paced at `delay`.
-    void BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop);
+    // A write of a file of this size (0 when not known) paced at `delay`; a
+    // replay's delay is the length of its schedule.
+    void BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop, bool replay = false);
     // A capture into this file.
     void BeginCapture(std::uint64_t now, const char* fileName);
     // Loop started the file again; it may have changed size.
-    void NextPass(std::uint64_t fileSize);
+    void NextPass(std::uint64_t now, std::uint64_t fileSize);
     // Characters sent or bytes captured.
     void Add(std::uint64_t count) { m_done += count; }
     // A held write shows "held" (with why, when not empty) in place of the time
@@ -55,6 +56,8 @@ private:
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_delay = 0;
     bool m_loop = false;
+    bool m_replay = false;
+    std::uint64_t m_passBegun = 0;
     bool m_held = false;
     std::string m_holdWhy;
     unsigned m_pass = 1;
