@@ -84,10 +84,12 @@ bool CZandrelDlg::ConfigureJobPort() {
 }
 
 bool CZandrelDlg::ApplyJobSettings() {
-    // Each refusal is read as it happens: the next setting the port takes clears it. The first one is told.
+    // Each refusal is read as it happens: the next setting the port takes clears it. The first one is told;
+    // a port server's answer that Stop or a signal stopped waiting for refused nothing.
     m_strSettingsRefusal.Empty();
     auto taken = [&](LONG nResult) {
-        if (nResult != 0 && m_strSettingsRefusal.IsEmpty()) m_strSettingsRefusal = GetLastErrorText();
+        const bool bRefused = nResult != 0 && static_cast<DWORD>(nResult) != ERROR_OPERATION_ABORTED;
+        if (bRefused && m_strSettingsRefusal.IsEmpty()) m_strSettingsRefusal = GetLastErrorText();
         return nResult == 0;
     };
     bool bTaken = taken(m_Port.SetLineSettings(m_jobSettings.dwBaudRate, m_jobSettings.nDataBits,

@@ -161,6 +161,8 @@ class GuestTest(unittest.TestCase):
         termios = None if record else self.vm.check(f"stty -g -F {device}").strip()
         self.vm.check(f"zandrel -c {COM_OF[device]} -b {baud} {switches} </dev/null >/tmp/out 2>/tmp/err & "
                       "echo $! >/tmp/pid")
+        # A test that fails before it ends the run would leave the port busy for the boot's next tests.
+        self.addCleanup(self.vm.run, "kill -KILL $(cat /tmp/pid) 2>/dev/null; wait $(cat /tmp/pid) 2>/dev/null")
         if termios:
             status, _ = self.vm.run(f"await_termios_change {device} {termios}")
             self.assertEqual(status, 0, f"{device} was never set up: " + self.vm.run("cat /tmp/err")[1])
