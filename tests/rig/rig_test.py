@@ -151,18 +151,17 @@ class GuestTest(unittest.TestCase):
             return self.vm.trace, None, chips.pl011
         return None
 
-    def start_zandrel(self, device, switches, baud=115200):
-        """Starts a console run in the background; returns once the chip's
+    def start_zandrel(self, device, switches, baud=115200, port=None):
+        """Starts a console run in the background, its port named as COMn or
+        as port (-c with a path or an address); returns once the chip's
         record shows its port set to baud (as close as the chip's divisor
         gets), or for ttyACM0, whose line coding nothing shows, once its
         termios has changed (busybox stty cannot read a termios2 speed)."""
         record = self.record(device)
         mark = record[0].mark() if record else None
         termios = None if record else self.vm.check(f"stty -g -F {device}").strip()
-        self.vm.check(f"zandrel -c {COM_OF[device]} -b {baud} {switches} </dev/null >/tmp/out 2>/tmp/err & "
+        self.vm.check(f"zandrel -c {port or COM_OF[device]} -b {baud} {switches} </dev/null >/tmp/out 2>/tmp/err & "
                       "echo $! >/tmp/pid")
-        # A test that fails before it ends the run would leave the port busy for the boot's next tests.
-        self.addCleanup(self.vm.run, "kill -KILL $(cat /tmp/pid) 2>/dev/null; wait $(cat /tmp/pid) 2>/dev/null")
         if termios:
             status, _ = self.vm.run(f"await_termios_change {device} {termios}")
             self.assertEqual(status, 0, f"{device} was never set up: " + self.vm.run("cat /tmp/err")[1])
@@ -197,9 +196,9 @@ class GuestTest(unittest.TestCase):
                 return bytes.fromhex(output)
         self.fail(f"{path} did not come over the console as hex: {output!r}")
 
-    def capture_all_bytes(self, device):
+    def capture_all_bytes(self, device, port=None):
         self.vm.check("rm -f /tmp/cap*")
-        self.start_zandrel(device, "-r /tmp/cap.bin")
+        self.start_zandrel(device, "-r /tmp/cap.bin", port=port)
         self.far_end(device).send(ALL_BYTES)
         self.vm.check("await_size /tmp/cap.bin 256")
         self.assertEqual(self.stop_zandrel(), 0)
@@ -365,6 +364,10 @@ class Lines(GuestTest):
     def test_1_adapter_captures_every_byte_value(self):
         self.capture_all_bytes(ADAPTER)
 
+    def test_1_adapter_named_on_the_command_line_captures_every_byte_value(self):
+        """-c with the device's own path, where picocom and tio take it."""
+        self.capture_all_bytes(ADAPTER, port=ADAPTER)
+
     def test_1_uart_captures_every_byte_value(self):
         self.capture_all_bytes(UART)
 
@@ -519,6 +522,10 @@ class Ser2netUart(DataBothWays, GuestTest):
         except BaseException:
             cls.vm.close()
             raise
+
+    def test_1_named_on_the_command_line_captures_every_byte_value(self):
+        """-c with the server's address."""
+        self.capture_all_bytes(NET_UART, port=NET_UART)
 
     def test_4_arrival_times_through_ser2net(self):
         """Stamped when the bytes left the socket: the rows cover the capture."""
