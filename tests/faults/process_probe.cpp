@@ -39,9 +39,10 @@ int OpenDescriptors() { return EntriesOf("/proc/self/fd"); }
 
 int Threads() { return EntriesOf("/proc/self/task"); }
 
-bool ThreadsReturnTo(int count) {
+bool ThreadsReturnTo(int count, std::chrono::milliseconds patience) {
     // Nothing signals the very end of a thread, so look again for a while.
-    for (int i = 0; i < 200; ++i) {
+    const auto due = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < due) {
         if (Threads() == count) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
