@@ -14,9 +14,6 @@
 namespace {
 
 constexpr DWORD CHUNK_SIZE = CZandrelDlg::CAPTURE_CHUNK_SIZE;
-constexpr char STATUS_PREFIX[] = "Status:  Reading data from the port... ";
-constexpr int STATUS_SIZE = 600;
-static_assert(sizeof STATUS_PREFIX - 1 + CHUNK_SIZE < STATUS_SIZE, "a full chunk fits the status line");
 constexpr int CODE_TEXT_SIZE = 4;  // "127|"
 
 // What "%d|" gives for each value of the low seven bits, made once.
@@ -128,10 +125,7 @@ bool CZandrelDlg::CapturePass() {
     const bool bWasHeld = m_bChunkHeld;
     if (!bWasHeld) ReadChunk();
 
-    // The status line shows the chunk up to its first NUL byte.
-    char szStatus[STATUS_SIZE];
-    std::snprintf(szStatus, sizeof szStatus, "%s%s", STATUS_PREFIX, m_captureChunk);
-    SetDlgItemText(IDC_STATUS, szStatus);
+    ShowPassStatus(m_captureChunk);
 
     // Where the chunk starts in the file: part of a held one may be there already.
     const long long nChunkOffset = capture.Length() - m_nChunkStored;
@@ -255,7 +249,7 @@ void CZandrelDlg::TellLineLossAtEnd() {
 void CZandrelDlg::TellCaptureFault(const CString& strFault) {
     // A full disk fails every pass: the status line follows each, the console hears it once.
     if (m_bFaultTold) {
-        SetDlgItemText(IDC_STATUS, FaultStatusText(strFault));
+        ShowStatus(FaultStatusText(strFault));
         return;
     }
     m_bFaultTold = true;

@@ -31,6 +31,6 @@ void CZandrelDlg::OnDtrHintTimer() {
     const CString strHint = JobDevicePath() +
                             " has sent nothing; some USB devices send only while DTR is on: choose \"DTR on\" "
                             "under Modem Lines, or run with -t d";
-    SetDlgItemText(IDC_STATUS, FaultStatusText(strHint));
+    ShowStatus(FaultStatusText(strHint));
     AfxReportJobNotice(strHint);
 }

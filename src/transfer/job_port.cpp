@@ -64,7 +64,7 @@ bool CZandrelDlg::OpenJobDevice() {
     }
     RememberJobPty();
     OnPortTextChanged();  // the tip names what the open learnt: a port server's own name
-    if (m_bOpenFailureShown) SetDlgItemText(IDC_STATUS, "");
+    if (m_bOpenFailureShown) ShowStatus("");
     m_bOpenFailureShown = false;
     return true;
 }

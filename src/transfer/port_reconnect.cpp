@@ -41,7 +41,7 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     m_hDeviceNotify = RegisterDeviceNotificationA(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     // Also tried now and then: not every device appears where arrivals are watched.
     SetTimer(RECONNECT_TIMER_ID, RECONNECT_PERIOD, nullptr);
-    SetDlgItemText(IDC_STATUS, WAITING_STATUS);
+    ShowStatus(WAITING_STATUS);
     AfxReportJobNotice(JobDevicePath() + " disconnected; waiting for it to come back");
     return 0;
 }
@@ -94,10 +94,10 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
         m_linePace.Reset();
         SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
         // A running write always says so, as when its line takes data again.
-        SetDlgItemText(IDC_STATUS, WRITING_STATUS);
+        ShowStatus(WRITING_STATUS);
     } else {
         // A capture shows what it receives; until something comes, that it is back.
-        SetDlgItemText(IDC_STATUS, "Status:  " + strBack);
+        ShowStatus("Status:  " + strBack);
     }
     AfxReportJobNotice(strBack);
     if (m_eJob == JobCapture && m_bArrivalTimes) {
@@ -131,7 +131,7 @@ bool CZandrelDlg::ReadJobDeviceIdentity(CString& strKey, CString& strText) const
 void CZandrelDlg::TellWhileWaiting(const CString& strWhat, const CString& strNotice) {
     if (strWhat == m_strWaitTold) return;
     m_strWaitTold = strWhat;
-    SetDlgItemText(IDC_STATUS, FaultStatusText(strNotice));
+    ShowStatus(FaultStatusText(strNotice));
     AfxReportJobNotice(strNotice);
 }
 

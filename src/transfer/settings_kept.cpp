@@ -5,6 +5,6 @@
 
 void CZandrelDlg::ShowSettingsKept() {
     if (m_strSettingsRefusal.IsEmpty()) return;
-    SetDlgItemText(IDC_STATUS, "Status:  " + m_strSettingsRefusal);
+    ShowStatus("Status:  " + m_strSettingsRefusal);
     AfxReportJobNotice(m_strSettingsRefusal);
 }

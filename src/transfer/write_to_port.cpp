@@ -52,7 +52,7 @@ void CZandrelDlg::OnWriteToPort() {
                             static_cast<UINT>(m_replay.empty() ? 0 : m_replay.back().nMicros / 1000), IsLoopChecked());
     else
         AfxBeginJobProgress(AFX_JOB_WRITE, AfxVisibleText(m_strFileName), nSendChars, m_nSendPeriod, IsLoopChecked());
-    SetDlgItemText(IDC_STATUS, WRITING_STATUS);
+    ShowStatus(WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();
     if (m_bArrivalTimes) {
@@ -72,6 +72,7 @@ void CZandrelDlg::OnTimer(UINT nIDEvent) {
     }
     if (nIDEvent == RECONNECT_TIMER_ID) TryReconnect(true);
     if (nIDEvent == DTR_HINT_TIMER_ID) OnDtrHintTimer();
+    if (nIDEvent == STATUS_TIMER_ID) OnStatusTimer();
     if (nIDEvent == CAPTURE_RETRY_TIMER_ID && m_eJob == JobCapture && m_Port.IsOpen()) {
         while (CapturePass()) {
         }
@@ -145,7 +146,7 @@ void CZandrelDlg::TellLinePace(CLinePace::ENews eNews) {
     }
     // Behind the ticks, the time left at one character a tick would be wrong.
     AfxHoldJobProgress(m_linePace.IsBehind(), pszHeld);
-    SetDlgItemText(IDC_STATUS, eNews == CLinePace::TakingAgain ? CString(WRITING_STATUS) : FaultStatusText(strNews));
+    ShowStatus(eNews == CLinePace::TakingAgain ? CString(WRITING_STATUS) : FaultStatusText(strNews));
     // A line that holds and lets go again is told once a hold; a slow one once.
     if (eNews == CLinePace::Slower) AfxReportJobNotice(strNews);
     else AfxReportJobHold(strNews, eNews == CLinePace::NotTaking);
@@ -191,7 +192,7 @@ void CZandrelDlg::FinishSendWhenLineEmpty() {
     m_Port.DrainAtClose();
     if (m_linePace.IsBehind()) AfxReportJobNotice(JobDevicePath() + " has sent the end of the file");
     StopSendTimer();
-    SetDlgItemText(IDC_STATUS, "");
+    ShowStatus("");
 }
 
 void CZandrelDlg::StopSendTimer() {

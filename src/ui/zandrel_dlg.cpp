@@ -115,7 +115,7 @@ HCURSOR CZandrelDlg::OnQueryDragIcon() {
 
 void CZandrelDlg::OnStop() {
     CloseJob();
-    SetDlgItemText(IDC_STATUS, "");
+    ShowStatus("");
     m_bOpenFailureShown = false;
     EnableJobButtons(TRUE);
 }
@@ -172,7 +172,7 @@ CString FaultStatusText(const CString& strFault) {
 }
 
 void CZandrelDlg::TellJobFault(const CString& strFault) {
-    SetDlgItemText(IDC_STATUS, FaultStatusText(strFault));
+    ShowStatus(FaultStatusText(strFault));
     AfxReportJobFault(strFault);
 }
 

@@ -41,8 +41,12 @@ public:
     // A capture from a USB CDC device with DTR off that has received nothing this long says how to raise DTR.
     static constexpr UINT_PTR DTR_HINT_TIMER_ID = 1127;
     static constexpr UINT DTR_HINT_DELAY = 3000;
+    // While data streams, a capture pass's text is drawn on the status line at most this often.
+    static constexpr UINT_PTR STATUS_TIMER_ID = 1128;
+    static constexpr UINT STATUS_PERIOD = 250;
     // A capture pass reads at most this many bytes.
     static constexpr DWORD CAPTURE_CHUNK_SIZE = 500;
+    static constexpr int PASS_STATUS_SIZE = 600;
     static constexpr const char* WRITING_STATUS = "Status:  Data is being written to the port...";
 
     // The console run ends once this says no job is running.
@@ -111,6 +115,14 @@ private:
     CString m_strWaitTold;
 
     void BrowseInto(int nIDEdit);
+    // The status line: words about the job or its port, drawn at once; a
+    // capture pass's chunk, drawn at the pace of STATUS_PERIOD while data streams.
+    void ShowStatus(const CString& strStatus);
+    void ShowPassStatus(const char* szChunk);
+    void OnStatusTimer();
+    char m_szPassStatus[PASS_STATUS_SIZE] = {};
+    bool m_bStatusPaced = false;        // a pass's text was drawn within the period
+    bool m_bPassStatusWaiting = false;  // and another one waits for the period's end
     // The chunk of the current capture pass. It stays held while the capture
     // file does not take it, and is stored before anything new is read.
     char m_captureChunk[CAPTURE_CHUNK_SIZE + 1] = {};

@@ -34,10 +34,13 @@ protected:
     }
 
     // Sends from the far end and handles notifications until the status line
-    // shows the text. The bytes are all queued first, so a pass takes them whole.
+    // shows the text. The bytes are all queued first, so a pass takes them whole;
+    // a pass's text is drawn by the end of the status line's period.
     bool ReceiveShown(const std::string& text, const std::string& status) {
         m_pty.Send(text);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        DispatchFor(200);
+        headless::Advance(CZandrelDlg::STATUS_PERIOD);
         return headless::DispatchUntil([&] { return Status() == status; }, 5000);
     }
     bool ReceiveShown(const std::string& text) { return ReceiveShown(text, READING + text); }
@@ -202,7 +205,7 @@ TEST_F(CaptureUnderAFileSizeLimit, TheWritePastTheLimitFailsAndTheRunGoesOn) {
     const std::string captured = ReadFile(capture);
     EXPECT_LE(captured.size(), 2000u);
     EXPECT_EQ(captured, sent.substr(0, captured.size()));
-    char unwritten[16];  // 1,000 to 3,000
+    char unwritten[48];  // 1,000 to 3,000
     const size_t nUnwritten = sent.size() - captured.size();
     std::snprintf(unwritten, sizeof unwritten, "%zu,%03zu", nUnwritten / 1000, nUnwritten % 1000);
     EXPECT_NE(zandrel.Errors().find(unwritten + std::string(" received bytes could not be written to ") + capture),

@@ -71,6 +71,32 @@ TEST_F(CaptureToFile, ANulByteCutsTheStatusTextButNotTheFiles) {
     EXPECT_EQ(Status(), std::string(READING) + "ab");
 }
 
+// While data streams a pass's text is drawn at most once a period, the last
+// one by the period's end; after a quiet period, at once. Words about the job
+// are drawn at once and are not overwritten by a pass's text that waited.
+TEST_F(CaptureToFile, TheStatusLineKeepsToItsPeriodWhileDataStreams) {
+    const DWORD period = CZandrelDlg::STATUS_PERIOD;
+    StartCapture(Path("cap.txt"));
+    ASSERT_TRUE(ReceiveInto("a", Path("cap.txt"), 1));
+    EXPECT_EQ(Status(), std::string(READING) + "a");
+    ASSERT_TRUE(ReceiveInto("b", Path("cap.txt"), 2));
+    headless::Advance(period - 1);
+    EXPECT_EQ(Status(), std::string(READING) + "a");
+    headless::Advance(1);
+    EXPECT_EQ(Status(), std::string(READING) + "b");
+    headless::Advance(period);  // a period with nothing
+    ASSERT_TRUE(ReceiveInto("c", Path("cap.txt"), 3));
+    EXPECT_EQ(Status(), std::string(READING) + "c");
+    ASSERT_TRUE(ReceiveInto("d", Path("cap.txt"), 4));
+    m_dlg.SendMessage(CSerialWnd::s_nDefaultComMsg, MAKEWPARAM(EV_ERR, CE_OVERRUN), 0);
+    const std::string told = Status();
+    EXPECT_NE(told, std::string(READING) + "c");
+    headless::Advance(period);
+    EXPECT_EQ(Status(), told);
+    ASSERT_TRUE(ReceiveInto("e", Path("cap.txt"), 5));
+    EXPECT_EQ(Status(), std::string(READING) + "e");
+}
+
 TEST_F(CaptureToFile, AppendsToWhatTheFilesAlreadyHold) {
     WriteFile(Path("cap.txt"), "old");
     WriteFile(Path("cap_asci.txt"), "1|");
@@ -88,7 +114,8 @@ TEST_F(CaptureToFile, ExactlyFiveHundredBytesTakeAFullPassAndAnEmptyOne) {
     headless::RunUntilIdle();
     EXPECT_EQ(ReadFile(Path("cap.txt")), bytes);
     EXPECT_EQ(ReadFile(Path("cap_asci.txt")), Codes(bytes));
-    // The second pass read nothing and shows the prefix alone.
+    // The second pass read nothing and shows the prefix alone, drawn at the period's end.
+    headless::Advance(CZandrelDlg::STATUS_PERIOD);
     EXPECT_EQ(Status(), READING);
 }
 
@@ -99,7 +126,8 @@ TEST_F(CaptureToFile, ABurstIsDrainedInChunksOfFiveHundredAtOneNotification) {
     LetArrive();
     headless::RunUntilIdle();
     EXPECT_EQ(ReadFile(Path("cap.txt")), bytes);
-    // The passes were 500, 500 and 200: the status shows the last 200.
+    // The passes were 500, 500 and 200: the status shows the last 200 by the period's end.
+    headless::Advance(CZandrelDlg::STATUS_PERIOD);
     EXPECT_EQ(Status(), std::string(READING) + bytes.substr(1000));
 }
 

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -29,11 +28,6 @@
 
 namespace qtui {
 namespace {
-
-// A capture changes the status line with every chunk it stores, faster than
-// anyone can read it, and laying out a line of received bytes costs far more
-// than receiving them: labels show their latest text this often at most.
-constexpr qint64 kLabelRefreshMs = 100;
 
 QRect ToPixels(int x, int y, int cx, int cy, QSizeF unit) {
     return QRect(qRound(x * unit.width()), qRound(y * unit.height()), qRound(cx * unit.width()),
@@ -83,10 +77,7 @@ template <class Action>
 void DialogWidget::ActOn(HWND control, Action action) {
     afx::WindowNode* node = afx::FindWindowNode(control);
     if (!node || m_syncing) return;
-    QPointer<DialogWidget> self(this);  // the action may close the dialog
     action(*node);
-    // What the action changed in the labels is its answer: shown at once.
-    if (self) self->ShowStaleLabels();
 }
 
 DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
@@ -95,8 +86,6 @@ DialogWidget::DialogWidget(afx::WindowNode& window) : m_hwnd(window.hwnd) {
     if (tmpl.style & DS_SYSMENU) flags |= Qt::WindowSystemMenuHint;
     if (tmpl.style & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
-    m_labelRefresh.setSingleShot(true);
-    connect(&m_labelRefresh, &QTimer::timeout, this, &DialogWidget::ShowStaleLabels);
 
     // The desktop's font, the same as in message boxes and tooltips.
     QSizeF unit = DialogUnits(tmpl, font(), *style());
@@ -267,25 +256,6 @@ void DialogWidget::SyncControl(const afx::WindowNode& control) {
     }
     }
     m_syncing = false;
-}
-
-void DialogWidget::SyncLabelSoon(const afx::WindowNode& control) {
-    if (std::find(m_staleLabels.begin(), m_staleLabels.end(), control.hwnd) == m_staleLabels.end())
-        m_staleLabels.push_back(control.hwnd);
-    if (m_labelRefresh.isActive()) return;
-    const qint64 sinceShown = m_labelsShown.isValid() ? m_labelsShown.elapsed() : kLabelRefreshMs;
-    if (sinceShown >= kLabelRefreshMs) ShowStaleLabels();
-    else m_labelRefresh.start(static_cast<int>(kLabelRefreshMs - sinceShown));
-}
-
-void DialogWidget::ShowStaleLabels() {
-    if (m_staleLabels.empty()) return;
-    m_labelRefresh.stop();
-    // A label destroyed meanwhile is no longer found.
-    for (HWND label : m_staleLabels)
-        if (afx::WindowNode* control = afx::FindWindowNode(label)) SyncControl(*control);
-    m_staleLabels.clear();
-    m_labelsShown.start();
 }
 
 void DialogWidget::SyncWindow(const afx::WindowNode& window) {

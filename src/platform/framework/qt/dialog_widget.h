@@ -3,12 +3,8 @@
 // back as the messages Windows would send.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMenu>
-#include <QTimer>
 #include <QWidget>
-
-#include <vector>
 
 #include "platform/framework/window_registry.h"
 
@@ -23,10 +19,6 @@ public:
     // Mirror the records into the widgets.
     void SyncControl(const afx::WindowNode& control);
     void SyncWindow(const afx::WindowNode& window);
-    // A label's new text is shown at once, or with the next refresh if the
-    // labels were refreshed less than a refresh period ago; what answers a
-    // user's action is always shown at once.
-    void SyncLabelSoon(const afx::WindowNode& control);
 
     void FocusFirstTabStop();
     void ShowSystemMenu();
@@ -48,7 +40,6 @@ private:
     void Connect(QWidget* widget, afx::WindowNode& control);
     void CentreLabelsOnTheirBoxes(const afx::WindowNode& window);
     afx::WindowNode* Node() const { return afx::FindWindowNode(m_hwnd); }
-    void ShowStaleLabels();
     // Hands a user's action on a control to the framework, unless the change
     // came from SyncControl itself.
     template <class Action>
@@ -60,9 +51,6 @@ private:
     QPainter* m_painter = nullptr;
     bool m_drawn = false;
     QMenu m_systemMenu;
-    std::vector<HWND> m_staleLabels;  // changed since the labels were last shown
-    QTimer m_labelRefresh;
-    QElapsedTimer m_labelsShown;
 };
 
 }  // namespace qtui

@@ -108,8 +108,7 @@ public:
     void ControlChanged(afx::WindowNode& control) override {
         DialogWidget* dialog = control.parent ? DialogOf(*control.parent) : nullptr;
         if (!dialog) return;
-        if (control.controlKind == ControlKind::Static) dialog->SyncLabelSoon(control);
-        else dialog->SyncControl(control);
+        dialog->SyncControl(control);
     }
 
     void WindowStateChanged(afx::WindowNode& window) override {

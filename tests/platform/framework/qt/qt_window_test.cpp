@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
@@ -248,21 +247,16 @@ TEST_F(QtWindow, UserInputReachesTheHandlersAndTheRecords) {
     EXPECT_EQ((std::vector<std::string>{"go", "edited x", "picked two"}), dialog.calls);
 }
 
-// A status line set with every tick is drawn a few times a second: the
-// program reads each text back at once, and the last one is drawn a moment
-// after it was set.
-TEST_F(QtWindow, LabelSetWithEveryTickIsDrawnAFewTimesASecond) {
+// A label set with every tick reads back each text at once, and the last
+// one is what is drawn (as on Windows, how often is the program's to pace).
+TEST_F(QtWindow, LabelSetWithEveryTickReadsBackAtOnceAndDrawsTheLast) {
     constexpr int kLines = 100;
     PaintWatch watch;
-    QElapsedTimer elapsed;
     int linesSet = 0;
     dialog.timerPeriod = 2;
     dialog.onTick = [&] {
         if (linesSet == kLines) return;
-        if (linesSet == 0) {
-            Control<QLabel>(kStatus)->installEventFilter(&watch);
-            elapsed.start();
-        }
+        if (linesSet == 0) Control<QLabel>(kStatus)->installEventFilter(&watch);
         const std::string line = "line " + std::to_string(++linesSet);
         dialog.SetDlgItemText(kStatus, line.c_str());
         CString back;
@@ -271,10 +265,6 @@ TEST_F(QtWindow, LabelSetWithEveryTickIsDrawnAFewTimesASecond) {
         if (linesSet < kLines) return;
         QTimer::singleShot(300, [&] {
             EXPECT_EQ("line 100", watch.lastPainted.toStdString());
-            // Ten a second, and a few more for the first line (drawn at once)
-            // and the window's own first paints; a slow machine draws fewer
-            // of the lines, not more.
-            EXPECT_LE(watch.paints, elapsed.elapsed() / 100 + 4) << "over " << elapsed.elapsed() << " ms";
             dialog.EndDialog(IDOK);
         });
     };
