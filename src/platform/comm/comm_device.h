@@ -34,7 +34,7 @@
 #include "platform/comm/arrival_marks.h"
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
-#include "platform/comm/line_drain.h"
+#include "platform/comm/line_backlog.h"
 #include "platform/comm/request.h"
 #include "platform/comm/timeout_rules.h"
 #include "platform/kernel/lent_line.h"

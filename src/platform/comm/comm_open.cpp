@@ -9,14 +9,14 @@
 #include <cstring>
 
 #include "platform/comm/comm_device.h"
-#include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
-#include "platform/comm/device_number.h"
 #include "platform/comm/errno_map.h"
-#include "platform/comm/kept_lines.h"
 #include "platform/comm/net/network_line.h"
-#include "platform/comm/permission_hint.h"
-#include "platform/comm/tty_line.h"
+#include "platform/comm/tty/device_identity.h"
+#include "platform/comm/tty/device_number.h"
+#include "platform/comm/tty/kept_lines.h"
+#include "platform/comm/tty/permission_hint.h"
+#include "platform/comm/tty/tty_line.h"
 #include "platform/kernel/background_close.h"
 #include "platform/kernel/visible_text.h"
 

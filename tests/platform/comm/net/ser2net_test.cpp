@@ -4,7 +4,7 @@
 
 #include "e2e/ser2net.h"
 #include "net_line_fixture.h"
-#include "platform/comm/line_speed.h"
+#include "platform/comm/tty/line_speed.h"
 #include "support/pty.h"
 #include "support/test_directory.h"
 
