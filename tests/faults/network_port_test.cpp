@@ -16,7 +16,7 @@
 #include "e2e/ser2net.h"
 #include "faults/console_run.h"
 #include "faults/process_probe.h"
-#include "platform/comm/net/net_line.h"
+#include "platform/comm/net/server_connection.h"
 #include "platform/comm/tty/line_speed.h"
 #include "platform/kernel/background_close.h"
 #include "support/rfc2217_stand_in.h"
