@@ -2,8 +2,9 @@
 """Checks that every include in src/ runs the one way the libraries are built.
 
 Each folder may include headers of its own folder and of the folders listed
-for it; the program's folders see the platform only through its public
-headers, and include no system header but the C++ standard library's.
+for it; the line kinds under comm/ (tty/, net/) never include each other; the
+program's folders see the platform only through its public headers, and
+include no system header but the C++ standard library's.
 Prints each include that breaks this and exits 1; exits 0 when there is none.
 """
 import pathlib
