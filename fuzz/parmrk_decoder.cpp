@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/comm/parmrk_decoder.h"
+#include "platform/comm/tty/parmrk_decoder.h"
 
 namespace {
 

@@ -2,8 +2,9 @@
 """Checks that every include in src/ runs the one way the libraries are built.
 
 Each folder may include headers of its own folder and of the folders listed
-for it; the program's folders see the platform only through its public
-headers, and include no system header but the C++ standard library's.
+for it; the line kinds under comm/ (tty/, net/) never include each other; the
+program's folders see the platform only through its public headers, and
+include no system header but the C++ standard library's.
 Prints each include that breaks this and exits 1; exits 0 when there is none.
 """
 import pathlib
@@ -12,18 +13,22 @@ import sys
 
 PLATFORM_PUBLIC = {"platform/win32.h", "platform/io.h", "platform/framework/afxwin.h", "platform/framework/afxres.h"}
 PROGRAM_FOLDERS = {"serial", "ui", "transfer", "cmdline", "app"}
-NET_SHARES = {"platform/comm/dcb_rules.h", "platform/comm/settings_refusal.h", "platform/comm/errno_map.h",
-              "platform/comm/line.h"}
+LINE_KINDS = {"platform/comm/tty", "platform/comm/net"}
+# What a line kind takes from the comm layer: the device's line interface and
+# the rules and words for settings and errors.
+LINE_SHARES = {"platform/comm/dcb_rules.h", "platform/comm/settings_refusal.h", "platform/comm/errno_map.h",
+               "platform/comm/line.h", "platform/comm/line_backlog.h"}
 
 # What each folder may include besides itself. The program's folders also
 # have the platform's public headers.
 MAY_INCLUDE = {
     "platform": set(),
     "platform/kernel": {"platform"},
-    "platform/comm": {"platform", "platform/kernel", "platform/comm/net"},
-    # A line kind below the device: it implements the device's line
+    "platform/comm": {"platform", "platform/kernel", "platform/comm/tty", "platform/comm/net"},
+    # The line kinds below the device: each implements the device's line
     # interface and shares the comm layer's rules and words for settings and
-    # errors (NET_SHARES), never the tty code.
+    # errors (LINE_SHARES), never the other kind's code.
+    "platform/comm/tty": {"platform", "platform/kernel"},
     "platform/comm/net": {"platform", "platform/kernel"},
     "platform/framework": {"platform", "platform/kernel"},
     "platform/framework/headless": {"platform", "platform/kernel", "platform/framework"},
@@ -51,7 +56,7 @@ def faults_of(source, folder, text):
             continue
         if folder in PROGRAM_FOLDERS and header in PLATFORM_PUBLIC:
             continue
-        if folder == "platform/comm/net" and header in NET_SHARES:
+        if folder in LINE_KINDS and header in LINE_SHARES:
             continue
         yield f'{source}: includes "{header}", which {folder}/ does not build on'
     if folder in PROGRAM_FOLDERS:

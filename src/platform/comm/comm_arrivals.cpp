@@ -34,7 +34,7 @@ BOOL CommDevice::ReadArrivals(BYTE* buffer, DWORD length, DWORD* count, COMMARRI
     if (!lock) return FALSE;
     if (!m_arrivals.Keeping()) return Fail(ERROR_INVALID_FUNCTION);
     // A pending read takes what arrives before the queue does.
-    if (!m_reads.Empty()) return Fail(ERROR_BUSY);
+    if (m_requests.ReadsPending()) return Fail(ERROR_BUSY);
     // What the line holds now is taken in first, as a read that does not wait does.
     if (!m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
     if (m_hungUp && m_input.Size() == 0 && length > 0) return Fail(ERROR_DEVICE_NOT_CONNECTED);

@@ -87,9 +87,7 @@ void CommDevice::OnHandleClosed() {
     {
         std::unique_lock lock(m_lock);
         m_closed = true;
-        while (Request* read = m_reads.Front()) Abort(read);
-        while (Request* write = m_writes.Front()) Abort(write);
-        if (m_wait) Abort(m_wait);
+        m_requests.AbortAll();
         // The line is closed after this: a wait that watches it lets go first.
         if (m_lendingParker) {
             m_lendingParker->Mark();  // marked after its wait armed it: the wait ends and looks again
@@ -149,7 +147,7 @@ void CommDevice::Drive() {
     kernel::WakeBatch wakes;
     std::unique_lock lock(m_lock);
     while (!m_closed) {
-        std::optional<Clock::time_point> deadline = NearestDeadline();
+        std::optional<Clock::time_point> deadline = m_requests.NearestDeadline();
         if (!WatchLine()) {
             HangUp();  // the line cannot be watched any more
             continue;
@@ -175,7 +173,7 @@ void CommDevice::Drive() {
         else if ((ready.line & EPOLLIN) || taken) ReadLine(now);
         if (ready.line & EPOLLOUT) m_outputBlocked = false;
         PumpWrites(now);
-        ExpireDeadlines(now);
+        m_requests.ExpireDeadlines(now);
     }
 }
 
@@ -225,6 +223,17 @@ void CommDevice::ReadToTheEnd(Clock::time_point now) {
         if (!ReadLine(now) && LineUsable()) HangUp();
 }
 
+void CommDevice::Deliver(const BYTE* data, size_t count, Clock::time_point now) {
+    const size_t taken = m_requests.Deliver(data, count, now);
+    m_input.Push(data + taken, count - taken);
+    m_arrivals.Note(count - taken, now);
+}
+
+void CommDevice::RaiseEvents(DWORD events) {
+    events &= m_mask;
+    if (events && !m_requests.EndWait(events)) m_history |= events;
+}
+
 void CommDevice::TakeLineCounts() {
     LineInput counted;
     m_line->TakeCounts(counted);
@@ -234,8 +243,8 @@ void CommDevice::TakeLineCounts() {
 }
 
 void CommDevice::PumpWrites(Clock::time_point now) {
-    while (LineUsable() && !m_outputBlocked && !OutputStopped() && !m_writes.Empty()) {
-        Request* write = m_writes.Front();
+    while (LineUsable() && !m_outputBlocked && !OutputStopped() && m_requests.WritesPending()) {
+        Request* write = m_requests.NextWrite();
         ssize_t put = WriteLine(write->data + write->done, write->length - write->done, now);
         if (put < 0) {
             if (errno == EINTR) continue;
@@ -245,10 +254,8 @@ void CommDevice::PumpWrites(Clock::time_point now) {
         }
         write->done += static_cast<DWORD>(put);
         if (write->done < write->length) continue;
-        m_writes.PopFront();
-        Complete(write, ERROR_SUCCESS);
-        StartHead(m_writes, now);
-        if (m_writes.Empty()) RaiseEvents(EV_TXEMPTY);
+        m_requests.WriteDone(now);
+        if (!m_requests.WritesPending()) RaiseEvents(EV_TXEMPTY);
     }
 }
 
@@ -261,10 +268,7 @@ ssize_t CommDevice::WriteLine(const BYTE* data, size_t length, Clock::time_point
 void CommDevice::HangUp() {
     if (m_hungUp) return;
     m_hungUp = true;
-    // A read that already holds bytes returns them rather than losing them.
-    while (Request* read = m_reads.PopFront()) Complete(read, read->done > 0 ? ERROR_SUCCESS : ERROR_OPERATION_ABORTED);
-    while (Request* write = m_writes.Front()) Abort(write);
-    if (m_wait) Abort(m_wait);
+    m_requests.EndAtHangUp();
 }
 
 }  // namespace comm

@@ -1,16 +1,9 @@
 // An open serial device, behaving like a Windows serial driver: its own driver
 // thread owns the line (line.h: a tty, or a port server across the network),
-// fills the input queue, completes pending reads, writes and the one pending
-// WaitCommEvent, keeps the event history and the line errors, and enforces
-// COMMTIMEOUTS. It sleeps (line_watch.h) until the line, a request or the nearest
-// deadline needs it.
-//
-// Every write into a caller's records (OVERLAPPED, buffers, event bits) is made
-// under the device lock, so once a cancel has taken that lock and completed an
-// operation, nothing more is written for it. The byte count of a pending
-// transfer goes to OVERLAPPED::InternalHigh only: the caller's count variable
-// is written only when the call completes at once, since a pending call's
-// count may live in a frame that has already returned.
+// fills the input queue, completes the operations in flight
+// (pending_requests.h), keeps the event history and the line errors, and
+// enforces COMMTIMEOUTS. It sleeps (line_watch.h) until the line, a request or
+// the nearest deadline needs it. One lock, the device's, guards all of it.
 //
 // The thread that waits for the device's events (the first to call
 // WaitCommEvent) is lent the line (kernel/lent_line.h): while it sleeps in a
@@ -34,8 +27,8 @@
 #include "platform/comm/arrival_marks.h"
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
-#include "platform/comm/line_drain.h"
-#include "platform/comm/request.h"
+#include "platform/comm/line_backlog.h"
+#include "platform/comm/pending_requests.h"
 #include "platform/comm/timeout_rules.h"
 #include "platform/kernel/lent_line.h"
 #include "platform/kernel/line_watch.h"
@@ -108,18 +101,13 @@ private:
     BOOL CopyOut(const T& setting, T* out);
 
     // All below run with m_lock held.
-    Request* Accept(Request* spare, Request::Kind kind, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event);
-    void Complete(Request* request, DWORD status);
-    static void CompleteAtOnce(OVERLAPPED* overlapped, const kernel::Ref<kernel::Event>& event, DWORD transferred);
-    void Abort(Request* request);
-    void StartHead(RequestList& list, Clock::time_point now);
+    // Received data to the pending reads, the rest to the queue.
     void Deliver(const BYTE* data, size_t count, Clock::time_point now);
+    // Ends the pending wait with the events the mask selects; kept for the next wait when none is pending.
     void RaiseEvents(DWORD events);
     void PumpWrites(Clock::time_point now);
     // ::write to the line; what it took counts in m_backlog.
     ssize_t WriteLine(const BYTE* data, size_t length, Clock::time_point now);
-    void ExpireDeadlines(Clock::time_point now);
-    std::optional<Clock::time_point> NearestDeadline() const;
     void HangUp();
     void Wake();
     // The line may be called: it has not hung up, and no change of settings
@@ -179,7 +167,6 @@ private:
     std::thread m_driver;
 
     std::mutex m_lock;
-    std::condition_variable m_completed;  // GetOverlappedResult waits here
     bool m_closed = false;
     bool m_hungUp = false;
     bool m_lineEnding = false;     // the line reported its end: read, not watched, until it has no more
@@ -203,11 +190,7 @@ private:
     ArrivalMarks m_arrivals;  // when the queued bytes were read from the line, while asked
     std::uint64_t m_lost = 0;  // received bytes the driver counted as dropped since the open
 
-    RequestList m_reads;
-    RequestList m_writes;
-    Request* m_wait = nullptr;
-    RequestPool m_pool;
-    std::uint64_t m_nextTicket = 1;
+    PendingRequests m_requests{*this};
 
     // What a read of the line takes in, by the driver or the lent-to thread.
     std::vector<BYTE> m_received;

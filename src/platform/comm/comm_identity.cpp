@@ -1,10 +1,10 @@
 // GetCommDeviceIdentityA: which physical device a port name leads to now.
-#include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/net/server_signature.h"
 #include "platform/comm/net/server_watch.h"
 #include "platform/comm/text_out.h"
+#include "platform/comm/tty/device_identity.h"
 #include "platform/kernel/visible_text.h"
 
 namespace {

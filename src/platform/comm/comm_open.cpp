@@ -1,22 +1,10 @@
-// CreateFileA for serial devices: name mapping, exclusive open, raw line; or
-// a port server's line across the network.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
+// CreateFileA for serial devices: name mapping, then a tty's line
+// (tty/tty_open.h) or a port server's across the network.
 #include "platform/comm/comm_device.h"
-#include "platform/comm/device_identity.h"
 #include "platform/comm/device_name.h"
-#include "platform/comm/device_number.h"
-#include "platform/comm/errno_map.h"
-#include "platform/comm/kept_lines.h"
 #include "platform/comm/net/network_line.h"
-#include "platform/comm/permission_hint.h"
-#include "platform/comm/tty_line.h"
+#include "platform/comm/tty/device_number.h"
+#include "platform/comm/tty/tty_open.h"
 #include "platform/kernel/background_close.h"
 #include "platform/kernel/visible_text.h"
 
@@ -25,37 +13,6 @@ namespace {
 
 // How long an open waits for the device's last close, on the caller's thread.
 constexpr std::chrono::seconds kLastClosePatience{3};
-
-// Why the open failed, with what to do about a permission the user lacks.
-std::string OpenFailureText(int error, const std::string& path) {
-    std::string text = ErrnoText(error);
-    if (error != EACCES) return text;
-    const std::string hint = PermissionHint(path);
-    return hint.empty() ? text : text + "; " + hint;
-}
-
-// An open descriptor or -errno. Exclusive as share mode 0 is: flock keeps out
-// every other opener (TIOCEXCL alone lets root in), TIOCEXCL also keeps out
-// programs that do not take the lock. original receives the line as it was:
-// as this process first found it, if the device hung up since.
-int OpenExclusive(const std::string& path, DeviceIdentity& identity, SavedLine& original) {
-    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -errno;
-    int error = 0;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno == EWOULDBLOCK ? EBUSY : errno;  // busy: another opener holds it
-    else if (ioctl(fd, TIOCEXCL) != 0) error = errno;
-    else if ((error = IdentityOfDescriptor(fd, identity)) == 0) {
-        const SavedLine found = SaveLine(fd);
-        error = found.valid ? MakeRaw(fd) : errno;
-        if (error == 0) {
-            original = KeptLine(path, identity.key).value_or(found);
-            return fd;
-        }
-        RestoreLine(fd, found);
-    }
-    close(fd);  // also drops the lock
-    return -error;
-}
 
 // The reason in words goes with the error code, for telling the user.
 HANDLE OpenFailed(DWORD code, const std::string& reason) {
@@ -107,9 +64,9 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD c
     // line it puts back is the one this open is to find.
     if (!kernel::WaitForBackgroundClose(DeviceNumberOf(*path), kLastClosePatience))
         return OpenFailed(ERROR_ACCESS_DENIED, "Device or resource busy; its last close has not finished");
-    DeviceIdentity identity;
-    SavedLine original;
-    int fd = OpenExclusive(*path, identity, original);
-    if (fd < 0) return OpenFailed(Win32FromErrno(-fd), OpenFailureText(-fd, *path));
-    return HandleFor(std::make_unique<TtyLine>(fd, *path, identity.key, original));
+    DWORD error = ERROR_SUCCESS;
+    std::string reason;
+    std::unique_ptr<TtyLine> line = OpenTty(*path, error, reason);
+    if (!line) return OpenFailed(error, reason);
+    return HandleFor(std::move(line));
 }

@@ -5,11 +5,11 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/comm/controlling_session.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
-#include "platform/comm/pty_instance.h"
 #include "platform/comm/text_out.h"
+#include "platform/comm/tty/controlling_session.h"
+#include "platform/comm/tty/pty_instance.h"
 
 namespace {
 

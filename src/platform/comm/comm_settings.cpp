@@ -80,12 +80,7 @@ BOOL CommDevice::SetMask(DWORD mask) {
     if (!lock) return FALSE;
     m_mask = mask;
     m_history &= mask;
-    if (m_wait) {  // a pending wait ends with no events
-        Request* wait = m_wait;
-        m_wait = nullptr;
-        wait->firedEvents = 0;
-        Complete(wait, ERROR_SUCCESS);
-    }
+    m_requests.EndWait(0);  // a pending wait ends with no events
     return TRUE;
 }
 
@@ -109,7 +104,7 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         // What the driver thread leaves in the kernel while nobody waits has arrived all the same.
         status->cbInQue = static_cast<DWORD>(m_input.Size());
         if (LineUsable()) status->cbInQue += m_line->InputHeld();
-        m_writes.ForEach([status](const Request* write) { status->cbOutQue += write->length - write->done; });
+        status->cbOutQue = m_requests.OutputQueued();
         if (LineUsable()) status->cbOutQue += m_line->OutputHeld();
         ReadStatusLines();
         FillHolds(*status);
@@ -132,10 +127,8 @@ BOOL CommDevice::Purge(DWORD flags) {
     if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) return Fail(ERROR_INVALID_PARAMETER);
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    if (flags & PURGE_TXABORT)
-        while (Request* write = m_writes.Front()) Abort(write);
-    if (flags & PURGE_RXABORT)
-        while (Request* read = m_reads.Front()) Abort(read);
+    if (flags & PURGE_TXABORT) m_requests.AbortWrites();
+    if (flags & PURGE_RXABORT) m_requests.AbortReads();
     if (flags & PURGE_RXCLEAR) {
         m_input.Clear();
         m_arrivals.Clear();

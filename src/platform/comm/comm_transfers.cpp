@@ -25,11 +25,11 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     if (!TakeEvent(overlapped, event)) return FALSE;
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    Request* spare = m_pool.Take();  // before taking data, which must not be lost if this fails
+    Request* spare = m_requests.Spare();  // before taking data, which must not be lost if this fails
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     TransferRule rule = ReadRuleFor(m_timeouts, length);
-    bool first = m_reads.Empty();
+    bool first = !m_requests.ReadsPending();
     DWORD taken = 0;
     if (first) {
         // A read that will not wait takes what the line holds now, not only
@@ -45,24 +45,23 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
     // come, so a read that finds nothing fails, even one that would not wait.
     if (m_hungUp) {
         if (taken == 0 && length > 0) {
-            m_pool.Give(spare);
+            m_requests.GiveBack(spare);
             return Fail(ERROR_DEVICE_NOT_CONNECTED);
         }
         atOnce = true;
     }
     if (atOnce) {
-        m_pool.Give(spare);
+        m_requests.GiveBack(spare);
         if (count) *count = taken;
-        CompleteAtOnce(overlapped, event, taken);
+        PendingRequests::CompleteAtOnce(overlapped, event, taken);
         return TRUE;
     }
-    Request* read = Accept(spare, Request::Kind::Read, overlapped, std::move(event));
+    Request* read = m_requests.Accept(spare, Request::Kind::Read, overlapped, std::move(event));
     read->data = buffer;
     read->length = length;
     read->done = taken;
     read->rule = rule;
-    m_reads.PushBack(*read);
-    if (first) StartHead(m_reads, Clock::now());
+    m_requests.QueueRead(read, Clock::now());
     Wake();  // the driver's nearest deadline may have changed
     return Pending();
 }
@@ -78,13 +77,13 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
     if (m_dcb.fOutX && !m_hungUp) ReadLine(Clock::now());
     if (m_hungUp) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     ReadStatusLines();
-    Request* spare = m_pool.Take();
+    Request* spare = m_requests.Spare();
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
 
     // With nothing queued ahead, write straight away as a UART driver fills
     // its FIFO; whatever the line cannot take now goes to the driver thread.
     DWORD written = 0;
-    if (m_writes.Empty() && LineUsable() && !m_outputBlocked && !OutputStopped() && length > 0) {
+    if (!m_requests.WritesPending() && LineUsable() && !m_outputBlocked && !OutputStopped() && length > 0) {
         ssize_t put = WriteLine(data, length, Clock::now());
         if (put > 0) {
             written = static_cast<DWORD>(put);
@@ -92,26 +91,24 @@ BOOL CommDevice::Write(const BYTE* data, DWORD length, DWORD* count, OVERLAPPED*
             m_outputBlocked = true;
         } else if (put < 0 && errno != EINTR) {
             DWORD error = Win32FromErrno(errno);
-            m_pool.Give(spare);
+            m_requests.GiveBack(spare);
             if (error == ERROR_DEVICE_NOT_CONNECTED) ReadToTheEnd(Clock::now());  // what came before the end is kept
             return Fail(error);
         }
     }
     if (written == length) {
-        m_pool.Give(spare);
+        m_requests.GiveBack(spare);
         if (count) *count = written;
-        CompleteAtOnce(overlapped, event, written);
-        if (length > 0 && m_writes.Empty()) RaiseEvents(EV_TXEMPTY);
+        PendingRequests::CompleteAtOnce(overlapped, event, written);
+        if (length > 0 && !m_requests.WritesPending()) RaiseEvents(EV_TXEMPTY);
         return TRUE;
     }
-    Request* write = Accept(spare, Request::Kind::Write, overlapped, std::move(event));
+    Request* write = m_requests.Accept(spare, Request::Kind::Write, overlapped, std::move(event));
     write->data = const_cast<BYTE*>(data);
     write->length = length;
     write->done = written;
     write->rule = WriteRuleFor(m_timeouts, length);
-    bool first = m_writes.Empty();
-    m_writes.PushBack(*write);
-    if (first) StartHead(m_writes, Clock::now());
+    m_requests.QueueWrite(write, Clock::now());
     Wake();
     return Pending();
 }
@@ -134,20 +131,19 @@ BOOL CommDevice::WaitEvent(DWORD* bits, OVERLAPPED* overlapped) {
 BOOL CommDevice::StartWait(DWORD* bits, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event, bool& lend) {
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    if (m_mask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
+    if (m_mask == 0 || m_requests.WaitPending()) return Fail(ERROR_INVALID_PARAMETER);
     lend = TakeLender();
     // Events from before a hang-up are still told: the data they announce can still be read.
     if (m_history) {
         *bits = m_history;
         m_history = 0;
-        CompleteAtOnce(overlapped, event, 0);
+        PendingRequests::CompleteAtOnce(overlapped, event, 0);
         return TRUE;
     }
     if (m_hungUp) return Fail(ERROR_DEVICE_NOT_CONNECTED);
-    Request* spare = m_pool.Take();
+    Request* spare = m_requests.Spare();
     if (!spare) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    m_wait = Accept(spare, Request::Kind::Wait, overlapped, std::move(event));
-    m_wait->eventBits = bits;
+    m_requests.QueueWait(m_requests.Accept(spare, Request::Kind::Wait, overlapped, std::move(event)), bits);
     return Pending();
 }
 
@@ -155,33 +151,18 @@ BOOL CommDevice::GetResult(OVERLAPPED* overlapped, DWORD* count, bool wait) {
     std::unique_lock lock(m_lock);
     if (overlapped->Internal == ERROR_IO_PENDING) {
         if (!wait) return Fail(ERROR_IO_INCOMPLETE);
-        // Every pending operation ends: by the line, a deadline, a cancel or the close.
-        m_completed.wait(lock, [overlapped] { return overlapped->Internal != ERROR_IO_PENDING; });
+        m_requests.AwaitEnd(lock, overlapped);
     }
     if (count) *count = static_cast<DWORD>(overlapped->InternalHigh);
     auto status = static_cast<DWORD>(overlapped->Internal);
     return status == ERROR_SUCCESS ? TRUE : Fail(status);
 }
 
-namespace {
-
-Request* IssuedBy(const RequestList& list, const kernel::ThreadIo* thread) {
-    Request* found = nullptr;
-    list.ForEach([&](Request* r) {
-        if (!found && r->issuer == thread) found = r;
-    });
-    return found;
-}
-
-}  // namespace
-
 BOOL CommDevice::CancelThreadIo() {
     const kernel::ThreadIo* me = &kernel::ThreadIo::Current();
     auto lock = LockOpen();
     if (!lock) return FALSE;
-    while (Request* read = IssuedBy(m_reads, me)) Abort(read);
-    while (Request* write = IssuedBy(m_writes, me)) Abort(write);
-    if (m_wait && m_wait->issuer == me) Abort(m_wait);
+    m_requests.AbortIssuedBy(me);
     Wake();  // the head, and so the nearest deadline, may have changed
     return TRUE;
 }
@@ -196,7 +177,7 @@ void CommDevice::AbortAtThreadExit(kernel::PendingIo& io, std::uint64_t ticket) 
     // kernel object, is signalled.
     request.overlapped = &request.spareRecord;
     request.eventBits = &request.spareBits;
-    Abort(&request);
+    m_requests.Abort(&request);
 }
 
 }  // namespace comm

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/comm/serial_devices.h"
+#include "platform/comm/tty/serial_devices.h"
 #include "platform/win32.h"
 
 namespace {

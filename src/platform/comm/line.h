@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/comm/line_drain.h"
+#include "platform/comm/line_backlog.h"
 #include "platform/win32.h"
 
 namespace comm {

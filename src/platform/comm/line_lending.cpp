@@ -22,7 +22,7 @@ bool CommDevice::BeginLend(kernel::Parker& waiter) {
     // between two (a worker's gather) leaves the line to the driver, whose
     // sleep costs less per packet of a stream than a wait's. A full queue
     // reads nothing, so input would only wake the thread again and again.
-    if (m_closed || !m_lenderRegistered || !m_wait || m_wait->issuer != &kernel::ThreadIo::Current() ||
+    if (m_closed || !m_lenderRegistered || m_requests.WaitIssuer() != &kernel::ThreadIo::Current() ||
         !LineLendable() || m_input.Free() == 0 || !waiter.PreparePollWake())
         return false;
     // What the line holds already is read, not waited for. Input that came
@@ -31,8 +31,8 @@ bool CommDevice::BeginLend(kernel::Parker& waiter) {
     // thread out of the wait it is about to begin, the two then taking turns
     // at the lock for one read.
     ReadLine(Clock::now());
-    if (!m_wait || !LineLendable()) {
-        if (!m_reads.Empty() || !m_writes.Empty()) Wake();
+    if (!m_requests.WaitPending() || !LineLendable()) {
+        if (m_requests.ReadsPending() || m_requests.WritesPending()) Wake();
         return false;
     }
     bool added = false;
@@ -56,7 +56,7 @@ void CommDevice::EndLend(std::uint32_t lineEvents) {
     if (lineEvents & (EPOLLHUP | EPOLLERR)) ReadToTheEnd(Clock::now());
     else if (lineEvents & EPOLLIN) ReadLine(Clock::now());
     // Deadlines of reads, and writes that the read let go (an XON), are the driver's.
-    if (!WatchLine() || !m_reads.Empty() || !m_writes.Empty()) Wake();
+    if (!WatchLine() || m_requests.ReadsPending() || m_requests.WritesPending()) Wake();
 }
 
 void CommDevice::Unlend() {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "comm_fixture.h"
-#include "platform/comm/device_number.h"
+#include "platform/comm/tty/device_number.h"
 #include "platform/kernel/background_close.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include "platform/comm/dcb_rules.h"
-#include "platform/comm/driver_traits.h"
 #include "platform/comm/settings_refusal.h"
 #include "platform/comm/timeout_rules.h"
 
@@ -87,23 +86,6 @@ TEST(RefusalText, NamesTheRefusedPartsAsAskedThenWhatTheLineRuns) {
               "/dev/ttyS0 cannot take 1 stop bit, kept 9600 5S1.5");
     EXPECT_EQ(DescribeRefusal("/dev/ttyS0", kept, kept, kPartOther), "/dev/ttyS0 cannot take these handshake settings, kept 9600 8N1");
     EXPECT_EQ(DescribeRefusal("/dev/ttyACM0", kept, kept, kPartRtsCts), "/dev/ttyACM0 cannot take RTS/CTS handshake, kept 9600 8N1");
-}
-
-// Either half of RTS/CTS asks for CRTSCTS, which a driver that keeps the flag
-// without acting on it must refuse; the others take it.
-TEST(DriverRules, RtsCtsIsBeyondADriverWithoutHardwareFlow) {
-    using namespace comm;
-    DriverTraits without;
-    without.rtsCtsFlow = false;
-    DCB cts = Frame(9600, 8, NOPARITY, ONESTOPBIT);
-    cts.fOutxCtsFlow = 1;
-    DCB rts = Frame(9600, 8, NOPARITY, ONESTOPBIT);
-    rts.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    for (const DCB& dcb : {cts, rts}) {
-        EXPECT_EQ(PartsBeyondDriver(without, dcb), unsigned{kPartRtsCts});
-        EXPECT_EQ(PartsBeyondDriver(DriverTraits{}, dcb), 0u);
-    }
-    EXPECT_EQ(PartsBeyondDriver(without, Frame(9600, 8, NOPARITY, ONESTOPBIT)), 0u);
 }
 
 TEST(DcbRules, InvalidPartsNameWhatIsWrong) {

@@ -20,29 +20,29 @@ constexpr size_t kReadAhead = 16384;
 // The waits for the server run aside: a window that opens the port or sets
 // its line keeps painting meanwhile.
 std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineResult& result) {
-    ServerLine opened;
+    OpenedConnection opened;
     kernel::RunAside([&] { opened = OpenServer(address); });
     result = opened.result;
-    if (!opened.line) return nullptr;
+    if (!opened.connection) return nullptr;
     // Asked for before the settings, so answered by now if the server tells one.
-    if (!opened.line->Signature().empty()) RememberSignature(opened.line->Address(), opened.line->Signature());
-    return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(opened.line), opened.dcb));
+    if (!opened.connection->Signature().empty()) RememberSignature(opened.connection->Address(), opened.connection->Signature());
+    return std::unique_ptr<NetworkLine>(new NetworkLine(std::move(opened.connection), opened.dcb));
 }
 
 LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
     LineInput input;
-    bool alive = !m_net->Ended();
+    bool alive = !m_connection->Ended();
     // A read of the socket that brought only the server's commands is
     // followed by another: a read that gives nothing says the socket has nothing.
     while (alive && m_pending.size() < kReadAhead) {
         const size_t before = m_pending.size();
-        alive = m_net->Receive(m_pending);
-        if (m_pending.size() > before || m_net->Drained()) break;
+        alive = m_connection->Receive(m_pending);
+        if (m_pending.size() > before || m_connection->Drained()) break;
     }
     NoteEnd();
-    const LineReport report = m_net->TakeLineReport();
+    const LineReport report = m_connection->TakeLineReport();
     input.errors = report.errors;
-    input.events = report.events | m_net->TakeModemEvents();
+    input.events = report.events | m_connection->TakeModemEvents();
     input.length = std::min(room, m_pending.size());
     std::copy_n(m_pending.begin(), input.length, buffer);
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(input.length));
@@ -53,20 +53,20 @@ LineInput NetworkLine::Read(BYTE* buffer, size_t room) {
 
 void NetworkLine::NoteEnd() {
     // Looked for in the background from now on, as a pulled adapter is.
-    if (m_net->Ended() && !std::exchange(m_lostTold, true)) ServerLost(m_net->Address());
+    if (m_connection->Ended() && !std::exchange(m_lostTold, true)) ServerLost(m_connection->Address());
 }
 
 ssize_t NetworkLine::Write(const BYTE* data, size_t length) {
-    const size_t taken = m_net->Send(data, length);
+    const size_t taken = m_connection->Send(data, length);
     if (taken > 0) return static_cast<ssize_t>(taken);
     NoteEnd();
-    errno = m_net->Ended() ? EIO : EAGAIN;
+    errno = m_connection->Ended() ? EIO : EAGAIN;
     return -1;
 }
 
 DWORD NetworkLine::ApplyDcb(const DCB& asked, const DCB& kept, std::string& reason) {
     LineResult result;
-    kernel::RunAside([&] { result = m_net->ApplyDcb(asked, kept); });
+    kernel::RunAside([&] { result = m_connection->ApplyDcb(asked, kept); });
     NoteEnd();
     reason = result.reason;
     return result.error;
@@ -74,7 +74,7 @@ DWORD NetworkLine::ApplyDcb(const DCB& asked, const DCB& kept, std::string& reas
 
 void NetworkLine::Purge(bool input, bool output) {
     if (input) m_pending.clear();
-    m_net->Purge(input, output);
+    m_connection->Purge(input, output);
 }
 
 // A change of settings still waiting for the server ends first.

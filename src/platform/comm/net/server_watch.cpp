@@ -19,20 +19,20 @@ namespace {
 // once a second.
 constexpr std::chrono::seconds kKept = kServerTimeout;
 
-ServerLine OpenLine(const NetAddress& address, int cancelFd) {
-    ServerLine opened;
+OpenedConnection OpenConnection(const NetAddress& address, int cancelFd) {
+    OpenedConnection opened;
     opened.dcb = DefaultDcb();
-    opened.line = NetLine::Open(address, opened.result, cancelFd);
-    if (opened.line) opened.result = opened.line->ReadSettings(opened.dcb, cancelFd);
-    if (opened.result.error != ERROR_SUCCESS) opened.line.reset();
+    opened.connection = ServerConnection::Open(address, opened.result, cancelFd);
+    if (opened.connection) opened.result = opened.connection->ReadSettings(opened.dcb, cancelFd);
+    if (opened.result.error != ERROR_SUCCESS) opened.connection.reset();
     return opened;
 }
 
 // A failure that says nothing is there to answer: refused, not found,
 // unreachable, no answer in time, or the connection ended at once.
-bool Away(const ServerLine& opened) {
+bool Away(const OpenedConnection& opened) {
     const DWORD error = opened.result.error;
-    return !opened.line && (error == ERROR_FILE_NOT_FOUND || error == ERROR_TIMEOUT || error == ERROR_DEVICE_NOT_CONNECTED);
+    return !opened.connection && (error == ERROR_FILE_NOT_FOUND || error == ERROR_TIMEOUT || error == ERROR_DEVICE_NOT_CONNECTED);
 }
 
 class ServerWatch {
@@ -67,7 +67,7 @@ public:
         Server& server = found->second;
         if (server.trying) return false;
         if (server.outcome && !Away(*server.outcome)) {
-            if (server.outcome->line) signature = server.outcome->line->Signature();
+            if (server.outcome->connection) signature = server.outcome->connection->Signature();
             return true;
         }
         // Nothing reached it yet: a new try, after the last one has let go.
@@ -92,7 +92,7 @@ public:
         return false;
     }
 
-    ServerLine Open(const NetAddress& address) {
+    OpenedConnection Open(const NetAddress& address) {
         std::unique_lock held(m_lock);
         auto found = m_servers.find(NetAddressText(address));
         if (found != m_servers.end()) {
@@ -104,9 +104,9 @@ public:
             server.outcome.reset();
         }
         held.unlock();
-        ServerLine opened = OpenLine(address, -1);
+        OpenedConnection opened = OpenConnection(address, -1);
         held.lock();
-        if (found != m_servers.end() && opened.line) found->second.lost = false;
+        if (found != m_servers.end() && opened.connection) found->second.lost = false;
         return opened;
     }
 
@@ -114,20 +114,20 @@ private:
     struct Server {
         bool lost = false;    // since its connection ended, and until it is opened again
         bool trying = false;  // a try under way, its outcome not in yet
-        std::optional<ServerLine> outcome;
+        std::optional<OpenedConnection> outcome;
         std::thread thread;   // the last try, holding its outcome until taken or stale
     };
 
-    ServerLine Take(Server& server) {
-        ServerLine taken = std::move(*server.outcome);
+    OpenedConnection Take(Server& server) {
+        OpenedConnection taken = std::move(*server.outcome);
         server.outcome.reset();
-        if (taken.line) server.lost = false;
+        if (taken.connection) server.lost = false;
         m_changed.notify_all();
         return taken;
     }
 
     void Try(Server& server, NetAddress address) {
-        ServerLine opened = OpenLine(address, m_cancel);
+        OpenedConnection opened = OpenConnection(address, m_cancel);
         std::unique_lock held(m_lock);
         server.trying = false;
         const bool away = Away(opened);
@@ -136,7 +136,7 @@ private:
         if (away) return;  // nothing to hold for the job
         m_changed.wait_for(held, kKept, [&] { return !server.outcome || m_closing; });
         // Not taken in time: the server is let go, and looked for again when asked.
-        std::optional<ServerLine> stale = std::move(server.outcome);
+        std::optional<OpenedConnection> stale = std::move(server.outcome);
         server.outcome.reset();
         held.unlock();
     }
@@ -159,6 +159,6 @@ void ServerLost(const std::string& addressText) { Watch().Lost(addressText); }
 
 bool ServerAnswering(const NetAddress& address, std::string& signature) { return Watch().Answering(address, signature); }
 
-ServerLine OpenServer(const NetAddress& address) { return Watch().Open(address); }
+OpenedConnection OpenServer(const NetAddress& address) { return Watch().Open(address); }
 
 }  // namespace comm::net

@@ -1,7 +1,7 @@
 // A port server whose connection was lost is looked for in the background, as
 // a USB device that was pulled is: a job waiting for it asks now and then
 // whether it answers, and is told it is away until a try on a thread of its
-// own has reached it. That try's line is what the job's next open takes, so
+// own has reached it. That try's connection is what the job's next open takes, so
 // a job waiting for a server that drops every packet never waits on it
 // itself, and its Stop is taken at once.
 #pragma once
@@ -9,14 +9,14 @@
 #include <memory>
 #include <string>
 
-#include "platform/comm/net/net_line.h"
+#include "platform/comm/net/server_connection.h"
 
 namespace comm::net {
 
-// A line to a server, connected, negotiated and its settings read into dcb;
+// A connection to a server, negotiated and its settings read into dcb;
 // or nothing, with the reason.
-struct ServerLine {
-    std::unique_ptr<NetLine> line;
+struct OpenedConnection {
+    std::unique_ptr<ServerConnection> connection;
     DCB dcb{};
     LineResult result;
 };
@@ -30,8 +30,8 @@ void ServerLost(const std::string& addressText);
 // no try is needed: the server was not lost).
 bool ServerAnswering(const NetAddress& address, std::string& signature);
 
-// Opens a line to the server, within kServerTimeout for each step: what a
+// Opens a connection to the server, within kServerTimeout for each step: what a
 // try under way or just made gives, else an open of its own.
-ServerLine OpenServer(const NetAddress& address);
+OpenedConnection OpenServer(const NetAddress& address);
 
 }  // namespace comm::net

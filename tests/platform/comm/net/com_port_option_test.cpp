@@ -4,9 +4,9 @@
 
 #include <optional>
 
-#include "net_line_fixture.h"
 #include "platform/comm/dcb_rules.h"
 #include "platform/comm/net/com_port_option.h"
+#include "server_connection_fixture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "e2e/ser2net.h"
-#include "net_line_fixture.h"
-#include "platform/comm/line_speed.h"
+#include "platform/comm/tty/line_speed.h"
+#include "server_connection_fixture.h"
 #include "support/pty.h"
 #include "support/test_directory.h"
 
@@ -25,7 +25,7 @@ protected:
         m_server = std::make_unique<Ser2net>(accepter, m_pty.SlavePath(), settings, m_dir);
         ASSERT_TRUE(m_server->Ready()) << m_server->Output();
         LineResult result;
-        m_line = NetLine::Open({protocol, "127.0.0.1", m_server->Port()}, result);
+        m_line = ServerConnection::Open({protocol, "127.0.0.1", m_server->Port()}, result);
         ASSERT_TRUE(m_line) << result.reason << "; ser2net: " << m_server->Output();
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
@@ -44,7 +44,7 @@ protected:
     std::filesystem::path m_dir = testsupport::MakeTestDirectory("zandrel-ser2net");
     testsupport::Pty m_pty;
     std::unique_ptr<Ser2net> m_server;
-    std::unique_ptr<NetLine> m_line;
+    std::unique_ptr<ServerConnection> m_line;
 };
 
 TEST_F(Ser2netTest, Rfc2217SetsEveryRateOnTheFarTtyAndTheFrameAsAsked) {

@@ -7,8 +7,8 @@
 #include <thread>
 #include <utility>
 
-#include "net_line_fixture.h"
 #include "platform/comm/dcb_rules.h"
+#include "server_connection_fixture.h"
 #include "support/rfc2217_stand_in.h"
 
 namespace {
@@ -20,13 +20,13 @@ constexpr std::uint8_t IAC = kIac;
 
 using testsupport::Rfc2217StandIn;
 
-// A line to the stand-in, scripted: it meets the client with preamble and
+// A connection to the stand-in, scripted: it meets the client with preamble and
 // answers nothing by itself (manner, when given, says more). At address, by
 // default its own.
-std::unique_ptr<NetLine> OpenLine(Rfc2217StandIn& server, const Bytes& preamble, LineResult& result,
-                                  std::optional<NetAddress> address = {}) {
+std::unique_ptr<ServerConnection> OpenConnection(Rfc2217StandIn& server, const Bytes& preamble, LineResult& result,
+                                                 std::optional<NetAddress> address = {}) {
     server.MeetWith(Rfc2217StandIn::Scripted(preamble));
-    return NetLine::Open(address.value_or(*ParseNetAddress(server.Address())), result);
+    return ServerConnection::Open(address.value_or(*ParseNetAddress(server.Address())), result);
 }
 
 const Bytes kAgrees{IAC, kDo, 44, IAC, kDo, 0, IAC, kWill, 0};
@@ -34,7 +34,7 @@ const Bytes kAgrees{IAC, kDo, 44, IAC, kDo, 0, IAC, kWill, 0};
 TEST(StandInServer, LineStateModemStateAndSuspendAreTold) {
     Rfc2217StandIn server;
     LineResult result;
-    auto line = OpenLine(server, kAgrees, result);
+    auto line = OpenConnection(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     Bytes data;
 
@@ -61,7 +61,7 @@ TEST(StandInServer, LineStateModemStateAndSuspendAreTold) {
 TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     Rfc2217StandIn server;
     LineResult result;
-    auto line = OpenLine(server, kAgrees, result);
+    auto line = OpenConnection(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
     const DCB asked = Frame(14400, 7, EVENPARITY, ONESTOPBIT);
@@ -93,7 +93,7 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
 TEST(StandInServer, SettingsLeftUnansweredAreToldAsNotAnsweredWithinTheTime) {
     Rfc2217StandIn server;
     LineResult result;
-    auto line = OpenLine(server, kAgrees, result);
+    auto line = OpenConnection(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     const DCB kept = Frame(9600, 8, NOPARITY, ONESTOPBIT);
     const auto asked = Clock::now();
@@ -122,7 +122,7 @@ TEST(StandInServer, AServerThatSendsTooMuchWithoutAnsweringIsDropped) {
         Rfc2217StandIn server(!flooding.reads);
         server.MeetWith(flooding);
         LineResult result;
-        auto line = NetLine::Open(*ParseNetAddress(server.Address()), result);
+        auto line = ServerConnection::Open(*ParseNetAddress(server.Address()), result);
         ASSERT_TRUE(line) << result.reason;
         DCB dcb = Frame(9600, 8, NOPARITY, ONESTOPBIT);
         const auto asked = Clock::now();
@@ -136,7 +136,7 @@ TEST(StandInServer, AServerThatSendsTooMuchWithoutAnsweringIsDropped) {
 TEST(StandInServer, ControlAndPurgeReachTheServer) {
     Rfc2217StandIn server;
     LineResult result;
-    auto line = OpenLine(server, kAgrees, result);
+    auto line = OpenConnection(server, kAgrees, result);
     ASSERT_TRUE(line) << result.reason;
     const std::vector<std::pair<std::function<void()>, Bytes>> steps = {
         {[&] { line->Control(kBreakOn); }, Sub({5, 5})},
@@ -156,48 +156,48 @@ TEST(StandInServer, ControlAndPurgeReachTheServer) {
 TEST(StandInServer, ReachesServersByIpv6AddressAndByName) {
     Rfc2217StandIn ipv6(false, Rfc2217StandIn::Family::Ipv6);
     LineResult result;
-    EXPECT_TRUE(OpenLine(ipv6, kAgrees, result, ParseNetAddress("rfc2217://[::1]:" + ipv6.Port()))) << result.reason;
+    EXPECT_TRUE(OpenConnection(ipv6, kAgrees, result, ParseNetAddress("rfc2217://[::1]:" + ipv6.Port()))) << result.reason;
     Rfc2217StandIn ipv4;
-    EXPECT_TRUE(OpenLine(ipv4, kAgrees, result, ParseNetAddress("rfc2217://localhost:" + ipv4.Port()))) << result.reason;
+    EXPECT_TRUE(OpenConnection(ipv4, kAgrees, result, ParseNetAddress("rfc2217://localhost:" + ipv4.Port()))) << result.reason;
 }
 
 TEST(StandInServer, AnOpenThatFailsSaysWhy) {
     Rfc2217StandIn refusing;
     LineResult result;
-    EXPECT_FALSE(OpenLine(refusing, {IAC, kDont, 44, IAC, kWont, 0}, result));
+    EXPECT_FALSE(OpenConnection(refusing, {IAC, kDont, 44, IAC, kWont, 0}, result));
     EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
     EXPECT_EQ(result.reason, "server does not offer RFC 2217");
 
     // A server in text mode may alter what passes: its bytes could not be trusted.
     for (const Bytes& textMode : {Bytes{IAC, kDo, 44, IAC, kDont, 0, IAC, kWont, 0}, Bytes{IAC, kDo, 44, IAC, kDo, 0, IAC, kWont, 0}}) {
         Rfc2217StandIn refusingBinary;
-        EXPECT_FALSE(OpenLine(refusingBinary, textMode, result));
+        EXPECT_FALSE(OpenConnection(refusingBinary, textMode, result));
         EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
         EXPECT_EQ(result.reason, "the server does not accept binary transmission");
     }
 
-    EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "127.0.0.1", FreePort()}, result));
+    EXPECT_FALSE(ServerConnection::Open({NetAddress::Protocol::Rfc2217, "127.0.0.1", FreePort()}, result));
     EXPECT_EQ(result.reason, "connection refused");
 
-    EXPECT_FALSE(NetLine::Open({NetAddress::Protocol::Rfc2217, "no-such-host.invalid", "2217"}, result));
+    EXPECT_FALSE(ServerConnection::Open({NetAddress::Protocol::Rfc2217, "no-such-host.invalid", "2217"}, result));
     EXPECT_EQ(result.reason, "host not found");
 
     // ser2net's answer to a second client (its words with a title sequence of their own), then a close.
     Rfc2217StandIn busy;
     const std::string words = "\r\nPort already in use\x1B]0;x\x07\r\n";
     std::thread turnAway([&] { busy.Drop(false); });
-    EXPECT_FALSE(OpenLine(busy, {words.begin(), words.end()}, result));
+    EXPECT_FALSE(OpenConnection(busy, {words.begin(), words.end()}, result));
     turnAway.join();
     EXPECT_EQ(result.reason, "the server closed the connection, saying: Port already in use\\x1B]0;x\\x07");
 
     Rfc2217StandIn silent;  // it takes the connection and says nothing, as a raw port does
-    EXPECT_FALSE(OpenLine(silent, {}, result));
+    EXPECT_FALSE(OpenConnection(silent, {}, result));
     EXPECT_EQ(result.error, ERROR_TIMEOUT);
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s; if the server gives the line as raw "
                              "TCP, use tcp://127.0.0.1:" + ParseNetAddress(silent.Address())->port);
 
     Rfc2217StandIn other;  // a Telnet server that takes no option and then says no more
-    EXPECT_FALSE(OpenLine(other, {IAC, kWont, 0}, result));
+    EXPECT_FALSE(OpenConnection(other, {IAC, kWont, 0}, result));
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s");
 }
 

@@ -1,7 +1,7 @@
-// A serial line across the network: a TCP connection to a port server,
-// speaking RFC 2217 (data, line settings, modem lines and line errors) or
-// carrying raw bytes. The driver thread of a device polls its descriptor and
-// calls it as it calls a tty; only the settings wait (bounded) for the server.
+// The connection to a port server: TCP, speaking RFC 2217 (data, line
+// settings, modem lines and line errors) or carrying raw bytes. A device's
+// driver thread polls its descriptor and calls it through the device's line
+// for it (network_line.h); only the settings wait (bounded) for the server.
 #pragma once
 
 #include <chrono>
@@ -26,17 +26,17 @@ struct LineResult {
     std::string reason;
 };
 
-class NetLine {
+class ServerConnection {
 public:
     // Connects and, for RFC 2217, negotiates the option and binary
     // transmission both ways (refused without it), asks for line and modem
     // notifications and for the server's signature. A cancelFd other than -1
     // that becomes readable ends the open's waits (not later ones); so does
     // the program's end (kernel/ending.h), for every wait.
-    static std::unique_ptr<NetLine> Open(const NetAddress& address, LineResult& result, int cancelFd = -1);
-    ~NetLine();
-    NetLine(const NetLine&) = delete;
-    NetLine& operator=(const NetLine&) = delete;
+    static std::unique_ptr<ServerConnection> Open(const NetAddress& address, LineResult& result, int cancelFd = -1);
+    ~ServerConnection();
+    ServerConnection(const ServerConnection&) = delete;
+    ServerConnection& operator=(const ServerConnection&) = delete;
 
     // For poll(): readable means Receive has work; WantsWrite says to wait
     // for POLLOUT as well.
@@ -87,7 +87,7 @@ public:
     const std::string& Signature() const { return m_signature; }
 
 private:
-    NetLine(int fd, NetAddress address);
+    ServerConnection(int fd, NetAddress address);
 
     bool Rfc2217() const { return m_address.protocol == NetAddress::Protocol::Rfc2217; }
     // Reads the socket once; false once it has ended.

@@ -2,7 +2,7 @@
 // handshake, the driver's error counters, flushing.
 #pragma once
 
-#include "platform/comm/driver_traits.h"
+#include "platform/comm/tty/driver_traits.h"
 #include "platform/win32.h"
 
 namespace comm {

@@ -12,16 +12,16 @@
 #include <memory>
 #include <string>
 
-#include "platform/comm/net/net_line.h"
+#include "platform/comm/net/server_connection.h"
 #include "support/free_port.h"
 
 namespace nettest {
 
 using comm::net::Bytes;
-using comm::net::NetLine;
+using comm::net::ServerConnection;
 
 // Takes what the server sends until the condition holds or the time runs out.
-inline bool ReceiveUntil(NetLine& line, Bytes& data, const std::function<bool()>& condition, int timeoutMs = 5000) {
+inline bool ReceiveUntil(ServerConnection& line, Bytes& data, const std::function<bool()>& condition, int timeoutMs = 5000) {
     const auto deadline = comm::net::Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
         if (!line.HasInput()) {
@@ -34,7 +34,7 @@ inline bool ReceiveUntil(NetLine& line, Bytes& data, const std::function<bool()>
 }
 
 // Sends all of data, waiting on the socket while it takes nothing.
-inline bool SendAll(NetLine& line, const Bytes& data, int timeoutMs = 5000) {
+inline bool SendAll(ServerConnection& line, const Bytes& data, int timeoutMs = 5000) {
     const auto deadline = comm::net::Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (size_t done = 0; done < data.size();) {
         const size_t taken = line.Send(data.data() + done, data.size() - done);

@@ -7,9 +7,9 @@
 #include <map>
 #include <string>
 
-#include "platform/comm/device_identity.h"
+#include "platform/comm/tty/device_identity.h"
+#include "platform/comm/tty/stand_in_sysfs.h"
 #include "platform/win32.h"
-#include "platform/comm/stand_in_sysfs.h"
 #include "support/pty.h"
 #include "support/test_directory.h"
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/comm/parmrk_decoder.h"
+#include "platform/comm/tty/parmrk_decoder.h"
 
 namespace {
 

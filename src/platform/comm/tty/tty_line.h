@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/comm/driver_traits.h"
 #include "platform/comm/line.h"
-#include "platform/comm/line_speed.h"
-#include "platform/comm/parmrk_decoder.h"
-#include "platform/comm/termios_line.h"
+#include "platform/comm/tty/driver_traits.h"
+#include "platform/comm/tty/line_speed.h"
+#include "platform/comm/tty/parmrk_decoder.h"
+#include "platform/comm/tty/termios_line.h"
 
 namespace comm {
 

@@ -1,4 +1,4 @@
-#include "platform/comm/permission_hint.h"
+#include "platform/comm/tty/permission_hint.h"
 
 #include <grp.h>
 #include <sys/stat.h>

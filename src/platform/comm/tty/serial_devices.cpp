@@ -1,4 +1,4 @@
-#include "platform/comm/serial_devices.h"
+#include "platform/comm/tty/serial_devices.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <tuple>
 
-#include "platform/comm/device_identity.h"
+#include "platform/comm/tty/device_identity.h"
 #include "platform/kernel/visible_text.h"
 
 namespace comm {

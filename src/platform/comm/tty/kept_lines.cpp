@@ -1,4 +1,4 @@
-#include "platform/comm/kept_lines.h"
+#include "platform/comm/tty/kept_lines.h"
 
 #include <algorithm>
 #include <mutex>

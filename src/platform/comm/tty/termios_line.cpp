@@ -1,4 +1,4 @@
-#include "platform/comm/termios_line.h"
+#include "platform/comm/tty/termios_line.h"
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -9,7 +9,7 @@
 
 #include "platform/comm/dcb_rules.h"
 #include "platform/comm/errno_map.h"
-#include "platform/comm/line_speed.h"
+#include "platform/comm/tty/line_speed.h"
 
 namespace comm {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/comm/net/net_line.h"
+#include "platform/comm/net/server_connection.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "platform/comm/settings_refusal.h"
-#include "platform/kernel/visible_text.h"
 #include "platform/kernel/ending.h"
+#include "platform/kernel/visible_text.h"
 
 namespace comm::net {
 namespace {
@@ -43,18 +43,18 @@ std::string SilentText() { return "the server did not answer within " + std::to_
 
 }  // namespace
 
-NetLine::NetLine(int fd, NetAddress address) : m_fd(fd), m_address(std::move(address)) {}
+ServerConnection::ServerConnection(int fd, NetAddress address) : m_fd(fd), m_address(std::move(address)) {}
 
-NetLine::~NetLine() { close(m_fd); }
+ServerConnection::~ServerConnection() { close(m_fd); }
 
-std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& result, int cancelFd) {
+std::unique_ptr<ServerConnection> ServerConnection::Open(const NetAddress& address, LineResult& result, int cancelFd) {
     const Clock::time_point deadline = Clock::now() + kServerTimeout;
     Connection connection = ConnectTcp(address, deadline, cancelFd);
     if (connection.fd < 0) {
         result = Failure(connection.error, std::move(connection.reason));
         return nullptr;
     }
-    std::unique_ptr<NetLine> line(new NetLine(connection.fd, address));
+    std::unique_ptr<ServerConnection> line(new ServerConnection(connection.fd, address));
     line->m_openDeadline = deadline;
     line->m_cancelFd = cancelFd;
     result = line->Rfc2217() ? line->Negotiate(deadline) : LineResult{};
@@ -63,7 +63,7 @@ std::unique_ptr<NetLine> NetLine::Open(const NetAddress& address, LineResult& re
     return line;
 }
 
-LineResult NetLine::Negotiate(Clock::time_point deadline) {
+LineResult ServerConnection::Negotiate(Clock::time_point deadline) {
     using State = TelnetParser::State;
     m_out = m_parser.Start();
     Flush();
@@ -105,7 +105,7 @@ LineResult NetLine::Negotiate(Clock::time_point deadline) {
     return {};
 }
 
-bool NetLine::NothingNegotiated() const {
+bool ServerConnection::NothingNegotiated() const {
     using State = TelnetParser::State;
     return m_parser.Us(kOptionComPort) == State::WantYes && m_parser.Us(kOptionBinary) == State::WantYes &&
            m_parser.Him(kOptionBinary) == State::WantYes;
@@ -115,7 +115,7 @@ bool NetLine::NothingNegotiated() const {
 // already in use"): its words, bounded and made visible. Our answers to its
 // negotiation may have met the closed connection before its words were read:
 // what the socket still holds is read first (a few reads, each at once).
-std::string NetLine::ClosedReason() {
+std::string ServerConnection::ClosedReason() {
     if (!m_endReason.empty()) return m_endReason;  // dropped, not closed by the server
     for (int read = 0; read < kClosingReads && m_input.data.size() < kMaxClosingWords; ++read) ReadSocket();
     const auto isSpace = [](std::uint8_t byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
@@ -126,7 +126,7 @@ std::string NetLine::ClosedReason() {
     return "the server closed the connection, saying: " + kernel::VisibleText(std::string(begin, end));
 }
 
-bool NetLine::ReadSocket() {
+bool ServerConnection::ReadSocket() {
     std::uint8_t buffer[kReadSize];
     const ssize_t count = read(m_fd, buffer, sizeof buffer);
     m_drained = count < 0 && errno == EAGAIN;
@@ -146,7 +146,7 @@ bool NetLine::ReadSocket() {
     return !m_ended;
 }
 
-void NetLine::Drop(const char* reason) {
+void ServerConnection::Drop(const char* reason) {
     m_ended = true;
     m_endReason = reason;
     m_out.clear();
@@ -154,11 +154,11 @@ void NetLine::Drop(const char* reason) {
     shutdown(m_fd, SHUT_RDWR);
 }
 
-std::string NetLine::EndText() const { return m_endReason.empty() ? "the server closed the connection" : m_endReason; }
+std::string ServerConnection::EndText() const { return m_endReason.empty() ? "the server closed the connection" : m_endReason; }
 
-LineResult NetLine::Cancelled() { return Failure(ERROR_OPERATION_ABORTED, "the wait for the server was ended"); }
+LineResult ServerConnection::Cancelled() { return Failure(ERROR_OPERATION_ABORTED, "the wait for the server was ended"); }
 
-void NetLine::Take(const ServerMessage& message) {
+void ServerConnection::Take(const ServerMessage& message) {
     using Kind = ServerMessage::Kind;
     switch (message.kind) {
         case Kind::Answer: {
@@ -187,7 +187,7 @@ void NetLine::Take(const ServerMessage& message) {
     }
 }
 
-void NetLine::Flush() {
+void ServerConnection::Flush() {
     while (!m_out.empty() && !m_ended) {
         const ssize_t sent = send(m_fd, m_out.data(), m_out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0) {
@@ -200,12 +200,12 @@ void NetLine::Flush() {
     }
 }
 
-void NetLine::Queue(const ComPortRequest& request) {
+void ServerConnection::Queue(const ComPortRequest& request) {
     const Bytes framed = Encode(request);
     m_out.insert(m_out.end(), framed.begin(), framed.end());
 }
 
-bool NetLine::Receive(Bytes& data) {
+bool ServerConnection::Receive(Bytes& data) {
     m_dataHandedOn = true;
     const bool alive = !m_ended && ReadSocket();
     data.insert(data.end(), m_input.data.begin(), m_input.data.end());
@@ -213,7 +213,7 @@ bool NetLine::Receive(Bytes& data) {
     return alive;
 }
 
-size_t NetLine::Send(const std::uint8_t* data, size_t length) {
+size_t ServerConnection::Send(const std::uint8_t* data, size_t length) {
     Flush();
     if (m_ended || !m_out.empty() || m_suspended) return 0;
     const size_t taken = std::min(length, kSendChunk);
@@ -223,9 +223,9 @@ size_t NetLine::Send(const std::uint8_t* data, size_t length) {
     return taken;
 }
 
-DWORD NetLine::Unsent() const { return static_cast<DWORD>(m_out.size()) + UnsentBytes(m_fd); }
+DWORD ServerConnection::Unsent() const { return static_cast<DWORD>(m_out.size()) + UnsentBytes(m_fd); }
 
-bool NetLine::WaitForServer(Clock::time_point deadline) {
+bool ServerConnection::WaitForServer(Clock::time_point deadline) {
     // A socket that is always readable does not keep the wait past its time.
     if (Clock::now() >= deadline) return false;
     pollfd waiting[3] = {{m_fd, static_cast<short>(POLLIN | (m_out.empty() ? 0 : POLLOUT)), 0},
@@ -243,7 +243,7 @@ bool NetLine::WaitForServer(Clock::time_point deadline) {
     return !m_ended;
 }
 
-LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers,
+LineResult ServerConnection::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers,
                         Clock::time_point deadline) {
     m_asked.clear();
     for (const ComPortRequest& request : requests) {
@@ -261,7 +261,7 @@ LineResult NetLine::Ask(const std::vector<ComPortRequest>& requests, std::vector
     return {};
 }
 
-LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
+LineResult ServerConnection::ApplyDcb(const DCB& asked, const DCB& kept) {
     if (!Rfc2217()) return {};
     // A server that let a whole round go unanswered is not waited for again.
     if (m_silent) return Failure(ERROR_TIMEOUT, SilentText());
@@ -293,7 +293,7 @@ LineResult NetLine::ApplyDcb(const DCB& asked, const DCB& kept) {
     return result;
 }
 
-LineResult NetLine::ReadSettings(DCB& dcb, int cancelFd) {
+LineResult ServerConnection::ReadSettings(DCB& dcb, int cancelFd) {
     if (!Rfc2217()) return {};
     std::vector<Answer> answers;
     m_cancelFd = cancelFd;
@@ -306,21 +306,21 @@ LineResult NetLine::ReadSettings(DCB& dcb, int cancelFd) {
     return result;
 }
 
-void NetLine::Control(ControlValue value) {
+void ServerConnection::Control(ControlValue value) {
     if (!Rfc2217()) return;
     Queue(ControlRequest(value));
     Flush();
 }
 
-void NetLine::Purge(bool input, bool output) {
+void ServerConnection::Purge(bool input, bool output) {
     if (!Rfc2217() || !(input || output)) return;
     const std::uint8_t which = input && output ? kPurgeBoth : input ? kPurgeReceive : kPurgeTransmit;
     Queue({kPurgeData, {which}, 0});
     Flush();
 }
 
-LineReport NetLine::TakeLineReport() { return std::exchange(m_lineReport, LineReport{}); }
+LineReport ServerConnection::TakeLineReport() { return std::exchange(m_lineReport, LineReport{}); }
 
-DWORD NetLine::TakeModemEvents() { return std::exchange(m_modemEvents, 0); }
+DWORD ServerConnection::TakeModemEvents() { return std::exchange(m_modemEvents, 0); }
 
 }  // namespace comm::net

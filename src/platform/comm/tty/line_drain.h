@@ -6,25 +6,10 @@
 // the line's rate tells when it has gone.
 #pragma once
 
-#include "platform/comm/driver_traits.h"
-#include "platform/comm/timeout_rules.h"
+#include "platform/comm/line_backlog.h"
+#include "platform/comm/tty/driver_traits.h"
 
 namespace comm {
-
-// One character on the line: start bit, data bits, parity and stop bits.
-Clock::duration CharacterTime(const DCB& dcb);
-
-// How long what was written takes to send, at the least: a line sends no
-// faster than one character a character time.
-class LineBacklog {
-public:
-    void Written(size_t count, Clock::time_point now, Clock::duration characterTime);
-    Clock::duration Left(Clock::time_point now) const;
-
-private:
-    Clock::duration m_left{};
-    Clock::time_point m_at{};
-};
 
 // The longest a drain may take: what the tty and the driver hold, and the
 // largest chip buffer, sent at the line's rate.

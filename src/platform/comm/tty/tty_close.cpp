@@ -1,4 +1,4 @@
-#include "platform/comm/tty_close.h"
+#include "platform/comm/tty/tty_close.h"
 
 #include <termios.h>
 #include <unistd.h>

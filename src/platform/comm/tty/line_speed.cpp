@@ -1,4 +1,4 @@
-#include "platform/comm/line_speed.h"
+#include "platform/comm/tty/line_speed.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>

@@ -1,4 +1,4 @@
-#include "platform/comm/driver_traits.h"
+#include "platform/comm/tty/driver_traits.h"
 
 #include <limits.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/comm/controlling_session.h"
+#include "platform/comm/tty/controlling_session.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,12 +1,13 @@
-#include "platform/comm/tty_line.h"
+#include "platform/comm/tty/tty_line.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "platform/comm/device_number.h"
-#include "platform/comm/kept_lines.h"
 #include "platform/comm/settings_refusal.h"
-#include "platform/comm/tty_close.h"
+#include "platform/comm/tty/device_number.h"
+#include "platform/comm/tty/kept_lines.h"
+#include "platform/comm/tty/line_drain.h"
+#include "platform/comm/tty/tty_close.h"
 
 namespace comm {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/comm/device_number.h"
+#include "platform/comm/tty/device_number.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

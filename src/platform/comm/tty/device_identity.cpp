@@ -1,4 +1,4 @@
-#include "platform/comm/device_identity.h"
+#include "platform/comm/tty/device_identity.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/comm/driver_traits.h"
+#include "platform/comm/tty/driver_traits.h"
 #include "platform/kernel/visible_text.h"
 
 namespace comm {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/comm/line_speed.h"
+#include "platform/comm/tty/line_speed.h"
 
 namespace comm {
 

@@ -1,4 +1,4 @@
-#include "platform/comm/parmrk_decoder.h"
+#include "platform/comm/tty/parmrk_decoder.h"
 
 namespace comm {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/comm/pty_instance.h"
+#include "platform/comm/tty/pty_instance.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <cerrno>
 
-#include "platform/comm/driver_traits.h"
+#include "platform/comm/tty/driver_traits.h"
 
 namespace comm {
 

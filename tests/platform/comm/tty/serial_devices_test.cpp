@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/comm/serial_devices.h"
-#include "platform/comm/stand_in_sysfs.h"
+#include "platform/comm/tty/serial_devices.h"
+#include "platform/comm/tty/stand_in_sysfs.h"
 #include "platform/win32.h"
 
 namespace {
