@@ -2,19 +2,24 @@
 // event wait pending and posts every completed wait with event bits to a window.
 #include "serial/serial_wnd.h"
 
+#include <algorithm>
+
 const UINT CSerialWnd::s_nDefaultComMsg = RegisterWindowMessageA("CSerialWnd_DefaultComMsg");
 const UINT CSerialWnd::s_nDisconnectMsg = RegisterWindowMessageA("CSerialWnd_DisconnectMsg");
 
 namespace {
 
 // After telling the window of data that came soon after the last, the worker
-// lets the line run this long before it waits again: what arrives meanwhile
-// is told in one message, as a UART's driver hands over a FIFO's worth at a
-// time. A stream then costs the window one read and one pass per gather
-// rather than per few bytes, and is on its way to the window at most this
-// much later. Data after a line quiet for longer is told at once, and the
-// worker waits again at once.
+// lets the line run a while before it waits again: what arrives meanwhile is
+// told in one message, as a UART's driver hands over a FIFO's worth at a time.
+// The gather starts short and doubles with each one of a stream, up to the
+// longest: a stream then costs the window one read and one pass per 16 ms
+// rather than per few bytes, and is on its way to the window at most that
+// much later. Data after a line quiet for RECEIVE_QUIET_MS is told at once,
+// the worker waits again at once, and the next stream's gather starts short.
 constexpr DWORD RECEIVE_GATHER_MS = 4;
+constexpr DWORD RECEIVE_GATHER_MAX_MS = 16;
+constexpr DWORD RECEIVE_QUIET_MS = RECEIVE_GATHER_MAX_MS;
 
 }  // namespace
 
@@ -87,7 +92,8 @@ DWORD CSerialWnd::WatchPortEvents() {
     overlapped.hEvent = m_hWaitEvent;
     const HANDLE handles[2] = {m_hStopEvent, m_hWaitEvent};
 
-    DWORD dwLastToldData = GetTickCount() - RECEIVE_GATHER_MS;
+    DWORD dwLastToldData = GetTickCount() - RECEIVE_QUIET_MS;
+    DWORD dwGather = 0;  // the last gather of the stream under way; 0 after a quiet line
     for (;;) {
         const DWORD dwWaitStarted = GetTickCount();
         const LONG nStarted = WaitForEvent(&overlapped, INFINITE);
@@ -118,9 +124,10 @@ DWORD CSerialWnd::WatchPortEvents() {
         // a line whose packets come a little more than a gather apart would
         // gather every packet once it had gathered one.
         const DWORD dwNow = GetTickCount();
-        const bool bStream = dwNow == dwWaitStarted || dwNow - dwLastToldData < RECEIVE_GATHER_MS;
+        const bool bStream = dwNow == dwWaitStarted || dwNow - dwLastToldData < RECEIVE_QUIET_MS;
         dwLastToldData = dwNow;
-        if (bStream && WaitForSingleObject(m_hStopEvent, RECEIVE_GATHER_MS) == WAIT_OBJECT_0) return 0;
+        dwGather = !bStream ? 0 : dwGather == 0 ? RECEIVE_GATHER_MS : std::min(2 * dwGather, RECEIVE_GATHER_MAX_MS);
+        if (dwGather != 0 && WaitForSingleObject(m_hStopEvent, dwGather) == WAIT_OBJECT_0) return 0;
     }
 }
 
