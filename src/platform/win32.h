@@ -232,6 +232,34 @@ struct COMSTAT {
 };
 using LPCOMSTAT = COMSTAT*;
 
+// What GetCommProperties tells of a port. Ours fills wPacketLength,
+// wPacketVersion, dwServiceMask and dwProvSubType (PST_RS232 for a tty,
+// PST_TCPIP_TELNET for a port server across the network); the rest is 0.
+struct COMMPROP {
+    WORD wPacketLength;
+    WORD wPacketVersion;
+    DWORD dwServiceMask;
+    DWORD dwReserved1;
+    DWORD dwMaxTxQueue;
+    DWORD dwMaxRxQueue;
+    DWORD dwMaxBaud;
+    DWORD dwProvSubType;
+    DWORD dwProvCapabilities;
+    DWORD dwSettableParams;
+    DWORD dwSettableBaud;
+    WORD wSettableData;
+    WORD wSettableStopParity;
+    DWORD dwCurrentTxQueue;
+    DWORD dwCurrentRxQueue;
+    DWORD dwProvSpec1;
+    DWORD dwProvSpec2;
+    std::uint16_t wcProvChar[1];
+};
+using LPCOMMPROP = COMMPROP*;
+constexpr DWORD SP_SERIALCOMM = 0x00000001;
+constexpr DWORD PST_RS232 = 0x00000001;
+constexpr DWORD PST_TCPIP_TELNET = 0x00000102;
+
 constexpr DWORD MAXDWORD = 0xFFFFFFFF;
 
 constexpr BYTE NOPARITY = 0;
@@ -290,6 +318,7 @@ BOOL CancelIo(HANDLE file);
 BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD outQueue);
 // The line as found at open (with XON/XOFF 0x11/0x13, limits 2048/512, DTR on); after a SetCommState, its DCB whole.
 BOOL GetCommState(HANDLE comm, LPDCB dcb);
+BOOL GetCommProperties(HANDLE comm, LPCOMMPROP properties);
 // All or nothing: a rate (held within 3 %) or frame the driver refuses or does not hold leaves the line as it was and
 // fails (ERROR_INVALID_PARAMETER, a "cannot take" text); so does RTS/CTS on a driver that ignores CRTSCTS (ch341, cdc_acm).
 // Of the rest only these apply: fOutxCtsFlow or RTS_CONTROL_HANDSHAKE (CRTSCTS); fOutX (XonChar/XoffChar taken out of

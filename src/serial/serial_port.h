@@ -51,6 +51,8 @@ public:
     // The received bytes the line dropped since the open; ERROR_NOT_SUPPORTED
     // where its driver keeps no count.
     LONG GetLostCount(ULONGLONG& nLost);
+    // The kind of port (PST_RS232; PST_TCPIP_TELNET: a port server across the network).
+    LONG GetProviderSubType(DWORD& dwSubType);
     // Arrival times: while kept, ReadArrivals reads what has arrived without
     // waiting, with when each piece of it was read from the line.
     LONG SetArrivalTimes(bool bKeep);

@@ -34,3 +34,12 @@ LONG CSerialPort::GetLostCount(ULONGLONG& nLost) {
     if (const LONG nResult = BeginOperation()) return nResult;
     return GetCommLostCount(m_hComm, &nLost) ? 0 : StoreLastError();
 }
+
+LONG CSerialPort::GetProviderSubType(DWORD& dwSubType) {
+    dwSubType = 0;
+    if (const LONG nResult = BeginOperation()) return nResult;
+    COMMPROP properties{};
+    if (!GetCommProperties(m_hComm, &properties)) return StoreLastError();
+    dwSubType = properties.dwProvSubType;
+    return 0;
+}

@@ -47,11 +47,17 @@ void CZandrelDlg::OnWriteToPort() {
     m_linePace.Reset();
     if (!m_bArrivalTimes) SetTimer(SEND_TIMER_ID, m_nSendPeriod, nullptr);
     m_bSending = true;
+    // Across the network what is known is what reached the server: it, not
+    // this program, paces the line and holds it for flow control.
+    DWORD dwPortKind = 0;
+    const char* pszTo = m_Port.GetProviderSubType(dwPortKind) == 0 && dwPortKind == PST_TCPIP_TELNET ? "the server" : nullptr;
     if (m_bArrivalTimes)
         AfxBeginJobProgress(AFX_JOB_REPLAY, AfxVisibleText(m_strFileName), nSendChars,
-                            static_cast<UINT>(m_replay.empty() ? 0 : m_replay.back().nMicros / 1000), IsLoopChecked());
+                            static_cast<UINT>(m_replay.empty() ? 0 : m_replay.back().nMicros / 1000), IsLoopChecked(),
+                            pszTo);
     else
-        AfxBeginJobProgress(AFX_JOB_WRITE, AfxVisibleText(m_strFileName), nSendChars, m_nSendPeriod, IsLoopChecked());
+        AfxBeginJobProgress(AFX_JOB_WRITE, AfxVisibleText(m_strFileName), nSendChars, m_nSendPeriod, IsLoopChecked(),
+                            pszTo);
     ShowStatus(WRITING_STATUS);
     EnableJobButtons(FALSE);
     if (bSettingsKept) ShowSettingsKept();

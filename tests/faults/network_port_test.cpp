@@ -417,6 +417,15 @@ protected:
     testsupport::Rfc2217StandIn m_server;
 };
 
+// Across the network what a write knows is what reached the server, and its summary says so.
+TEST_F(NetworkPortTyped, AWriteSaysItsCharactersWentToTheServer) {
+    headless::Type(m_dlg, IDC_COM_PORT, m_server.Address().c_str());
+    StartWrite("abc", "10", false);
+    headless::Advance(40);
+    EXPECT_EQ(m_server.Received(3), (testsupport::Rfc2217StandIn::Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(headless::TakeJobSummaries(), std::vector<std::string>{"sent 3 characters to the server in 0.0 s"});
+}
+
 TEST_F(NetworkPortTyped, TheTipNamesTheServerOnceTheJobHasOpenedIt) {
     headless::Type(m_dlg, IDC_COM_PORT, m_server.Address().c_str());
     EXPECT_EQ(headless::ControlToolTip(m_dlg, IDC_COM_PORT), m_server.Address());

@@ -43,6 +43,10 @@ BOOL SetupComm(HANDLE comm, DWORD inQueue, DWORD) { return Call<&CommDevice::Set
 
 BOOL GetCommState(HANDLE comm, LPDCB dcb) { return Call<&CommDevice::GetState>(comm, dcb != nullptr, dcb); }
 
+BOOL GetCommProperties(HANDLE comm, LPCOMMPROP properties) {
+    return Call<&CommDevice::GetProperties>(comm, properties != nullptr, properties);
+}
+
 BOOL SetCommState(HANDLE comm, LPDCB dcb) {
     return Call<&CommDevice::SetState>(comm, dcb != nullptr, static_cast<const DCB*>(dcb));
 }

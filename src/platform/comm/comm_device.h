@@ -62,6 +62,7 @@ public:
 
     BOOL Setup(DWORD inQueue);
     BOOL GetState(DCB* dcb);
+    BOOL GetProperties(COMMPROP* properties);
     BOOL SetState(const DCB* dcb);
     BOOL GetMask(DWORD* mask);
     BOOL SetMask(DWORD mask);

@@ -36,6 +36,17 @@ BOOL CommDevice::CopyOut(const T& setting, T* out) {
 
 BOOL CommDevice::GetState(DCB* dcb) { return CopyOut(m_dcb, dcb); }
 
+BOOL CommDevice::GetProperties(COMMPROP* properties) {
+    auto lock = LockOpen();
+    if (!lock) return FALSE;
+    *properties = COMMPROP{};
+    properties->wPacketLength = sizeof(COMMPROP);
+    properties->wPacketVersion = 2;
+    properties->dwServiceMask = SP_SERIALCOMM;
+    properties->dwProvSubType = m_line->ProviderSubType();
+    return TRUE;
+}
+
 BOOL CommDevice::SetState(const DCB* dcb) {
     auto lock = LockOpen();
     if (!lock) return FALSE;

@@ -73,6 +73,8 @@ public:
     // them), how a user knows it, the time a close should need.
     virtual std::string CloseKey() const = 0;
     virtual std::string Name() const = 0;
+    // The kind of port, as GetCommProperties tells it (PST_RS232, PST_TCPIP_TELNET).
+    virtual DWORD ProviderSubType() const = 0;
     virtual Clock::duration CloseAllowance(bool drain, Clock::duration characterTime) const = 0;
     // The line hung up: what it is to be put back to is kept for the next open.
     virtual void KeepAfterHangUp() = 0;

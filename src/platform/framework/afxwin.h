@@ -325,7 +325,10 @@ void AfxReportJobNotice(const char* pszText);
 enum AFX_JOB_KIND { AFX_JOB_WRITE, AFX_JOB_CAPTURE, AFX_JOB_REPLAY };
 // A write of a file of nFileSize characters (0 when not known), one per
 // nDelay milliseconds, or a capture into pszFileName (size, delay and loop 0).
-void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop);
+// pszTo names, in a write's summary, where the characters went when that is
+// not the line itself ("the server").
+void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop,
+                         const char* pszTo = nullptr);
 // Loop started the file again.
 void AfxNextJobPass(ULONGLONG nFileSize);
 // Characters sent or bytes captured since the last call. Only counted here,

@@ -46,8 +46,9 @@ void AfxReportJobFault(const char* pszText) { afx::CurrentBackend().ReportJob(ps
 
 void AfxReportJobNotice(const char* pszText) { afx::CurrentBackend().ReportJob(pszText, false); }
 
-void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop) {
-    afx::CurrentBackend().BeginJobProgress({eKind, pszFileName, nFileSize, nDelay, bLoop != FALSE});
+void AfxBeginJobProgress(AFX_JOB_KIND eKind, const char* pszFileName, ULONGLONG nFileSize, UINT nDelay, BOOL bLoop,
+                         const char* pszTo) {
+    afx::CurrentBackend().BeginJobProgress({eKind, pszFileName, nFileSize, nDelay, bLoop != FALSE, pszTo ? pszTo : ""});
 }
 
 void AfxNextJobPass(ULONGLONG nFileSize) { afx::CurrentBackend().NextJobPass(nFileSize); }

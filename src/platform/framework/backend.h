@@ -32,6 +32,7 @@ struct JobProgressStart {
     std::uint64_t fileSize;
     unsigned delay;
     bool loop;
+    const char* to;
 };
 
 class Backend {

@@ -39,6 +39,7 @@ public:
     void TakeCounts(LineInput&) override {}
     std::string CloseKey() const override { return m_connection->Address(); }
     std::string Name() const override { return m_connection->Address(); }
+    DWORD ProviderSubType() const override { return PST_TCPIP_TELNET; }
     Clock::duration CloseAllowance(bool, Clock::duration) const override;
     void KeepAfterHangUp() override {}
     // What the socket holds goes on to the server after the close; the

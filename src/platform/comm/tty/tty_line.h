@@ -38,6 +38,7 @@ public:
     void TakeCounts(LineInput& input) override;
     std::string CloseKey() const override;
     std::string Name() const override { return m_path; }
+    DWORD ProviderSubType() const override { return PST_RS232; }
     Clock::duration CloseAllowance(bool drain, Clock::duration characterTime) const override;
     void KeepAfterHangUp() override;
     void Close(bool drain, Clock::duration characterTime, const LineBacklog& backlog) override;

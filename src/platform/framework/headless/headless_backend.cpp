@@ -142,7 +142,7 @@ void HeadlessBackend::BeginJobProgress(const afx::JobProgressStart& start) {
     if (!m_statusOnTerminal && !m_recordProgress) return;
     EndJobProgress();
     if (start.kind != AFX_JOB_CAPTURE)
-        m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop, start.kind == AFX_JOB_REPLAY);
+        m_progress.BeginWrite(Now(), start.fileSize, start.delay, start.loop, start.kind == AFX_JOB_REPLAY, start.to);
     else
         m_progress.BeginCapture(Now(), start.fileName);
 }

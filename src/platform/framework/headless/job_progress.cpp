@@ -72,9 +72,11 @@ Text Left(std::uint64_t ms) {
 
 }  // namespace
 
-void JobProgress::BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop, bool replay) {
+void JobProgress::BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop, bool replay,
+                             const char* to) {
     *this = JobProgress{};
     m_kind = Kind::Write;
+    m_to = to;
     m_replay = replay;
     m_running = true;
     m_begun = now;
@@ -188,10 +190,15 @@ const char* JobProgress::Line(std::uint64_t now, int columns) {
 std::string JobProgress::Summary(std::uint64_t now) const {
     char summary[64];
     if (m_kind == Kind::Write) {
-        int n = std::snprintf(summary, sizeof summary, "sent %s character%s in %s", Grouped(m_done).s,
-                              m_done == 1 ? "" : "s", Span(now - m_begun, true).s);
-        if (m_pass > 1) std::snprintf(summary + n, sizeof summary - n, " (%u passes)", m_pass);
-        return summary;
+        std::string sent = "sent " + std::string(Grouped(m_done).s) + (m_done == 1 ? " character" : " characters");
+        if (!m_to.empty()) sent += " to " + m_to;
+        std::snprintf(summary, sizeof summary, " in %s", Span(now - m_begun, true).s);
+        sent += summary;
+        if (m_pass > 1) {
+            std::snprintf(summary, sizeof summary, " (%u passes)", m_pass);
+            sent += summary;
+        }
+        return sent;
     }
     std::snprintf(summary, sizeof summary, "captured %s byte%s into ", Grouped(m_done).s, m_done == 1 ? "" : "s");
     return summary + m_fileName;

@@ -17,7 +17,9 @@ public:
 
     // A write of a file of this size (0 when not known) paced at `delay`; a
     // replay's delay is the length of its schedule.
-    void BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop, bool replay = false);
+    // to: where the characters go when that is not the line ("the server"), named in the summary.
+    void BeginWrite(std::uint64_t now, std::uint64_t fileSize, std::uint64_t delay, bool loop, bool replay = false,
+                    const char* to = "");
     // A capture into this file.
     void BeginCapture(std::uint64_t now, const char* fileName);
     // Loop started the file again; it may have changed size.
@@ -57,6 +59,7 @@ private:
     std::uint64_t m_delay = 0;
     bool m_loop = false;
     bool m_replay = false;
+    std::string m_to;
     std::uint64_t m_passBegun = 0;
     bool m_held = false;
     std::string m_holdWhy;
