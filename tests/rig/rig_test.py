@@ -1000,6 +1000,19 @@ class HoldsOnCts:
     """The emulated chip holds its transmitter while the far end's CTS is off
     and CTS handshake is on, and reports the line as the real chip does."""
 
+    def test_flow_0_rts_cts_sends_while_cts_has_been_on_since_power_up(self):
+        """A PL2303 reports its lines on interrupt IN only as they change, so
+        one whose CTS has been on since power-up never says so and its driver
+        reads CTS as off. The chip holds its transmitter itself; the program
+        holds too only once the driver has had a report since the open.
+        (Runs first in the class: nothing has set the far end's lines yet.)"""
+        line = self.far_end(self.device)
+        since = line.mark()
+        self.start_zandrel(self.device, "-f h -m 5 -l n -w /data/count.txt")
+        self.assertEqual(line.wait_for(len(COUNT_FILE), since, 20), COUNT_FILE)
+        self.stop_zandrel()
+        self.assertNotIn("not taking data", self.vm.check("cat /tmp/err"))
+
     def test_flow_4_cts_off_holds_a_write_until_it_is_on(self):
         self.chip_end.set_line("cts", 1)  # a PL2303 reports its lines on interrupt IN once the port is open
         self.held_and_resumed(self.device, "h", lambda: self.chip_end.set_line("cts", 0),

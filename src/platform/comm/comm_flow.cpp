@@ -36,7 +36,8 @@ void CommDevice::ReadStatusLines() {
     const bool wasStopped = m_ctsOff || m_dsrOff;
     const bool watched = (m_dcb.fOutxCtsFlow || m_dcb.fOutxDsrFlow) && LineUsable();
     const int lines = watched ? m_line->ModemLines() : ~0;
-    m_ctsOff = m_dcb.fOutxCtsFlow && !(lines & TIOCM_CTS);
+    // Until the driver knows CTS, the chip alone holds to it.
+    m_ctsOff = m_dcb.fOutxCtsFlow && !(lines & TIOCM_CTS) && m_line->CtsKnown(lines);
     m_dsrOff = m_dcb.fOutxDsrFlow && !(lines & TIOCM_DSR);
     if (wasStopped && !m_ctsOff && !m_dsrOff) Wake();  // held writes go on
 }

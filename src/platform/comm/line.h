@@ -56,6 +56,10 @@ public:
     // The status lines (TIOCM_CTS, TIOCM_DSR bits) as they are now; a line
     // without them has them all on.
     virtual int ModemLines() const = 0;
+    // Whether CTS in lines (as ModemLines read them) says what the line is:
+    // false where the driver has not yet been told (see
+    // DriverTraits::ctsOnlyAsChanged).
+    virtual bool CtsKnown(int lines) { return true; }
     // The line itself holds output (a port server asked to suspend it): no
     // Write until a Read has taken in the word to resume.
     virtual bool OutputSuspended() const = 0;

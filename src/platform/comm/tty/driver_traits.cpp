@@ -15,15 +15,8 @@ namespace {
 
 struct KnownDriver {
     std::string_view name;
-    unsigned dataBitsTaken;
-    unsigned minimumBaud;
-    bool oneAndAHalfStopBits;
-    unsigned chipBufferNotWaitedFor;
-    bool rtsCtsFlow;
-    bool latencyTimer;
+    DriverTraits traits;
 };
-
-constexpr unsigned kFiveToEightBits = 0x1E0;
 
 // Drivers whose chips take fewer frames than termios lets through. FTDI chips
 // send only 7 or 8 data bits (asked for 5, ftdi_sio keeps cs5 in termios while
@@ -37,14 +30,17 @@ constexpr unsigned kFiveToEightBits = 0x1E0;
 // 256 bytes; for the CH340, whose figure is not published, 128 are allowed
 // (as the rig's emulated chip holds), and for an ACM device one 64-byte packet.
 // ch341 (before Linux 6.14) and cdc_acm keep CRTSCTS without programming any
-// flow control. FTDI chips hold what they receive for a latency timer.
+// flow control. FTDI chips hold what they receive for a latency timer. pl2303
+// reads CTS from what the chip last reported on its interrupt endpoint, which
+// the chip does only when a line changes.
 constexpr KnownDriver kKnownDrivers[] = {
-    {"ftdi_sio", (1u << 7) | (1u << 8), 184, true, 0, true, true},
-    {"ch341-uart", kFiveToEightBits, 1, false, 128, false, false},  // ch341's usb-serial driver
-    {"cp210x", kFiveToEightBits, 1, false, 0, true, false},
-    {"pl2303", kFiveToEightBits, 1, true, 256, true, false},
-    {"cdc_acm", kFiveToEightBits, 1, false, 64, false, false},
-    {"uart-pl011", kFiveToEightBits, 1, false, 0, true, false},  // amba-pl011
+    {"ftdi_sio", {.dataBitsTaken = (1u << 7) | (1u << 8), .minimumBaud = 184, .latencyTimer = true}},
+    {"ch341-uart",  // ch341's usb-serial driver
+     {.oneAndAHalfStopBits = false, .chipBufferNotWaitedFor = 128, .rtsCtsFlow = false}},
+    {"cp210x", {.oneAndAHalfStopBits = false}},
+    {"pl2303", {.chipBufferNotWaitedFor = 256, .ctsOnlyAsChanged = true}},
+    {"cdc_acm", {.oneAndAHalfStopBits = false, .chipBufferNotWaitedFor = 64, .rtsCtsFlow = false}},
+    {"uart-pl011", {.oneAndAHalfStopBits = false}},  // amba-pl011
 };
 
 std::string DriverName(int fd) {
@@ -71,15 +67,8 @@ DriverTraits TraitsOf(int fd) {
         return traits;
     }
     std::string name = DriverName(fd);
-    for (const KnownDriver& known : kKnownDrivers) {
-        if (known.name != name) continue;
-        traits.dataBitsTaken = known.dataBitsTaken;
-        traits.minimumBaud = known.minimumBaud;
-        traits.oneAndAHalfStopBits = known.oneAndAHalfStopBits;
-        traits.chipBufferNotWaitedFor = known.chipBufferNotWaitedFor;
-        traits.rtsCtsFlow = known.rtsCtsFlow;
-        traits.latencyTimer = known.latencyTimer;
-    }
+    for (const KnownDriver& known : kKnownDrivers)
+        if (known.name == name) return known.traits;
     return traits;
 }
 

@@ -27,6 +27,11 @@ struct DriverTraits {
     // The chip holds what it receives for a latency timer (FTDI: 16 ms) that
     // ASYNC_LOW_LATENCY shortens; with XON/XOFF an XOFF must not wait there.
     bool latencyTimer = false;
+    // The driver's CTS is what the chip last reported of a change (pl2303
+    // keeps no counts of changes): until CTS reads otherwise than at the
+    // open, it may read off while the line is on. The chip holds its
+    // transmitter on CTS itself meanwhile.
+    bool ctsOnlyAsChanged = false;
 };
 
 // Unix98 pty slaves (136..143) and the old BSD ones (3).

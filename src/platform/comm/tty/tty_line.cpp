@@ -23,8 +23,15 @@ TtyLine::TtyLine(int fd, std::string path, std::string identityKey, const SavedL
       m_original(original),
       m_traits(TraitsOf(fd)),
       m_haveDriverCounts(ReadDriverCounts(fd, m_driverCounts)),
+      m_ctsKnown(!m_traits.ctsOnlyAsChanged),
+      m_ctsAtOpen(comm::ModemLines(fd) & TIOCM_CTS),
       m_raw(kReadChunk) {
     m_decoder.SetParityChecked(DcbFromLine(fd, m_traits).Parity != NOPARITY);
+}
+
+bool TtyLine::CtsKnown(int lines) {
+    if (!m_ctsKnown) m_ctsKnown = (lines & TIOCM_CTS) != m_ctsAtOpen;
+    return m_ctsKnown;
 }
 
 LineInput TtyLine::Read(BYTE* buffer, size_t room) {

@@ -31,6 +31,7 @@ public:
     void Purge(bool input, bool output) override;
     bool SendFlowChar(bool stop) override { return comm::SendFlowChar(m_fd, stop); }
     int ModemLines() const override { return comm::ModemLines(m_fd); }
+    bool CtsKnown(int lines) override;
     bool OutputSuspended() const override { return false; }
     void FollowLatency(bool lowLatency) override;
     bool CountsLosses() const override { return m_haveDriverCounts; }
@@ -52,6 +53,11 @@ private:
     ParmrkDecoder m_decoder;
     bool m_haveDriverCounts;
     DriverCounts m_driverCounts;
+    // CTS as the driver reads it says what the line is: a driver whose CTS
+    // changes only with a report has had one once CTS reads otherwise than
+    // it did at the open.
+    bool m_ctsKnown;
+    const int m_ctsAtOpen;
     bool m_latencyLowered = false;  // we set ASYNC_LOW_LATENCY, which was off
     std::vector<BYTE> m_raw;
     // What putting the line back and closing it are allowed beyond a drain
