@@ -188,18 +188,14 @@ const char* JobProgress::Line(std::uint64_t now, int columns) {
 }
 
 std::string JobProgress::Summary(std::uint64_t now) const {
-    char summary[64];
     if (m_kind == Kind::Write) {
         std::string sent = "sent " + std::string(Grouped(m_done).s) + (m_done == 1 ? " character" : " characters");
         if (!m_to.empty()) sent += " to " + m_to;
-        std::snprintf(summary, sizeof summary, " in %s", Span(now - m_begun, true).s);
-        sent += summary;
-        if (m_pass > 1) {
-            std::snprintf(summary, sizeof summary, " (%u passes)", m_pass);
-            sent += summary;
-        }
+        sent += " in " + std::string(Span(now - m_begun, true).s);
+        if (m_pass > 1) sent += " (" + std::to_string(m_pass) + " passes)";
         return sent;
     }
+    char summary[64];
     std::snprintf(summary, sizeof summary, "captured %s byte%s into ", Grouped(m_done).s, m_done == 1 ? "" : "s");
     return summary + m_fileName;
 }
