@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/comm/arrival_marks.h"
+#include "platform/comm/call_result.h"
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
 #include "platform/comm/line_backlog.h"
@@ -35,15 +36,6 @@
 #include "platform/kernel/pending_io.h"
 
 namespace comm {
-
-// How an operation that does not complete now returns: FALSE with the last error.
-inline BOOL Fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
-// An overlapped operation that has started: it ends through its OVERLAPPED.
-inline BOOL Pending() { return Fail(ERROR_IO_PENDING); }
 
 class CommDevice final : public kernel::IoTarget, private kernel::LineLender {
 public:

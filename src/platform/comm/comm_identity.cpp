@@ -1,4 +1,5 @@
 // GetCommDeviceIdentityA: which physical device a port name leads to now.
+#include "platform/comm/call_result.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/net/server_signature.h"
@@ -7,14 +8,7 @@
 #include "platform/comm/tty/device_identity.h"
 #include "platform/kernel/visible_text.h"
 
-namespace {
-
-BOOL Fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
-}  // namespace
+using comm::Fail;
 
 BOOL GetCommDeviceIdentityA(LPCSTR deviceName, LPSTR key, LPDWORD keySize, LPSTR text, LPDWORD textSize) {
     if (!deviceName || !keySize || !textSize || (!key && *keySize > 0) || (!text && *textSize > 0))

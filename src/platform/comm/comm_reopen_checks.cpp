@@ -5,20 +5,14 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/comm/call_result.h"
 #include "platform/comm/device_name.h"
 #include "platform/comm/errno_map.h"
 #include "platform/comm/text_out.h"
 #include "platform/comm/tty/controlling_session.h"
 #include "platform/comm/tty/pty_instance.h"
 
-namespace {
-
-BOOL Fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
-}  // namespace
+using comm::Fail;
 
 BOOL GetCommPtyInstanceA(LPCSTR deviceName, LPSTR instance, DWORD size) {
     if (!deviceName || !instance) return Fail(ERROR_INVALID_PARAMETER);
