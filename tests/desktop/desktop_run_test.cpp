@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 15000;
+using desktoptest::kTimeoutMs;
 
 class DesktopRun : public desktoptest::DesktopTest {
 protected:

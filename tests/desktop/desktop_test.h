@@ -15,6 +15,9 @@
 
 namespace desktoptest {
 
+// How long a test waits for a window to do what it should do soon.
+inline constexpr int kTimeoutMs = 15000;
+
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {

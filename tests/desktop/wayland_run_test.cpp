@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 15000;
+using desktoptest::kTimeoutMs;
 constexpr char kSocket[] = "zandrel-wayland";
 constexpr unsigned kWidth = 1024;
 constexpr unsigned kHeight = 768;

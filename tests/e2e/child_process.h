@@ -12,6 +12,9 @@
 
 namespace e2e {
 
+// How long a test waits for what a child should do soon.
+inline constexpr int kTimeoutMs = 10000;
+
 class ChildProcess {
 public:
     using Environment = std::vector<std::pair<std::string, std::string>>;

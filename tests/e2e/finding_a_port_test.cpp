@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 10000;
+using e2e::kTimeoutMs;
 // The last line of the usage's switches and ports.
 constexpr char kUsageEnd[] = "Ctrl-C stops it.\n";
 

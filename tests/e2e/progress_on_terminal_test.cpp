@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 10000;
+using e2e::kTimeoutMs;
 constexpr int kColumns = 30;
 
 TEST(ProgressOnTerminal, AWriteDrawsItsProgressCutToTheTerminalAndEndsWithASummary) {

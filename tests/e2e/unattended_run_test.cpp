@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 10000;
+using e2e::kTimeoutMs;
 
 class UnattendedRun : public ::testing::Test {
 protected:

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 10000;
+using e2e::kTimeoutMs;
 
 bool WindowBuilt() {
     return std::filesystem::exists(std::filesystem::path(ZANDREL_BINARY).parent_path() / "zandrel-qt.so");

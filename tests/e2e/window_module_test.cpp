@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 10000;
+using e2e::kTimeoutMs;
 
 class WindowModule : public ::testing::Test {
 protected:

@@ -30,7 +30,7 @@ using transfertest::ReadFile;
 // CPU time the whole process spends over this much idle real time.
 constexpr DWORD kIdleMs = 300;
 constexpr double kIdleCpuLimitMs = 60;
-constexpr char WAITING[] = "Status:  Port disconnected, waiting for it to come back...";
+using faults::kWaitingStatus;
 
 class AdapterPulled : public DialogOnPty {
 protected:
@@ -62,7 +62,7 @@ protected:
     }
 
     void ExpectWaitingForTheDevice() {
-        EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+        EXPECT_TRUE(headless::DispatchUntil([&] { return Status() == kWaitingStatus; }, 5000));
         EXPECT_TRUE(m_dlg.IsBusy());
         EXPECT_EQ(headless::TakeJobNotices(),
                   std::vector<std::string>{Device() + " disconnected; waiting for it to come back"});
@@ -107,7 +107,7 @@ TEST_F(AdapterPulled, DuringAWriteTheTicksStopAndNothingSpins) {
     ExpectWaitingForTheDevice();
     headless::Advance(2500);  // the device is tried again each second, in vain
     EXPECT_FALSE(headless::TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
-    EXPECT_EQ(Status(), WAITING);
+    EXPECT_EQ(Status(), kWaitingStatus);
     EXPECT_LT(CpuWhileIdle(), kIdleCpuLimitMs);
     ExpectStopEndsTheJob(threadsBefore);
     EXPECT_EQ(transfertest::OpenDescriptors(Path("send.txt")), 0);

@@ -28,7 +28,7 @@ namespace {
 
 using transfertest::ReadFile;
 
-constexpr char WAITING[] = "Status:  Port disconnected, waiting for it to come back...";
+using faults::kWaitingStatus;
 
 using faults::StableName;
 
@@ -47,7 +47,7 @@ protected:
     void Pull(testsupport::Pty& pty) {
         pty.CloseMaster();
         m_name->Remove();
-        ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+        ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == kWaitingStatus; }, 5000));
     }
 
     // The adapter plugged back, and the second after, when the job tries it again.
@@ -185,7 +185,7 @@ TEST_F(AdapterReplugged, ALoopWriteResumesWithTheCharacterTheLineDidNotTake) {
     m_pty.CloseMaster();
     m_name->Remove();
     headless::Advance(25);
-    ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+    ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == kWaitingStatus; }, 5000));
     EXPECT_FALSE(headless::TimerSet(m_dlg, CZandrelDlg::SEND_TIMER_ID));
 
     auto replugged = PlugBack();

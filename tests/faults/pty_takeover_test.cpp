@@ -19,7 +19,7 @@ namespace {
 
 using transfertest::ReadFile;
 
-constexpr char WAITING[] = "Status:  Port disconnected, waiting for it to come back...";
+using faults::kWaitingStatus;
 
 enum class Named { ByNode, ByLink };
 enum class Link { LeftBehind, MadeAnew };
@@ -55,7 +55,7 @@ TEST_P(PtyTakeover, OnlyANewPtyMadeForTheNameIsTakenUpAndNeverATerminalInUse) {
     ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
 
     m_pty.CloseMaster();
-    ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == WAITING; }, 5000));
+    ASSERT_TRUE(headless::DispatchUntil([&] { return Status() == kWaitingStatus; }, 5000));
     auto next = faults::PtyAt(m_pty.SlavePath());
     ASSERT_NE(next, nullptr) << "another process took the number";
     std::optional<faults::TerminalUser> user;

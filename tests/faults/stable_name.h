@@ -10,6 +10,9 @@
 
 namespace faults {
 
+// What the window's status line says while the device behind the name is away.
+inline constexpr char kWaitingStatus[] = "Status:  Port disconnected, waiting for it to come back...";
+
 class StableName {
 public:
     explicit StableName(std::filesystem::path link) : m_link(std::move(link)) {}

@@ -24,7 +24,7 @@ constexpr char XON = 0x11;
 constexpr char XOFF = 0x13;
 
 // Lets the port's driver read what the far end sent; the manual clock does not move meanwhile.
-void LetArrive() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+void LetDriverRead() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
 
 std::string Pattern(size_t count) {
     std::string bytes;
@@ -93,7 +93,7 @@ TEST_F(FlowControl, AWriteWaitsForXonAfterXoffAndSaysSo) {
     ASSERT_EQ(got, file.substr(0, 20));
 
     m_pty.Send(std::string(1, XOFF));
-    LetArrive();
+    LetDriverRead();
     std::string whileStopped;
     for (int tick = 0; tick < 10; ++tick) whileStopped += Tick(5);
     EXPECT_LE(whileStopped.size(), 1u);
@@ -103,7 +103,7 @@ TEST_F(FlowControl, AWriteWaitsForXonAfterXoffAndSaysSo) {
     EXPECT_EQ(headless::TakeJobNotices(), std::vector<std::string>{notice});
 
     m_pty.Send(std::string(1, XON));
-    LetArrive();
+    LetDriverRead();
     got += whileStopped;
     for (int tick = 0; tick < 400 && got.size() < file.size(); ++tick) got += Tick(5);
     EXPECT_EQ(got, file);
@@ -118,7 +118,7 @@ TEST_F(FlowControl, StopDuringAnXoffEndsAtOnceAndPutsTheLineBack) {
     StartWrite(Pattern(60), "5", false);
     EXPECT_EQ(Tick(5), "0");
     m_pty.Send(std::string(1, XOFF));
-    LetArrive();
+    LetDriverRead();
     for (int tick = 0; tick < 3; ++tick) Tick(5);
     ASSERT_NE(Status().find("(XOFF received)"), std::string::npos) << Status();
 

@@ -14,8 +14,6 @@ using namespace comm::net;
 using nettest::Frame;
 using nettest::Sub;
 
-constexpr std::uint8_t IAC = kIac;
-
 Bytes Wire(const std::vector<ComPortRequest>& requests) {
     Bytes out;
     for (const ComPortRequest& request : requests) {
@@ -48,7 +46,7 @@ TEST(ComPortRequests, ADcbBecomesItsFrameFlowControlAndModemLines) {
         {xonxoff,
          Join({Sub({1, 0, 0, 0x38, 0x40}), Sub({2, 7}), Sub({3, 3}), Sub({4, 3}), Sub({5, 2}), Sub({5, 9}), Sub({5, 11})})},
         // RTS is the server's under hardware flow control.
-        {hardware, Join({Sub({1, 0, 0, 1, IAC, IAC}), Sub({2, 8}), Sub({3, 5}), Sub({4, 2}), Sub({5, 3}), Sub({5, 8})})},
+        {hardware, Join({Sub({1, 0, 0, 1, kIac, kIac}), Sub({2, 8}), Sub({3, 5}), Sub({4, 2}), Sub({5, 3}), Sub({5, 8})})},
         {Frame(115200, 5, ODDPARITY, ONESTOPBIT),
          Join({Sub({1, 0, 1, 0xC2, 0}), Sub({2, 5}), Sub({3, 2}), Sub({4, 1}), Sub({5, 1}), Sub({5, 8}), Sub({5, 11})})},
     };

@@ -16,8 +16,6 @@ namespace {
 using namespace nettest;
 using namespace comm::net;
 
-constexpr std::uint8_t IAC = kIac;
-
 using testsupport::Rfc2217StandIn;
 
 // A connection to the stand-in, scripted: it meets the client with preamble and
@@ -29,7 +27,7 @@ std::unique_ptr<ServerConnection> OpenConnection(Rfc2217StandIn& server, const B
     return ServerConnection::Open(address.value_or(*ParseNetAddress(server.Address())), result);
 }
 
-const Bytes kAgrees{IAC, kDo, 44, IAC, kDo, 0, IAC, kWill, 0};
+const Bytes kAgrees{kIac, kDo, 44, kIac, kDo, 0, kIac, kWill, 0};
 
 TEST(StandInServer, LineStateModemStateAndSuspendAreTold) {
     Rfc2217StandIn server;
@@ -69,7 +67,7 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     // between the answers; then the line put back as it was.
     std::thread script([&] {
         EXPECT_TRUE(server.Await(Sub({1, 0, 0, 0x38, 0x40})));
-        for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Bytes{'d', IAC, IAC}, Sub({102, 7}), Sub({103, 3}),
+        for (const Bytes& answer : {Sub({101, 0, 0, 0x25, 0x80}), Bytes{'d', kIac, kIac}, Sub({102, 7}), Sub({103, 3}),
                                     Sub({104, 1}), Bytes{'e'}, Sub({105, 1})})
             server.Send(answer);
         EXPECT_TRUE(server.Await(Sub({1, 0, 0, 0x25, 0x80}))) << "the kept rate was not set again";
@@ -85,7 +83,7 @@ TEST(StandInServer, AnAnswerThatDiffersRefusesThatPartAndPutsTheLineBack) {
     EXPECT_TRUE(line->HasInput());
     Bytes data;
     line->Receive(data);
-    EXPECT_EQ(data, (Bytes{'d', IAC, 'e'}));
+    EXPECT_EQ(data, (Bytes{'d', kIac, 'e'}));
 }
 
 // A server that says nothing to the settings: told as not answering, not as
@@ -114,7 +112,7 @@ TEST(StandInServer, SettingsLeftUnansweredAreToldAsNotAnsweredWithinTheTime) {
 TEST(StandInServer, AServerThatSendsTooMuchWithoutAnsweringIsDropped) {
     Rfc2217StandIn::Manner data = Rfc2217StandIn::Scripted(kAgrees), negotiation = data;
     data.flood = Bytes(4096, 'd');
-    negotiation.flood = Bytes{IAC, kDo, 1, IAC, kDo, 1, IAC, kDo, 1, IAC, kDo, 1};
+    negotiation.flood = Bytes{kIac, kDo, 1, kIac, kDo, 1, kIac, kDo, 1, kIac, kDo, 1};
     negotiation.reads = false;
     for (const auto& [kind, flooding] : {std::pair{"data", data}, std::pair{"negotiation", negotiation}}) {
         // One that reads nothing fills the connection's buffers with a little, not megabytes: the
@@ -164,12 +162,12 @@ TEST(StandInServer, ReachesServersByIpv6AddressAndByName) {
 TEST(StandInServer, AnOpenThatFailsSaysWhy) {
     Rfc2217StandIn refusing;
     LineResult result;
-    EXPECT_FALSE(OpenConnection(refusing, {IAC, kDont, 44, IAC, kWont, 0}, result));
+    EXPECT_FALSE(OpenConnection(refusing, {kIac, kDont, 44, kIac, kWont, 0}, result));
     EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
     EXPECT_EQ(result.reason, "server does not offer RFC 2217");
 
     // A server in text mode may alter what passes: its bytes could not be trusted.
-    for (const Bytes& textMode : {Bytes{IAC, kDo, 44, IAC, kDont, 0, IAC, kWont, 0}, Bytes{IAC, kDo, 44, IAC, kDo, 0, IAC, kWont, 0}}) {
+    for (const Bytes& textMode : {Bytes{kIac, kDo, 44, kIac, kDont, 0, kIac, kWont, 0}, Bytes{kIac, kDo, 44, kIac, kDo, 0, kIac, kWont, 0}}) {
         Rfc2217StandIn refusingBinary;
         EXPECT_FALSE(OpenConnection(refusingBinary, textMode, result));
         EXPECT_EQ(result.error, ERROR_NOT_SUPPORTED);
@@ -197,7 +195,7 @@ TEST(StandInServer, AnOpenThatFailsSaysWhy) {
                              "TCP, use tcp://127.0.0.1:" + ParseNetAddress(silent.Address())->port);
 
     Rfc2217StandIn other;  // a Telnet server that takes no option and then says no more
-    EXPECT_FALSE(OpenConnection(other, {IAC, kWont, 0}, result));
+    EXPECT_FALSE(OpenConnection(other, {kIac, kWont, 0}, result));
     EXPECT_EQ(result.reason, "no answer to the RFC 2217 negotiation within 5 s");
 }
 
