@@ -33,7 +33,7 @@ CString DevicesUsage() {
         const CString strText = Described(device);
         strUsage += CString("  ") + device.szPath + (strText.IsEmpty() ? CString() : ": " + strText) + "\n";
     }
-    strUsage += CString("To use one as COM3: ZANDREL_COM3=") + devices.front().szPath + " zandrel -c 3 -r capture.txt\n";
+    strUsage += CString("To capture from one: zandrel -c ") + devices.front().szPath + " -r capture.txt\n";
     return strUsage;
 }
 
