@@ -146,15 +146,23 @@ TEST_F(NetworkPort, RawTcpCarriesEveryByteValueUntouchedAndLeavesTheSettingsToTh
 }
 
 // ser2net serves one client a port: a second one, naming the server with -c,
-// is told what ser2net says as it turns it away.
+// is told what ser2net says as it turns it away. ser2net closes with the
+// client's negotiation unread, which makes its kernel reset the connection and
+// drop what it still held back to send: on a loaded machine now and then the
+// words themselves. Three tries, then, of which one must show them.
 TEST_F(NetworkPort, ASecondClientIsToldTheServersOwnWords) {
     e2e::ChildProcess& first = StartOnTheServer({"-r", Capture()});
     m_pty.Send("one");
     ASSERT_TRUE(Captured(3));
-    e2e::ChildProcess& second = Launch({"-c", Address(), "-r", PathOf("two.txt")}, "", Address());
-    EXPECT_EQ(second.WaitForExit(faults::kTimeoutMs), 1);
-    EXPECT_EQ(second.Errors(), "zandrel: cannot open " + Address() +
-                                   ": the server closed the connection, saying: Port already in use\n");
+    const std::string turnedAway = "zandrel: cannot open " + Address() + ": the server closed the connection";
+    std::string told;
+    for (int tries = 0; tries < 3 && told != turnedAway + ", saying: Port already in use\n"; ++tries) {
+        e2e::ChildProcess& second = Launch({"-c", Address(), "-r", PathOf("two.txt")}, "", Address());
+        EXPECT_EQ(second.WaitForExit(faults::kTimeoutMs), 1);
+        told = second.Errors();
+        EXPECT_TRUE(told.starts_with(turnedAway)) << told;
+    }
+    EXPECT_EQ(told, turnedAway + ", saying: Port already in use\n");
     first.Signal(SIGTERM);
     EXPECT_EQ(first.WaitForExit(faults::kTimeoutMs), 0);
 }
