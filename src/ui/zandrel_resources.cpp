@@ -20,7 +20,7 @@ DialogTemplate MainDialog() {
         DS_VISIBLE | DS_SYSMENU | DS_MINIMIZEBOX | DS_APPWINDOW,
         {
             {IDC_WRITE_TO_PORT, K::PushButton, "Write to Port", CTL_DEFAULT | CTL_TABSTOP, 147, 45, 45, 14},
-            {IDC_STOP, K::PushButton, "Stop", CTL_TABSTOP, 323, 171, 50, 14},
+            {IDC_STOP, K::PushButton, "Stop", CTL_TABSTOP | CTL_STOPSWAITS, 323, 171, 50, 14},
             {IDC_STATIC, K::Static, "File Name", LABEL, 14, 27, 34, 8},
             {IDC_SEND_FILE, K::Edit, "", EDIT, 52, 24, 119, 13},
             {IDC_BROWSE_SEND, K::PushButton, "...", CTL_TABSTOP, 176, 24, 17, 13},

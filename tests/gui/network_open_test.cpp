@@ -1,5 +1,6 @@
 // A port across the network whose server does not answer: the open waits up
-// to 5 s for it, and meanwhile the window keeps painting.
+// to 5 s for it; meanwhile the window keeps painting, and Stop or the close
+// box ends the wait.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "gui/main_window.h"
@@ -52,9 +54,39 @@ protected:
         MainWindow::TearDown();
     }
 
+    // Starts a capture on the silent server, does `ask` half a second into
+    // its open, and returns how long the open took.
+    std::chrono::duration<double> OpenInterruptedBy(const std::function<void()>& ask) {
+        TypeInto(IDC_COM_PORT, SILENT_PORT);
+        TypeInto(IDC_CAPTURE_FILE, QString::fromStdString(Path("capture.txt").string()));
+        QTimer::singleShot(500, Window(), ask);
+        const auto start = std::chrono::steady_clock::now();
+        Click(IDC_CAPTURE_TO_FILE);
+        return std::chrono::steady_clock::now() - start;
+    }
+
     int m_listener = -1;
     std::string m_address;
 };
+
+// The server would be waited for 5 s: the open ends soon after the user's
+// request, which is then handled as any other.
+constexpr std::chrono::duration<double> kSoonAfter{2.5};
+
+TEST_F(NetworkOpen, StopEndsTheWaitForTheServerAndThenStopsAsUsual) {
+    EXPECT_EQ(IDOK, Run([&] {
+        EXPECT_LT(OpenInterruptedBy([&] { Click(IDC_STOP); }), kSoonAfter);
+        EXPECT_TRUE(WaitFor([&] { return Status().isEmpty() && Control<QWidget>(IDC_CAPTURE_TO_FILE)->isEnabled(); }, 5000))
+            << Status().toStdString();
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+TEST_F(NetworkOpen, TheCloseBoxEndsTheWaitForTheServerAndThenCloses) {
+    std::chrono::duration<double> open{};
+    EXPECT_EQ(IDCANCEL, Run([&] { open = OpenInterruptedBy([&] { Window()->close(); }); }));
+    EXPECT_LT(open, kSoonAfter);
+}
 
 TEST_F(NetworkOpen, TheWindowPaintsWhileTheServerIsWaitedFor) {
     EXPECT_EQ(IDOK, Run([&] {

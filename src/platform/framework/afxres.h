@@ -35,6 +35,9 @@ constexpr DWORD CTL_AUTOHSCROLL = 0x0010;     // ES_AUTOHSCROLL
 constexpr DWORD CTL_VSCROLL = 0x0020;         // WS_VSCROLL (combo list)
 constexpr DWORD CTL_BORDER = 0x0040;          // WS_BORDER
 constexpr DWORD CTL_LEFTNOWORDWRAP = 0x0080;  // SS_LEFTNOWORDWRAP
+// Ours, no Win32 style: a button whose click also ends a wait for work run
+// aside (a port server that does not answer), as the close box does.
+constexpr DWORD CTL_STOPSWAITS = 0x0100;
 
 struct DialogControl {
     int id;            // control identifier, IDC_STATIC (-1) when never addressed

@@ -13,9 +13,9 @@ std::atomic<Backend*> g_backend{nullptr};
 
 // Work run aside from the user-interface thread leaves it painting.
 const kernel::Meanwhile kPainting{
-    [](const std::function<bool()>& finished) {
+    [](const std::function<bool()>& finished, const std::function<void()>& stop) {
         Backend* backend = g_backend.load(std::memory_order_acquire);
-        return backend && backend->KeepPainting(finished);
+        return backend && backend->KeepPainting(finished, stop);
     },
     [] {
         if (Backend* backend = g_backend.load(std::memory_order_acquire)) backend->Wake();

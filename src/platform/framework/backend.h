@@ -49,10 +49,11 @@ public:
     // Sends WM_PAINT to one window that needs painting, if the back-end paints
     // through the message loop; true when it did.
     virtual bool DispatchPaint() { return false; }
-    // While other work runs aside (kernel/run_aside.h): paints the windows and
-    // takes no input until finished holds, woken by Wake; false at once on a
-    // thread whose windows it does not paint this way.
-    virtual bool KeepPainting(const std::function<bool()>& finished) { return false; }
+    // While other work runs aside (kernel/run_aside.h): paints the windows
+    // until finished holds, woken by Wake, and keeps what the user does for
+    // after the wait (InputDuringWait), calling stop when the user asks to
+    // stop; false at once on a thread whose windows it does not paint this way.
+    virtual bool KeepPainting(const std::function<bool()>& finished, const std::function<void()>& stop) { return false; }
 
     virtual void WindowCreated(WindowNode& window) = 0;  // a dialog with its controls
     virtual void WindowDestroyed(WindowNode& window) = 0;

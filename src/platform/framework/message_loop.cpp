@@ -3,6 +3,7 @@
 #include "platform/framework/backend.h"
 #include "platform/framework/message_queue.h"
 #include "platform/framework/timer_table.h"
+#include "platform/framework/user_input.h"
 #include "platform/framework/window_registry.h"
 
 namespace afx {
@@ -25,6 +26,7 @@ LRESULT DispatchToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 bool DispatchOne() {
+    if (HandleKeptInput()) return true;
     if (std::optional<QueuedMessage> m = TakeQueuedMessage()) {
         DispatchToWindow(m->window, m->message, m->wParam, m->lParam);
         return true;

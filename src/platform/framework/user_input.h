@@ -2,6 +2,8 @@
 // Both back-ends report user input through these.
 #pragma once
 
+#include <functional>
+
 #include "platform/framework/window_registry.h"
 
 namespace afx {
@@ -24,5 +26,23 @@ void UserSystemCommand(WindowNode& window, UINT command);
 void UserCloseBox(WindowNode& window);  // WM_SYSCOMMAND SC_CLOSE
 void UserEscape(WindowNode& window);    // the Cancel command
 void UserContextMenu(WindowNode& window, int screenX, int screenY);
+
+// While the user-interface thread waits for work run aside (a port server
+// that does not answer), each of the actions above is kept and handled once
+// the wait is over, in order, so that no handler runs inside the call that
+// waits. Asking to stop (a click on a button marked CTL_STOPSWAITS, the close
+// box, Escape) also calls stop, which ends the work's waits.
+class InputDuringWait {
+public:
+    explicit InputDuringWait(const std::function<void()>& stop);
+    ~InputDuringWait();
+    InputDuringWait(const InputDuringWait&) = delete;
+    InputDuringWait& operator=(const InputDuringWait&) = delete;
+
+private:
+    const std::function<void()>* m_outerStop;
+};
+// Handles the first action kept during a wait that is over; false when none.
+bool HandleKeptInput();
 
 }  // namespace afx

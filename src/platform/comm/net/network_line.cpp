@@ -18,10 +18,10 @@ constexpr size_t kReadAhead = 16384;
 }  // namespace
 
 // The waits for the server run aside: a window that opens the port or sets
-// its line keeps painting meanwhile.
+// its line keeps painting meanwhile, and its Stop ends them.
 std::unique_ptr<NetworkLine> NetworkLine::Open(const NetAddress& address, LineResult& result) {
     OpenedConnection opened;
-    kernel::RunAside([&] { opened = OpenServer(address); });
+    kernel::RunAside([&](int stopFd) { opened = OpenServer(address, stopFd); });
     result = opened.result;
     if (!opened.connection) return nullptr;
     // Asked for before the settings, so answered by now if the server tells one.
@@ -66,7 +66,7 @@ ssize_t NetworkLine::Write(const BYTE* data, size_t length) {
 
 DWORD NetworkLine::ApplyDcb(const DCB& asked, const DCB& kept, std::string& reason) {
     LineResult result;
-    kernel::RunAside([&] { result = m_connection->ApplyDcb(asked, kept); });
+    kernel::RunAside([&](int stopFd) { result = m_connection->ApplyDcb(asked, kept, stopFd); });
     NoteEnd();
     reason = result.reason;
     return result.error;

@@ -245,6 +245,7 @@ bool ServerConnection::WaitForServer(Clock::time_point deadline) {
 
 LineResult ServerConnection::Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers,
                         Clock::time_point deadline) {
+    m_cancelled = false;
     m_asked.clear();
     for (const ComPortRequest& request : requests) {
         Queue(request);
@@ -261,7 +262,14 @@ LineResult ServerConnection::Ask(const std::vector<ComPortRequest>& requests, st
     return {};
 }
 
-LineResult ServerConnection::ApplyDcb(const DCB& asked, const DCB& kept) {
+LineResult ServerConnection::ApplyDcb(const DCB& asked, const DCB& kept, int cancelFd) {
+    m_cancelFd = cancelFd;
+    const LineResult result = SetLine(asked, kept);
+    m_cancelFd = -1;
+    return result;
+}
+
+LineResult ServerConnection::SetLine(const DCB& asked, const DCB& kept) {
     if (!Rfc2217()) return {};
     // A server that let a whole round go unanswered is not waited for again.
     if (m_silent) return Failure(ERROR_TIMEOUT, SilentText());

@@ -64,8 +64,9 @@ public:
     // answers any part differently, kept is set again and the parts are
     // refused; parts left unanswered are told as such (ERROR_TIMEOUT), and a
     // server that answers nothing is not waited for again. Raw TCP keeps the
-    // settings on the server: nothing is sent.
-    LineResult ApplyDcb(const DCB& asked, const DCB& kept);
+    // settings on the server: nothing is sent. A cancelFd other than -1 that
+    // becomes readable ends the wait.
+    LineResult ApplyDcb(const DCB& asked, const DCB& kept, int cancelFd = -1);
     // The server's frame and flow control as they are now, into dcb; what
     // the server does not tell stays as it was. Raw TCP tells nothing. Waits
     // until the open's time runs out: a server that answers none of it in
@@ -98,6 +99,8 @@ private:
     // Sends the requests and waits until the deadline for the answers to
     // those that have a part; answers holds them, answered or not.
     LineResult Ask(const std::vector<ComPortRequest>& requests, std::vector<Answer>& answers, Clock::time_point deadline);
+    // ApplyDcb's work, while m_cancelFd is set.
+    LineResult SetLine(const DCB& asked, const DCB& kept);
     // Waits for the socket until the deadline; false when the time ran out,
     // the connection ended or the open was cancelled.
     bool WaitForServer(Clock::time_point deadline);

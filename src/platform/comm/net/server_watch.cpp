@@ -92,7 +92,7 @@ public:
         return false;
     }
 
-    OpenedConnection Open(const NetAddress& address) {
+    OpenedConnection Open(const NetAddress& address, int cancelFd) {
         std::unique_lock held(m_lock);
         auto found = m_servers.find(NetAddressText(address));
         if (found != m_servers.end()) {
@@ -104,7 +104,7 @@ public:
             server.outcome.reset();
         }
         held.unlock();
-        OpenedConnection opened = OpenConnection(address, -1);
+        OpenedConnection opened = OpenConnection(address, cancelFd);
         held.lock();
         if (found != m_servers.end() && opened.connection) found->second.lost = false;
         return opened;
@@ -159,6 +159,6 @@ void ServerLost(const std::string& addressText) { Watch().Lost(addressText); }
 
 bool ServerAnswering(const NetAddress& address, std::string& signature) { return Watch().Answering(address, signature); }
 
-OpenedConnection OpenServer(const NetAddress& address) { return Watch().Open(address); }
+OpenedConnection OpenServer(const NetAddress& address, int cancelFd) { return Watch().Open(address, cancelFd); }
 
 }  // namespace comm::net

@@ -31,7 +31,8 @@ void ServerLost(const std::string& addressText);
 bool ServerAnswering(const NetAddress& address, std::string& signature);
 
 // Opens a connection to the server, within kServerTimeout for each step: what a
-// try under way or just made gives, else an open of its own.
-OpenedConnection OpenServer(const NetAddress& address);
+// try under way or just made gives, else an open of its own, whose waits end
+// once cancelFd (when not -1) is readable.
+OpenedConnection OpenServer(const NetAddress& address, int cancelFd = -1);
 
 }  // namespace comm::net

@@ -82,12 +82,13 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    // Paint events and the wake-up only: a click or a key waits for the dialog's
-    // own loop, so no handler runs inside the call that waits here.
-    bool KeepPainting(const std::function<bool()>& finished) override {
+    // The widgets take clicks and keys meanwhile; what they report is kept
+    // for the dialog's own loop, so no handler runs inside the call that
+    // waits here, and a request to stop ends the wait.
+    bool KeepPainting(const std::function<bool()>& finished, const std::function<void()>& stop) override {
         if (!m_wakeNotifier || QThread::currentThread() != QCoreApplication::instance()->thread()) return false;
-        while (!finished())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+        afx::InputDuringWait keeping(stop);
+        while (!finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         return true;
     }
 
