@@ -25,6 +25,10 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     // A notice from a port that Stop or a new job has closed since tells nothing.
     if (!m_Port.IsOpen()) return 0;
     const bool bJobRunning = m_eJob == JobCapture || m_bSending;
+    // Characters a write counts as sent that the line never passed on (a port
+    // server's end did not acknowledge them): they may be lost, and are not sent again.
+    DWORD dwNotPassedOn = 0;
+    if (!m_bSending || m_Port.GetUnsentCount(dwNotPassedOn) != 0) dwNotPassedOn = 0;
     // Holding the dead node would make the kernel give the device another name when it is back.
     ClosePort();
     if (!bJobRunning) return 0;
@@ -42,7 +46,9 @@ LRESULT CZandrelDlg::OnPortDisconnected(WPARAM, LPARAM) {
     // Also tried now and then: not every device appears where arrivals are watched.
     SetTimer(RECONNECT_TIMER_ID, RECONNECT_PERIOD, nullptr);
     ShowStatus(WAITING_STATUS);
-    AfxReportJobNotice(JobDevicePath() + " disconnected; waiting for it to come back");
+    CString strLost;
+    if (dwNotPassedOn > 0) strLost.Format("; up to %lu characters sent may not have reached it", static_cast<unsigned long>(dwNotPassedOn));
+    AfxReportJobNotice(JobDevicePath() + " disconnected" + strLost + "; waiting for it to come back");
     return 0;
 }
 

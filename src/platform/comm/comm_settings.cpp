@@ -117,6 +117,7 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         if (LineUsable()) status->cbInQue += m_line->InputHeld();
         status->cbOutQue = m_requests.OutputQueued();
         if (LineUsable()) status->cbOutQue += m_line->OutputHeld();
+        else if (m_hungUp) status->cbOutQue += m_line->OutputLostAtHangUp();
         ReadStatusLines();
         FillHolds(*status);
     }

@@ -49,6 +49,9 @@ public:
     // line that it has not sent yet.
     virtual DWORD InputHeld() const = 0;
     virtual DWORD OutputHeld() const = 0;
+    // Once the line has hung up: bytes handed to it that are not known to have
+    // left it (a port server's: never acknowledged by the server).
+    virtual DWORD OutputLostAtHangUp() const { return 0; }
     virtual void Purge(bool input, bool output) = 0;
 
     // fInX: tells the far end to stop (XOFF) or start (XON); false if it could not now.

@@ -27,6 +27,7 @@ public:
     DWORD ApplyDcb(const DCB& asked, const DCB& kept, std::string& reason) override;
     DWORD InputHeld() const override { return static_cast<DWORD>(m_pending.size()); }
     DWORD OutputHeld() const override { return m_connection->Unsent(); }
+    DWORD OutputLostAtHangUp() const override { return m_connection->Unacknowledged(); }
     void Purge(bool input, bool output) override;
     // The server's own tty sends XOFF when its buffer fills, which it does
     // once this side stops reading the socket.

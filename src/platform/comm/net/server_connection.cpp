@@ -225,6 +225,10 @@ size_t ServerConnection::Send(const std::uint8_t* data, size_t length) {
 
 DWORD ServerConnection::Unsent() const { return static_cast<DWORD>(m_out.size()) + UnsentBytes(m_fd); }
 
+DWORD ServerConnection::Unacknowledged() const {
+    return static_cast<DWORD>(m_out.size()) + UnacknowledgedBytes(m_fd);
+}
+
 bool ServerConnection::WaitForServer(Clock::time_point deadline) {
     // A socket that is always readable does not keep the wait past its time.
     if (Clock::now() >= deadline) return false;

@@ -56,6 +56,9 @@ public:
     bool Sent() const { return Unsent() == 0; }
     // Bytes taken (as framed) that have not left the socket.
     DWORD Unsent() const;
+    // Bytes taken (as framed) that the server has not acknowledged; once the
+    // connection has ended, those that may never have reached it.
+    DWORD Unacknowledged() const;
     bool Ended() const { return m_ended; }
     // The last read of the socket found nothing to read.
     bool Drained() const { return m_drained; }

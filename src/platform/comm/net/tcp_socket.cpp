@@ -154,10 +154,19 @@ Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline, int
     return FromErrno(error);
 }
 
-DWORD UnsentBytes(int fd) {
-    int unsent = 0;
-    if (ioctl(fd, SIOCOUTQNSD, &unsent) != 0 || unsent < 0) return 0;
-    return static_cast<DWORD>(unsent);
+namespace {
+
+DWORD QueuedBytes(int fd, unsigned long request) {
+    int queued = 0;
+    if (ioctl(fd, request, &queued) != 0 || queued < 0) return 0;
+    return static_cast<DWORD>(queued);
 }
+
+}  // namespace
+
+DWORD UnsentBytes(int fd) { return QueuedBytes(fd, SIOCOUTQNSD); }
+
+// The kernel keeps the count after a reset, though it has let the bytes go.
+DWORD UnacknowledgedBytes(int fd) { return QueuedBytes(fd, SIOCOUTQ); }
 
 }  // namespace comm::net

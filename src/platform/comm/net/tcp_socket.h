@@ -29,6 +29,8 @@ Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline, int
 // SIOCOUTQ: it also counts what left and waits for the peer's ACK, which a
 // delayed ACK holds back up to 40 ms; a 5 ms write would go at that pace.
 DWORD UnsentBytes(int fd);
+// Bytes written to the socket that the other end has not acknowledged, sent or not.
+DWORD UnacknowledgedBytes(int fd);
 
 // Milliseconds until the deadline for poll(), 0 once it has passed.
 int MillisecondsUntil(Clock::time_point deadline);

@@ -1,7 +1,8 @@
 // A comm handle whose line is a port server across the network, on the
 // stand-in server: its notifications are the events and errors a local port
-// gives, its word to suspend holds output as an XOFF does, and a server that
-// stops reading holds the write without holding the close.
+// gives, its word to suspend holds output as an XOFF does, a server that
+// stops reading holds the write without holding the close, and what it never
+// acknowledged before a reset is told.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -171,6 +172,23 @@ TEST_F(NetworkDevice, AServerThatStopsReadingHoldsTheWriteAndTheCloseDoesNotWait
     ASSERT_TRUE(CloseHandle(m_port));
     m_port = INVALID_HANDLE_VALUE;
     EXPECT_TRUE(kernel::WaitForBackgroundCloses().empty()) << "the close still waits for the server";
+}
+
+// Written, then reset by a server that read none of it: the output queue of
+// the hung-up port counts what the server never acknowledged.
+TEST_F(NetworkDevice, AfterAResetTheOutputQueueCountsWhatTheServerNeverAcknowledged) {
+    testsupport::Rfc2217StandIn server(true);
+    Open(server);
+    server.StopReading();
+    DWORD written = 0;
+    while (written < 1 << 20 && WriteCompletes('x', 2000)) ++written;
+    ASSERT_TRUE(server.Drop(true));
+    DWORD count = 0;
+    EXPECT_FALSE(GetOverlappedResult(m_port, &m_record, &count, TRUE)) << "the held write outlived the reset";
+    DWORD errors = 0;
+    const DWORD lost = Status(errors).cbOutQue;
+    EXPECT_GT(lost, 0u);
+    EXPECT_LE(lost, written + 1);  // the one held is among them, and nothing else was written
 }
 
 }  // namespace
