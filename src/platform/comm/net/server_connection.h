@@ -34,6 +34,8 @@ public:
     // that becomes readable ends the open's waits (not later ones); so does
     // the program's end (kernel/ending.h), for every wait.
     static std::unique_ptr<ServerConnection> Open(const NetAddress& address, LineResult& result, int cancelFd = -1);
+    // What a wait for the server that was ended early returns.
+    static LineResult Cancelled();
     ~ServerConnection();
     ServerConnection(const ServerConnection&) = delete;
     ServerConnection& operator=(const ServerConnection&) = delete;
@@ -115,7 +117,6 @@ private:
     // Ends the connection with the reason, dropping what waits here.
     void Drop(const char* reason);
     std::string EndText() const;
-    static LineResult Cancelled();
 
     const int m_fd;
     const NetAddress m_address;

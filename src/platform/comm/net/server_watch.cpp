@@ -1,5 +1,6 @@
 #include "platform/comm/net/server_watch.h"
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "platform/comm/dcb_rules.h"
+#include "platform/kernel/ending.h"
 
 namespace comm::net {
 namespace {
@@ -52,6 +54,8 @@ public:
         }
         held.unlock();
         close(m_cancel);
+        for (auto& [key, server] : m_servers)
+            if (server.ended >= 0) close(server.ended);
     }
 
     void Lost(const std::string& key) {
@@ -73,6 +77,9 @@ public:
         // Nothing reached it yet: a new try, after the last one has let go.
         server.outcome.reset();
         server.trying = true;
+        if (server.ended < 0) server.ended = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        eventfd_t stale = 0;
+        if (server.ended >= 0) eventfd_read(server.ended, &stale);
         m_changed.notify_all();
         std::thread last = std::move(server.thread);
         held.unlock();
@@ -85,10 +92,7 @@ public:
         }
         held.lock();
         server.thread = std::move(next);
-        if (!server.thread.joinable()) {
-            server.trying = false;
-            m_changed.notify_all();
-        }
+        if (!server.thread.joinable()) EndTry(server);
         return false;
     }
 
@@ -98,7 +102,7 @@ public:
         if (found != m_servers.end()) {
             Server& server = found->second;
             const bool waited = server.trying;
-            m_changed.wait(held, [&] { return !server.trying; });
+            if (!AwaitTry(server, held, cancelFd)) return {nullptr, {}, ServerConnection::Cancelled()};
             // A failure to reach it is news only from the try waited for.
             if (server.outcome && (waited || !Away(*server.outcome))) return Take(server);
             server.outcome.reset();
@@ -116,7 +120,32 @@ private:
         bool trying = false;  // a try under way, its outcome not in yet
         std::optional<OpenedConnection> outcome;
         std::thread thread;   // the last try, holding its outcome until taken or stale
+        int ended = -1;       // readable once the last try has ended, for a wait that also polls
     };
+
+    // Under the lock: the try is over, and whoever waits for it is told.
+    void EndTry(Server& server) {
+        server.trying = false;
+        m_changed.notify_all();
+        if (server.ended >= 0) eventfd_write(server.ended, 1);
+    }
+
+    // Until the try under way has ended; false when cancelFd (when not -1)
+    // or the program's end came first.
+    bool AwaitTry(Server& server, std::unique_lock<std::mutex>& held, int cancelFd) {
+        if (cancelFd < 0 || server.ended < 0) {
+            m_changed.wait(held, [&] { return !server.trying; });
+            return true;
+        }
+        while (server.trying) {
+            pollfd waiting[3] = {{server.ended, POLLIN, 0}, {cancelFd, POLLIN, 0}, {kernel::EndingFd(), POLLIN, 0}};
+            held.unlock();
+            const int ready = poll(waiting, 3, -1);
+            held.lock();
+            if (ready > 0 && (waiting[1].revents != 0 || waiting[2].revents != 0)) return false;
+        }
+        return true;
+    }
 
     OpenedConnection Take(Server& server) {
         OpenedConnection taken = std::move(*server.outcome);
@@ -129,10 +158,9 @@ private:
     void Try(Server& server, NetAddress address) {
         OpenedConnection opened = OpenConnection(address, m_cancel);
         std::unique_lock held(m_lock);
-        server.trying = false;
         const bool away = Away(opened);
         server.outcome = std::move(opened);
-        m_changed.notify_all();
+        EndTry(server);
         if (away) return;  // nothing to hold for the job
         m_changed.wait_for(held, kKept, [&] { return !server.outcome || m_closing; });
         // Not taken in time: the server is let go, and looked for again when asked.
