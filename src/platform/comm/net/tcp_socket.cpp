@@ -6,7 +6,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include <thread>
 
 #include "platform/comm/errno_map.h"
+#include "platform/comm/ioctl_count.h"
 #include "platform/kernel/ending.h"
 
 namespace comm::net {
@@ -154,19 +154,9 @@ Connection ConnectTcp(const NetAddress& address, Clock::time_point deadline, int
     return FromErrno(error);
 }
 
-namespace {
-
-DWORD QueuedBytes(int fd, unsigned long request) {
-    int queued = 0;
-    if (ioctl(fd, request, &queued) != 0 || queued < 0) return 0;
-    return static_cast<DWORD>(queued);
-}
-
-}  // namespace
-
-DWORD UnsentBytes(int fd) { return QueuedBytes(fd, SIOCOUTQNSD); }
+DWORD UnsentBytes(int fd) { return IoctlCount(fd, SIOCOUTQNSD); }
 
 // The kernel keeps the count after a reset, though it has let the bytes go.
-DWORD UnacknowledgedBytes(int fd) { return QueuedBytes(fd, SIOCOUTQ); }
+DWORD UnacknowledgedBytes(int fd) { return IoctlCount(fd, SIOCOUTQ); }
 
 }  // namespace comm::net

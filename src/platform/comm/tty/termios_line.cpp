@@ -9,6 +9,7 @@
 
 #include "platform/comm/dcb_rules.h"
 #include "platform/comm/errno_map.h"
+#include "platform/comm/ioctl_count.h"
 #include "platform/comm/tty/line_speed.h"
 
 namespace comm {
@@ -188,19 +189,9 @@ void FlushLine(int fd, bool input, bool output) {
     else if (output) tcflush(fd, TCOFLUSH);
 }
 
-namespace {
+DWORD OutputHeld(int fd) { return IoctlCount(fd, TIOCOUTQ); }
 
-DWORD QueueCount(int fd, unsigned long request) {
-    int held = 0;
-    if (ioctl(fd, request, &held) != 0 || held < 0) return 0;
-    return static_cast<DWORD>(held);
-}
-
-}  // namespace
-
-DWORD OutputHeld(int fd) { return QueueCount(fd, TIOCOUTQ); }
-
-DWORD InputHeld(int fd) { return QueueCount(fd, TIOCINQ); }
+DWORD InputHeld(int fd) { return IoctlCount(fd, TIOCINQ); }
 
 bool SendFlowChar(int fd, bool stop) { return tcflow(fd, stop ? TCIOFF : TCION) == 0; }
 
