@@ -15,9 +15,9 @@ PLATFORM_PUBLIC = {"platform/win32.h", "platform/io.h", "platform/framework/afxw
 PROGRAM_FOLDERS = {"serial", "ui", "transfer", "cmdline", "app"}
 LINE_KINDS = {"platform/comm/tty", "platform/comm/net"}
 # What a line kind takes from the comm layer: the device's line interface and
-# the rules and words for settings and errors.
+# the rules and words for settings and errors, and the kernel's queue counts.
 LINE_SHARES = {"platform/comm/dcb_rules.h", "platform/comm/settings_refusal.h", "platform/comm/errno_map.h",
-               "platform/comm/line.h", "platform/comm/line_backlog.h"}
+               "platform/comm/line.h", "platform/comm/line_backlog.h", "platform/comm/ioctl_count.h"}
 
 # What each folder may include besides itself. The program's folders also
 # have the platform's public headers.
