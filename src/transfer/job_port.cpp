@@ -35,6 +35,8 @@ bool CZandrelDlg::OpenJobPort() {
         m_strJobDeviceText.Empty();
         ReadJobDeviceIdentity(m_strJobDeviceKey, m_strJobDeviceText);
         return true;
+    } else if (GetLastError() == ERROR_OPERATION_ABORTED) {
+        return false;  // Stop, the close box or a signal ended the wait for a port server: nothing failed
     } else {
         strWhy = LastErrorWords();
         strPort = AfxVisibleText(strPort);

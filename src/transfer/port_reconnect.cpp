@@ -84,7 +84,8 @@ void CZandrelDlg::TryReconnect(bool bTellWhy) {
     }
     if (!JobDeviceFreeToTakeUp()) return;
     if (!OpenJobDevice()) {
-        if (bTellWhy && !IsAway(GetLastError())) {
+        // A wait for a port server that Stop or a signal ended is no news either.
+        if (bTellWhy && !IsAway(GetLastError()) && GetLastError() != ERROR_OPERATION_ABORTED) {
             const CString strWhy = LastErrorWords();
             TellWhileWaiting("cannot open " + strWhy,
                              JobDevicePath() + " is back but cannot be opened: " + strWhy + "; still waiting");

@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "gui/main_window.h"
+#include "support/rfc2217_stand_in.h"
 
 namespace guitest {
 namespace {
@@ -78,6 +79,20 @@ TEST_F(NetworkOpen, StopEndsTheWaitForTheServerAndThenStopsAsUsual) {
         EXPECT_LT(OpenInterruptedBy([&] { Click(IDC_STOP); }), kSoonAfter);
         EXPECT_TRUE(WaitFor([&] { return Status().isEmpty() && Control<QWidget>(IDC_CAPTURE_TO_FILE)->isEnabled(); }, 5000))
             << Status().toStdString();
+        m_dlg->EndDialog(IDOK);
+    }));
+}
+
+// A server that takes the connection and answers no setting: the job's open
+// sets the line in several rounds, and Stop in the first ends every one.
+TEST_F(NetworkOpen, StopEndsEveryWaitOfTheOpenNotOnlyTheFirst) {
+    testsupport::Rfc2217StandIn server;
+    testsupport::Rfc2217StandIn::Manner deaf;
+    deaf.answersSettings = false;
+    server.MeetWith(deaf);
+    setenv("ZANDREL_COM19", server.Address().c_str(), 1);
+    EXPECT_EQ(IDOK, Run([&] {
+        EXPECT_LT(OpenInterruptedBy([&] { Click(IDC_STOP); }), kSoonAfter);
         m_dlg->EndDialog(IDOK);
     }));
 }

@@ -22,6 +22,7 @@ DWORD Win32FromErrno(int error) {
         case EINVAL: return ERROR_INVALID_PARAMETER;
         case ENOTTY: return ERROR_NOT_SUPPORTED;
         case EIO: return ERROR_DEVICE_NOT_CONNECTED;
+        case ECANCELED: return ERROR_OPERATION_ABORTED;
         default: return ERROR_GEN_FAILURE;
     }
 }

@@ -26,11 +26,11 @@ LRESULT DispatchToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 bool DispatchOne() {
-    if (HandleKeptInput()) return true;
     if (std::optional<QueuedMessage> m = TakeQueuedMessage()) {
         DispatchToWindow(m->window, m->message, m->wParam, m->lParam);
         return true;
     }
+    if (HandleKeptInput()) return true;
     Backend& backend = CurrentBackend();
     if (backend.DispatchPaint()) return true;
     if (std::optional<DueTimer> t = TakeDueTimer(backend.Now())) {

@@ -1,5 +1,6 @@
 #include "platform/framework/user_input.h"
 
+#include <algorithm>
 #include <deque>
 #include <utility>
 
@@ -10,18 +11,28 @@ namespace afx {
 namespace {
 
 // The user-interface thread's own: what stops the work it waits for, set only
-// while it waits, and the actions kept meanwhile.
+// while it waits; the actions kept meanwhile; and how many of them ask to
+// stop: until those are handled, every later wait ends at once too.
+struct KeptAction {
+    std::function<void()> act;
+    bool stops;
+};
 const std::function<void()>* g_stopWait = nullptr;
-std::deque<std::function<void()>> g_kept;
+std::deque<KeptAction> g_kept;
+int g_stopsKept = 0;
 
 // During a wait, keeps the action on the window for after it, and asks the
 // work to stop first when the action is a request to stop; true when kept.
 bool KeptForLater(HWND window, std::function<void(WindowNode&)> action, bool stops = false) {
     if (!g_stopWait) return false;
-    if (stops) (*g_stopWait)();
-    g_kept.push_back([window, action = std::move(action)] {
-        if (WindowNode* node = FindWindowNode(window)) action(*node);
-    });
+    if (stops) {
+        (*g_stopWait)();
+        ++g_stopsKept;
+    }
+    g_kept.push_back({[window, action = std::move(action)] {
+                          if (WindowNode* node = FindWindowNode(window)) action(*node);
+                      },
+                      stops});
     return true;
 }
 
@@ -57,8 +68,13 @@ void UserTyped(WindowNode& control, const char* text) {
 }
 
 void UserPicked(WindowNode& control, int index) {
-    if (KeptForLater(control.hwnd, [index](WindowNode& node) { UserPicked(node, index); })) return;
     if (!control.enabled || !IsCombo(control) || index < 0 || index >= static_cast<int>(control.list.size())) return;
+    // The entry, not its place: the list may be filled again before the pick is handled.
+    auto picked = [entry = control.list[static_cast<size_t>(index)]](WindowNode& node) {
+        const auto found = std::find(node.list.begin(), node.list.end(), entry);
+        if (found != node.list.end()) UserPicked(node, static_cast<int>(found - node.list.begin()));
+    };
+    if (KeptForLater(control.hwnd, picked)) return;
     SetWindowTextOf(control, control.list[static_cast<size_t>(index)].c_str());
     NotifyParent(control, CBN_SELCHANGE);
 }
@@ -87,15 +103,20 @@ void UserContextMenu(WindowNode& window, int screenX, int screenY) {
                      MAKELPARAM(static_cast<WORD>(screenX), static_cast<WORD>(screenY)));
 }
 
-InputDuringWait::InputDuringWait(const std::function<void()>& stop) : m_outerStop(std::exchange(g_stopWait, &stop)) {}
+InputDuringWait::InputDuringWait(const std::function<void()>& stop) : m_outerStop(std::exchange(g_stopWait, &stop)) {
+    if (g_stopsKept > 0) stop();
+}
 
 InputDuringWait::~InputDuringWait() { g_stopWait = m_outerStop; }
 
 bool HandleKeptInput() {
-    if (g_stopWait || g_kept.empty()) return false;
-    const std::function<void()> action = std::move(g_kept.front());
+    // Only from the outermost loop: not inside a message box or dialog that
+    // the handler which waited has opened since.
+    if (g_stopWait || g_kept.empty() || MessageBeingHandled().message != WM_NULL) return false;
+    const KeptAction kept = std::move(g_kept.front());
     g_kept.pop_front();
-    action();
+    if (kept.stops) --g_stopsKept;
+    kept.act();
     return true;
 }
 

@@ -42,7 +42,9 @@ public:
 private:
     const std::function<void()>* m_outerStop;
 };
-// Handles the first action kept during a wait that is over; false when none.
+// Handles the first action kept during a wait that is over; false when none,
+// and inside any handler (a message box it opened): kept input waits for the
+// outermost loop.
 bool HandleKeptInput();
 
 }  // namespace afx

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "platform/framework/headless/headless.h"
+#include "platform/framework/message_loop.h"
+#include "platform/framework/user_input.h"
 #include "test_resources.h"
 
 namespace {
@@ -22,6 +24,7 @@ public:
     bool postOnInit = false;
     UINT timerOnInit = 0;
     int endAfterTicks = 0;
+    bool boxOnPing = false;
 
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
@@ -52,6 +55,10 @@ protected:
     }
     afx_msg LRESULT OnPing(WPARAM, LPARAM) {
         calls.push_back("ping " + std::to_string(headless::Now()));
+        if (boxOnPing) {
+            MessageBox("meanwhile");
+            calls.push_back("box closed");
+        }
         return 0;
     }
     afx_msg void OnPaint() {
@@ -261,6 +268,37 @@ TEST_F(Dialogs, OpenMessageBoxKeepsTimersAndPostedMessagesFlowing) {
     dialog.MessageBox("waiting");
     EXPECT_EQ(80u, headless::Now());
     EXPECT_EQ((std::vector<std::string>{"ping 0", "tick 25", "tick 50", "tick 75"}), dialog.calls);
+}
+
+// What the user does while the thread waits for work run aside is handled once
+// the wait is over, in order, and not inside a message box that a handler opens
+// meanwhile; a click on a button that stops waits asks the work to stop, and so
+// does every later wait until that click has been handled.
+TEST_F(Dialogs, InputDuringAWaitIsHandledAfterItInOrderFromTheOutermostLoop) {
+    TestDialog dialog;
+    ASSERT_TRUE(headless::Create(dialog));
+    int stops = 0;
+    const std::function<void()> stop = [&] { ++stops; };
+    {
+        afx::InputDuringWait waiting(stop);
+        headless::Type(dialog, kEdit, "typed");
+        headless::Click(dialog, kCheck);
+        EXPECT_EQ(stops, 0);
+        headless::Click(dialog, kButton);
+        EXPECT_EQ(stops, 1);
+    }
+    EXPECT_TRUE(dialog.calls.empty());
+    EXPECT_EQ("", headless::ControlText(dialog, kEdit));
+    { afx::InputDuringWait next(stop); }
+    EXPECT_EQ(stops, 2) << "a later wait was not ended at once";
+    dialog.boxOnPing = true;
+    dialog.PostMessage(g_nPing);
+    headless::HoldMessageBoxes(10);
+    afx::DispatchAllPending();
+    EXPECT_EQ((std::vector<std::string>{"ping 0", "box closed", "loop clicked", "go"}), dialog.calls);
+    EXPECT_EQ("typed", headless::ControlText(dialog, kEdit));
+    { afx::InputDuringWait after(stop); }
+    EXPECT_EQ(stops, 2);
 }
 
 TEST_F(Dialogs, MainDialogModalLoopRunsUntilEndDialog) {

@@ -24,7 +24,7 @@ inline const ResourceTable kResources = {
     {
         {kDialog, "Test Dialog", 200, 100, "MS Sans Serif", 8, DS_SYSMENU | DS_MINIMIZEBOX | DS_VISIBLE,
          {
-             {kButton, ControlKind::PushButton, "Go", CTL_TABSTOP | CTL_DEFAULT, 10, 10, 40, 14},
+             {kButton, ControlKind::PushButton, "Go", CTL_TABSTOP | CTL_DEFAULT | CTL_STOPSWAITS, 10, 10, 40, 14},
              {kCheck, ControlKind::CheckBox, "Loop", CTL_TABSTOP, 10, 30, 40, 10},
              {IDC_STATIC, ControlKind::Static, "Name", CTL_GROUP, 10, 45, 30, 8},
              {kEdit, ControlKind::Edit, "", CTL_TABSTOP | CTL_BORDER | CTL_AUTOHSCROLL, 45, 45, 80, 13},
