@@ -55,8 +55,8 @@ protected:
         MainWindow::TearDown();
     }
 
-    // Starts a capture on the silent server, does `ask` half a second into
-    // its open, and returns how long the open took.
+    // Starts a capture on COM19, does `ask` half a second into its open, and
+    // returns how long the open took.
     std::chrono::duration<double> OpenInterruptedBy(const std::function<void()>& ask) {
         TypeInto(IDC_COM_PORT, SILENT_PORT);
         TypeInto(IDC_CAPTURE_FILE, QString::fromStdString(Path("capture.txt").string()));
@@ -74,33 +74,41 @@ protected:
 // request, which is then handled as any other.
 constexpr std::chrono::duration<double> kSoonAfter{2.5};
 
-TEST_F(NetworkOpen, StopEndsTheWaitForTheServerAndThenStopsAsUsual) {
-    EXPECT_EQ(IDOK, Run([&] {
-        EXPECT_LT(OpenInterruptedBy([&] { Click(IDC_STOP); }), kSoonAfter);
-        EXPECT_TRUE(WaitFor([&] { return Status().isEmpty() && Control<QWidget>(IDC_CAPTURE_TO_FILE)->isEnabled(); }, 5000))
-            << Status().toStdString();
-        m_dlg->EndDialog(IDOK);
-    }));
-}
-
-// A server that takes the connection and answers no setting: the job's open
-// sets the line in several rounds, and Stop in the first ends every one.
-TEST_F(NetworkOpen, StopEndsEveryWaitOfTheOpenNotOnlyTheFirst) {
-    testsupport::Rfc2217StandIn server;
+// Stop or the close box while the open waits ends every wait at once, also
+// where the open sets the line in several rounds, and is then handled as any
+// other: Stop leaves the window ready for a job, the close box closes it.
+TEST_F(NetworkOpen, StopOrTheCloseBoxEndsEveryWaitForTheServer) {
+    testsupport::Rfc2217StandIn deafServer;
     testsupport::Rfc2217StandIn::Manner deaf;
     deaf.answersSettings = false;
-    server.MeetWith(deaf);
-    setenv("ZANDREL_COM19", server.Address().c_str(), 1);
-    EXPECT_EQ(IDOK, Run([&] {
-        EXPECT_LT(OpenInterruptedBy([&] { Click(IDC_STOP); }), kSoonAfter);
-        m_dlg->EndDialog(IDOK);
-    }));
-}
-
-TEST_F(NetworkOpen, TheCloseBoxEndsTheWaitForTheServerAndThenCloses) {
-    std::chrono::duration<double> open{};
-    EXPECT_EQ(IDCANCEL, Run([&] { open = OpenInterruptedBy([&] { Window()->close(); }); }));
-    EXPECT_LT(open, kSoonAfter);
+    deafServer.MeetWith(deaf);
+    struct Case {
+        const char* name;
+        std::string server;
+        bool closeBox;
+    };
+    const Case cases[] = {{"Stop, a silent server", m_address, false},
+                          {"Stop, a server that answers no setting", deafServer.Address(), false},
+                          {"the close box, a silent server", m_address, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setenv("ZANDREL_COM19", c.server.c_str(), 1);
+        m_dlg = std::make_unique<CZandrelDlg>();
+        AfxGetApp()->m_pMainWnd = m_dlg.get();
+        std::chrono::duration<double> open{};
+        const INT_PTR ended = Run([&] {
+            open = OpenInterruptedBy([&] {
+                if (c.closeBox) Window()->close();
+                else Click(IDC_STOP);
+            });
+            if (c.closeBox) return;
+            EXPECT_TRUE(WaitFor([&] { return Status().isEmpty() && Control<QWidget>(IDC_CAPTURE_TO_FILE)->isEnabled(); }, 5000))
+                << Status().toStdString();
+            m_dlg->EndDialog(IDOK);
+        });
+        EXPECT_EQ(ended, c.closeBox ? IDCANCEL : IDOK);
+        EXPECT_LT(open, kSoonAfter);
+    }
 }
 
 TEST_F(NetworkOpen, TheWindowPaintsWhileTheServerIsWaitedFor) {
