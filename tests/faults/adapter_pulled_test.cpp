@@ -21,6 +21,7 @@
 #include "faults/stable_name.h"
 #include "serial/serial_port.h"
 #include "transfer/dialog_on_pty.h"
+#include "support/thread_count.h"
 
 namespace {
 
@@ -76,12 +77,12 @@ protected:
         EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_WRITE_TO_PORT));
         EXPECT_TRUE(headless::ControlEnabled(m_dlg, IDC_CAPTURE_TO_FILE));
         EXPECT_FALSE(m_dlg.IsBusy());
-        EXPECT_TRUE(faults::ThreadsReturnTo(threadsBefore));  // driver and worker ended
+        EXPECT_TRUE(testsupport::ThreadsReturnTo(threadsBefore));  // driver and worker ended
     }
 };
 
 TEST_F(AdapterPulled, DuringACaptureWhatArrivedIsKeptAndNothingSpins) {
-    const int threadsBefore = faults::Threads();
+    const int threadsBefore = testsupport::Threads();
     StartCapture(Path("cap.txt"));
     ASSERT_TRUE(ReceiveInto("before", Path("cap.txt"), 6));
 
@@ -98,7 +99,7 @@ TEST_F(AdapterPulled, DuringACaptureWhatArrivedIsKeptAndNothingSpins) {
 }
 
 TEST_F(AdapterPulled, DuringAWriteTheTicksStopAndNothingSpins) {
-    const int threadsBefore = faults::Threads();
+    const int threadsBefore = testsupport::Threads();
     StartWrite("0123456789", "25", true);
     EXPECT_EQ(Tick(25), "0");
     EXPECT_EQ(Tick(25), "1");
@@ -116,7 +117,7 @@ TEST_F(AdapterPulled, DuringAWriteTheTicksStopAndNothingSpins) {
 TEST_F(AdapterPulled, ACharacterHeldByAFullLineWaitsWithTheJob) {
     // Nobody reads the far end: the line takes none of the job's characters.
     faults::LineFiller(m_pty.SlavePath()).Fill();
-    const int threadsBefore = faults::Threads();
+    const int threadsBefore = testsupport::Threads();
     StartWrite(std::string(20, 'x'), "25", false);
     headless::Advance(25 * 21);  // the ticks go on, none of them held up by the line
     EXPECT_EQ(headless::TakeJobNotices(),

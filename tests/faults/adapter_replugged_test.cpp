@@ -23,6 +23,7 @@
 #include "faults/stable_name.h"
 #include "platform/kernel/background_close.h"
 #include "transfer/dialog_on_pty.h"
+#include "support/thread_count.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ TEST_F(AdapterReplugged, AWriteWithoutLoopCompletesOnTheNewDevice) {
 }
 
 TEST_F(AdapterReplugged, StopWhileWaitingEndsTheWaitAndTellsTheJobDidNotFinish) {
-    const int threadsBefore = faults::Threads();
+    const int threadsBefore = testsupport::Threads();
     StartCapture(Path("cap.txt"));
     Pull(m_pty);
     const double before = faults::CpuMilliseconds();
@@ -227,7 +228,7 @@ TEST_F(AdapterReplugged, StopWhileWaitingEndsTheWaitAndTellsTheJobDidNotFinish) 
     EXPECT_EQ(Status(), "");
     EXPECT_EQ(headless::TakeJobFaults(),
               std::vector<std::string>{m_name->Path() + " did not come back before the job ended"});
-    EXPECT_TRUE(faults::ThreadsReturnTo(threadsBefore));
+    EXPECT_TRUE(testsupport::ThreadsReturnTo(threadsBefore));
     // Plugged back after Stop: nothing is opened.
     auto replugged = PlugBack();
     EXPECT_TRUE(transfertest::PortFree(*replugged));
@@ -236,7 +237,7 @@ TEST_F(AdapterReplugged, StopWhileWaitingEndsTheWaitAndTellsTheJobDidNotFinish) 
 TEST_F(AdapterReplugged, FiftyPullsAndReplugsLeaveNoThreadOrDescriptorBehind) {
     StartCapture(Path("cap.txt"));
     ASSERT_TRUE(ReceiveInto("0", Path("cap.txt"), 1));
-    const int threadsBefore = faults::Threads();
+    const int threadsBefore = testsupport::Threads();
     const int descriptorsBefore = faults::OpenDescriptors();
     std::unique_ptr<testsupport::Pty> plugged;
     testsupport::Pty* current = &m_pty;
@@ -249,7 +250,7 @@ TEST_F(AdapterReplugged, FiftyPullsAndReplugsLeaveNoThreadOrDescriptorBehind) {
             << "cycle " << i;
     }
     EXPECT_EQ(ReadFile(Path("cap.txt")), "012345678901234567890123456789012345678901234567890");
-    EXPECT_TRUE(faults::ThreadsReturnTo(threadsBefore));
+    EXPECT_TRUE(testsupport::ThreadsReturnTo(threadsBefore));
     EXPECT_EQ(faults::OpenDescriptors(), descriptorsBefore);
 }
 

@@ -22,6 +22,7 @@
 #include "support/rfc2217_stand_in.h"
 #include "support/silent_listener.h"
 #include "transfer/dialog_on_pty.h"
+#include "support/thread_count.h"
 
 namespace {
 
@@ -396,7 +397,7 @@ protected:
 
 TEST_F(NetworkPortInTheDialog, StopWhileTheJobTriesToReachASilentServerIsTakenAtOnce) {
     const std::string address = m_server.Address("tcp");
-    const int threads = faults::Threads();
+    const int threads = testsupport::Threads();
     StartCapture(Path("cap.txt"));
     ASSERT_TRUE(m_server.Accept(faults::kTimeoutMs));
     ASSERT_TRUE(m_server.Send("kept"));
@@ -415,7 +416,7 @@ TEST_F(NetworkPortInTheDialog, StopWhileTheJobTriesToReachASilentServerIsTakenAt
     EXPECT_EQ(transfertest::ReadFile(Path("cap_asci.txt")), faults::CodesOf("kept"));
     // The try under way runs on to its end in the background, within the server's time.
     kernel::WaitForBackgroundCloses();
-    EXPECT_TRUE(faults::ThreadsReturnTo(threads, comm::net::kServerTimeout + std::chrono::seconds(1)));
+    EXPECT_TRUE(testsupport::ThreadsReturnTo(threads, comm::net::kServerTimeout + std::chrono::seconds(1)));
 }
 
 }  // namespace

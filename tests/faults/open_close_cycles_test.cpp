@@ -6,6 +6,7 @@
 #include "faults/process_probe.h"
 #include "platform/kernel/background_close.h"
 #include "transfer/dialog_on_pty.h"
+#include "support/thread_count.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ protected:
 
 TEST_F(OpenCloseCycles, TwoHundredCyclesLeaveNoDescriptorThreadOrMemoryBehind) {
     faults::FarEnd farEnd(m_pty.Master(), size_t{1} << 30, 64, 1);
-    const int threads = faults::Threads();
+    const int threads = testsupport::Threads();
     Cycles(10);  // first-use allocations settle
     kernel::WaitForBackgroundCloses();  // each port's close gives its descriptors back on a thread of its own
     const int descriptors = faults::OpenDescriptors();
@@ -56,7 +57,7 @@ TEST_F(OpenCloseCycles, TwoHundredCyclesLeaveNoDescriptorThreadOrMemoryBehind) {
     Cycles(100);
     kernel::WaitForBackgroundCloses();
     EXPECT_EQ(faults::OpenDescriptors(), descriptors);
-    EXPECT_TRUE(faults::ThreadsReturnTo(threads));
+    EXPECT_TRUE(testsupport::ThreadsReturnTo(threads));
     if (kResidentMemoryMeaningful) {
         EXPECT_LT(faults::ResidentKiB() - residentKiB, 1024);
     }

@@ -3,12 +3,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
 namespace faults {
 namespace {
@@ -36,18 +34,6 @@ double CpuMillisecondsIn(const std::string& statPath) {
 
 // The iterator's own descriptor is counted too, the same way each time.
 int OpenDescriptors() { return EntriesOf("/proc/self/fd"); }
-
-int Threads() { return EntriesOf("/proc/self/task"); }
-
-bool ThreadsReturnTo(int count, std::chrono::milliseconds patience) {
-    // Nothing signals the very end of a thread, so look again for a while.
-    const auto due = std::chrono::steady_clock::now() + patience;
-    while (std::chrono::steady_clock::now() < due) {
-        if (Threads() == count) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return Threads() == count;
-}
 
 long ResidentKiB() {
     std::ifstream status("/proc/self/status");

@@ -5,15 +5,9 @@
 
 #include <sys/types.h>
 
-#include <chrono>
-
 namespace faults {
 
-int OpenDescriptors();  // this process's open descriptors
-int Threads();          // this process's threads
-// Whether this process is down to `count` threads within `patience`: a thread
-// whose handle has been signalled can still be on its way out for a moment.
-bool ThreadsReturnTo(int count, std::chrono::milliseconds patience = std::chrono::seconds(1));
+int OpenDescriptors();  // this process's open descriptors (its threads: support/thread_count.h)
 long ResidentKiB();     // this process's resident memory
 
 // CPU time (user + system) used so far by this process, or by another one.

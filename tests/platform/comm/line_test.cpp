@@ -1,5 +1,4 @@
 // Line settings, hang-up and close on a pty.
-#include <dirent.h>
 #include <sys/resource.h>
 #include <termios.h>
 
@@ -9,6 +8,7 @@
 
 #include "comm_fixture.h"
 #include "platform/kernel/background_close.h"
+#include "support/thread_count.h"
 
 namespace {
 
@@ -200,22 +200,12 @@ TEST_F(Line, DataQueuedBeforeAHangUpCanStillBeReadAndThenReadsFail) {
     EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 }
 
-int ThreadCount() {
-    int count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(tasks);
-    }
-    return count;
-}
-
 TEST(ClosePort, CloseEndsPendingOperationsAndJoinsTheDriver) {
-    int before = ThreadCount();
+    const int before = testsupport::Threads();
     testsupport::Pty pty;
     HANDLE port = commtest::OpenDevice(pty.DeviceName());
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ThreadCount(), before + 1);
+    EXPECT_EQ(testsupport::Threads(), before + 1);
     COMMTIMEOUTS blocking{0, 0, 0, 0, 0};
     SetCommTimeouts(port, &blocking);
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -228,7 +218,7 @@ TEST(ClosePort, CloseEndsPendingOperationsAndJoinsTheDriver) {
     EXPECT_EQ(record.Internal, ERROR_OPERATION_ABORTED);
     // The driver thread is joined by the close's own, which ends when the line is put back.
     EXPECT_EQ(kernel::WaitForBackgroundCloses(), std::vector<std::string>{});
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(testsupport::ThreadsReturnTo(before));
     EXPECT_FALSE(ReadFile(port, buffer, sizeof buffer, nullptr, &record));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     CloseHandle(event);
