@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,13 +15,6 @@ char Pattern(size_t i) { return static_cast<char>(' ' + i % 95 + (i / 95 % 2) * 
 
 FarEnd::FarEnd(int masterFd, size_t total, size_t piece, int periodMs) : m_stopFd(eventfd(0, EFD_CLOEXEC)) {
     if (m_stopFd < 0) throw std::runtime_error("eventfd failed");
-    // A serial line echoes nothing back, also after the program has closed it
-    // and put back the line it found, which on a fresh pty would echo.
-    termios line{};
-    if (tcgetattr(masterFd, &line) == 0) {
-        cfmakeraw(&line);
-        tcsetattr(masterFd, TCSANOW, &line);
-    }
     // Non-blocking, so that Stop is never stuck behind a full line.
     fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
     m_thread = std::thread(&FarEnd::Run, this, masterFd, total, piece, periodMs);

@@ -18,6 +18,8 @@ class FarEnd {
 public:
     // Sends `total` bytes of the pattern to `masterFd` in pieces of `piece`
     // bytes, one piece per `periodMs`. The master is left non-blocking.
+    // The line's settings are the caller's to make raw, before the program
+    // opens it: a change while the program sets it up races with its own.
     // While no one has the line open, nothing is sent.
     FarEnd(int masterFd, size_t total, size_t piece, int periodMs);
     ~FarEnd();  // stops and joins

@@ -117,6 +117,7 @@ TEST_F(UnwritableCapture, AFullFileSystemUnderTheCaptureFileLosesNothingOnceTher
 TEST_F(UnwritableCapture, ADirectoryGoneLongerThanThePortsQueueLastsLosesNothing) {
     const auto dir = Path("logs");
     std::filesystem::create_directory(dir);
+    ASSERT_TRUE(m_pty.MakeRaw());
     StartCapture(dir / "cap.txt");
     std::filesystem::remove_all(dir);
 
