@@ -127,8 +127,8 @@ bool CZandrelDlg::CapturePass() {
 
     ShowPassStatus(m_captureChunk);
 
-    // Where the chunk starts in the file: part of a held one may be there already.
-    const long long nChunkOffset = capture.Length() - m_nChunkStored;
+    // Where the chunk starts in the file, for its arrival times: part of a held one may be there already.
+    const long long nChunkOffset = m_bArrivalTimes ? capture.Length() - m_nChunkStored : -1;
     if (!capture.Append(m_captureChunk + m_nChunkStored, m_nChunkBytes - m_nChunkStored)) {
         KeepPartOfChunk(capture.Kept());
         HoldCapture(capture.FaultText().c_str());

@@ -38,8 +38,9 @@ int _open(const char* filename, int oflag, int pmode) {
         return -1;
     }
     // A regular file never waits; clearing the flag keeps later users' reads
-    // ordinary. F_SETFL takes only the status flags of those given.
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // ordinary. A descriptor that only writes has none, and a capture opens
+    // two of them for every pass. F_SETFL takes only the status flags of those given.
+    if (!(oflag & _O_WRONLY)) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
 
