@@ -45,8 +45,7 @@ BOOL CommDevice::ReadArrivals(BYTE* buffer, DWORD length, DWORD* count, COMMARRI
         arrivals[i].dwOffset = static_cast<DWORD>(offset);
         arrivals[i++].llTime = std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
     });
-    if (taken > 0) UpdateInputFlow();
-    if (taken > 0 && m_inputPaused) Wake();
+    InputTaken(taken);
     *count = static_cast<DWORD>(taken);
     *arrivalCount = static_cast<DWORD>(pieceCount);
     return TRUE;

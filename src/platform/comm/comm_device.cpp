@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -182,14 +183,24 @@ bool CommDevice::WatchLine() {
     // What arrives is taken out of the kernel at once: its buffer is small, a
     // full one throttles a USB adapter into overrunning, and a hang-up
     // discards it. Only a full queue stops reading: the bytes then wait in
-    // the kernel, whose flow control holds them.
-    m_inputPaused = m_input.Free() == 0;
+    // the kernel, whose flow control holds them. Reading starts again once
+    // there is room for a long read: a reader slower than the line would
+    // otherwise wake the driver for a short read at each of its own.
+    m_inputPaused = m_input.Free() < (m_inputPaused ? RoomToResume() : 1);
     // An ended line would report its end again and again: it is read as the queue has room.
     if (m_lineEnding) return m_watch.Watch(-1, 0);
     std::uint32_t events = 0;
     if (!m_inputPaused) events |= EPOLLIN;
     if (m_outputBlocked) events |= EPOLLOUT;
     return m_watch.Watch(m_line->Descriptor(), events);  // hang-ups are reported even with no events asked
+}
+
+size_t CommDevice::RoomToResume() const { return std::min(m_received.size(), std::max<size_t>(1, m_input.Capacity() / 2)); }
+
+void CommDevice::InputTaken(size_t taken) {
+    if (taken == 0) return;
+    UpdateInputFlow();
+    if (m_inputPaused && m_input.Free() >= RoomToResume()) Wake();
 }
 
 bool CommDevice::ReadLine(Clock::time_point now) {

@@ -136,6 +136,10 @@ private:
     // the device's state: input unless the queue is full, output while the
     // line takes nothing. False if it could not.
     bool WatchLine();
+    // A read took `taken` bytes from the queue: flow control follows, and a
+    // driver stopped by a full queue reads again once there is room for a long read.
+    void InputTaken(size_t taken);
+    size_t RoomToResume() const;
 
     // The driver thread.
     void Drive();
@@ -164,7 +168,7 @@ private:
     bool m_hungUp = false;
     bool m_lineEnding = false;     // the line reported its end: read, not watched, until it has no more
     bool m_outputBlocked = false;  // the last write found the line full
-    bool m_inputPaused = false;    // the queue was full: the driver stopped reading
+    bool m_inputPaused = false;    // the queue was full: the driver stopped reading until RoomToResume
     bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
     bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
     bool m_ctsOff = false;         // fOutxCtsFlow: CTS was off when output was last offered

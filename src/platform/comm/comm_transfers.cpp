@@ -37,8 +37,7 @@ BOOL CommDevice::Read(BYTE* buffer, DWORD length, DWORD* count, OVERLAPPED* over
         if (rule.atOnce && !m_hungUp && m_input.Size() < length) ReadLine(Clock::now());
         taken = static_cast<DWORD>(m_input.Pop(buffer, length));
         m_arrivals.Drop(taken);
-        if (taken > 0) UpdateInputFlow();
-        if (taken > 0 && m_inputPaused) Wake();
+        InputTaken(taken);
     }
     bool atOnce = taken == length || (first && (rule.atOnce || (rule.onFirstByte && taken > 0)));
     // After a hang-up, what was queued can still be read; nothing more will

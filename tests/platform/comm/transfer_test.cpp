@@ -157,6 +157,44 @@ TEST_F(Transfers, FullQueueHoldsBytesBackInsteadOfDroppingThem) {
     EXPECT_EQ(errors, 0u);
 }
 
+// The bytes queued, once the driver has taken in all it will within a moment.
+DWORD QueuedAfterAMoment(HANDLE port) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    for (int tries = 0; tries < 20; ++tries) {
+        Sleep(10);
+        ClearCommError(port, &errors, &status);
+    }
+    return status.cbInQue;
+}
+
+// A reader behind the line, reading short pieces from a full queue, does not
+// wake the driver for a short read of the line at each of its reads: the
+// driver reads again once half the queue (at most its long read) is free.
+TEST_F(Transfers, AFullQueueIsRefilledInLongReadsNotAfterEachShortOne) {
+    std::string sent;
+    for (int i = 0; i < 256 * 1024; ++i) sent += static_cast<char>('a' + i % 26);
+    std::thread far([&] { m_pty.Send(sent); });
+    const DWORD capacity = QueuedAfterAMoment(m_port);  // full, and more waits in the kernel
+    ASSERT_GE(capacity, 4096u);
+    ASSERT_LT(capacity, sent.size() / 2);
+
+    SetReadTimeouts(MAXDWORD, 0, 0);
+    std::string got = Receive(1000);
+    EXPECT_EQ(QueuedAfterAMoment(m_port), capacity - 1000) << "a short read woke the driver";
+    got += Receive(capacity / 2);
+    EXPECT_EQ(QueuedAfterAMoment(m_port), capacity) << "room for a long read did not";
+
+    SetReadTimeouts(0, 0, 3000);
+    while (got.size() < sent.size()) {
+        std::string part = Receive(4096);
+        if (part.empty()) break;
+        got += part;
+    }
+    far.join();
+    EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
+}
+
 // A hang-up discards what the kernel still holds, so a stream that nobody
 // waits for is taken into the port's queue as it comes, not left there.
 TEST_F(Transfers, AStreamNobodyWaitsForOutlivesTheFarEndHangingUp) {
