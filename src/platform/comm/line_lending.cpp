@@ -21,9 +21,10 @@ bool CommDevice::BeginLend(kernel::Parker& waiter) {
     // Lent while this thread waits on its pending WaitCommEvent: a pause
     // between two (a worker's gather) leaves the line to the driver, whose
     // sleep costs less per packet of a stream than a wait's. A full queue
-    // reads nothing, so input would only wake the thread again and again.
+    // reads nothing, so input would only wake the thread again and again, and
+    // one the driver has stopped reading for is read when it has room again.
     if (m_closed || !m_lenderRegistered || m_requests.WaitIssuer() != &kernel::ThreadIo::Current() ||
-        !LineLendable() || m_input.Free() == 0 || !waiter.PreparePollWake())
+        !LineLendable() || m_input.Free() == 0 || m_inputPaused || !waiter.PreparePollWake())
         return false;
     // What the line holds already is read, not waited for. Input that came
     // while this thread was between two waits woke the driver; read here,
