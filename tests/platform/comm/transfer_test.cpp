@@ -176,8 +176,8 @@ TEST_F(Transfers, AFullQueueIsRefilledInLongReadsNotAfterEachShortOne) {
     for (int i = 0; i < 256 * 1024; ++i) sent += static_cast<char>('a' + i % 26);
     std::thread far([&] { m_pty.Send(sent); });
     const DWORD capacity = QueuedAfterAMoment(m_port);  // full, and more waits in the kernel
-    ASSERT_GE(capacity, 4096u);
-    ASSERT_LT(capacity, sent.size() / 2);
+    EXPECT_GE(capacity, 4096u);  // no ASSERT before the far end is joined
+    EXPECT_LT(capacity, sent.size() / 2);
 
     SetReadTimeouts(MAXDWORD, 0, 0);
     std::string got = Receive(1000);
