@@ -213,7 +213,7 @@ bool CommDevice::ReadLine(Clock::time_point now) {
     }
     const bool gave = input.length > 0;
     m_lost += input.lost;
-    input.length = TakeFlowChars(m_received.data(), input.length);
+    input.length = m_flow.TakeFlowChars(m_received.data(), input.length);
     if (input.length > 0) {
         input.events |= EV_RXCHAR;
         if (std::memchr(m_received.data(), static_cast<BYTE>(m_dcb.EvtChar), input.length)) input.events |= EV_RXFLAG;

@@ -26,6 +26,7 @@
 
 #include "platform/comm/arrival_marks.h"
 #include "platform/comm/call_result.h"
+#include "platform/comm/flow_control.h"
 #include "platform/comm/input_queue.h"
 #include "platform/comm/line.h"
 #include "platform/comm/line_backlog.h"
@@ -109,21 +110,14 @@ private:
     // The line may be lent: usable, and not being read to its end.
     bool LineLendable() const { return LineUsable() && !m_lineEnding; }
 
-    // Flow control as a Windows serial driver does it where the kernel does
-    // not (comm_flow.cpp).
-    // fOutX: takes XON/XOFF out of received data, holding or releasing output;
-    // returns the length left.
-    size_t TakeFlowChars(BYTE* data, size_t length);
-    // fInX: XOFF when the queue's free room falls to XoffLim, XON when what it
-    // holds falls to XonLim.
-    void UpdateInputFlow();
-    // fOutxCtsFlow, fOutxDsrFlow: reads CTS and DSR afresh; output is held
-    // while one that is watched is off.
-    void ReadStatusLines();
-    bool OutputStopped() const {
-        return m_xoffReceived || m_ctsOff || m_dsrOff || (LineUsable() && m_line->OutputSuspended());
+    // Flow control's calls that need the device: its line usable, its driver woken.
+    void UpdateInputFlow() {
+        if (LineUsable()) m_flow.FollowQueue();
     }
-    void FillHolds(COMSTAT& status) const;
+    void ReadStatusLines() {
+        if (m_flow.ReadStatusLines(LineUsable())) Wake();  // held writes go on
+    }
+    bool OutputStopped() const { return m_flow.Holding() || (LineUsable() && m_line->OutputSuspended()); }
 
     // WaitEvent's work under the lock; lend: the calling thread is to be lent the line.
     BOOL StartWait(DWORD* bits, OVERLAPPED* overlapped, kernel::Ref<kernel::Event> event, bool& lend);
@@ -169,10 +163,6 @@ private:
     bool m_lineEnding = false;     // the line reported its end: read, not watched, until it has no more
     bool m_outputBlocked = false;  // the last write found the line full
     bool m_inputPaused = false;    // the queue was full: the driver stopped reading until RoomToResume
-    bool m_xoffReceived = false;   // fOutX: the far end said XOFF and not yet XON
-    bool m_xoffSent = false;       // fInX: we said XOFF and not yet XON
-    bool m_ctsOff = false;         // fOutxCtsFlow: CTS was off when output was last offered
-    bool m_dsrOff = false;         // fOutxDsrFlow: DSR was off when output was last offered
     bool m_settingLine = false;    // SetCommState has the line, without the lock
     std::condition_variable m_lineSet;  // SetCommState waits here for another one to end
 
@@ -186,6 +176,7 @@ private:
     InputQueue m_input;
     ArrivalMarks m_arrivals;  // when the queued bytes were read from the line, while asked
     std::uint64_t m_lost = 0;  // received bytes the driver counted as dropped since the open
+    FlowControl m_flow{m_dcb, m_input, *m_line};
 
     PendingRequests m_requests{*this};
 

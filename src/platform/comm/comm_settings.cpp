@@ -75,7 +75,7 @@ BOOL CommDevice::SetState(const DCB* dcb) {
     // Kept whole: a pty ignores data bits and parity, yet they read back as set.
     m_dcb = *dcb;
     // Handshakes turned off release what they held; the queue is judged by the new limits.
-    if (!m_dcb.fOutX) m_xoffReceived = false;
+    m_flow.SettingsChanged();
     if (LineUsable()) m_line->FollowLatency(m_dcb.fOutX || m_arrivals.Keeping());
     ReadStatusLines();
     UpdateInputFlow();
@@ -119,7 +119,8 @@ BOOL CommDevice::ClearError(DWORD* errors, COMSTAT* status) {
         if (LineUsable()) status->cbOutQue += m_line->OutputHeld();
         else if (m_hungUp) status->cbOutQue += m_line->OutputLostAtHangUp();
         ReadStatusLines();
-        FillHolds(*status);
+        // A port server's word to suspend output is its XOFF.
+        m_flow.FillHolds(*status, LineUsable() && m_line->OutputSuspended());
     }
     return TRUE;
 }
