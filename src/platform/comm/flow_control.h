@@ -1,7 +1,8 @@
 // Flow control as a Windows serial driver does it where the kernel does not:
 // XON/XOFF both ways, and output held while CTS or DSR is off. It reads the
-// device's settings and queue, and speaks on the device's line; the device
-// calls it with its lock held, and only while the line is usable.
+// device's settings and queue, and speaks on the device's line. The device
+// calls it with its lock held, and lets it touch the line only while the line
+// is usable.
 #pragma once
 
 #include <cstddef>
